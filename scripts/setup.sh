@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, testing and running Qorvel工尺谱 need.
+# Idempotent: quiet when everything is present, runs apt-get update only when
+# something is missing, and uses sudo when not run as root.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build ccache pkg-config
+  qtbase5-dev libqt5svg5-dev qt5-image-formats-plugins
+  libbenchmark-dev
+  # font generation (the embedded gongche font is derived from AR PL UKai)
+  python3 python3-fonttools fonts-arphic-ukai
+  # Chinese families for the Windows names 楷体 / 黑体 on Linux
+  fonts-arphic-uming fonts-wqy-microhei fonts-dejavu-core
+  # tests and visual checks
+  xvfb xauth xdotool x11-utils imagemagick poppler-utils librsvg2-bin
+  python3-minimal
+  # sanitizer and fuzzing builds
+  clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+SUDO=""
+if [[ $(id -u) -ne 0 ]]; then
+  SUDO="sudo"
+fi
+
+echo "setup: installing ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq >/dev/null
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class QWidget;
+
+// The ".gcp" score file: a big-endian Qt data stream of two strings, the lyric
+// text and the score text, each preceded by a 32-bit length field:
+//   qint32 lyricLength, QString lyric, qint32 scoreLength, QString score
+// where a QString is a quint32 byte count (0xFFFFFFFF for null) followed by
+// UTF-16BE code units.
+//
+// Both operations report their own failures with a warning box whose parent
+// is the given widget.
+bool writeScoreFile(const QString &path, const QString &lyric, const QString &score,
+                    QWidget *parent = nullptr);
+bool readScoreFile(const QString &path, QString *lyric, QString *score, QWidget *parent = nullptr);
+
+// The byte image of a score file, and its inverse. decodeScoreFile never reads
+// past the buffer and never allocates more than the buffer's size: a string
+// that the buffer cannot hold comes back empty, and decoding stops there.
+QByteArray encodeScoreFile(const QString &lyric, const QString &score);
+void decodeScoreFile(const QByteArray &bytes, QString *lyric, QString *score);

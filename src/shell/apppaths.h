@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+// Where the program keeps its files: "settings.ini", "wordsdict.csv", the
+// "fonts" directory, the "cache" directory.
+//
+// A portable install keeps them beside the executable. Installed into a
+// system location (under /usr, or any directory the user cannot write), the
+// executable's directory is not the user's to change, so the per-user
+// locations are used instead: AppConfigLocation for "settings.ini",
+// AppDataLocation for the rest.
+class AppPaths {
+public:
+    // The directory of the executable (or the override set for tests).
+    static QString programDir();
+
+    // True when the files live beside the executable.
+    static bool usesProgramDir();
+
+    // The full path of "settings.ini".
+    static QString settingsFile();
+
+    // The directory that holds "wordsdict.csv", "fonts" and "cache".
+    static QString dataDir();
+
+    // dataDir() joined with name, e.g. dataPath("fonts").
+    static QString dataPath(const QString &name);
+
+    // The cache directory ("cache" in dataDir()).
+    static QString cacheDir();
+
+    // For tests: pretend the executable lives in dir, and force whether that
+    // directory counts as writable. An empty dir removes the override.
+    static void setProgramDirOverride(const QString &dir, bool writable = true);
+
+private:
+    static bool isSystemLocation(const QString &dir);
+};

@@ -1,0 +1,215 @@
+#include "model/linegrammar.h"
+#include "model/scorefile.h"
+#include "promptscript.h"
+
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+#include <sys/resource.h>
+
+class TestScoreFile : public QObject {
+    Q_OBJECT
+
+private slots:
+    void exampleBytes();
+    void surrogatePairBytes();
+    void nullStringReadsAsEmpty();
+    void extensionAndMissingFile();
+    void truncatedFiles();
+    void forgedLengthsStayWithinTheFile();
+    void randomRoundTrip();
+    void failedOpenForWriting();
+    void failedWriteKeepsTheOldFile();
+
+private:
+    static QByteArray readAll(const QString &path) {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }
+    static void writeRaw(const QString &path, const QByteArray &bytes) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+};
+
+void TestScoreFile::exampleBytes() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.gcp"));
+    PromptScript prompts;
+    QVERIFY(writeScoreFile(path, QStringLiteral("春"), QString()));
+    QCOMPARE(readAll(path), QByteArray::fromHex("00000001"
+                                                "00000002"
+                                                "6625"
+                                                "00000000"
+                                                "00000000"));
+    QCOMPARE(prompts.count(), 0);
+}
+
+void TestScoreFile::surrogatePairBytes() {
+    const QString symbol = QString::fromUcs4(U"\U000F0001");
+    const QByteArray bytes = encodeScoreFile(QString(), symbol);
+    QCOMPARE(bytes, QByteArray::fromHex("00000000"
+                                        "00000000"
+                                        "00000002"
+                                        "00000004"
+                                        "DB80DC01"));
+}
+
+void TestScoreFile::nullStringReadsAsEmpty() {
+    QString lyric = QStringLiteral("x"), score = QStringLiteral("y");
+    decodeScoreFile(QByteArray::fromHex("00000000"
+                                        "FFFFFFFF"
+                                        "00000001"
+                                        "00000002"
+                                        "0041"),
+                    &lyric, &score);
+    QVERIFY(lyric.isEmpty());
+    QCOMPARE(score, QStringLiteral("A"));
+}
+
+void TestScoreFile::extensionAndMissingFile() {
+    QTemporaryDir dir;
+    const QByteArray bytes = encodeScoreFile(QStringLiteral("春香"), QStringLiteral("\n"));
+    const QString upper = dir.filePath(QStringLiteral("NAME.GCP"));
+    const QString txt = dir.filePath(QStringLiteral("NAME.txt"));
+    writeRaw(upper, bytes);
+    writeRaw(txt, bytes);
+
+    PromptScript prompts;
+    QString lyric, score;
+    QVERIFY(readScoreFile(upper, &lyric, &score));
+    QCOMPARE(lyric, QStringLiteral("春香"));
+    QCOMPARE(score, QStringLiteral("\n"));
+    QCOMPARE(prompts.count(), 0);
+
+    QVERIFY(!readScoreFile(txt, &lyric, &score));
+    QCOMPARE(prompts.last().kind, Prompt::Kind::Warning);
+    QCOMPARE(prompts.last().title, QStringLiteral("文件类型错误"));
+    QCOMPARE(prompts.last().text, QStringLiteral("请选择工尺谱文件（.gcp）格式！"));
+
+    // A missing file gets the open message, whatever its extension.
+    QVERIFY(!readScoreFile(dir.filePath(QStringLiteral("missing.txt")), &lyric, &score));
+    QCOMPARE(prompts.last().title, QStringLiteral("错误"));
+    QCOMPARE(prompts.last().text, QStringLiteral("打开文件时发生错误！"));
+    QCOMPARE(prompts.count(), 2);
+}
+
+void TestScoreFile::truncatedFiles() {
+    const QByteArray full = encodeScoreFile(QStringLiteral("春香"), QStringLiteral("ab"));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.gcp"));
+    PromptScript prompts;
+    // Ends right after the lyric text: the lyric, an empty score, no message.
+    writeRaw(path, full.left(8 + 4));
+    QString lyric, score;
+    QVERIFY(readScoreFile(path, &lyric, &score));
+    QCOMPARE(lyric, QStringLiteral("春香"));
+    QVERIFY(score.isEmpty());
+    // Every shorter prefix reads without a message, too.
+    for (int n = 0; n < full.size(); ++n) {
+        writeRaw(path, full.left(n));
+        QVERIFY(readScoreFile(path, &lyric, &score));
+        QVERIFY(lyric.isEmpty() || lyric == QStringLiteral("春香"));
+        QVERIFY(score.isEmpty());
+    }
+    QCOMPARE(prompts.count(), 0);
+}
+
+void TestScoreFile::forgedLengthsStayWithinTheFile() {
+    // A byte count of nearly 4 GiB in a 12-byte file must not be believed.
+    QString lyric = QStringLiteral("x"), score = QStringLiteral("y");
+    decodeScoreFile(QByteArray::fromHex("7FFFFFFF"
+                                        "FFFFFFFE"
+                                        "0041"),
+                    &lyric, &score);
+    QVERIFY(lyric.isEmpty());
+    QVERIFY(score.isEmpty());
+    // An odd byte count is corrupt, and so is everything after it.
+    decodeScoreFile(QByteArray::fromHex("00000000"
+                                        "00000003"
+                                        "004100"
+                                        "00000000"
+                                        "00000002"
+                                        "0042"),
+                    &lyric, &score);
+    QVERIFY(lyric.isEmpty());
+    QVERIFY(score.isEmpty());
+}
+
+void TestScoreFile::randomRoundTrip() {
+    QVector<uint> pool;
+    for (uint c : {0x6625u,  0x9999u,  0x20u,    0xFF0Cu,  0x3002u,  0x23u,    0x3Bu,   0x3Eu,
+                   0x3Du,    0x3010u,  0x3011u,  0x40u,    0x61u,    0x5Au,    0x30u,   0x0Au,
+                   0xF0000u, 0xF0001u, 0xF002Cu, 0xF009Bu, 0x1F3B5u, 0x20000u, 0x4E00u, 0x9FA5u}) {
+        pool.append(c);
+    }
+    QRandomGenerator rng(42);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("r.gcp"));
+    PromptScript prompts;
+    for (int round = 0; round < 300; ++round) {
+        auto randomText = [&] {
+            QString s;
+            const int n = rng.bounded(200);
+            for (int i = 0; i < n; ++i) {
+                const uint cp = pool.at(rng.bounded(pool.size()));
+                s.append(QString::fromUcs4(&cp, 1));
+            }
+            return s;
+        };
+        const QString lyric = randomText();
+        const QString score = randomText();
+        QVERIFY(writeScoreFile(path, lyric, score));
+        QString l2, s2;
+        QVERIFY(readScoreFile(path, &l2, &s2));
+        QCOMPARE(l2, lyric);
+        QCOMPARE(s2, score);
+        QCOMPARE(sungCharCount(lyric), sungText(lyric).size());
+        QCOMPARE(readAll(path).size(), 16 + 2 * (lyric.size() + score.size()));
+    }
+    QCOMPARE(prompts.count(), 0);
+}
+
+void TestScoreFile::failedOpenForWriting() {
+    QTemporaryDir dir;
+    PromptScript prompts;
+    QVERIFY(!writeScoreFile(dir.filePath(QStringLiteral("no/such/dir/a.gcp")), QStringLiteral("春"),
+                            QString()));
+    QCOMPARE(prompts.count(), 1);
+    QCOMPARE(prompts.last().kind, Prompt::Kind::Warning);
+    QCOMPARE(prompts.last().title, QStringLiteral("错误"));
+    QCOMPARE(prompts.last().text, QStringLiteral("保存文件时发生错误！"));
+}
+
+// A write that fails half-way (here: the file-size limit, as a full disk would)
+// is reported, and the score saved before stays as it was.
+void TestScoreFile::failedWriteKeepsTheOldFile() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("keep.gcp"));
+    PromptScript prompts;
+    QVERIFY(writeScoreFile(path, QStringLiteral("春香"), QStringLiteral("x\ny")));
+    const QByteArray before = readAll(path);
+
+    const QString big(100000, QChar(0x6625));
+    struct rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 4096;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool ok = writeScoreFile(path, big, big);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    QVERIFY(!ok);
+    QCOMPARE(prompts.count(), 1);
+    QCOMPARE(prompts.last().text, QStringLiteral("保存文件时发生错误！"));
+    QCOMPARE(readAll(path), before);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("keep.gcp")});
+}
+
+QTEST_MAIN(TestScoreFile)
+#include "tst_scorefile.moc"
