@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The gongche fonts of the program: the font embedded as a resource, and every
+// "*.ttf" file installed in the "fonts" directory. All are registered with the
+// application font database; families() lists their family names, the
+// embedded one first.
+class FontRegistry
+{
+public:
+    static FontRegistry *instance();
+
+    // Registers the embedded font and every installed font file again and
+    // rebuilds the family list. Creates the "fonts" directory when missing.
+    void reload();
+
+    QStringList families() const { return m_families; }
+    QString defaultFamily() const { return m_defaultFamily; }
+    QString fontsDir() const { return m_fontsDir; }
+
+    static QString defaultFontPath() { return QStringLiteral(":/resources/fonts/tolvk.ttf"); }
+
+private:
+    FontRegistry();
+
+    QString m_fontsDir;
+    QStringList m_families;
+    QString m_defaultFamily;
+};
