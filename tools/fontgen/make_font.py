@@ -29,7 +29,7 @@ import sys
 
 from fontTools.fontBuilder import FontBuilder
 from fontTools.misc.transform import Identity, Transform
-from fontTools.pens.boundsPen import BoundsPen
+from fontTools.pens.boundsPen import ControlBoundsPen
 from fontTools.pens.recordingPen import DecomposingRecordingPen
 from fontTools.pens.roundingPen import RoundingPen
 from fontTools.pens.transformPen import TransformPen
@@ -101,7 +101,9 @@ class Shape:
                 tpen.closePath()
 
     def bounds(self, glyphset):
-        pen = BoundsPen(glyphset)
+        # The control box (on- and off-curve points), as the glyf table and
+        # font engines measure glyphs, so "centred" means centred to them.
+        pen = ControlBoundsPen(glyphset)
         self.draw(pen, glyphset)
         return pen.bounds
 
