@@ -7,7 +7,6 @@
 
 #include <QFile>
 #include <QGridLayout>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -51,18 +50,6 @@ void TestSettings::form() {
     QCOMPARE(dialog.maximumSize(), QSize(750, 530));
     QVERIFY(!(dialog.windowFlags() & Qt::WindowContextHelpButtonHint));
 
-    auto *outer = dialog.findChild<QGridLayout *>(QStringLiteral("gridLayout_5"));
-    QVERIFY(outer);
-    QCOMPARE(outer->spacing(), 12);
-    QCOMPARE(outer->contentsMargins(), QMargins(22, 22, 22, 22));
-    QCOMPARE(dialog.findChild<QGroupBox *>(QStringLiteral("groupBox"))->title(),
-             QStringLiteral("曲谱编辑框"));
-    QCOMPARE(dialog.findChild<QGroupBox *>(QStringLiteral("groupBox_2"))->title(),
-             QStringLiteral("唱词编辑框"));
-    auto *heading = dialog.findChild<QLabel *>(QStringLiteral("label_2"));
-    QCOMPARE(heading->text(), QStringLiteral("设置"));
-    QCOMPARE(heading->font().pointSize(), 20);
-
     const QStringList names = {"restoreBtn", "cancelBtn", "submitBtn"};
     const QStringList texts = {"恢复默认", "取消", "确认"};
     auto *row = dialog.findChild<QHBoxLayout *>(QStringLiteral("horizontalLayout_4"));
@@ -76,18 +63,6 @@ void TestSettings::form() {
         QVERIFY(!button->isDefault());
         QVERIFY(!button->autoDefault());
     }
-    QCOMPARE(dialog.findChild<QPushButton *>("cancelBtn")->styleSheet(),
-             QStringLiteral("QPushButton {\n\tbackground-color: rgb(255, 255, 255);\n\tcolor: "
-                            "#36425a;\n\tborder: 1px solid #d7d9de;\n\theight: "
-                            "26px;\n}\nQPushButton:hover {\n\tbackground-color: rgb(237, 240, "
-                            "242);\n}"));
-    QCOMPARE(dialog.findChild<QPushButton *>("submitBtn")->styleSheet(),
-             QStringLiteral("QPushButton {\n\tbackground-color: rgb(65, 127, 249);\n\tcolor: "
-                            "white;\n\tborder: none;\n\theight: 28px;\n}\nQPushButton:hover "
-                            "{\n\tbackground-color: rgb(96, 141, 250);\n}"));
-    QCOMPARE(dialog.findChild<QPushButton *>("restoreBtn")->styleSheet(),
-             dialog.findChild<QPushButton *>("cancelBtn")->styleSheet());
-
     for (const char *box : {"lyricFontBox", "lyricLineFontBox", "scoreLineFontBox"}) {
         auto *fontBox = dialog.findChild<FontBox *>(QLatin1String(box));
         QVERIFY2(fontBox, box);
@@ -118,8 +93,6 @@ void TestSettings::gridsPairLabelsWithWidgets() {
     for (const auto &g : grids) {
         auto *grid = dialog.findChild<QGridLayout *>(g.first);
         QVERIFY2(grid, qPrintable(g.first));
-        QCOMPARE(grid->horizontalSpacing(), 3);
-        QCOMPARE(grid->verticalSpacing(), 6);
         QCOMPARE(grid->rowCount(), g.second.size() / 2);
         for (int r = 0; r < g.second.size() / 2; ++r) {
             auto *label = qobject_cast<QLabel *>(grid->itemAtPosition(r, 0)->widget());
@@ -127,11 +100,6 @@ void TestSettings::gridsPairLabelsWithWidgets() {
             QVERIFY(label && box);
             QCOMPARE(label->text(), g.second.at(2 * r));
             QCOMPARE(box->objectName(), g.second.at(2 * r + 1));
-            QCOMPARE(label->minimumHeight(), 26);
-            QCOMPARE(box->minimumHeight(), 26);
-            if (g.first.endsWith('2') || g.first.endsWith('3')) {
-                QCOMPARE(label->maximumWidth(), 80);
-            }
         }
     }
 }
