@@ -15,7 +15,6 @@
 
 class QSettings;
 
-
 // Every parameter of the typeset score: paper, margins, the seven text fonts
 // with their sizes, the element colours, spacings, column widths, the score
 // angle and the switches. One instance per process, kept in the group
