@@ -533,7 +533,7 @@ void TestGenerateSVG::scoreExtentWithMarks() {
     QCOMPARE(g.scoreExtent(P + YaoBan), std::max(hp + (pos > 0 ? pos - 2 : -2), hp) + base);
     // A pitch after marks counts the marks' overhang.
     pos = -hp + hb + 2 + hb + 2;
-    const int total = hp + (pos - 2 > 0 ? pos - 2 : 0) + hp;
+    const int total = hp + (pos - 2 > 0 ? pos - 2 : 0) + tight(P2).height();
     QCOMPARE(g.scoreExtent(P + TouBan + TouBan + P2), total + base);
 }
 
