@@ -368,3 +368,7 @@ int ExportConfig::usedScoreBanYanSpace() const {
 int ExportConfig::usedScoreAngle() const {
     return std::clamp(m_scoreAngle, int(Ranges::minAngle), int(Ranges::maxAngle));
 }
+
+int ExportConfig::characterCellWidth(const QFontMetrics &fm) {
+    return std::max(fm.averageCharWidth(), fm.horizontalAdvance(QChar(0x4E2D)));
+}

@@ -31,6 +31,12 @@ public:
     using IntOption = QPair<QString, int>;
 
     static ExportConfig *instance();
+
+    // The width of one character cell of a text font: its average character
+    // width, or the advance of a CJK ideograph when that is wider. Chinese
+    // fonts report the average width of their Latin letters, about half an
+    // ideograph, which would let every character overhang its cell.
+    static int characterCellWidth(const QFontMetrics &fm);
     ~ExportConfig();
 
     ExportConfig(const ExportConfig &) = delete;

@@ -265,7 +265,7 @@ void GenerateSVG::layoutQuPai(QPainter &painter, const QString &text) {
     const int x0 = m_cursorX;
     painter.setFont(m_config.quPaiFont());
     painter.setPen(m_config.quPaiColor());
-    const int qw = qfm.averageCharWidth();
+    const int qw = ExportConfig::characterCellWidth(qfm);
     for (int i = 0; i < q.size(); ++i) {
         painter.drawText(QRect(m_cursorX, m_cursorY, qw, qh.at(i)), Qt::AlignCenter, q.at(i));
         m_cursorY += qh.at(i);
@@ -275,7 +275,7 @@ void GenerateSVG::layoutQuPai(QPainter &painter, const QString &text) {
     m_cursorX = x0 + qw + 10;
     painter.setFont(m_config.diaoMingFont());
     painter.setPen(m_config.diaoMingColor());
-    const int dw = dfm.averageCharWidth();
+    const int dw = ExportConfig::characterCellWidth(dfm);
     for (int i = 0; i < d.size(); ++i) {
         painter.drawText(QRect(m_cursorX, m_cursorY, dw, dh.at(i)), Qt::AlignCenter, d.at(i));
         m_cursorY += dh.at(i);
@@ -293,7 +293,7 @@ void GenerateSVG::layoutJiaBai(QPainter &painter, const QString &text) {
     painter.setFont(m_config.jiaBaiFont());
     painter.setPen(m_config.jiaBaiColor());
     const QFontMetrics &fm = m_config.jiaBaiFontMetrics();
-    const int A = fm.averageCharWidth();
+    const int A = ExportConfig::characterCellWidth(fm);
     const int availH = availableSize().height();
     for (const QString &c : chars) {
         const QString v = verticalForm(c);
@@ -427,7 +427,7 @@ void GenerateSVG::layoutLyricLine(QPainter &painter, const QString &text,
     painter.setFont(m_config.lyricFont());
     painter.setPen(m_config.lyricColor());
     const QFontMetrics &fm = m_config.lyricFontMetrics();
-    const int A = fm.averageCharWidth();
+    const int A = ExportConfig::characterCellWidth(fm);
     const int availH = availableSize().height();
     const int lyricSpace = m_config.usedLyricSpace();
     const bool hidden = m_config.isHiddenSymbol();

@@ -3,12 +3,22 @@
 #include "export/exportconfig.h"
 #include "export/generatesvg.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
 
 namespace {
+
+// Draws a symbol with its ink centred in rect. The symbols' ink rests on the
+// baseline, so centring the line box instead would set short marks lower than
+// tall pitches; measuring on the painter's own device keeps this exact at the
+// page's resolution.
+void drawCentredByInk(QPainter &painter, const QRectF &rect, const QString &s) {
+    const QRectF ink = QFontMetricsF(painter.font(), painter.device()).tightBoundingRect(s);
+    painter.drawText(rect.center() - ink.center(), s);
+}
 
 // The code point of a symbol (a two-unit string), or -1 when it is not one
 // character outside the Basic Multilingual Plane.
@@ -212,7 +222,7 @@ void GenerateSVG::drawScore(QPainter &painter, const QString &score) {
     }
     const QFontMetrics &fm = m_config.scoreFontMetrics();
     const int S = fm.averageCharWidth();
-    const int A = m_config.lyricFontMetrics().averageCharWidth();
+    const int A = ExportConfig::characterCellWidth(m_config.lyricFontMetrics());
     const int Hl = m_config.lyricFontMetrics().height();
     const int scoreSpace = m_config.usedScoreSpace();
     const int banYanSpace = m_config.usedBanYanSpace();
@@ -262,7 +272,7 @@ void GenerateSVG::drawScore(QPainter &painter, const QString &score) {
                 afterDiBan = true;
                 pos = std::max(pos, 0);
             }
-            painter.drawText(QRect(mx, pos, w, h), Qt::AlignCenter, s);
+            drawCentredByInk(painter, QRect(mx, pos, w, h), s);
             pos += h + banYanSpace;
             prevMark = true;
         } else {
@@ -277,9 +287,9 @@ void GenerateSVG::drawScore(QPainter &painter, const QString &score) {
                 painter.translate(0, t);
             }
             if (isSmallSymbol(s)) {
-                painter.drawText(QRect(2 * S / 5, 0, w, h), Qt::AlignCenter, s);
+                drawCentredByInk(painter, QRect(2 * S / 5, 0, w, h), s);
             } else {
-                painter.drawText(QRect(0, 0, S, h), Qt::AlignCenter, s);
+                drawCentredByInk(painter, QRect(0, 0, S, h), s);
             }
             const int d = h + scoreSpace;
             painter.translate(0, d);

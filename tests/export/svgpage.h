@@ -37,6 +37,10 @@ struct SvgText {
     }
     // The same, on the page.
     QPointF centre() const { return transform.map(localCentre()); }
+    // The centre of the text's ink, on the page (gongche symbols are placed by it).
+    QPointF inkCentre() const {
+        return transform.map(origin + deviceMetrics().tightBoundingRect(text).center());
+    }
 };
 
 struct SvgRect {

@@ -125,12 +125,13 @@ private:
         const QFontMetrics &lfm = cfg().lyricFontMetrics();
         QTransform t;
         t.translate(right(), top());
-        t.translate(x + lfm.averageCharWidth() + cfg().lyricScoreSpace(), y + 3 * lfm.height() / 5);
+        t.translate(x + ExportConfig::characterCellWidth(lfm) + cfg().lyricScoreSpace(),
+                    y + 3 * lfm.height() / 5);
         t.rotate(cfg().scoreAngle());
         return t;
     }
     static QPointF local(const QTransform &frame, const SvgText &t) {
-        return frame.inverted().map(t.centre());
+        return frame.inverted().map(t.inkCentre());
     }
     static QRect tight(const QString &s) { return cfg().scoreFontMetrics().tightBoundingRect(s); }
     static int markH(const QString &s) { return int(tight(s).height() * 0.8); }
@@ -186,14 +187,14 @@ void TestGenerateSVG::landscapeSwapsThePage() {
     QCOMPARE(page.viewBox, QStringLiteral("0 0 842 595"));
     const QFontMetrics &fm = cfg().lyricFontMetrics();
     const QPointF c = page.first(QStringLiteral("春")).centre();
-    QVERIFY(qAbs(c.x() - (842 - 25 - 130 + fm.averageCharWidth() / 2.0)) < tol);
+    QVERIFY(qAbs(c.x() - (842 - 25 - 130 + ExportConfig::characterCellWidth(fm) / 2.0)) < tol);
 }
 
 void TestGenerateSVG::firstColumnUsesTitleWidthAfterATitle() {
     cfg().setTitleWidth(200);
     const QFontMetrics &tfm = cfg().titleFontMetrics();
     const QFontMetrics &lfm = cfg().lyricFontMetrics();
-    const int A = lfm.averageCharWidth();
+    const int A = ExportConfig::characterCellWidth(lfm);
     SvgPage page = run(doc({QStringLiteral("# 标题"), QStringLiteral("春")})).first();
     // The title is centred in a column of titleWidth...
     QPointF c = page.first(QStringLiteral("标")).centre();
@@ -239,7 +240,7 @@ void TestGenerateSVG::titlePositions() {
 }
 
 void TestGenerateSVG::pageAndLineBreaks() {
-    const int A = cfg().lyricFontMetrics().averageCharWidth();
+    const int A = ExportConfig::characterCellWidth(cfg().lyricFontMetrics());
     const int y1 = top() + cfg().lyricSpace();
     QList<SvgPage> pages =
         run(doc({QStringLiteral("春"), QStringLiteral("@分页符"), QStringLiteral("秋")}));
@@ -268,7 +269,7 @@ void TestGenerateSVG::fourColumnsPerA4Page() {
     }
     const QList<SvgPage> pages = run(doc(texts));
     QCOMPARE(pages.size(), 2);
-    const int A = cfg().lyricFontMetrics().averageCharWidth();
+    const int A = ExportConfig::characterCellWidth(cfg().lyricFontMetrics());
     for (int i = 0; i < 4; ++i) {
         const QPointF c = pages.at(0).first(chars.at(i)).centre();
         QVERIFY(qAbs(c.x() - (right() - 130 * (i + 1) + A / 2.0)) < tol);
@@ -286,7 +287,7 @@ void TestGenerateSVG::lyricFlowsIntoTheNextColumn() {
     const SvgPage page = run({line(text)}).first();
     const QList<SvgText> all = page.textsOf(QStringLiteral("春"));
     QCOMPARE(all.size(), perColumn + 2);
-    const double col1 = right() - 130 + fm.averageCharWidth() / 2.0;
+    const double col1 = right() - 130 + ExportConfig::characterCellWidth(fm) / 2.0;
     QVERIFY(qAbs(all.at(perColumn - 1).centre().x() - col1) < tol);
     QVERIFY(qAbs(all.at(perColumn).centre().x() - (col1 - 130)) < tol);
     // The wrapped character starts at the very top of the new column.
@@ -337,8 +338,8 @@ void TestGenerateSVG::quPaiHeadingWithMode() {
         Hd += height(c, dfm);
     }
     const int x0 = right() - 130;
-    const int qw = qfm.averageCharWidth();
-    const int dw = dfm.averageCharWidth();
+    const int qw = ExportConfig::characterCellWidth(qfm);
+    const int dw = ExportConfig::characterCellWidth(dfm);
     // The tune name in the quPai font, at the top of the column.
     const SvgText zao = page.first(QStringLiteral("皂"));
     QCOMPARE(zao.fontSize, 50.0);
@@ -378,7 +379,7 @@ void TestGenerateSVG::sentencePunctuationSitsBottomRight() {
     const QFontMetrics &fm = cfg().lyricFontMetrics();
     const SvgPage page = run({line(QStringLiteral("春。"))}).first();
     const SvgText stop = page.first(QStringLiteral("。"));
-    const int A = fm.averageCharWidth();
+    const int A = ExportConfig::characterCellWidth(fm);
     const int cellX = right() - 130 + A / 2;
     const QPointF origin = stop.transform.map(stop.origin);
     QVERIFY2(qAbs(origin.x() - cellX) < tol, qPrintable(QString::number(origin.x())));
@@ -657,7 +658,7 @@ void TestGenerateSVG::scoreAngleZeroRunsStraightDown() {
     const QPointF b = page.first(P2).centre();
     QVERIFY(qAbs(a.x() - b.x()) < tol);
     QVERIFY(b.y() > a.y());
-    const int A = cfg().lyricFontMetrics().averageCharWidth();
+    const int A = ExportConfig::characterCellWidth(cfg().lyricFontMetrics());
     const int S = cfg().scoreFontMetrics().averageCharWidth();
     QVERIFY(qAbs(a.x() - (right() - 130 + A + S / 2.0)) < tol);
 
