@@ -43,12 +43,19 @@ bool startsPrintable(const QString &text) {
 
 // Whether a plain text editor would insert the key's text: a printable
 // character, a tab, a formatting or private-use character, or any character
-// beyond the basic plane.
-bool isInsertableText(const QString &text) {
+// beyond the basic plane; but nothing typed with Ctrl or Ctrl+Shift (some
+// platforms report Ctrl+A with the text "a") except a formatting character.
+bool isInsertableText(const QString &text, Qt::KeyboardModifiers mods) {
     if (text.isEmpty()) {
         return false;
     }
     const QChar c = text.at(0);
+    if (c.category() == QChar::Other_Format) {
+        return true;
+    }
+    if (mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier)) {
+        return false;
+    }
     if (c.isHighSurrogate()) {
         return text.size() > 1 && text.at(1).isLowSurrogate();
     }
@@ -126,6 +133,15 @@ QorvelEdit::QorvelEdit(QWidget *parent)
 }
 
 QorvelEdit::~QorvelEdit() {
+    // The children outlive this body; nothing they do while they go may reach
+    // the tab any more.
+    for (QPlainTextEdit *editor : {static_cast<QPlainTextEdit *>(ui->lyricEdit),
+                                   static_cast<QPlainTextEdit *>(ui->scoreEdit)}) {
+        editor->removeEventFilter(this);
+        editor->viewport()->removeEventFilter(this);
+        disconnect(editor, nullptr, this, nullptr);
+    }
+    disconnect(m_undoStack, nullptr, this, nullptr);
     delete ui;
 }
 
@@ -427,7 +443,7 @@ bool QorvelEdit::lyricKeyPress(QKeyEvent *event) {
         runCommand(new InsertLyricCommand(this, text));
         return true;
     }
-    if (isInsertableText(event->text())) {
+    if (isInsertableText(event->text(), mods)) {
         runCommand(new InsertLyricCommand(this, event->text()));
         return true;
     }
@@ -526,7 +542,7 @@ bool QorvelEdit::scoreKeyPress(QKeyEvent *event) {
         paste();
         return true;
     }
-    if (isInsertableText(event->text())) {
+    if (isInsertableText(event->text(), mods)) {
         // Digits, capitals, punctuation: typed into the score as they are,
         // through a command like everything else.
         runCommand(new InsertScoreCommand(this, event->text(), Qt::NoModifier));
