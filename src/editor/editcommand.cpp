@@ -90,6 +90,9 @@ void EditCommand::replayLyricSteps(bool undo, int lyricSteps, int scoreSteps) {
 
 void EditCommand::replayScoreStep(bool undo) {
     undo ? scoreEdit()->undo() : scoreEdit()->redo();
+    // The editor reports no move when its cursor keeps its position, yet the
+    // line around it changed: bring the lyric cursor in step all the same.
+    m_tab->scoreCursorPositionChanged();
 }
 
 bool EditCommand::adjustScoreLines(int at, int delta, int totalBefore) {
@@ -100,7 +103,7 @@ bool EditCommand::adjustScoreLines(int at, int delta, int totalBefore) {
     HistoryWatch watch(score->document());
     if (delta < 0) {
         score->removeLines(at, -delta);
-    } else if (totalBefore == 0 && score->document()->isEmpty()) {
+    } else if (totalBefore == 0 && score->document()->blockCount() == 1) {
         score->insertEmptyLines(at, delta - 1);
     } else {
         score->insertEmptyLines(at, delta);

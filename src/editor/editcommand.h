@@ -45,14 +45,15 @@ protected:
     // tab's synchronisation held, then puts the score cursor in step with the
     // lyric cursor.
     void replayLyricSteps(bool undo, int lyricSteps, int scoreSteps);
-    // Replays one score step; the lyric cursor follows the score cursor.
+    // Replays one score step, then puts the lyric cursor in step with the
+    // score cursor.
     void replayScoreStep(bool undo);
 
     // Inserts (delta > 0) or removes (delta < 0) |delta| score lines so that
     // they start at line at. totalBefore is the number of sung characters the
-    // lyric had before the change: with none, the empty score text stands for
-    // no line at all and itself becomes the first new line. Returns whether
-    // the score editor's history got a step.
+    // lyric had before the change: with none, the score's one line (an editor
+    // always shows one) belongs to no character yet and becomes the first new
+    // line. Returns whether the score editor's history got a step.
     bool adjustScoreLines(int at, int delta, int totalBefore);
 
 private:

@@ -76,6 +76,9 @@ PasteLyricCommand::PasteLyricCommand(QorvelEdit *tab)
 
     const bool wasDirective = isDirectiveLine(cursor.block().text());
     const QString tail = cursor.block().text().mid(cursor.positionInBlock());
+    // The sung characters that own a score line. A tail that turns sung
+    // again counts only once it gets its lines, at the end.
+    int owned = lyric->sungCharTotal();
     for (int i = 0; i < lyricList.size(); ++i) {
         const QString score = singleLine(scoreList.value(i));
         bool scoreUsed = false;
@@ -98,8 +101,9 @@ PasteLyricCommand::PasteLyricCommand(QorvelEdit *tab)
             const QString text = scoreUsed ? QString() : score;
             scoreUsed = true;
             const int n = lyric->scoreLineAt(cursor.position());
-            if (lyric->sungCharTotal() == 1 && scoreDoc->isEmpty()) {
-                // The empty score held no line at all; it becomes this one.
+            if (owned++ == 0 && scoreDoc->blockCount() == 1) {
+                // The score's one line belonged to no character yet; it
+                // becomes this one's.
                 scoreCursor.setPosition(0);
                 scoreCursor.insertText(text);
             } else if (n < scoreDoc->blockCount()) {
@@ -115,11 +119,7 @@ PasteLyricCommand::PasteLyricCommand(QorvelEdit *tab)
     if (nowDirective != wasDirective) {
         const int k = lyric->scoreLineAt(cursor.position());
         const int m = sungCharCount(tail);
-        if (nowDirective) {
-            adjustScoreLines(k + 1, -m, lyric->sungCharTotal() + m);
-        } else {
-            adjustScoreLines(k + 1, m, lyric->sungCharTotal() - m);
-        }
+        adjustScoreLines(k + 1, nowDirective ? -m : m, owned);
     }
     scoreCursor.endEditBlock();
     m_lyricSteps = lyricWatch.changed() ? 1 : 0;

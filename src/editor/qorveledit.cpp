@@ -119,9 +119,15 @@ QorvelEdit::QorvelEdit(QWidget *parent)
             &QorvelEdit::updateScoreLineNumberArea);
     connect(ui->lyricEdit, &QPlainTextEdit::cursorPositionChanged, this,
             &QorvelEdit::lyricCursorPositionChanged);
+    // A selection can change while the position stays (a click at the end of
+    // the selection, a selection made backwards up to the cursor).
+    connect(ui->lyricEdit, &QPlainTextEdit::selectionChanged, this,
+            &QorvelEdit::lyricCursorPositionChanged);
     lyricCursorPositionChanged();
     connect(ui->scoreEdit, &QPlainTextEdit::textChanged, this, &QorvelEdit::onScoreTextChanged);
     connect(ui->scoreEdit, &QPlainTextEdit::cursorPositionChanged, this,
+            &QorvelEdit::scoreCursorPositionChanged);
+    connect(ui->scoreEdit, &QPlainTextEdit::selectionChanged, this,
             &QorvelEdit::scoreCursorPositionChanged);
     connect(ui->undoAction, &QAction::triggered, this, &QorvelEdit::undo);
     connect(ui->redoAction, &QAction::triggered, this, &QorvelEdit::redo);

@@ -79,12 +79,12 @@ inline int sungTotal(QorvelEdit *tab) {
     return walkAllSungText(tab->lyricEditor()->document()).size();
 }
 
-// One score line per sung character: no characters, an empty score; else as
-// many lines as characters (an empty text being one empty line).
+// One score line per sung character. A text always has at least one line:
+// without sung characters the score's one line belongs to none.
 inline bool pairingHolds(QorvelEdit *tab, QString *why = nullptr) {
     const int total = sungTotal(tab);
     const QTextDocument *score = tab->scoreEditor()->document();
-    const bool ok = total == 0 ? score->isEmpty() : score->blockCount() == total;
+    const bool ok = score->blockCount() == qMax(1, total);
     if (!ok && why) {
         *why = QStringLiteral("%1 sung characters, %2 score lines (%3)")
                    .arg(total)

@@ -55,6 +55,7 @@ private slots:
     void pasteOverSelectionIsTwoCommands();
     void pastePunctuationOnly();
     void pasteHashAtLineStart();
+    void pasteOverLineStartTurningDirective();
     void plainTextPasteUndone();
     void plainTextPasteWithLineSeparators();
     void foreignRecordKeepsPairing();
@@ -354,6 +355,23 @@ void TestCommands::pasteHashAtLineStart() {
     tab->undo();
     tab->undo();
     QCOMPARE(texts(tab), qMakePair(QStringLiteral("你\n春香"), QStringLiteral("a\nb\nc")));
+}
+
+void TestCommands::pasteOverLineStartTurningDirective() {
+    // Deleting the selected first character turns the line into a directive
+    // line (its score lines go); pasting the character back turns it sung again.
+    load(tab, QStringLiteral("啭@好"), QStringLiteral("a\nb"));
+    setCursor(lyric, 1, 0);
+    QVERIFY(focus(lyric));
+    tab->copy();
+    tab->paste();
+    QCOMPARE(texts(tab), qMakePair(QStringLiteral("啭@好"), QStringLiteral("a\n")));
+    QVERIFY(pairingHolds(tab));
+    QCOMPARE(tab->undoStack()->count(), 2);
+    tab->undo();
+    QCOMPARE(texts(tab), qMakePair(QStringLiteral("@好"), QString()));
+    tab->undo();
+    QCOMPARE(texts(tab), qMakePair(QStringLiteral("啭@好"), QStringLiteral("a\nb")));
 }
 
 void TestCommands::plainTextPasteUndone() {
