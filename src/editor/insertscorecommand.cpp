@@ -18,8 +18,9 @@ InsertScoreCommand::InsertScoreCommand(QorvelEdit *tab, const QString &text,
     }
     QTextCursor cursor(score->document());
     HistoryWatch watch(score->document());
-    cursor.beginEditBlock();
+    // Undoing puts the editor's cursor back where the block began.
     cursor.setPosition(start);
+    cursor.beginEditBlock();
     if (modifiers == Qt::ShiftModifier) {
         cursor.insertText(text);
     } else {

@@ -161,8 +161,8 @@ void ScoreEdit::insertEmptyLines(int at, int count) {
         position = doc->characterCount() - 1;
     }
     QTextCursor c(doc);
-    c.beginEditBlock();
     c.setPosition(position);
+    c.beginEditBlock();
     c.insertText(QString(count, QLatin1Char('\n')));
     c.endEditBlock();
 }

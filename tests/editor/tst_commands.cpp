@@ -238,8 +238,10 @@ void TestCommands::scorePasteFillsExistingLines() {
     tab->paste();
     QCOMPARE(score->toPlainText(), QStringLiteral("0\n1\n2\n3\nx4\ny5\nz6pq"));
     tab->undo();
+    QCOMPARE(score->textCursor().blockNumber(), 6); // where the edit was
     tab->undo();
     QCOMPARE(score->toPlainText(), QStringLiteral("0\n1\n2\n3\n4\n5\n6"));
+    QCOMPARE(score->textCursor().blockNumber(), 4);
 }
 
 void TestCommands::scorePasteWithForeignLineBreaks() {

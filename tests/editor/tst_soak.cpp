@@ -324,6 +324,7 @@ void TestSoak::run() {
                 tab.redo();
             }
             QCOMPARE(texts(&tab), reached);
+            QCOMPARE(tab.documentLines(), walkDocumentLines(lyric->document(), score->document()));
             tab.undoStack()->clear();
             segmentStart = reached;
             log.clear();
