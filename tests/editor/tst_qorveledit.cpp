@@ -85,6 +85,7 @@ private slots:
     void openFailureAndHistory();
     void documentLines();
     void randomKeysNeverBypassTheCommands();
+    void rendersRealDocument();
 
 private:
     QorvelEdit *tab = nullptr;
@@ -662,6 +663,34 @@ void TestQorvelEdit::randomKeysNeverBypassTheCommands() {
         }
         QCOMPARE(texts(tab), reached);
         tab->undoStack()->clear();
+    }
+}
+
+void TestQorvelEdit::rendersRealDocument() {
+    // A real piece with both gutters, the highlights and a paired selection.
+    // With QORVEL_GRAB_DIR set, the tab is saved there as tab.png.
+    const QString pitch = sym(0xF002C) + sym(0xF0030);
+    QStringList scores;
+    const QString lyricText =
+        QStringLiteral("# 牡丹亭 惊梦\n【皂罗袍】(仙吕)\n原来姹紫嫣红开遍，\n"
+                       "似这般都付与断井颓垣。\n= 白\n@换行符\n良辰美景奈何天");
+    for (int i = 0; i < 24; ++i) {
+        scores << (i % 3 == 0 ? pitch + sym(0xF0000) : pitch + sym(0xF0001));
+    }
+    load(tab, lyricText, scores.join(QLatin1Char('\n')));
+    tab->resize(760, 420);
+    QVERIFY(focus(lyric));
+    setCursor(lyric, 25, 21); // 姹紫嫣红
+    QCOMPARE(score->textCursor().selectedText().count(QChar(0x2029)), 3);
+    QTRY_COMPARE(lyric->font().family(), EditorConfig::instance()->lyricFont().family());
+    const QImage image = tab->grab().toImage();
+    QVERIFY(!image.isNull());
+    QCOMPARE(image.size(), tab->size() * image.devicePixelRatio());
+    if (qEnvironmentVariableIsSet("QORVEL_GRAB_DIR")) {
+        QVERIFY(image.save(qEnvironmentVariable("QORVEL_GRAB_DIR") + QStringLiteral("/tab.png")));
+        setCursor(score, score->document()->findBlockByNumber(9).position() + 2);
+        QVERIFY(tab->grab().save(qEnvironmentVariable("QORVEL_GRAB_DIR") +
+                                 QStringLiteral("/tab2.png")));
     }
 }
 
