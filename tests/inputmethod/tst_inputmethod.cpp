@@ -1,3 +1,4 @@
+#include "fonts/fontregistry.h"
 #include "inputmethod/inputmethod.h"
 #include "shell/apppaths.h"
 
@@ -97,6 +98,7 @@ private:
     std::unique_ptr<InputMethod> m_im;
     QRect compositionRect() const;
     QRect labelRect(int position) const;
+    QRect candidateRect(int position) const;
 };
 
 void TestInputMethod::initTestCase() {
@@ -133,6 +135,15 @@ QRect TestInputMethod::labelRect(int position) const {
     }
     const int top = InputMethod::insetTop + fm1.height() + InputMethod::lineSpacing;
     return QRect(x, top, fm1.horizontalAdvance(QString::number(position + 1)), fm2.height());
+}
+
+QRect TestInputMethod::candidateRect(int position) const {
+    const QFontMetrics fm1(m_im->compositionFont());
+    const QFontMetrics fm2(m_im->candidateFont());
+    const QRect label = labelRect(position);
+    const int x = label.left() + fm1.horizontalAdvance(QStringLiteral("%1 ").arg(position + 1));
+    return QRect(x, label.top(), fm2.horizontalAdvance(m_im->pageCandidates().at(position)),
+                 fm2.height());
 }
 
 void TestInputMethod::toolTipWindowNeverTakesFocus() {
@@ -340,6 +351,15 @@ void TestInputMethod::relatedListOfTouBan() {
     press(*m_im, Qt::Key_Period);
     QCOMPARE(m_im->pageIndicator(), QStringLiteral("3/3"));
     QCOMPARE(m_im->pageCandidates(), QStringList({sym(0xF000A), sym(0xF000B)}));
+    press(*m_im, Qt::Key_Comma);
+    press(*m_im, Qt::Key_Comma);
+    if (qEnvironmentVariableIsSet("QORVEL_SAVE_POPUP")) {
+        m_im->grab().save(qEnvironmentVariable("QORVEL_SAVE_POPUP") +
+                          QStringLiteral("/related.png"));
+    }
+    press(*m_im, Qt::Key_Period);
+    press(*m_im, Qt::Key_Period);
+    QCOMPARE(m_im->selectByNumber(3), QString());
     QCOMPARE(m_im->selectByNumber(2), sym(0xF000B));
     QVERIFY(m_im->isHidden());
 }
@@ -502,6 +522,13 @@ void TestInputMethod::paintsInvalidSegmentAndSelectedLabel() {
     QVERIFY(second.blue > 5 && second.red == 0);
     QVERIFY(first.exactRed > 0);
     QVERIFY(second.exactBlue > 0);
+
+    // The highlighted candidate's glyph is drawn in the label's colour.
+    QCOMPARE(m_im->candidateFont().family(), FontRegistry::instance()->defaultFamily());
+    const Inks glyph0 = inksIn(image, candidateRect(0));
+    const Inks glyph1 = inksIn(image, candidateRect(1));
+    QVERIFY(glyph0.red > 5 && glyph0.blue == 0);
+    QVERIFY(glyph1.blue > 5 && glyph1.red == 0);
 
     // Background and border.
     QCOMPARE(image.pixelColor(image.width() - 3, image.height() - 3), QColor(Qt::white));
