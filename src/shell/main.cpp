@@ -1,14 +1,24 @@
-#include <QApplication>
-#include <QMainWindow>
+#include "fonts/fontsubstitutions.h"
+#include "shell/mainwindow.h"
 
-int main(int argc, char *argv[]) {
+#include <QApplication>
+#include <QFileInfo>
+
+int main(int argc, char *argv[])
+{
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qorvel"));
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Qorvel工尺谱"));
-    window.resize(784, 561);
+    QApplication::setApplicationDisplayName(QStringLiteral("Qorvel工尺谱"));
+    installChineseFontSubstitutions();
+
+    MainWindow window;
     window.show();
+
+    const QStringList args = QApplication::arguments();
+    if (args.size() > 1 && QFileInfo(args.at(1)).isFile()) {
+        window.openDocument(args.at(1));
+    }
     return app.exec();
 }
