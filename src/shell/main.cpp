@@ -10,7 +10,6 @@ int main(int argc, char *argv[])
     QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qorvel"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Qorvel工尺谱"));
     installChineseFontSubstitutions();
 
     MainWindow window;
