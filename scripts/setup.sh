@@ -15,6 +15,8 @@ packages=(
   fonts-arphic-uming fonts-wqy-microhei fonts-dejavu-core
   # tests and visual checks
   xvfb xauth xdotool x11-utils imagemagick poppler-utils librsvg2-bin
+  # desktop integration: entry validation and the MIME database
+  desktop-file-utils shared-mime-info
   python3-minimal
   # sanitizer and fuzzing builds
   clang libclang-rt-14-dev

@@ -1,0 +1,61 @@
+#include "dialogs/aboutdialog.h"
+
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPixmap>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+About::About(QWidget *parent)
+    : QDialog(parent) {
+    setObjectName(QStringLiteral("About"));
+    setWindowTitle(QStringLiteral("关于"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setModal(true);
+    resize(520, 440);
+
+    auto *layout = new QVBoxLayout(this);
+
+    auto *header = new QHBoxLayout;
+    auto *logo = new QLabel(this);
+    logo->setPixmap(QPixmap(QStringLiteral(":/icons/resources/icons/logo-qt.png"))
+                        .scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    auto *title =
+        new QLabel(QStringLiteral("Qorvel工尺谱 %1").arg(QStringLiteral(QORVEL_VERSION)), this);
+    QFont titleFont = title->font();
+    titleFont.setPointSize(titleFont.pointSize() + 6);
+    titleFont.setBold(true);
+    title->setFont(titleFont);
+    header->addWidget(logo);
+    header->addWidget(title, 1);
+    layout->addLayout(header);
+
+    auto *browser = new QTextBrowser(this);
+    browser->setObjectName(QStringLiteral("aboutBrowser"));
+    browser->setOpenLinks(false);
+    browser->setHtml(html());
+    layout->addWidget(browser, 1);
+
+    auto *buttons = new QDialogButtonBox(this);
+    buttons->addButton(QStringLiteral("关闭"), QDialogButtonBox::RejectRole);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+}
+
+QString About::html() {
+    return QStringLiteral(
+               "<p>版本 %1</p>"
+               "<p>Qorvel工尺谱是一款编写和排版昆曲工尺谱的桌面程序。唱词与工尺并排输入："
+               "左侧为唱词，右侧每个唱字对应一行工尺符号，用内置的简拼输入法输入。"
+               "唱词中可插入标题、曲牌与调名、念白、夹白、注释、换行符和分页符。</p>"
+               "<p>排版时曲谱自右向左竖排成列，工尺符号与板眼斜列于唱字之旁；"
+               "可实时预览，并导出为 PDF、SVG、PNG 或 JPG。"
+               "纸张、边距、间距、字体与颜色均可设置，并可保存为方案文件。</p>"
+               "<p>曲谱文件的扩展名为 .gcp。</p>"
+               "<h4>字体许可</h4>"
+               "<p>内置的工尺谱字体由文鼎 AR PL UKai（文鼎ＰＬ中楷）衍生而来，"
+               "依文鼎公众授权（Arphic Public License）发布；"
+               "该字体及其衍生作品可自由使用、复制和分发，修改后的版本须沿用同一授权。</p>")
+        .arg(QStringLiteral(QORVEL_VERSION));
+}

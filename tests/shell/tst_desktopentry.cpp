@@ -1,0 +1,132 @@
+#include <QDir>
+#include <QFile>
+#include <QMimeDatabase>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// Desktop integration: the launcher entry, the MIME type of ".gcp" files and
+// the icon, as `cmake --install` lays them out.
+class TestDesktopEntry : public QObject {
+    Q_OBJECT
+
+private:
+    static QString sourcePath(const QString &relative) {
+        return QStringLiteral(QORVEL_SOURCE_DIR "/") + relative;
+    }
+
+    static QString readText(const QString &path) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            return {};
+        }
+        return QString::fromUtf8(file.readAll());
+    }
+
+    // The keys of the [Desktop Entry] group.
+    static QMap<QString, QString> desktopEntry(const QString &path) {
+        QMap<QString, QString> entry;
+        bool inGroup = false;
+        for (const QString &line : readText(path).split(QLatin1Char('\n'))) {
+            if (line.startsWith(QLatin1Char('['))) {
+                inGroup = line == QStringLiteral("[Desktop Entry]");
+            } else if (inGroup && line.contains(QLatin1Char('='))) {
+                const int eq = line.indexOf(QLatin1Char('='));
+                entry.insert(line.left(eq), line.mid(eq + 1));
+            }
+        }
+        return entry;
+    }
+
+    // Runs a program to its end; returns its exit code, -1 when it could not run.
+    static int run(const QString &program, const QStringList &arguments,
+                   QString *output = nullptr) {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DESTDIR"));
+        process.setProcessEnvironment(env);
+        process.start(program, arguments);
+        if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
+            return -1;
+        }
+        if (output) {
+            *output = QString::fromUtf8(process.readAll());
+        }
+        return process.exitCode();
+    }
+
+    QTemporaryDir m_prefix;
+
+private slots:
+    void entryDescribesTheProgram() {
+        const auto entry =
+            desktopEntry(sourcePath(QStringLiteral("resources/desktop/qorvel.desktop")));
+        QCOMPARE(entry.value(QStringLiteral("Type")), QStringLiteral("Application"));
+        QCOMPARE(entry.value(QStringLiteral("Name")), QStringLiteral("Qorvel工尺谱"));
+        QCOMPARE(entry.value(QStringLiteral("Exec")), QStringLiteral("qorvel %f"));
+        QCOMPARE(entry.value(QStringLiteral("Icon")), QStringLiteral("qorvel"));
+        QVERIFY(entry.value(QStringLiteral("MimeType"))
+                    .split(QLatin1Char(';'))
+                    .contains(QStringLiteral("application/x-gongche-score")));
+    }
+
+    void entryIsValid() {
+        const QString validator =
+            QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+        QVERIFY2(!validator.isEmpty(), "desktop-file-validate missing: run scripts/setup.sh");
+        QString output;
+        const int rc = run(
+            validator, {sourcePath(QStringLiteral("resources/desktop/qorvel.desktop"))}, &output);
+        QVERIFY2(rc == 0 && output.trimmed().isEmpty(), qPrintable(output));
+    }
+
+    void installLaysOutTheDesktopFiles() {
+        QVERIFY(m_prefix.isValid());
+        const QString cmake = QStandardPaths::findExecutable(QStringLiteral("cmake"));
+        QVERIFY(!cmake.isEmpty());
+        QString output;
+        const int rc = run(cmake,
+                           {QStringLiteral("--install"), QStringLiteral(QORVEL_BINARY_DIR),
+                            QStringLiteral("--prefix"), m_prefix.path()},
+                           &output);
+        QVERIFY2(rc == 0, qPrintable(output));
+
+        const QDir prefix(m_prefix.path());
+        for (const char *file :
+             {"bin/qorvel", "share/applications/qorvel.desktop", "share/mime/packages/qorvel.xml",
+              "share/icons/hicolor/scalable/apps/qorvel.svg",
+              "share/icons/hicolor/256x256/apps/qorvel.png",
+              "share/icons/hicolor/48x48/apps/qorvel.png"}) {
+            QVERIFY2(prefix.exists(QString::fromUtf8(file)), file);
+        }
+        const QImage icon(
+            prefix.filePath(QStringLiteral("share/icons/hicolor/256x256/apps/qorvel.png")));
+        QCOMPARE(icon.size(), QSize(256, 256));
+    }
+
+    void installedMimeTypeMatchesScoreFiles() {
+        const QString share = QDir(m_prefix.path()).filePath(QStringLiteral("share"));
+        QVERIFY(QFile::exists(share + QStringLiteral("/mime/packages/qorvel.xml")));
+
+        // The MIME database compiled from the installed package recognises
+        // ".gcp" by name, and the entry is registered as its handler.
+        const QString globs = readText(share + QStringLiteral("/mime/globs2"));
+        QVERIFY2(globs.contains(QStringLiteral("application/x-gongche-score:*.gcp")),
+                 qPrintable(globs));
+        const QString handlers = readText(share + QStringLiteral("/applications/mimeinfo.cache"));
+        QVERIFY2(handlers.contains(QStringLiteral("application/x-gongche-score=qorvel.desktop;")),
+                 qPrintable(handlers));
+
+        // A desktop that reads the installed share directory detects the type.
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(share) + ":/usr/share");
+        const QMimeType type = QMimeDatabase().mimeTypeForFile(QStringLiteral("戏.gcp"),
+                                                               QMimeDatabase::MatchExtension);
+        QCOMPARE(type.name(), QStringLiteral("application/x-gongche-score"));
+        QCOMPARE(type.globPatterns(), QStringList{QStringLiteral("*.gcp")});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDesktopEntry)
+#include "tst_desktopentry.moc"
