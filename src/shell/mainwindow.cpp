@@ -1,5 +1,7 @@
 #include "shell/mainwindow.h"
 
+#include "dialogs/aboutdialog.h"
+#include "dialogs/helpdialog.h"
 #include "dialogs/prompt.h"
 #include "editor/lyricedit.h"
 #include "editor/qorveledit.h"
@@ -403,9 +405,17 @@ void MainWindow::settingAction() {}
 
 void MainWindow::fontManagerAction() {}
 
-void MainWindow::helpAction() {}
+void MainWindow::helpAction()
+{
+    Help dialog(this);
+    dialog.exec();
+}
 
-void MainWindow::aboutAction() {}
+void MainWindow::aboutAction()
+{
+    About dialog(this);
+    dialog.exec();
+}
 
 // --- search bar ---------------------------------------------------------------
 
