@@ -34,6 +34,6 @@ public:
     // directory counts as writable. An empty dir removes the override.
     static void setProgramDirOverride(const QString &dir, bool writable = true);
 
-private:
+    // True for directories of the system's own programs (/usr and below, /bin).
     static bool isSystemLocation(const QString &dir);
 };

@@ -12,14 +12,19 @@ The notation glyphs live in the Supplementary Private Use Area-A:
                     double-high octave.
 
 The brush strokes of the pitch signs, the octave radicals and a few marks are
-taken from AR PL UKai (Kaiti style); the geometric marks (eyes, cross, waist
-brackets, breath check, the 疊腔 zigzag) are drawn here.
+taken from AR PL UKai (Kaiti style), as are the 头板 dot and the 疊腔 々; the
+other marks (eyes, cross, the 腰 angle ∟, 底板 bar, ︿, the 豁腔 flick, the
+擻腔 wave, the breath check, the low-octave tail) are drawn here in one stroke
+width.
 
-Layout rules every glyph follows, so that a symbol drawn centred in any
-rectangle has its ink centred there too:
+Layout rules every glyph follows:
   * every glyph is one em (1024 units) wide and its ink is centred in it;
-  * the ink is centred vertically on the middle of the line box, which runs
-    from the descender (-124) to the ascender (900), so the middle is y = 388.
+  * the bottom of its ink (the control box, as FreeType and Qt measure it)
+    lies on the baseline, y = 0. Toolkits that measure a string's ink from
+    the baseline down (Qt 5's tightBoundingRect does) then report the true
+    ink box, and a typesetter centres a symbol by that box;
+  * the tallest ink stays below the ascender (900); the descender (-124) only
+    gives text lines a little room below.
 
 The output is byte-for-byte reproducible: fixed time stamps, fixed glyph order.
 """
@@ -38,14 +43,18 @@ from fontTools.ttLib import TTCollection, TTFont
 
 FAMILY = "Qorvel工尺谱字体"
 POSTSCRIPT_NAME = "QorvelGongche-Regular"
-VERSION = "Version 2.100"
+VERSION = "Version 2.200"
 
 UPM = 1024
 ASCENT = 900
 DESCENT = -124
 ADVANCE = UPM
 CX = ADVANCE / 2
-CY = (ASCENT + DESCENT) / 2
+CY = (ASCENT + DESCENT) / 2  # where parts are assembled before the glyph is seated
+
+# Stroke width of the drawn marks, close to the body of an AR PL UKai stroke
+# at the size of the pitch signs.
+W = 72
 
 # 2021-01-01 00:00:00 UTC in seconds since 1904-01-01 (the sfnt epoch).
 TIMESTAMP = 3692217600
@@ -129,6 +138,11 @@ class Shape:
     def centred(self, glyphset, cx=CX, cy=CY):
         return self.scaled_to(glyphset, cx, cy, 1.0)
 
+    def seated(self, glyphset):
+        """Centred horizontally in the advance, the bottom of the ink on the baseline."""
+        x0, y0, x1, y1 = self.bounds(glyphset)
+        return self.moved(CX - (x0 + x1) / 2, -y0)
+
     def moved(self, dx, dy):
         return self.transformed(Transform().translate(dx, dy))
 
@@ -172,11 +186,40 @@ def cross(cx, cy, arm, half):
     return Shape.polygons(outer([(cx + x * c - y * s, cy + x * s + y * c) for x, y in plus]))
 
 
-def bracket(x0, y0, x1, y1, t):
-    """The corner "└": a vertical stroke down the left side and a horizontal
-    stroke along the bottom of the box (x0, y0)-(x1, y1), stroke width t."""
-    return Shape.polygons(outer([(x0, y1), (x0 + t, y1), (x0 + t, y0 + t), (x1, y0 + t), (x1, y0),
-                                 (x0, y0)]))
+def angle(x0, y0, width, height, t):
+    """The angle "∟": a vertical stroke of the given height whose foot turns
+    into a horizontal stroke to the right; (x0, y0) is the outer corner."""
+    return Shape.polygons(outer([(x0, y0 + height), (x0 + t, y0 + height), (x0 + t, y0 + t),
+                                 (x0 + width, y0 + t), (x0 + width, y0), (x0, y0)]))
+
+
+def bar(width, height):
+    """A short heavy bar with gently rounded ends, centred on the origin."""
+    r = height / 2
+    e = 0.45 * r  # the ends are half ellipses this deep
+    c = width / 2 - e
+    points = [(c + e * math.cos(a), r * math.sin(a))
+              for a in (-math.pi / 2 + math.pi * k / 12 for k in range(13))]
+    points += [(-c + e * math.cos(a), r * math.sin(a))
+               for a in (math.pi / 2 + math.pi * k / 12 for k in range(13))]
+    return Shape.polygons(outer(points))
+
+
+def tapered(points, width_start, width_end):
+    """A polyline whose width runs from width_start to width_end (a brush
+    flick), as one contour."""
+    n = len(points)
+    left, right = [], []
+    for i, (x, y) in enumerate(points):
+        a = points[max(i - 1, 0)]
+        b = points[min(i + 1, n - 1)]
+        dx, dy = b[0] - a[0], b[1] - a[1]
+        d = math.hypot(dx, dy)
+        nx, ny = -dy / d, dx / d
+        h = (width_start + (width_end - width_start) * i / (n - 1)) / 2
+        left.append((x + nx * h, y + ny * h))
+        right.append((x - nx * h, y - ny * h))
+    return Shape.polygons(outer(left + right[::-1]))
 
 
 def stroke(points, width):
@@ -237,25 +280,27 @@ class Builder:
             bx0, _, _, _ = body.bounds(gs)
             body = body.moved(rx1 + 10 - bx0, 0)
             return (radical + body).centred(gs)
-        # Low octave: the sign with a falling tail below it, clear of the sign.
-        body = self.char(pitch).scaled_to(gs, CX, CY, 0.74)
+        # Low octave: the sign's last stroke runs on into a falling tail, a
+        # short 丿 from its lower left, heavy where it leaves the sign and
+        # tapering to a point (it just touches the sign, no overlap).
+        body = self.char(pitch).scaled_to(gs, CX, CY, 0.70)
         x0, y0, x1, y1 = body.bounds(gs)
-        mid = (x0 + x1) / 2
-        top = y0 - 50
-        tail = stroke([(mid + 70, top), (mid + 20, top - 90), (mid - 80, top - 180)], 56)
-        return (body + tail).centred(gs)
+        tx, ty = x0 + 0.32 * (x1 - x0), y0 - W * 0.45
+        tail = tapered([(tx + dx, ty + dy) for dx, dy in
+                        ((0, 0), (-12, -60), (-40, -120), (-85, -170), (-140, -205))], W, 14)
+        return body + tail
 
     def breath_check(self, x, y, size):
         """The breath mark 气口: a small check whose lower left point is (x, y)."""
         s = size
-        return stroke([(x, y + 0.55 * s), (x + 0.32 * s, y), (x + s, y + 0.95 * s)], 0.22 * s)
+        return stroke([(x, y + 0.55 * s), (x + 0.32 * s, y), (x + s, y + 0.95 * s)], 0.3 * s)
 
     def with_breath(self, shape):
         """The shape moved left and down a little, a breath check at its upper right."""
         gs = self.gs
         body = shape.scaled_to(gs, 0, 0, 0.82)
         x0, y0, x1, y1 = body.bounds(gs)
-        check = self.breath_check(x1 + 50, y1 - 140, 160)
+        check = self.breath_check(x1 + 50, y1 - 160, 180)
         return (body + check).centred(gs)
 
     def pitch(self, pitch, octave, breath, small):
@@ -269,22 +314,31 @@ class Builder:
     # Beat marks and ornaments ------------------------------------------------
 
     def waist(self, mark):
-        """The 腰 form of a beat mark: the mark in the corner of a "└"."""
+        """The 腰 form of a beat mark: a small "∟" (the sign of 腰板) joined
+        to the mark at its left, both standing on the baseline."""
         gs = self.gs
-        mark = mark.scaled_to(gs, 0, 0, 0.8)
+        mark = mark.scaled_to(gs, 0, 0, 0.85)
         x0, y0, x1, y1 = mark.bounds(gs)
-        t = 46
-        gap = 36
-        corner = bracket(x0 - gap - t, y0 - gap - t, x1 + 30, y1, t)
-        return (mark + corner).centred(gs)
+        h = max(0.8 * (y1 - y0), 240)
+        corner = angle(x0 - 40 - 0.7 * h, y0, 0.7 * h, h, W)
+        return mark + corner
 
     def marks(self):
         gs = self.gs
         tou_ban = self.char("、").fitted(gs, CX, CY, height=300)
-        yan = ring(CX, CY, 170, 112)
-        zhong_yan = disk(CX, CY, 135)
-        zeng_ban = cross(CX, CY, 205, 40)
-        zigzag = stroke([(0, 420), (150, 300), (0, 180), (150, 60), (0, -60)], 58)
+        yan = ring(CX, CY, 170, 170 - W)
+        zhong_yan = disk(CX, CY, 140)
+        zeng_ban = cross(CX, CY, 205, W / 2)
+        # 疊腔: the iteration mark 々 as the brush writes it, at about the
+        # scale of the pitch signs so that its strokes weigh as theirs.
+        die = self.char("々").fitted(gs, CX, CY, height=540)
+        # 带腔撮腔: a wide inverted V.
+        cuo = stroke([(0, 0), (290, 250), (580, 0)], W)
+        # 豁腔: a small flick rising to the right, heavy at its foot.
+        huo = tapered([(0, 0), (50, 40), (120, 130), (200, 260)], 1.5 * W, 12)
+        # 擻腔: a small wave, falling then rising, leaning a little upwards.
+        sou = stroke([(400 * k / 32, -70 * math.sin(2 * math.pi * k / 32) + 50 * k / 32)
+                      for k in range(33)], W)
         return {
             0xF0000: tou_ban,
             0xF0001: yan,
@@ -292,14 +346,14 @@ class Builder:
             0xF0003: zeng_ban,
             0xF0004: self.waist(yan),
             0xF0005: self.waist(zhong_yan),
-            0xF0006: self.waist(tou_ban),
+            0xF0006: angle(0, 0, 300, 380, W),
             0xF0007: self.waist(zeng_ban),
-            0xF0008: zigzag.centred(gs),
-            0xF0009: self.with_breath(zigzag.centred(gs)),
-            0xF000A: self.char("一").scaled_to(gs, CX, CY, 0.56, 0.7),
-            0xF000B: self.char("ㄑ").fitted(gs, CX, CY, height=560),
-            0xF000C: self.char("ノ").fitted(gs, CX, CY, height=440),
-            0xF000D: self.char("彡").fitted(gs, CX, CY, height=480),
+            0xF0008: die,
+            0xF0009: self.with_breath(die),
+            0xF000A: bar(380, 2.2 * W),
+            0xF000B: cuo,
+            0xF000C: huo,
+            0xF000D: sou,
         }
 
     def symbols(self):
@@ -308,15 +362,15 @@ class Builder:
         for first, breath, small in SERIES:
             for i, (pitch, octave) in enumerate(REGISTERS):
                 out.append((first + i, self.pitch(pitch, octave, breath, small)))
-        return out
+        return [(code, shape.seated(self.gs)) for code, shape in out]
 
 
 def notdef_glyph():
+    # An empty box standing on the baseline, like the symbols.
     pen = TTGlyphPen(None)
-    Shape.polygons(outer([(80, DESCENT + 40), (80, ASCENT - 40), (ADVANCE - 80, ASCENT - 40),
-                          (ADVANCE - 80, DESCENT + 40)]),
-                   hole([(140, DESCENT + 100), (140, ASCENT - 100), (ADVANCE - 140, ASCENT - 100),
-                         (ADVANCE - 140, DESCENT + 100)])).draw(pen, None)
+    Shape.polygons(outer([(80, 0), (80, 800), (ADVANCE - 80, 800), (ADVANCE - 80, 0)]),
+                   hole([(140, 60), (140, 740), (ADVANCE - 140, 740),
+                         (ADVANCE - 140, 60)])).draw(pen, None)
     return pen.glyph()
 
 
@@ -331,12 +385,15 @@ def build(source_path, face, output_path):
         source = TTFont(source_path)
     builder = Builder(source)
 
-    glyph_order = [".notdef", "space", "uni3000"]
-    glyphs = {".notdef": notdef_glyph(), "space": empty_glyph(), "uni3000": empty_glyph()}
-    metrics = {".notdef": (ADVANCE, 0), "space": (ADVANCE // 2, 0), "uni3000": (ADVANCE, 0)}
-    cmap = {0x20: "space", 0x3000: "uni3000"}
+    glyph_order = [".notdef", "space"]
+    glyphs = {".notdef": notdef_glyph(), "space": empty_glyph()}
+    metrics = {".notdef": (ADVANCE, 0), "space": (ADVANCE // 2, 0)}
+    cmap = {0x20: "space"}
 
     for code, shape in builder.symbols():
+        x0, y0, x1, y1 = shape.bounds(builder.gs)
+        if y1 > ASCENT - 10 or x0 < 0 or x1 > ADVANCE:
+            raise SystemExit("make_font: U+%05X does not fit the em box" % code)
         name = "u%05X" % code
         pen = TTGlyphPen(None)
         shape.draw(RoundingPen(pen), builder.gs)
@@ -363,7 +420,7 @@ def build(source_path, face, output_path):
                      "AR PL UKai, Copyright (c) 1999 Arphic Technology Co., Ltd.",
         "familyName": FAMILY,
         "styleName": "Regular",
-        "uniqueFontIdentifier": "Qorvel: " + FAMILY + " Regular: 2.1",
+        "uniqueFontIdentifier": "Qorvel: " + FAMILY + " Regular: 2.2",
         "fullName": FAMILY,
         "version": VERSION,
         "psName": POSTSCRIPT_NAME,
@@ -396,10 +453,10 @@ def build(source_path, face, output_path):
         ulUnicodeRange3=(1 << (90 - 64)),  # supplementary private use area
         ulUnicodeRange4=0,
         sCapHeight=ASCENT,
-        sxHeight=int(CY),
+        sxHeight=ASCENT // 2,
     )
     fb.setupPost(keepGlyphNames=False)
-    fb.setupHead(unitsPerEm=UPM, created=TIMESTAMP, modified=TIMESTAMP, fontRevision=2.1)
+    fb.setupHead(unitsPerEm=UPM, created=TIMESTAMP, modified=TIMESTAMP, fontRevision=2.2)
     fb.save(output_path)
 
 

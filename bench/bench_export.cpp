@@ -1,0 +1,101 @@
+// Typesetting realistic documents: sung lines with full gongche scores,
+// headings and spoken passages, for 10 and for 100 pages.
+#include "export/exportconfig.h"
+#include "export/generatesvg.h"
+#include "fonts/fontsubstitutions.h"
+#include "shell/apppaths.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+QString sym(char32_t c) {
+    return QString::fromUcs4(&c, 1);
+}
+
+// One "scene" of a piece; about one page at the default settings.
+DocumentLines scene() {
+    const QStringList scores = {
+        sym(0xF002C) + sym(0xF0000) + sym(0xF0030),
+        sym(0xF0030) + sym(0xF0001) + sym(0xF002F) + sym(0xF0031),
+        sym(0xF0031) + sym(0xF0006) + sym(0xF002C),
+        sym(0xF002C) + sym(0xF0002) + sym(0xF0060),
+        sym(0xF0033) + sym(0xF0000) + sym(0xF0031) + sym(0xF0001) + sym(0xF002E),
+        sym(0xF002E) + sym(0xF000A) + sym(0xF002C),
+        sym(0xF0030) + sym(0xF000C) + sym(0xF002F),
+        sym(0xF002F) + sym(0xF0004) + sym(0xF0008),
+    };
+    int k = 0;
+    DocumentLines lines;
+    auto add = [&](const QString &text) {
+        DocumentLine l;
+        l.text = text;
+        l.kind = lineKindOf(text);
+        if (l.kind == LineKind::Lyric) {
+            for (QChar c : text) {
+                l.scores << (isSungChar(c) ? scores.at(k++ % scores.size()) : QString());
+            }
+        }
+        lines << l;
+    };
+    add(QStringLiteral("【皂罗袍】(仙吕)"));
+    add(QStringLiteral("原来姹紫嫣红开遍，似这般都付与断井颓垣。"));
+    add(QStringLiteral("= 春香，你看这园中景致如何？"));
+    add(QStringLiteral("良辰美景奈何天，赏心乐事谁家院。"));
+    add(QStringLiteral("@分页符"));
+    return lines;
+}
+
+DocumentLines document(int pages) {
+    DocumentLines lines;
+    const DocumentLines one = scene();
+    for (int i = 0; i < pages; ++i) {
+        lines << one;
+    }
+    lines.removeLast(); // no empty page after the last scene
+    return lines;
+}
+
+void BM_Generate(benchmark::State &state) {
+    const int pages = int(state.range(0));
+    const DocumentLines lines = document(pages);
+    GenerateSVG engine;
+    int produced = 0;
+    for (auto _ : state) {
+        engine.reset();
+        engine.generate(lines, false);
+        produced = engine.pages().size();
+        benchmark::DoNotOptimize(engine.pages().last().constData());
+    }
+    state.counters["pages"] = produced;
+    state.counters["pages/s"] =
+        benchmark::Counter(double(produced) * state.iterations(), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_Generate)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
+
+void BM_PreviewFirstPage(benchmark::State &state) {
+    const DocumentLines lines = document(100);
+    GenerateSVG engine;
+    for (auto _ : state) {
+        engine.reset();
+        engine.generate(lines, true);
+    }
+}
+BENCHMARK(BM_PreviewFirstPage)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_FONT_DPI", "96");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    AppPaths::setProgramDirOverride(dir.path(), true);
+    installChineseFontSubstitutions();
+    ExportConfig::instance()->restoreDefaults();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}

@@ -1,0 +1,374 @@
+#include "export/exportconfig.h"
+
+#include "fonts/fontregistry.h"
+#include "shell/apppaths.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSettings>
+#include <algorithm>
+
+namespace {
+
+const QString fontKeys[] = {
+    QStringLiteral("titleFont"),  QStringLiteral("lyricFont"),    QStringLiteral("scoreFont"),
+    QStringLiteral("quPaiFont"),  QStringLiteral("diaoMingFont"), QStringLiteral("lianBaiFont"),
+    QStringLiteral("jiaBaiFont"),
+};
+
+const QString fontSizeKeys[] = {
+    QStringLiteral("titleFontSize"),    QStringLiteral("lyricFontSize"),
+    QStringLiteral("scoreFontSize"),    QStringLiteral("quPaiFontSize"),
+    QStringLiteral("diaoMingFontSize"), QStringLiteral("lianBaiFontSize"),
+    QStringLiteral("jiaBaiFontSize"),
+};
+
+constexpr int defaultFontSizes[] = {80, 30, 16, 50, 30, 20, 26};
+
+QString colorText(const QColor &c) {
+    return c.name(QColor::HexRgb);
+}
+
+bool isPageSizeId(int id) {
+    return id >= 0 && id <= int(QPageSize::LastPageSize);
+}
+
+} // namespace
+
+ExportConfig *ExportConfig::instance() {
+    static ExportConfig config;
+    return &config;
+}
+
+ExportConfig::ExportConfig() {
+    qRegisterMetaType<QPageSize::PageSizeId>("QPageSize::PageSizeId");
+
+    m_pageSizeOptions = {
+        {QStringLiteral("自定义"), QPageSize::Custom},
+        {QStringLiteral("A1 (1684, 2384)"), QPageSize::A1},
+        {QStringLiteral("A2 (1191, 1684)"), QPageSize::A2},
+        {QStringLiteral("A3 (842, 1191)"), QPageSize::A3},
+        {QStringLiteral("A4 (595, 842)"), QPageSize::A4},
+        {QStringLiteral("A5 (420, 595)"), QPageSize::A5},
+        {QStringLiteral("A6 (297, 420)"), QPageSize::A6},
+        {QStringLiteral("B1 (2004, 2835)"), QPageSize::B1},
+        {QStringLiteral("B2 (1417, 2004)"), QPageSize::B2},
+        {QStringLiteral("B3 (1001, 1417)"), QPageSize::B3},
+        {QStringLiteral("B4 (709, 1001)"), QPageSize::B4},
+    };
+    m_orientationOptions = {{QStringLiteral("纵向"), false}, {QStringLiteral("横向"), true}};
+    m_lineBreakOptions = {{QStringLiteral("换行"), true}, {QStringLiteral("不换行"), false}};
+    m_titlePosOptions = {
+        {QStringLiteral("顶部"), 0}, {QStringLiteral("居中"), 1}, {QStringLiteral("底部"), 2}};
+
+    for (int role = 0; role < FontRoleCount; ++role) {
+        m_fontSizes[role] = defaultFontSizes[role];
+        m_fonts[role] = QFont();
+        rebuildMetrics(FontRole(role));
+    }
+
+    m_settings = std::make_unique<QSettings>(AppPaths::settingsFile(), QSettings::IniFormat);
+    m_settings->beginGroup(QStringLiteral("Export"));
+    load();
+}
+
+ExportConfig::~ExportConfig() {
+    save();
+    m_settings->endGroup();
+    m_settings->sync();
+}
+
+QStringList ExportConfig::keys() {
+    static const QStringList list = [] {
+        QStringList k = {QStringLiteral("pageWidth"),    QStringLiteral("pageHeight"),
+                         QStringLiteral("pageSizeId"),   QStringLiteral("marginTop"),
+                         QStringLiteral("marginBottom"), QStringLiteral("marginLeft"),
+                         QStringLiteral("marginRight")};
+        for (const QString &s : fontSizeKeys) {
+            k << s;
+        }
+        for (const QString &s : fontKeys) {
+            k << s;
+        }
+        k << QStringLiteral("titleColor") << QStringLiteral("lyricColor")
+          << QStringLiteral("quPaiColor") << QStringLiteral("diaoMingColor")
+          << QStringLiteral("lianBaiColor") << QStringLiteral("jiaBaiColor")
+          << QStringLiteral("scoreColor") << QStringLiteral("banColor")
+          << QStringLiteral("xiaoYanColor") << QStringLiteral("zhongYanColor")
+          << QStringLiteral("qiangGeColor") << QStringLiteral("backgroundColor")
+          << QStringLiteral("isBgTransparent") << QStringLiteral("isHiddenSymbol")
+          << QStringLiteral("isLandscape") << QStringLiteral("isLineBreakScoreOverflow")
+          << QStringLiteral("colWidth") << QStringLiteral("lyricSpace")
+          << QStringLiteral("scoreSpace") << QStringLiteral("banYanSpace")
+          << QStringLiteral("scoreAngle") << QStringLiteral("lyricScoreSpace")
+          << QStringLiteral("scoreBanYanSpace") << QStringLiteral("mColWidth")
+          << QStringLiteral("titleWidth") << QStringLiteral("titlePos")
+          << QStringLiteral("isLivePreview");
+        return k;
+    }();
+    return list;
+}
+
+void ExportConfig::load() {
+    QSettings &s = *m_settings;
+    // Pick up changes written to the file by anyone else (an imported scheme).
+    s.sync();
+    auto readInt = [&s](const QString &key, int def) { return s.value(key, def).toInt(); };
+    auto readBool = [&s](const QString &key, bool def) { return s.value(key, def).toBool(); };
+    auto readColor = [&s](const QString &key, const char *def) {
+        return QColor(s.value(key, QString::fromLatin1(def)).toString());
+    };
+
+    m_pageWidth = readInt(QStringLiteral("pageWidth"), 595);
+    m_pageHeight = readInt(QStringLiteral("pageHeight"), 842);
+    {
+        bool ok = false;
+        const int id = s.value(QStringLiteral("pageSizeId"), int(QPageSize::A4)).toInt(&ok);
+        m_pageSizeId = ok && isPageSizeId(id) ? QPageSize::PageSizeId(id) : QPageSize::A4;
+    }
+    m_marginTop = readInt(QStringLiteral("marginTop"), 25);
+    m_marginBottom = readInt(QStringLiteral("marginBottom"), 25);
+    m_marginLeft = readInt(QStringLiteral("marginLeft"), 25);
+    m_marginRight = readInt(QStringLiteral("marginRight"), 25);
+
+    for (int role = 0; role < FontRoleCount; ++role) {
+        m_fontSizes[role] = readInt(fontSizeKeys[role], defaultFontSizes[role]);
+    }
+    for (int role = 0; role < FontRoleCount; ++role) {
+        const QString def =
+            role == Score ? FontRegistry::instance()->defaultFamily() : QStringLiteral("楷体");
+        QFont font(s.value(fontKeys[role], def).toString());
+        font.setPointSize(usedFontSize(m_fontSizes[role]));
+        font.setWeight(QFont::Normal);
+        font.setItalic(false);
+        m_fonts[role] = font;
+    }
+    for (int role = 0; role < FontRoleCount; ++role) {
+        rebuildMetrics(FontRole(role));
+    }
+
+    m_titleColor = readColor(QStringLiteral("titleColor"), "#000000");
+    m_lyricColor = readColor(QStringLiteral("lyricColor"), "#000000");
+    m_quPaiColor = readColor(QStringLiteral("quPaiColor"), "#000000");
+    m_diaoMingColor = readColor(QStringLiteral("diaoMingColor"), "#000000");
+    m_lianBaiColor = readColor(QStringLiteral("lianBaiColor"), "#000000");
+    m_jiaBaiColor = readColor(QStringLiteral("jiaBaiColor"), "#000000");
+    m_scoreColor = readColor(QStringLiteral("scoreColor"), "#000000");
+    m_banColor = readColor(QStringLiteral("banColor"), "#ff4c00");
+    m_xiaoYanColor = readColor(QStringLiteral("xiaoYanColor"), "#000000");
+    m_zhongYanColor = readColor(QStringLiteral("zhongYanColor"), "#ff4c00");
+    m_qiangGeColor = readColor(QStringLiteral("qiangGeColor"), "#000000");
+    m_backgroundColor = readColor(QStringLiteral("backgroundColor"), "#FFFFFF");
+
+    m_isBgTransparent = readBool(QStringLiteral("isBgTransparent"), false);
+    m_isHiddenSymbol = readBool(QStringLiteral("isHiddenSymbol"), false);
+    m_isLandscape = readBool(QStringLiteral("isLandscape"), false);
+    m_isLineBreakScoreOverflow = readBool(QStringLiteral("isLineBreakScoreOverflow"), true);
+
+    m_colWidth = readInt(QStringLiteral("colWidth"), 130);
+    m_lyricSpace = readInt(QStringLiteral("lyricSpace"), 6);
+    m_scoreSpace = readInt(QStringLiteral("scoreSpace"), 0);
+    m_banYanSpace = readInt(QStringLiteral("banYanSpace"), 0);
+    m_scoreAngle = readInt(QStringLiteral("scoreAngle"), -45);
+    m_lyricScoreSpace = readInt(QStringLiteral("lyricScoreSpace"), 0);
+    m_scoreBanYanSpace = readInt(QStringLiteral("scoreBanYanSpace"), 0);
+    m_mColWidth = readInt(QStringLiteral("mColWidth"), 35);
+    m_titleWidth = readInt(QStringLiteral("titleWidth"), m_colWidth);
+    m_titlePos = readInt(QStringLiteral("titlePos"), 0);
+    if (unsigned(m_titlePos) > 2u) {
+        m_titlePos = 0;
+    }
+    m_isLivePreview = readBool(QStringLiteral("isLivePreview"), true);
+}
+
+void ExportConfig::save() {
+    QSettings &s = *m_settings;
+    s.setValue(QStringLiteral("pageWidth"), m_pageWidth);
+    s.setValue(QStringLiteral("pageHeight"), m_pageHeight);
+    s.setValue(QStringLiteral("pageSizeId"), int(m_pageSizeId));
+    s.setValue(QStringLiteral("marginTop"), m_marginTop);
+    s.setValue(QStringLiteral("marginBottom"), m_marginBottom);
+    s.setValue(QStringLiteral("marginLeft"), m_marginLeft);
+    s.setValue(QStringLiteral("marginRight"), m_marginRight);
+    for (int role = 0; role < FontRoleCount; ++role) {
+        s.setValue(fontSizeKeys[role], m_fontSizes[role]);
+    }
+    for (int role = 0; role < FontRoleCount; ++role) {
+        s.setValue(fontKeys[role], m_fonts[role].family());
+    }
+    s.setValue(QStringLiteral("titleColor"), colorText(m_titleColor));
+    s.setValue(QStringLiteral("lyricColor"), colorText(m_lyricColor));
+    s.setValue(QStringLiteral("quPaiColor"), colorText(m_quPaiColor));
+    s.setValue(QStringLiteral("diaoMingColor"), colorText(m_diaoMingColor));
+    s.setValue(QStringLiteral("lianBaiColor"), colorText(m_lianBaiColor));
+    s.setValue(QStringLiteral("jiaBaiColor"), colorText(m_jiaBaiColor));
+    s.setValue(QStringLiteral("scoreColor"), colorText(m_scoreColor));
+    s.setValue(QStringLiteral("banColor"), colorText(m_banColor));
+    s.setValue(QStringLiteral("xiaoYanColor"), colorText(m_xiaoYanColor));
+    s.setValue(QStringLiteral("zhongYanColor"), colorText(m_zhongYanColor));
+    s.setValue(QStringLiteral("qiangGeColor"), colorText(m_qiangGeColor));
+    s.setValue(QStringLiteral("backgroundColor"), colorText(m_backgroundColor));
+    s.setValue(QStringLiteral("isBgTransparent"), m_isBgTransparent);
+    s.setValue(QStringLiteral("isHiddenSymbol"), m_isHiddenSymbol);
+    s.setValue(QStringLiteral("isLandscape"), m_isLandscape);
+    s.setValue(QStringLiteral("isLineBreakScoreOverflow"), m_isLineBreakScoreOverflow);
+    s.setValue(QStringLiteral("colWidth"), m_colWidth);
+    s.setValue(QStringLiteral("lyricSpace"), m_lyricSpace);
+    s.setValue(QStringLiteral("scoreSpace"), m_scoreSpace);
+    s.setValue(QStringLiteral("banYanSpace"), m_banYanSpace);
+    s.setValue(QStringLiteral("scoreAngle"), m_scoreAngle);
+    s.setValue(QStringLiteral("lyricScoreSpace"), m_lyricScoreSpace);
+    s.setValue(QStringLiteral("scoreBanYanSpace"), m_scoreBanYanSpace);
+    s.setValue(QStringLiteral("mColWidth"), m_mColWidth);
+    s.setValue(QStringLiteral("titleWidth"), m_titleWidth);
+    s.setValue(QStringLiteral("titlePos"), m_titlePos);
+    s.setValue(QStringLiteral("isLivePreview"), m_isLivePreview);
+    s.sync();
+}
+
+void ExportConfig::restoreDefaults() {
+    // Inside the open group, the empty key names every key of the group.
+    m_settings->remove(QString());
+    m_settings->sync();
+    load();
+    save();
+}
+
+QJsonValue ExportConfig::jsonValueOf(const QString &key) const {
+    // Keys of the table keep their types; anything else travels as stored.
+    static const QStringList boolKeys = {
+        QStringLiteral("isBgTransparent"), QStringLiteral("isHiddenSymbol"),
+        QStringLiteral("isLandscape"), QStringLiteral("isLineBreakScoreOverflow"),
+        QStringLiteral("isLivePreview")};
+    const QVariant v = m_settings->value(key);
+    const int index = keys().indexOf(key);
+    if (index < 0) {
+        return QJsonValue::fromVariant(v);
+    }
+    if (boolKeys.contains(key)) {
+        return v.toBool();
+    }
+    if (key.endsWith(QLatin1String("Font")) || key.endsWith(QLatin1String("Color"))) {
+        return v.toString();
+    }
+    return v.toInt();
+}
+
+bool ExportConfig::saveScheme(const QString &path) {
+    save();
+    QJsonObject object;
+    const QStringList stored = m_settings->childKeys();
+    for (const QString &key : stored) {
+        object.insert(key, jsonValueOf(key));
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        return false;
+    }
+    file.write(QJsonDocument(object).toJson(QJsonDocument::Indented));
+    file.close();
+    return true;
+}
+
+bool ExportConfig::importScheme(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll());
+    if (!doc.isObject()) {
+        return false;
+    }
+    const QJsonObject object = doc.object();
+    for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
+        // An empty name or one with a separator would leave the group.
+        if (it.key().isEmpty() || it.key().contains(QLatin1Char('/')) ||
+            it.key().contains(QLatin1Char('\\'))) {
+            continue;
+        }
+        m_settings->setValue(it.key(), it.value().toVariant());
+    }
+    m_settings->sync();
+    load();
+    return true;
+}
+
+void ExportConfig::setPageSizeId(QPageSize::PageSizeId id) {
+    m_pageSizeId = id;
+    if (id != QPageSize::Custom && isPageSizeId(int(id))) {
+        const QSize points = QPageSize::sizePoints(id);
+        m_pageWidth = points.width();
+        m_pageHeight = points.height();
+    }
+}
+
+void ExportConfig::setFontSize(FontRole role, int size) {
+    m_fontSizes[role] = size;
+    m_fonts[role].setPointSize(usedFontSize(size));
+    rebuildMetrics(role);
+}
+
+void ExportConfig::setFont(FontRole role, const QFont &font) {
+    m_fonts[role] = font;
+    m_fonts[role].setPointSize(usedFontSize(m_fontSizes[role]));
+    rebuildMetrics(role);
+}
+
+void ExportConfig::rebuildMetrics(FontRole role) {
+    m_metrics[role] = std::make_unique<QFontMetrics>(m_fonts[role]);
+}
+
+int ExportConfig::usedFontSize(int size) {
+    return std::clamp(size, int(Ranges::minFontSize), int(Ranges::maxFontSize));
+}
+
+int ExportConfig::usedPageWidth() const {
+    return std::clamp(m_pageWidth, int(Ranges::minPageSide), int(Ranges::maxPageSide));
+}
+int ExportConfig::usedPageHeight() const {
+    return std::clamp(m_pageHeight, int(Ranges::minPageSide), int(Ranges::maxPageSide));
+}
+int ExportConfig::usedMarginTop() const {
+    return std::clamp(m_marginTop, int(Ranges::minMargin), int(Ranges::maxMargin));
+}
+int ExportConfig::usedMarginBottom() const {
+    return std::clamp(m_marginBottom, int(Ranges::minMargin), int(Ranges::maxMargin));
+}
+int ExportConfig::usedMarginLeft() const {
+    return std::clamp(m_marginLeft, int(Ranges::minMargin), int(Ranges::maxMargin));
+}
+int ExportConfig::usedMarginRight() const {
+    return std::clamp(m_marginRight, int(Ranges::minMargin), int(Ranges::maxMargin));
+}
+int ExportConfig::usedColWidth() const {
+    return std::clamp(m_colWidth, int(Ranges::minWidth), int(Ranges::maxWidth));
+}
+int ExportConfig::usedMColWidth() const {
+    return std::clamp(m_mColWidth, int(Ranges::minWidth), int(Ranges::maxWidth));
+}
+int ExportConfig::usedTitleWidth() const {
+    return std::clamp(m_titleWidth, int(Ranges::minWidth), int(Ranges::maxWidth));
+}
+int ExportConfig::usedLyricSpace() const {
+    return std::clamp(m_lyricSpace, int(Ranges::minSpace), int(Ranges::maxSpace));
+}
+int ExportConfig::usedScoreSpace() const {
+    return std::clamp(m_scoreSpace, int(Ranges::minSpace), int(Ranges::maxSpace));
+}
+int ExportConfig::usedBanYanSpace() const {
+    return std::clamp(m_banYanSpace, int(Ranges::minSpace), int(Ranges::maxSpace));
+}
+int ExportConfig::usedLyricScoreSpace() const {
+    return std::clamp(m_lyricScoreSpace, int(Ranges::minSpace), int(Ranges::maxSpace));
+}
+int ExportConfig::usedScoreBanYanSpace() const {
+    return std::clamp(m_scoreBanYanSpace, int(Ranges::minSpace), int(Ranges::maxSpace));
+}
+int ExportConfig::usedScoreAngle() const {
+    return std::clamp(m_scoreAngle, int(Ranges::minAngle), int(Ranges::maxAngle));
+}
+
+int ExportConfig::characterCellWidth(const QFontMetrics &fm) {
+    return std::max(fm.averageCharWidth(), fm.horizontalAdvance(QChar(0x4E2D)));
+}

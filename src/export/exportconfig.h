@@ -1,0 +1,265 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QFontMetrics>
+#include <QJsonValue>
+#include <QList>
+#include <QMetaType>
+#include <QPageSize>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <memory>
+
+class QSettings;
+
+// Every parameter of the typeset score: paper, margins, the seven text fonts
+// with their sizes, the element colours, spacings, column widths, the score
+// angle and the switches. One instance per process, kept in the group
+// "Export" of "settings.ini" and exchangeable as JSON scheme files.
+//
+// The record stores what it is given; only titlePos is checked. Whoever lays
+// out a page reads the lengths through the clamped accessors at the end of
+// this class, so that values no dialog would accept (from a hand-made scheme,
+// say) cannot make the typesetter run away.
+class ExportConfig {
+public:
+    using PageSizeOption = QPair<QString, QPageSize::PageSizeId>;
+    using BoolOption = QPair<QString, bool>;
+    using IntOption = QPair<QString, int>;
+
+    static ExportConfig *instance();
+
+    // The width of one character cell of a text font: its average character
+    // width, or the advance of a CJK ideograph when that is wider. Chinese
+    // fonts report the average width of their Latin letters, about half an
+    // ideograph, which would let every character overhang its cell.
+    static int characterCellWidth(const QFontMetrics &fm);
+    ~ExportConfig();
+
+    ExportConfig(const ExportConfig &) = delete;
+    ExportConfig &operator=(const ExportConfig &) = delete;
+
+    // The 48 keys of the group "Export", in load and save order.
+    static QStringList keys();
+
+    const QList<PageSizeOption> &pageSizeOptions() const { return m_pageSizeOptions; }
+    const QList<BoolOption> &orientationOptions() const { return m_orientationOptions; }
+    const QList<BoolOption> &lineBreakOptions() const { return m_lineBreakOptions; }
+    const QList<IntOption> &titlePosOptions() const { return m_titlePosOptions; }
+
+    void load();
+    void save();
+    void restoreDefaults();
+    bool saveScheme(const QString &path);
+    bool importScheme(const QString &path);
+
+    // Page
+    int pageWidth() const { return m_pageWidth; }
+    int pageHeight() const { return m_pageHeight; }
+    QPageSize::PageSizeId pageSizeId() const { return m_pageSizeId; }
+    int marginTop() const { return m_marginTop; }
+    int marginBottom() const { return m_marginBottom; }
+    int marginLeft() const { return m_marginLeft; }
+    int marginRight() const { return m_marginRight; }
+    void setPageWidth(int v) { m_pageWidth = v; }
+    void setPageHeight(int v) { m_pageHeight = v; }
+    // Stores id; a standard paper (any id but Custom) also sets the portrait
+    // page width and height in points.
+    void setPageSizeId(QPageSize::PageSizeId id);
+    void setMarginTop(int v) { m_marginTop = v; }
+    void setMarginBottom(int v) { m_marginBottom = v; }
+    void setMarginLeft(int v) { m_marginLeft = v; }
+    void setMarginRight(int v) { m_marginRight = v; }
+
+    // Font sizes: storing one also resizes its font and rebuilds the metrics.
+    int titleFontSize() const { return m_fontSizes[Title]; }
+    int lyricFontSize() const { return m_fontSizes[Lyric]; }
+    int scoreFontSize() const { return m_fontSizes[Score]; }
+    int quPaiFontSize() const { return m_fontSizes[QuPai]; }
+    int diaoMingFontSize() const { return m_fontSizes[DiaoMing]; }
+    int lianBaiFontSize() const { return m_fontSizes[LianBai]; }
+    int jiaBaiFontSize() const { return m_fontSizes[JiaBai]; }
+    void setTitleFontSize(int v) { setFontSize(Title, v); }
+    void setLyricFontSize(int v) { setFontSize(Lyric, v); }
+    void setScoreFontSize(int v) { setFontSize(Score, v); }
+    void setQuPaiFontSize(int v) { setFontSize(QuPai, v); }
+    void setDiaoMingFontSize(int v) { setFontSize(DiaoMing, v); }
+    void setLianBaiFontSize(int v) { setFontSize(LianBai, v); }
+    void setJiaBaiFontSize(int v) { setFontSize(JiaBai, v); }
+
+    // Fonts: the given font is copied and takes the stored size of its element.
+    const QFont &titleFont() const { return m_fonts[Title]; }
+    const QFont &lyricFont() const { return m_fonts[Lyric]; }
+    const QFont &scoreFont() const { return m_fonts[Score]; }
+    const QFont &quPaiFont() const { return m_fonts[QuPai]; }
+    const QFont &diaoMingFont() const { return m_fonts[DiaoMing]; }
+    const QFont &lianBaiFont() const { return m_fonts[LianBai]; }
+    const QFont &jiaBaiFont() const { return m_fonts[JiaBai]; }
+    void setTitleFont(const QFont &f) { setFont(Title, f); }
+    void setLyricFont(const QFont &f) { setFont(Lyric, f); }
+    void setScoreFont(const QFont &f) { setFont(Score, f); }
+    void setQuPaiFont(const QFont &f) { setFont(QuPai, f); }
+    void setDiaoMingFont(const QFont &f) { setFont(DiaoMing, f); }
+    void setLianBaiFont(const QFont &f) { setFont(LianBai, f); }
+    void setJiaBaiFont(const QFont &f) { setFont(JiaBai, f); }
+
+    // Metrics of the fonts on the screen device; the layout measures with these.
+    const QFontMetrics &titleFontMetrics() const { return *m_metrics[Title]; }
+    const QFontMetrics &lyricFontMetrics() const { return *m_metrics[Lyric]; }
+    const QFontMetrics &scoreFontMetrics() const { return *m_metrics[Score]; }
+    const QFontMetrics &quPaiFontMetrics() const { return *m_metrics[QuPai]; }
+    const QFontMetrics &diaoMingFontMetrics() const { return *m_metrics[DiaoMing]; }
+    const QFontMetrics &lianBaiFontMetrics() const { return *m_metrics[LianBai]; }
+    const QFontMetrics &jiaBaiFontMetrics() const { return *m_metrics[JiaBai]; }
+
+    // Colours
+    const QColor &titleColor() const { return m_titleColor; }
+    const QColor &lyricColor() const { return m_lyricColor; }
+    const QColor &quPaiColor() const { return m_quPaiColor; }
+    const QColor &diaoMingColor() const { return m_diaoMingColor; }
+    const QColor &lianBaiColor() const { return m_lianBaiColor; }
+    const QColor &jiaBaiColor() const { return m_jiaBaiColor; }
+    const QColor &scoreColor() const { return m_scoreColor; }
+    const QColor &banColor() const { return m_banColor; }
+    const QColor &xiaoYanColor() const { return m_xiaoYanColor; }
+    const QColor &zhongYanColor() const { return m_zhongYanColor; }
+    const QColor &qiangGeColor() const { return m_qiangGeColor; }
+    const QColor &backgroundColor() const { return m_backgroundColor; }
+    void setTitleColor(const QColor &c) { m_titleColor = c; }
+    void setLyricColor(const QColor &c) { m_lyricColor = c; }
+    void setQuPaiColor(const QColor &c) { m_quPaiColor = c; }
+    void setDiaoMingColor(const QColor &c) { m_diaoMingColor = c; }
+    void setLianBaiColor(const QColor &c) { m_lianBaiColor = c; }
+    void setJiaBaiColor(const QColor &c) { m_jiaBaiColor = c; }
+    void setScoreColor(const QColor &c) { m_scoreColor = c; }
+    void setBanColor(const QColor &c) { m_banColor = c; }
+    void setXiaoYanColor(const QColor &c) { m_xiaoYanColor = c; }
+    void setZhongYanColor(const QColor &c) { m_zhongYanColor = c; }
+    void setQiangGeColor(const QColor &c) { m_qiangGeColor = c; }
+    void setBackgroundColor(const QColor &c) { m_backgroundColor = c; }
+
+    // Switches
+    bool isBgTransparent() const { return m_isBgTransparent; }
+    bool isHiddenSymbol() const { return m_isHiddenSymbol; }
+    bool isLandscape() const { return m_isLandscape; }
+    bool isLineBreakScoreOverflow() const { return m_isLineBreakScoreOverflow; }
+    bool isLivePreview() const { return m_isLivePreview; }
+    void setIsBgTransparent(bool v) { m_isBgTransparent = v; }
+    void setIsHiddenSymbol(bool v) { m_isHiddenSymbol = v; }
+    void setIsLandscape(bool v) { m_isLandscape = v; }
+    void setIsLineBreakScoreOverflow(bool v) { m_isLineBreakScoreOverflow = v; }
+    void setIsLivePreview(bool v) { m_isLivePreview = v; }
+
+    // Spacings and widths
+    int colWidth() const { return m_colWidth; }
+    int lyricSpace() const { return m_lyricSpace; }
+    int scoreSpace() const { return m_scoreSpace; }
+    int banYanSpace() const { return m_banYanSpace; }
+    int scoreAngle() const { return m_scoreAngle; }
+    int lyricScoreSpace() const { return m_lyricScoreSpace; }
+    int scoreBanYanSpace() const { return m_scoreBanYanSpace; }
+    int mColWidth() const { return m_mColWidth; }
+    int titleWidth() const { return m_titleWidth; }
+    int titlePos() const { return m_titlePos; }
+    void setColWidth(int v) { m_colWidth = v; }
+    void setLyricSpace(int v) { m_lyricSpace = v; }
+    void setScoreSpace(int v) { m_scoreSpace = v; }
+    void setBanYanSpace(int v) { m_banYanSpace = v; }
+    void setScoreAngle(int v) { m_scoreAngle = v; }
+    void setLyricScoreSpace(int v) { m_lyricScoreSpace = v; }
+    void setScoreBanYanSpace(int v) { m_scoreBanYanSpace = v; }
+    void setMColWidth(int v) { m_mColWidth = v; }
+    void setTitleWidth(int v) { m_titleWidth = v; }
+    void setTitlePos(int v) { m_titlePos = v; }
+
+    // The values as the typesetter uses them: clamped to the ranges that the
+    // export dialog accepts, so that any stored value lays out in bounded time
+    // and memory. Inside those ranges they equal the stored values.
+    struct Ranges {
+        static constexpr int minPageSide = 10, maxPageSide = 10000;
+        static constexpr int minMargin = 0, maxMargin = 10000;
+        static constexpr int minWidth = 10, maxWidth = 10000;
+        static constexpr int minSpace = -200, maxSpace = 200;
+        static constexpr int minAngle = -360, maxAngle = 360;
+        static constexpr int minFontSize = 5, maxFontSize = 300;
+    };
+    int usedPageWidth() const;  // portrait width, clamped
+    int usedPageHeight() const; // portrait height, clamped
+    int usedMarginTop() const;
+    int usedMarginBottom() const;
+    int usedMarginLeft() const;
+    int usedMarginRight() const;
+    int usedColWidth() const;
+    int usedMColWidth() const;
+    int usedTitleWidth() const;
+    int usedLyricSpace() const;
+    int usedScoreSpace() const;
+    int usedBanYanSpace() const;
+    int usedLyricScoreSpace() const;
+    int usedScoreBanYanSpace() const;
+    int usedScoreAngle() const;
+    // The point size a font is built with: the stored size, within the font box's range.
+    static int usedFontSize(int size);
+
+private:
+    ExportConfig();
+
+    enum FontRole { Title, Lyric, Score, QuPai, DiaoMing, LianBai, JiaBai, FontRoleCount };
+
+    void setFontSize(FontRole role, int size);
+    void setFont(FontRole role, const QFont &font);
+    void rebuildMetrics(FontRole role);
+    QJsonValue jsonValueOf(const QString &key) const;
+
+    QList<PageSizeOption> m_pageSizeOptions;
+    QList<BoolOption> m_orientationOptions;
+    QList<BoolOption> m_lineBreakOptions;
+    QList<IntOption> m_titlePosOptions;
+
+    std::unique_ptr<QSettings> m_settings;
+
+    int m_pageWidth = 595;
+    int m_pageHeight = 842;
+    QPageSize::PageSizeId m_pageSizeId = QPageSize::A4;
+    int m_marginTop = 25;
+    int m_marginBottom = 25;
+    int m_marginLeft = 25;
+    int m_marginRight = 25;
+    QColor m_backgroundColor;
+
+    std::array<int, FontRoleCount> m_fontSizes{};
+    std::array<QFont, FontRoleCount> m_fonts;
+    std::array<std::unique_ptr<QFontMetrics>, FontRoleCount> m_metrics;
+
+    QColor m_titleColor;
+    QColor m_lyricColor;
+    QColor m_quPaiColor;
+    QColor m_diaoMingColor;
+    QColor m_lianBaiColor;
+    QColor m_jiaBaiColor;
+    QColor m_scoreColor;
+    QColor m_banColor;
+    QColor m_xiaoYanColor;
+    QColor m_zhongYanColor;
+    QColor m_qiangGeColor;
+
+    bool m_isBgTransparent = false;
+    bool m_isHiddenSymbol = false;
+    bool m_isLandscape = false;
+    bool m_isLineBreakScoreOverflow = true;
+
+    int m_colWidth = 130;
+    int m_lyricSpace = 6;
+    int m_scoreSpace = 0;
+    int m_banYanSpace = 0;
+    int m_lyricScoreSpace = 0;
+    int m_scoreBanYanSpace = 0;
+    int m_scoreAngle = -45;
+    int m_mColWidth = 35;
+    int m_titleWidth = 130;
+    int m_titlePos = 0;
+    bool m_isLivePreview = true;
+};

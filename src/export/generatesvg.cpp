@@ -1,0 +1,471 @@
+// The layout of GenerateSVG: lines into columns, columns into pages.
+#include "export/generatesvg.h"
+
+#include "export/exportconfig.h"
+
+#include <QPainter>
+#include <QRegularExpression>
+#include <QSvgGenerator>
+#include <algorithm>
+
+namespace {
+
+const QString exportTitle = QStringLiteral("Qorvel工尺谱导出曲谱");
+
+// The characters of s, a character outside the Basic Multilingual Plane (a
+// surrogate pair) counting as one.
+QStringList characters(const QString &s) {
+    QStringList out;
+    out.reserve(s.size());
+    for (int i = 0; i < s.size(); ++i) {
+        if (s.at(i).isHighSurrogate() && i + 1 < s.size() && s.at(i + 1).isLowSurrogate()) {
+            out.append(s.mid(i, 2));
+            ++i;
+        } else {
+            out.append(QString(s.at(i)));
+        }
+    }
+    return out;
+}
+
+QString verticalForm(const QString &c) {
+    return c.size() == 1 ? QString(toVerticalForm(c.at(0))) : c;
+}
+
+bool isPunctuationCharacter(const QString &c) {
+    return c.size() == 1 && isPunctuationChar(c.at(0));
+}
+
+bool isSungCharacter(const QString &c) {
+    return c.size() == 1 && isSungChar(c.at(0));
+}
+
+// Sentence punctuation sits in the right half of its cell, at the bottom.
+bool isSentencePunctuation(const QString &c) {
+    if (c.size() != 1) {
+        return false;
+    }
+    switch (c.at(0).unicode()) {
+    case 0x3002:
+    case 0xFF0C:
+    case ',':
+    case 0x3001:
+    case 0xFF1B:
+    case ';':
+    case 0xFF1A:
+    case ':':
+    case 0xFF1F:
+    case '?':
+    case 0xFF01:
+    case '!':
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The text after the line's leading marker, trimmed.
+QString body(const QString &text) {
+    return text.mid(1).trimmed();
+}
+
+} // namespace
+
+GenerateSVG::GenerateSVG(QObject *parent)
+    : QObject(parent)
+    , m_config(*ExportConfig::instance()) {}
+
+GenerateSVG::~GenerateSVG() {
+    if (m_pageBuffer.isOpen()) {
+        m_pageBuffer.close();
+    }
+}
+
+void GenerateSVG::reset() {
+    if (m_pageBuffer.isOpen()) {
+        m_pageBuffer.close();
+    }
+    m_pages.clear();
+}
+
+int GenerateSVG::openPageCount() const {
+    return m_pages.size() + (m_pageOpen ? 1 : 0);
+}
+
+void GenerateSVG::setPageTitle(const QString &title) {
+    m_pageTitle = title;
+}
+
+void GenerateSVG::generate(const DocumentLines &lines, bool previewOnly) {
+    int total = 0;
+    if (previewOnly) {
+        emit progressUpdate(0, 0, 0, QStringLiteral("生成预览"), QStringLiteral("正在生成预览···"));
+    } else {
+        total = lines.size();
+        emit progressUpdate(0, 0, total, QStringLiteral("绘制曲谱"),
+                            QStringLiteral("正在绘制曲谱···"));
+    }
+
+    QPainter painter;
+    newPage(painter);
+    m_pageTitle = exportTitle;
+    m_pageDescription = exportTitle;
+    const bool startsWithTitle = !lines.isEmpty() && lines.first().kind == LineKind::Title;
+    newColumn(painter, startsWithTitle ? m_config.usedTitleWidth() : m_config.usedColWidth());
+
+    static const QRegularExpression quPaiName(QStringLiteral("【.+?】"));
+    bool hasPrev = false;
+    LineKind prevKind = LineKind::Other;
+    int handled = 0;
+    for (int i = 0; i < lines.size(); ++i) {
+        if (previewOnly && openPageCount() > 1) {
+            break;
+        }
+        const DocumentLine &line = lines.at(i);
+        switch (line.kind) {
+        case LineKind::Title:
+            m_documentTitle = sungText(line.text);
+            setPageTitle(m_documentTitle);
+            layoutTitle(painter, line.text);
+            break;
+        case LineKind::JiaBai:
+            layoutJiaBai(painter, line.text);
+            break;
+        case LineKind::LianBai:
+            if (hasPrev && prevKind == LineKind::Lyric) {
+                m_cursorY += m_scoreOverhang;
+            }
+            layoutLianBai(painter, line.text);
+            break;
+        case LineKind::QuPai:
+            if (m_documentTitle.isEmpty()) {
+                m_documentTitle = sungText(quPaiName.match(line.text).captured(0));
+                setPageTitle(m_documentTitle);
+            }
+            layoutQuPai(painter, line.text);
+            break;
+        case LineKind::PageBreak:
+            finishPage(painter);
+            newPage(painter);
+            newColumn(painter, m_config.usedColWidth());
+            break;
+        case LineKind::LineBreak:
+            newColumn(painter, m_config.usedColWidth());
+            break;
+        case LineKind::Lyric:
+            layoutLyricLine(painter, line.text, line.scores);
+            break;
+        case LineKind::Comment:
+        case LineKind::Other:
+        case LineKind::Punctuation:
+            break;
+        }
+        prevKind = line.kind;
+        hasPrev = true;
+        ++handled;
+        emit progressUpdate(1, i, total, QString(), QString());
+    }
+    finishPage(painter);
+    emit progressUpdate(2, handled, total, QString(), QString());
+}
+
+void GenerateSVG::newColumn(QPainter &painter, int width) {
+    if (width <= 0) {
+        width = m_config.usedColWidth();
+    }
+    m_cursorX -= width;
+    m_cursorY = 0;
+    const int availW = availableSize().width();
+    // A column at least as wide as the printable width stays where it is:
+    // it would not fit on a fresh page either.
+    if (m_cursorX < -availW && width < availW) {
+        const QFont font = painter.font();
+        const QPen pen = painter.pen();
+        const QBrush brush = painter.brush();
+        finishPage(painter);
+        newPage(painter);
+        newColumn(painter, width);
+        painter.setFont(font);
+        painter.setPen(pen);
+        painter.setBrush(brush);
+    }
+}
+
+void GenerateSVG::layoutTitle(QPainter &painter, const QString &text) {
+    if (text.isEmpty()) {
+        return;
+    }
+    painter.setFont(m_config.titleFont());
+    painter.setPen(m_config.titleColor());
+    const QStringList chars = characters(body(text));
+    const int H = m_config.titleFontMetrics().height();
+    const int n = chars.size();
+    const int availH = availableSize().height();
+    const int titleWidth = m_config.usedTitleWidth();
+    if (m_cursorY > 0) {
+        newColumn(painter, titleWidth);
+    }
+    switch (m_config.titlePos()) {
+    case 1:
+        m_cursorY = (availH - H * n) / 2;
+        break;
+    case 2:
+        m_cursorY = availH - H * n;
+        break;
+    default:
+        m_cursorY = 0;
+        break;
+    }
+    for (const QString &c : chars) {
+        painter.drawText(QRect(m_cursorX, m_cursorY, titleWidth, H), Qt::AlignCenter,
+                         verticalForm(c));
+        m_cursorY += H;
+    }
+    // Whatever follows a title starts a new column.
+    m_cursorY = availH;
+}
+
+void GenerateSVG::layoutQuPai(QPainter &painter, const QString &text) {
+    static const QRegularExpression namePattern(QStringLiteral("【.+?】"));
+    static const QRegularExpression modePattern(QStringLiteral("[（(].+?[)）]"));
+    QStringList q = characters(namePattern.match(text).captured(0));
+    QStringList d = characters(modePattern.match(text).captured(0));
+    for (QString &c : q) {
+        c = verticalForm(c);
+    }
+    for (QString &c : d) {
+        c = verticalForm(c);
+    }
+    auto heights = [](const QStringList &chars, const QFontMetrics &fm) {
+        QList<int> out;
+        for (const QString &c : chars) {
+            out.append(isPunctuationCharacter(c) ? fm.boundingRect(c).height() : fm.height());
+        }
+        return out;
+    };
+    const QFontMetrics &qfm = m_config.quPaiFontMetrics();
+    const QFontMetrics &dfm = m_config.diaoMingFontMetrics();
+    const QList<int> qh = heights(q, qfm);
+    const QList<int> dh = heights(d, dfm);
+    int Hq = 0;
+    int Hd = 0;
+    for (int h : qh) {
+        Hq += h;
+    }
+    for (int h : dh) {
+        Hd += h;
+    }
+
+    const int availH = availableSize().height();
+    int y0 = m_cursorY;
+    if (y0 + Hq > availH || y0 + Hd > availH) {
+        newColumn(painter, m_config.usedColWidth());
+        y0 = m_cursorY;
+    }
+    const int x0 = m_cursorX;
+    painter.setFont(m_config.quPaiFont());
+    painter.setPen(m_config.quPaiColor());
+    const int qw = ExportConfig::characterCellWidth(qfm);
+    for (int i = 0; i < q.size(); ++i) {
+        painter.drawText(QRect(m_cursorX, m_cursorY, qw, qh.at(i)), Qt::AlignCenter, q.at(i));
+        m_cursorY += qh.at(i);
+    }
+    // The mode name is centred against the tune name only when that is taller.
+    m_cursorY = Hq - Hd >= 2 ? y0 + (Hq - Hd) / 2 : y0;
+    m_cursorX = x0 + qw + 10;
+    painter.setFont(m_config.diaoMingFont());
+    painter.setPen(m_config.diaoMingColor());
+    const int dw = ExportConfig::characterCellWidth(dfm);
+    for (int i = 0; i < d.size(); ++i) {
+        painter.drawText(QRect(m_cursorX, m_cursorY, dw, dh.at(i)), Qt::AlignCenter, d.at(i));
+        m_cursorY += dh.at(i);
+    }
+    m_cursorX = x0;
+    m_cursorY = y0 + std::max(Hq, Hd);
+}
+
+void GenerateSVG::layoutJiaBai(QPainter &painter, const QString &text) {
+    const QStringList chars = characters(body(text));
+    if (chars.isEmpty()) {
+        return;
+    }
+    m_cursorY += m_config.usedLyricSpace();
+    painter.setFont(m_config.jiaBaiFont());
+    painter.setPen(m_config.jiaBaiColor());
+    const QFontMetrics &fm = m_config.jiaBaiFontMetrics();
+    const int A = ExportConfig::characterCellWidth(fm);
+    const int availH = availableSize().height();
+    for (const QString &c : chars) {
+        const QString v = verticalForm(c);
+        int h = fm.height();
+        if (isPunctuationCharacter(v)) {
+            if (m_config.isHiddenSymbol()) {
+                continue;
+            }
+            h = fm.boundingRect(v).height();
+        }
+        if (m_cursorY + h > availH) {
+            newColumn(painter, m_config.usedColWidth());
+        }
+        if (isSentencePunctuation(v)) {
+            painter.drawText(QRect(m_cursorX + A / 2, m_cursorY, fm.boundingRect(v).width(), h),
+                             Qt::AlignLeft | Qt::AlignBottom, v);
+        } else {
+            painter.drawText(QRect(m_cursorX, m_cursorY, A, h), Qt::AlignCenter, v);
+        }
+        m_cursorY += h;
+    }
+}
+
+int GenerateSVG::lianBaiBlockHeight(const QStringList &chars, int &n) const {
+    const QFontMetrics &fm = m_config.lianBaiFontMetrics();
+    const bool hidden = m_config.isHiddenSymbol();
+    QList<int> heights;
+    heights.reserve(chars.size());
+    int total = 0;
+    for (const QString &c : chars) {
+        int h = fm.height();
+        if (isPunctuationCharacter(c)) {
+            h = hidden ? 0 : fm.tightBoundingRect(verticalForm(c)).height();
+        }
+        heights.append(h);
+        total += h;
+    }
+    if (n == 1) {
+        return total;
+    }
+    const int target = total / n;
+    int best = 0, last = 0, count = 0, sum = 0;
+    for (int i = 0; i < chars.size(); ++i) {
+        if (hidden && isPunctuationCharacter(chars.at(i))) {
+            continue;
+        }
+        sum += heights.at(i);
+        if (sum >= target) {
+            last = sum;
+            best = std::max(best, sum);
+            ++count;
+            sum = 0;
+        }
+    }
+    // The remainder is another sub-column only when it would not fit under the last one.
+    if (last + sum > best) {
+        ++count;
+        best = std::max(best, sum);
+    }
+    n = std::min(n, count);
+    return best;
+}
+
+void GenerateSVG::layoutLianBai(QPainter &painter, const QString &text) {
+    const QStringList chars = characters(body(text));
+    if (chars.isEmpty()) {
+        return;
+    }
+    const QFontMetrics &fm = m_config.lianBaiFontMetrics();
+    const int availH = availableSize().height();
+    const int colWidth = m_config.usedColWidth();
+    const int mColWidth = m_config.usedMColWidth();
+    m_cursorY += m_config.usedLyricSpace();
+    if (m_cursorY + fm.height() > availH) {
+        newColumn(painter, colWidth);
+    }
+    const int maxN = std::max(1, colWidth / mColWidth);
+    int n = std::min(maxN, int(chars.size()));
+    int u = lianBaiBlockHeight(chars, n);
+    int top = m_cursorY;
+    int bottom = std::min(availH, top + u);
+    int x0 = m_cursorX;
+    m_cursorX = x0 + mColWidth * (n - 1); // sub-columns fill from the right
+
+    painter.setFont(m_config.lianBaiFont());
+    painter.setPen(m_config.lianBaiColor());
+    for (int i = 0; i < chars.size(); ++i) {
+        const QString v = verticalForm(chars.at(i));
+        int h = fm.height();
+        if (isPunctuationCharacter(v)) {
+            if (m_config.isHiddenSymbol()) {
+                continue;
+            }
+            h = fm.tightBoundingRect(v).height();
+        }
+        if (m_cursorY + h > bottom) {
+            m_cursorX -= mColWidth;
+            m_cursorY = top;
+            if (m_cursorX < x0) {
+                // Every sub-column is full: balance the rest in a new column.
+                m_cursorX = x0;
+                newColumn(painter, colWidth);
+                top = m_cursorY;
+                x0 = m_cursorX;
+                const QStringList rest = chars.mid(i);
+                n = std::min(maxN, int(rest.size()));
+                u = lianBaiBlockHeight(rest, n);
+                bottom = std::min(availH, top + u);
+                m_cursorX = x0 + mColWidth * (n - 1);
+            }
+        }
+        if (isSentencePunctuation(v)) {
+            painter.drawText(
+                QRect(m_cursorX + mColWidth / 2, m_cursorY, fm.tightBoundingRect(v).width(), h),
+                Qt::AlignLeft | Qt::AlignBottom, v);
+        } else {
+            painter.drawText(QRect(m_cursorX, m_cursorY, mColWidth, h),
+                             Qt::AlignLeft | Qt::AlignVCenter, v);
+        }
+        m_cursorY += h;
+    }
+    m_cursorX = x0;
+    m_cursorY = bottom;
+}
+
+void GenerateSVG::layoutLyricLine(QPainter &painter, const QString &text,
+                                  const QStringList &scores) {
+    if (text.isEmpty()) {
+        return;
+    }
+    painter.setFont(m_config.lyricFont());
+    painter.setPen(m_config.lyricColor());
+    const QFontMetrics &fm = m_config.lyricFontMetrics();
+    const int A = ExportConfig::characterCellWidth(fm);
+    const int availH = availableSize().height();
+    const int lyricSpace = m_config.usedLyricSpace();
+    const bool hidden = m_config.isHiddenSymbol();
+    int lowest = m_cursorY;
+    // scores has one entry per character, a surrogate pair being one character.
+    const QStringList chars = characters(text);
+    for (int i = 0; i < chars.size(); ++i) {
+        const QString v = verticalForm(chars.at(i));
+        const QString score = i < scores.size() ? scores.at(i) : QString();
+        int h = fm.height();
+        if (isPunctuationCharacter(v)) {
+            if (hidden) {
+                continue;
+            }
+            h = fm.tightBoundingRect(v).height();
+        }
+        const bool sentence = isSentencePunctuation(v);
+        if (!sentence) {
+            m_cursorY += lyricSpace;
+        }
+        const int e = scoreExtent(score);
+        if ((m_config.isLineBreakScoreOverflow() && m_cursorY + e > availH) ||
+            m_cursorY + h > availH) {
+            newColumn(painter, m_config.usedColWidth());
+            lowest = m_cursorY;
+        }
+        if (sentence) {
+            painter.drawText(
+                QRect(m_cursorX + A / 2, m_cursorY, fm.tightBoundingRect(v).width(), h),
+                Qt::AlignLeft | Qt::AlignBottom, v);
+        } else {
+            painter.drawText(QRect(m_cursorX, m_cursorY, A, h), Qt::AlignCenter, v);
+        }
+        if (isSungCharacter(v)) {
+            drawScore(painter, score);
+        }
+        lowest = std::max(lowest, m_cursorY + std::max(e, h));
+        m_cursorY += h;
+    }
+    m_scoreOverhang = lowest - m_cursorY;
+}

@@ -1,0 +1,301 @@
+// The page canvas of GenerateSVG: opening and completing SVG pages, and
+// drawing the gongche score of one sung character.
+#include "export/exportconfig.h"
+#include "export/generatesvg.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QSvgGenerator>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Draws a symbol with its ink centred in rect. The symbols' ink rests on the
+// baseline, so centring the line box instead would set short marks lower than
+// tall pitches; measuring on the painter's own device keeps this exact at the
+// page's resolution.
+void drawCentredByInk(QPainter &painter, const QRectF &rect, const QString &s) {
+    const QRectF ink = QFontMetricsF(painter.font(), painter.device()).tightBoundingRect(s);
+    painter.drawText(rect.center() - ink.center(), s);
+}
+
+// The code point of a symbol (a two-unit string), or -1 when it is not one
+// character outside the Basic Multilingual Plane.
+char32_t symbolCode(const QString &s) {
+    if (s.size() == 2 && s.at(0).isHighSurrogate() && s.at(1).isLowSurrogate()) {
+        return QChar::surrogateToUcs4(s.at(0), s.at(1));
+    }
+    return char32_t(-1);
+}
+
+constexpr char32_t TouBan = 0xF0000;
+constexpr char32_t ZengBan = 0xF0003;
+constexpr char32_t YaoBan = 0xF0006;
+constexpr char32_t YaoZengBan = 0xF0007;
+constexpr char32_t DiBan = 0xF000A;
+constexpr char32_t HuoQiang = 0xF000C;
+constexpr char32_t SouQiang = 0xF000D;
+constexpr char32_t FirstSmallPitch = 0xF005E;
+constexpr char32_t LastSmallPitch = 0xF009B;
+
+// 板眼: U+F0000..U+F0007 and 底板.
+bool isBeatMark(const QString &s) {
+    const char32_t c = symbolCode(s);
+    return (c >= TouBan && c <= YaoZengBan) || c == DiBan;
+}
+
+// 腰 marks: U+F0004..U+F0007.
+bool isWaistMark(const QString &s) {
+    const char32_t c = symbolCode(s);
+    return c >= 0xF0004 && c <= YaoZengBan;
+}
+
+// Small pitches, 豁腔 and 擻腔 stand a little further from the character.
+bool isSmallSymbol(const QString &s) {
+    const char32_t c = symbolCode(s);
+    return (c >= FirstSmallPitch && c <= LastSmallPitch) || c == HuoQiang || c == SouQiang;
+}
+
+QString symbolString(char32_t c) {
+    return QString::fromUcs4(&c, 1);
+}
+
+// Writes the title and description into the header of a completed page.
+void insertTitle(QByteArray &svg, const QString &title, const QString &description) {
+    if (title.isEmpty() && description.isEmpty()) {
+        return;
+    }
+    const int svgStart = svg.indexOf("<svg");
+    if (svgStart < 0) {
+        return;
+    }
+    int at = svg.indexOf('>', svgStart);
+    if (at < 0) {
+        return;
+    }
+    ++at;
+    if (at < svg.size() && svg.at(at) == '\n') {
+        ++at;
+    }
+    QByteArray head;
+    if (!title.isEmpty()) {
+        head += "<title>" + title.toHtmlEscaped().toUtf8() + "</title>\n";
+    }
+    if (!description.isEmpty()) {
+        head += "<desc>" + description.toHtmlEscaped().toUtf8() + "</desc>\n";
+    }
+    svg.insert(at, head);
+}
+
+} // namespace
+
+GenerateSVG::SymbolClass GenerateSVG::symbolClass(const QString &symbol) {
+    static const QString souQiang = symbolString(SouQiang);
+    if (symbol > souQiang) {
+        return SymbolClass::Pitch;
+    }
+    switch (symbolCode(symbol)) {
+    case TouBan:
+    case ZengBan:
+    case YaoBan:
+    case YaoZengBan:
+    case DiBan:
+        return SymbolClass::Ban;
+    case 0xF0001:
+    case 0xF0004:
+        return SymbolClass::XiaoYan;
+    case 0xF0002:
+    case 0xF0005:
+        return SymbolClass::ZhongYan;
+    default:
+        return SymbolClass::QiangGe;
+    }
+}
+
+QSize GenerateSVG::pageSize() const {
+    const int w = m_config.usedPageWidth();
+    const int h = m_config.usedPageHeight();
+    return m_config.isLandscape() ? QSize(h, w) : QSize(w, h);
+}
+
+QSize GenerateSVG::availableSize() const {
+    const QSize page = pageSize();
+    return QSize(page.width() - m_config.usedMarginLeft() - m_config.usedMarginRight(),
+                 page.height() - m_config.usedMarginTop() - m_config.usedMarginBottom());
+}
+
+QSvgGenerator *GenerateSVG::newPage(QPainter &painter) {
+    if (m_pageBuffer.isOpen()) {
+        m_pageBuffer.close();
+    }
+    m_pageBytes.clear();
+    m_pageBuffer.setBuffer(&m_pageBytes);
+    m_pageBuffer.open(QIODevice::WriteOnly);
+    m_pageOpen = true;
+    m_pageTitle.clear();
+    m_pageDescription.clear();
+
+    const QSize size = pageSize();
+    m_generator = std::make_unique<QSvgGenerator>();
+    m_generator->setSize(size);
+    m_generator->setViewBox(QRect(QPoint(0, 0), size));
+    // At 72 dpi a point is one user unit, and font sizes are written in points.
+    m_generator->setResolution(72);
+    m_generator->setOutputDevice(&m_pageBuffer);
+    // The engine writes the page's own title and description when the page is
+    // complete (a title line may come later); none of the generator's.
+    m_generator->setTitle(QString());
+    m_generator->setDescription(QString());
+    painter.begin(m_generator.get());
+
+    if (!m_config.isBgTransparent()) {
+        painter.fillRect(QRect(QPoint(0, 0), size), m_config.backgroundColor());
+    }
+    painter.translate(size.width() - m_config.usedMarginRight(), m_config.usedMarginTop());
+    painter.setRenderHint(QPainter::Antialiasing);
+    m_cursorX = 0;
+    m_cursorY = 0;
+    return m_generator.get();
+}
+
+void GenerateSVG::finishPage(QPainter &painter) {
+    if (!m_pageOpen) {
+        return;
+    }
+    painter.end();
+    m_pageBuffer.close();
+    insertTitle(m_pageBytes, m_pageTitle, m_pageDescription);
+    m_pages.append(m_pageBytes);
+    m_pageBytes.clear();
+    m_generator.reset();
+    m_pageOpen = false;
+}
+
+int GenerateSVG::scoreExtent(const QString &score) const {
+    if (score.isEmpty()) {
+        return 0;
+    }
+    const QFontMetrics &fm = m_config.scoreFontMetrics();
+    const int scoreSpace = m_config.usedScoreSpace();
+    const int banYanSpace = m_config.usedBanYanSpace();
+    int total = 0;
+    int pos = 0;
+    bool prevMark = false;
+    for (int i = 0; i < score.size(); i += 2) {
+        const QString s = score.mid(i, 2);
+        int h = fm.tightBoundingRect(s).height();
+        if (isBeatMark(s)) {
+            h = int(h * 0.8);
+            if (isWaistMark(s) && !prevMark) {
+                pos += h;
+            } else if (symbolCode(s) == DiBan) {
+                pos = std::max(pos, 0);
+            }
+            pos += h + banYanSpace;
+            prevMark = true;
+        } else {
+            if (pos - banYanSpace > 0) {
+                total += pos - banYanSpace;
+            }
+            total += h + scoreSpace;
+            pos = -(h + scoreSpace);
+            prevMark = false;
+        }
+    }
+    const int plain = total - scoreSpace;
+    if (prevMark) {
+        if (pos > 0) {
+            total += pos - banYanSpace;
+        } else {
+            total -= banYanSpace;
+        }
+    }
+    const int length = std::max(total, plain);
+    const double angle = m_config.usedScoreAngle() * M_PI / 180.0;
+    return int(length * std::cos(angle)) + (3 * m_config.lyricFontMetrics().height()) / 5;
+}
+
+void GenerateSVG::drawScore(QPainter &painter, const QString &score) {
+    if (score.isEmpty()) {
+        return;
+    }
+    const QFontMetrics &fm = m_config.scoreFontMetrics();
+    const int S = fm.averageCharWidth();
+    const int A = ExportConfig::characterCellWidth(m_config.lyricFontMetrics());
+    const int Hl = m_config.lyricFontMetrics().height();
+    const int scoreSpace = m_config.usedScoreSpace();
+    const int banYanSpace = m_config.usedBanYanSpace();
+    const int scoreBanYanSpace = m_config.usedScoreBanYanSpace();
+
+    painter.save();
+    painter.setFont(m_config.scoreFont());
+    painter.translate(m_cursorX + A + m_config.usedLyricScoreSpace(), m_cursorY + (3 * Hl) / 5);
+    // Local y runs along the score, local x across it.
+    painter.rotate(m_config.usedScoreAngle());
+
+    int pos = 0; // where the next beat mark goes, relative to the local origin
+    bool prevMark = false;
+    bool afterDiBan = false;
+    for (int i = 0; i < score.size(); i += 2) {
+        const QString s = score.mid(i, 2);
+        switch (symbolClass(s)) {
+        case SymbolClass::Pitch:
+            painter.setPen(m_config.scoreColor());
+            break;
+        case SymbolClass::Ban:
+            painter.setPen(m_config.banColor());
+            break;
+        case SymbolClass::XiaoYan:
+            painter.setPen(m_config.xiaoYanColor());
+            break;
+        case SymbolClass::ZhongYan:
+            painter.setPen(m_config.zhongYanColor());
+            break;
+        case SymbolClass::QiangGe:
+            painter.setPen(m_config.qiangGeColor());
+            break;
+        }
+        const QRect box = fm.tightBoundingRect(s);
+        const int w = box.width();
+        int h = box.height();
+
+        if (isBeatMark(s)) {
+            // Beat marks run in their own lane, beside the pitches.
+            int mx = S + scoreBanYanSpace;
+            h = int(h * 0.8);
+            if (isWaistMark(s) && !prevMark) {
+                // A waist mark after a pitch sits between it and the next one.
+                pos += h;
+            } else if (symbolCode(s) == DiBan) {
+                mx = S / 2 + scoreBanYanSpace;
+                afterDiBan = true;
+                pos = std::max(pos, 0);
+            }
+            drawCentredByInk(painter, QRect(mx, pos, w, h), s);
+            pos += h + banYanSpace;
+            prevMark = true;
+        } else {
+            if (pos >= -5) {
+                // The marks since the previous pitch reach (nearly) to here:
+                // clear them by 6 units when a mark follows, else just end there.
+                int t = pos + 6;
+                const bool plainNext = i + 3 < score.size() && !isBeatMark(score.mid(i + 2, 2));
+                if (i == 0 || afterDiBan || plainNext) {
+                    t = std::max(pos, 0);
+                }
+                painter.translate(0, t);
+            }
+            if (isSmallSymbol(s)) {
+                drawCentredByInk(painter, QRect(2 * S / 5, 0, w, h), s);
+            } else {
+                drawCentredByInk(painter, QRect(0, 0, S, h), s);
+            }
+            const int d = h + scoreSpace;
+            painter.translate(0, d);
+            pos = -d;
+            prevMark = false;
+        }
+    }
+    painter.restore();
+}

@@ -1,0 +1,138 @@
+#pragma once
+
+// Reads a page written by GenerateSVG back into text items and rectangles
+// with page coordinates, so that tests can check where things were drawn.
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QList>
+#include <QPointF>
+#include <QRectF>
+#include <QRegularExpression>
+#include <QSvgGenerator>
+#include <QTransform>
+#include <QXmlStreamReader>
+
+struct SvgText {
+    QString text;
+    QTransform transform; // of the enclosing group
+    QPointF origin;       // x, y attributes (baseline start, group coordinates)
+    QString fill;
+    QString family;
+    double fontSize = 0;
+
+    // The metrics of the text's font on a 72-dpi device, as the painter used them.
+    QFontMetricsF deviceMetrics() const {
+        static QSvgGenerator device;
+        device.setResolution(72);
+        QFont font(family);
+        font.setPointSizeF(fontSize);
+        return QFontMetricsF(font, &device);
+    }
+    // The centre of the text's line box, in group coordinates.
+    QPointF localCentre() const {
+        const QFontMetricsF fm = deviceMetrics();
+        return QPointF(origin.x() + fm.horizontalAdvance(text) / 2,
+                       origin.y() - fm.ascent() + fm.height() / 2);
+    }
+    // The same, on the page.
+    QPointF centre() const { return transform.map(localCentre()); }
+    // The centre of the text's ink, on the page (gongche symbols are placed by it).
+    QPointF inkCentre() const {
+        return transform.map(origin + deviceMetrics().tightBoundingRect(text).center());
+    }
+};
+
+struct SvgRect {
+    QRectF rect;
+    QString fill;
+};
+
+struct SvgPage {
+    bool ok = false;
+    QString width, height, viewBox;
+    QStringList titles, descriptions;
+    QList<SvgText> texts;
+    QList<SvgRect> rects;
+
+    QList<SvgText> textsOf(const QString &s) const {
+        QList<SvgText> out;
+        for (const SvgText &t : texts) {
+            if (t.text == s) {
+                out.append(t);
+            }
+        }
+        return out;
+    }
+    SvgText first(const QString &s) const {
+        const QList<SvgText> all = textsOf(s);
+        return all.isEmpty() ? SvgText() : all.first();
+    }
+};
+
+inline QTransform parseMatrix(const QString &attr) {
+    static const QRegularExpression re(QStringLiteral("matrix\\(([^)]*)\\)"));
+    const QRegularExpressionMatch m = re.match(attr);
+    if (!m.hasMatch()) {
+        return QTransform();
+    }
+    const QStringList v = m.captured(1).split(QLatin1Char(','));
+    if (v.size() != 6) {
+        return QTransform();
+    }
+    return QTransform(v[0].toDouble(), v[1].toDouble(), v[2].toDouble(), v[3].toDouble(),
+                      v[4].toDouble(), v[5].toDouble());
+}
+
+inline SvgPage parseSvgPage(const QByteArray &bytes) {
+    SvgPage page;
+    QXmlStreamReader xml(bytes);
+    QList<QTransform> stack{QTransform()};
+    QList<QString> fills{QString()};
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            const auto a = xml.attributes();
+            const QStringRef name = xml.name();
+            if (name == QLatin1String("svg")) {
+                page.width = a.value(QLatin1String("width")).toString();
+                page.height = a.value(QLatin1String("height")).toString();
+                page.viewBox = a.value(QLatin1String("viewBox")).toString();
+            } else if (name == QLatin1String("title")) {
+                page.titles << xml.readElementText();
+            } else if (name == QLatin1String("desc")) {
+                page.descriptions << xml.readElementText();
+            } else if (name == QLatin1String("g")) {
+                stack.append(a.hasAttribute(QLatin1String("transform"))
+                                 ? parseMatrix(a.value(QLatin1String("transform")).toString())
+                                 : stack.last());
+                fills.append(a.hasAttribute(QLatin1String("fill"))
+                                 ? a.value(QLatin1String("fill")).toString()
+                                 : fills.last());
+            } else if (name == QLatin1String("text")) {
+                SvgText t;
+                t.transform = stack.last();
+                t.origin = QPointF(a.value(QLatin1String("x")).toDouble(),
+                                   a.value(QLatin1String("y")).toDouble());
+                t.fill = a.value(QLatin1String("fill")).toString();
+                t.family = a.value(QLatin1String("font-family")).toString();
+                t.fontSize = a.value(QLatin1String("font-size")).toDouble();
+                t.text = xml.readElementText();
+                page.texts.append(t);
+            } else if (name == QLatin1String("rect")) {
+                SvgRect r;
+                r.rect = stack.last().mapRect(QRectF(a.value(QLatin1String("x")).toDouble(),
+                                                     a.value(QLatin1String("y")).toDouble(),
+                                                     a.value(QLatin1String("width")).toDouble(),
+                                                     a.value(QLatin1String("height")).toDouble()));
+                r.fill = fills.last();
+                page.rects.append(r);
+            }
+        } else if (xml.isEndElement() && xml.name() == QLatin1String("g")) {
+            stack.removeLast();
+            fills.removeLast();
+        }
+    }
+    page.ok = !xml.hasError();
+    return page;
+}

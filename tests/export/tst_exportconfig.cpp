@@ -1,0 +1,464 @@
+#include "export/exportconfig.h"
+#include "fonts/fontregistry.h"
+#include "shell/apppaths.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// Constructed before the configuration (first used in initTestCase), so it
+// outlives it: the configuration saves into it when the program ends.
+QTemporaryDir &programDir() {
+    static QTemporaryDir dir;
+    return dir;
+}
+
+} // namespace
+
+class TestExportConfig : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void freshDefaults();
+    void optionLists();
+    void keysInTableOrder();
+    void titleWidthFollowsLoadedColWidth();
+    void titlePosOutOfRange_data();
+    void titlePosOutOfRange();
+    void badStoredValues();
+    void pageSizeId();
+    void fontSetterKeepsElementSize();
+    void fontSizeSetterRebuildsMetrics();
+    void colourSavedLowerCaseWithoutAlpha();
+    void schemeRoundTripKeepsTypes();
+    void schemeWithOneMemberChangesOnlyIt();
+    void schemeRejected_data();
+    void schemeRejected();
+    void schemeUnwritablePath();
+    void restoreDefaultsRemovesUnknownKeys();
+    void hostileValuesAreClampedAtUse();
+
+private:
+    static ExportConfig *cfg() { return ExportConfig::instance(); }
+    static QSettings rawSettings() {
+        return QSettings(AppPaths::settingsFile(), QSettings::IniFormat);
+    }
+    QJsonObject snapshot() {
+        const QString path = m_dir.filePath(QStringLiteral("snapshot.json"));
+        if (!cfg()->saveScheme(path)) {
+            return {};
+        }
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        return QJsonDocument::fromJson(f.readAll()).object();
+    }
+    QString writeFile(const QString &name, const QByteArray &bytes) {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return path;
+    }
+
+    QTemporaryDir m_dir;
+};
+
+void TestExportConfig::initTestCase() {
+    QVERIFY(programDir().isValid());
+    AppPaths::setProgramDirOverride(programDir().path(), true);
+    QVERIFY(!QFile::exists(AppPaths::settingsFile()));
+    // First use: the file does not exist yet, so everything is a default.
+    QCOMPARE(cfg()->colWidth(), 130);
+    QCOMPARE(cfg()->titleWidth(), 130);
+}
+
+void TestExportConfig::init() {
+    cfg()->restoreDefaults();
+}
+
+void TestExportConfig::freshDefaults() {
+    ExportConfig *c = cfg();
+    QCOMPARE(c->pageWidth(), 595);
+    QCOMPARE(c->pageHeight(), 842);
+    QCOMPARE(c->pageSizeId(), QPageSize::A4);
+    QCOMPARE(c->marginTop(), 25);
+    QCOMPARE(c->marginBottom(), 25);
+    QCOMPARE(c->marginLeft(), 25);
+    QCOMPARE(c->marginRight(), 25);
+    QCOMPARE(c->titleFontSize(), 80);
+    QCOMPARE(c->lyricFontSize(), 30);
+    QCOMPARE(c->scoreFontSize(), 16);
+    QCOMPARE(c->quPaiFontSize(), 50);
+    QCOMPARE(c->diaoMingFontSize(), 30);
+    QCOMPARE(c->lianBaiFontSize(), 20);
+    QCOMPARE(c->jiaBaiFontSize(), 26);
+    const QString kai = QStringLiteral("楷体");
+    QCOMPARE(c->titleFont().family(), kai);
+    QCOMPARE(c->lyricFont().family(), kai);
+    QCOMPARE(c->quPaiFont().family(), kai);
+    QCOMPARE(c->diaoMingFont().family(), kai);
+    QCOMPARE(c->lianBaiFont().family(), kai);
+    QCOMPARE(c->jiaBaiFont().family(), kai);
+    QCOMPARE(c->scoreFont().family(), QFont(FontRegistry::instance()->defaultFamily()).family());
+    QCOMPARE(c->titleFont().pointSize(), 80);
+    QCOMPARE(c->scoreFont().pointSize(), 16);
+    QCOMPARE(c->jiaBaiFont().pointSize(), 26);
+    QCOMPARE(c->lyricFont().weight(), int(QFont::Normal));
+    QVERIFY(!c->lyricFont().italic());
+    QCOMPARE(c->lyricFontMetrics().height(), QFontMetrics(c->lyricFont()).height());
+    QCOMPARE(c->titleFontMetrics().averageCharWidth(),
+             QFontMetrics(c->titleFont()).averageCharWidth());
+
+    const QColor black(QStringLiteral("#000000")), orange(QStringLiteral("#ff4c00"));
+    QCOMPARE(c->titleColor(), black);
+    QCOMPARE(c->lyricColor(), black);
+    QCOMPARE(c->quPaiColor(), black);
+    QCOMPARE(c->diaoMingColor(), black);
+    QCOMPARE(c->lianBaiColor(), black);
+    QCOMPARE(c->jiaBaiColor(), black);
+    QCOMPARE(c->scoreColor(), black);
+    QCOMPARE(c->banColor(), orange);
+    QCOMPARE(c->xiaoYanColor(), black);
+    QCOMPARE(c->zhongYanColor(), orange);
+    QCOMPARE(c->qiangGeColor(), black);
+    QCOMPARE(c->backgroundColor(), QColor(Qt::white));
+
+    QCOMPARE(c->isBgTransparent(), false);
+    QCOMPARE(c->isHiddenSymbol(), false);
+    QCOMPARE(c->isLandscape(), false);
+    QCOMPARE(c->isLineBreakScoreOverflow(), true);
+    QCOMPARE(c->colWidth(), 130);
+    QCOMPARE(c->lyricSpace(), 6);
+    QCOMPARE(c->scoreSpace(), 0);
+    QCOMPARE(c->banYanSpace(), 0);
+    QCOMPARE(c->scoreAngle(), -45);
+    QCOMPARE(c->lyricScoreSpace(), 0);
+    QCOMPARE(c->scoreBanYanSpace(), 0);
+    QCOMPARE(c->mColWidth(), 35);
+    QCOMPARE(c->titleWidth(), 130);
+    QCOMPARE(c->titlePos(), 0);
+    QCOMPARE(c->isLivePreview(), true);
+}
+
+void TestExportConfig::optionLists() {
+    const auto &pages = cfg()->pageSizeOptions();
+    QCOMPARE(pages.size(), 11);
+    QCOMPARE(pages.first().first, QStringLiteral("自定义"));
+    QCOMPARE(pages.first().second, QPageSize::Custom);
+    QCOMPARE(int(QPageSize::Custom), 30);
+    for (const auto &option : pages) {
+        if (option.second == QPageSize::Custom) {
+            continue;
+        }
+        // The label names the size in points.
+        const QSize pt = QPageSize::sizePoints(option.second);
+        QVERIFY2(
+            option.first.endsWith(QStringLiteral(" (%1, %2)").arg(pt.width()).arg(pt.height())),
+            qPrintable(option.first));
+    }
+    QCOMPARE(pages.at(4).first, QStringLiteral("A4 (595, 842)"));
+    QCOMPARE(pages.at(10).first, QStringLiteral("B4 (709, 1001)"));
+    QCOMPARE(cfg()->orientationOptions(),
+             (QList<ExportConfig::BoolOption>{{QStringLiteral("纵向"), false},
+                                              {QStringLiteral("横向"), true}}));
+    QCOMPARE(cfg()->lineBreakOptions(),
+             (QList<ExportConfig::BoolOption>{{QStringLiteral("换行"), true},
+                                              {QStringLiteral("不换行"), false}}));
+    QCOMPARE(cfg()->titlePosOptions(),
+             (QList<ExportConfig::IntOption>{{QStringLiteral("顶部"), 0},
+                                             {QStringLiteral("居中"), 1},
+                                             {QStringLiteral("底部"), 2}}));
+}
+
+void TestExportConfig::keysInTableOrder() {
+    QStringList keys = ExportConfig::keys();
+    QCOMPARE(keys.size(), 48);
+    QCOMPARE(keys.removeDuplicates(), 0);
+    QCOMPARE(keys.first(), QStringLiteral("pageWidth"));
+    QCOMPARE(keys.at(7), QStringLiteral("titleFontSize"));
+    QCOMPARE(keys.at(14), QStringLiteral("titleFont"));
+    QCOMPARE(keys.at(16), QStringLiteral("scoreFont"));
+    QCOMPARE(keys.at(21), QStringLiteral("titleColor"));
+    QCOMPARE(keys.at(32), QStringLiteral("backgroundColor"));
+    QCOMPARE(keys.at(36), QStringLiteral("isLineBreakScoreOverflow"));
+    QCOMPARE(keys.at(37), QStringLiteral("colWidth"));
+    QCOMPARE(keys.last(), QStringLiteral("isLivePreview"));
+    // save() writes exactly these keys.
+    QSettings raw = rawSettings();
+    raw.beginGroup(QStringLiteral("Export"));
+    QStringList stored = raw.childKeys();
+    QStringList sorted = keys;
+    stored.sort();
+    sorted.sort();
+    QCOMPARE(stored, sorted);
+}
+
+void TestExportConfig::titleWidthFollowsLoadedColWidth() {
+    {
+        QSettings raw = rawSettings();
+        raw.beginGroup(QStringLiteral("Export"));
+        raw.setValue(QStringLiteral("colWidth"), 200);
+        raw.remove(QStringLiteral("titleWidth"));
+        raw.sync();
+    }
+    cfg()->load();
+    QCOMPARE(cfg()->colWidth(), 200);
+    QCOMPARE(cfg()->titleWidth(), 200);
+}
+
+void TestExportConfig::titlePosOutOfRange_data() {
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<int>("loaded");
+    QTest::newRow("3") << QVariant(3) << 0;
+    QTest::newRow("-1") << QVariant(-1) << 0;
+    QTest::newRow("1") << QVariant(1) << 1;
+    QTest::newRow("2") << QVariant(2) << 2;
+    QTest::newRow("text") << QVariant(QStringLiteral("x")) << 0;
+}
+
+void TestExportConfig::titlePosOutOfRange() {
+    QFETCH(QVariant, stored);
+    QFETCH(int, loaded);
+    {
+        QSettings raw = rawSettings();
+        raw.setValue(QStringLiteral("Export/titlePos"), stored);
+        raw.sync();
+    }
+    cfg()->load();
+    QCOMPARE(cfg()->titlePos(), loaded);
+}
+
+void TestExportConfig::badStoredValues() {
+    {
+        QSettings raw = rawSettings();
+        raw.beginGroup(QStringLiteral("Export"));
+        raw.setValue(QStringLiteral("colWidth"), QStringLiteral("wide"));
+        raw.setValue(QStringLiteral("isLandscape"), QStringLiteral("0"));
+        raw.setValue(QStringLiteral("pageSizeId"), QStringLiteral("B4"));
+        raw.setValue(QStringLiteral("banColor"), QStringLiteral("#12345"));
+        raw.setValue(QStringLiteral("lyricColor"), QStringLiteral("red"));
+        raw.sync();
+    }
+    cfg()->load();
+    QCOMPARE(cfg()->colWidth(), 0);
+    QCOMPARE(cfg()->isLandscape(), false);
+    QCOMPARE(cfg()->pageSizeId(), QPageSize::A4);
+    QVERIFY(!cfg()->banColor().isValid());
+    QCOMPARE(cfg()->lyricColor(), QColor(Qt::red));
+    {
+        QSettings raw = rawSettings();
+        raw.setValue(QStringLiteral("Export/pageSizeId"), 999999);
+        raw.sync();
+    }
+    cfg()->load();
+    QCOMPARE(cfg()->pageSizeId(), QPageSize::A4);
+    {
+        QSettings raw = rawSettings();
+        raw.setValue(QStringLiteral("Export/pageSizeId"), 19);
+        raw.sync();
+    }
+    cfg()->load();
+    QCOMPARE(cfg()->pageSizeId(), QPageSize::B4);
+    // The stored size, not the paper's, is what counts.
+    QCOMPARE(cfg()->pageWidth(), 595);
+}
+
+void TestExportConfig::pageSizeId() {
+    cfg()->setPageSizeId(QPageSize::PageSizeId(19));
+    QCOMPARE(cfg()->pageSizeId(), QPageSize::B4);
+    QCOMPARE(cfg()->pageWidth(), 709);
+    QCOMPARE(cfg()->pageHeight(), 1001);
+    cfg()->setPageWidth(300);
+    cfg()->setPageHeight(400);
+    cfg()->setPageSizeId(QPageSize::PageSizeId(30));
+    QCOMPARE(cfg()->pageSizeId(), QPageSize::Custom);
+    QCOMPARE(cfg()->pageWidth(), 300);
+    QCOMPARE(cfg()->pageHeight(), 400);
+    cfg()->setPageSizeId(QPageSize::A3);
+    QCOMPARE(QSize(cfg()->pageWidth(), cfg()->pageHeight()), QSize(842, 1191));
+    // An id no paper has leaves the size alone instead of reading past the paper table.
+    cfg()->setPageSizeId(QPageSize::PageSizeId(5000));
+    QCOMPARE(QSize(cfg()->pageWidth(), cfg()->pageHeight()), QSize(842, 1191));
+}
+
+void TestExportConfig::fontSetterKeepsElementSize() {
+    QCOMPARE(cfg()->lyricFontSize(), 30);
+    QFont f(QStringLiteral("DejaVu Serif"));
+    f.setPointSize(12);
+    cfg()->setLyricFont(f);
+    QCOMPARE(cfg()->lyricFont().family(), QStringLiteral("DejaVu Serif"));
+    QCOMPARE(cfg()->lyricFont().pointSize(), 30);
+    QCOMPARE(cfg()->lyricFontSize(), 30);
+    QCOMPARE(cfg()->lyricFontMetrics().height(), QFontMetrics(cfg()->lyricFont()).height());
+    cfg()->save();
+    QSettings raw = rawSettings();
+    QCOMPARE(raw.value(QStringLiteral("Export/lyricFont")).toString(),
+             QStringLiteral("DejaVu Serif"));
+}
+
+void TestExportConfig::fontSizeSetterRebuildsMetrics() {
+    const int before = cfg()->quPaiFontMetrics().height();
+    cfg()->setQuPaiFontSize(100);
+    QCOMPARE(cfg()->quPaiFontSize(), 100);
+    QCOMPARE(cfg()->quPaiFont().pointSize(), 100);
+    QVERIFY(cfg()->quPaiFontMetrics().height() > before);
+    QCOMPARE(cfg()->quPaiFontMetrics().height(), QFontMetrics(cfg()->quPaiFont()).height());
+}
+
+void TestExportConfig::colourSavedLowerCaseWithoutAlpha() {
+    cfg()->setBanColor(QColor(0xAB, 0xCD, 0xEF, 0x80));
+    cfg()->save();
+    QSettings raw = rawSettings();
+    QCOMPARE(raw.value(QStringLiteral("Export/banColor")).toString(), QStringLiteral("#abcdef"));
+}
+
+void TestExportConfig::schemeRoundTripKeepsTypes() {
+    const QJsonObject o = snapshot();
+    QCOMPARE(o.size(), 48);
+    QCOMPARE(o.value(QStringLiteral("banColor")), QJsonValue(QStringLiteral("#ff4c00")));
+    QCOMPARE(o.value(QStringLiteral("backgroundColor")), QJsonValue(QStringLiteral("#ffffff")));
+    QCOMPARE(o.value(QStringLiteral("colWidth")), QJsonValue(130));
+    QCOMPARE(o.value(QStringLiteral("scoreAngle")), QJsonValue(-45));
+    QCOMPARE(o.value(QStringLiteral("pageSizeId")), QJsonValue(0));
+    QCOMPARE(o.value(QStringLiteral("isBgTransparent")), QJsonValue(false));
+    QCOMPARE(o.value(QStringLiteral("isLivePreview")), QJsonValue(true));
+    QCOMPARE(o.value(QStringLiteral("titleFont")), QJsonValue(QStringLiteral("楷体")));
+    QVERIFY(o.value(QStringLiteral("scoreFont")).isString());
+
+    // Change values, save the scheme, restore defaults, import: all come back.
+    cfg()->setColWidth(111);
+    cfg()->setIsHiddenSymbol(true);
+    cfg()->setQiangGeColor(QColor(QStringLiteral("#010203")));
+    cfg()->setJiaBaiFontSize(33);
+    cfg()->setPageSizeId(QPageSize::A5);
+    const QString path = m_dir.filePath(QStringLiteral("scheme.json"));
+    QVERIFY(cfg()->saveScheme(path));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QVERIFY(f.readAll().contains("\n    \"colWidth\": 111"));
+    cfg()->restoreDefaults();
+    QCOMPARE(cfg()->colWidth(), 130);
+    QVERIFY(cfg()->importScheme(path));
+    QCOMPARE(cfg()->colWidth(), 111);
+    QCOMPARE(cfg()->isHiddenSymbol(), true);
+    QCOMPARE(cfg()->qiangGeColor(), QColor(QStringLiteral("#010203")));
+    QCOMPARE(cfg()->jiaBaiFontSize(), 33);
+    QCOMPARE(cfg()->jiaBaiFont().pointSize(), 33);
+    QCOMPARE(cfg()->pageSizeId(), QPageSize::A5);
+    QCOMPARE(QSize(cfg()->pageWidth(), cfg()->pageHeight()), QSize(420, 595));
+}
+
+void TestExportConfig::schemeWithOneMemberChangesOnlyIt() {
+    cfg()->setColWidth(120);
+    cfg()->setMarginLeft(40);
+    QJsonObject before = snapshot();
+    const QString path = writeFile(QStringLiteral("one.json"), "{\"colWidth\": 150}");
+    QVERIFY(cfg()->importScheme(path));
+    QCOMPARE(cfg()->colWidth(), 150);
+    QCOMPARE(cfg()->marginLeft(), 40);
+    QJsonObject after = snapshot();
+    QCOMPARE(after.value(QStringLiteral("colWidth")), QJsonValue(150));
+    before.remove(QStringLiteral("colWidth"));
+    after.remove(QStringLiteral("colWidth"));
+    QCOMPARE(after, before);
+}
+
+void TestExportConfig::schemeRejected_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("array") << QByteArray("[{\"colWidth\": 150}]");
+    QTest::newRow("not json") << QByteArray("colWidth = 150");
+    QTest::newRow("truncated") << QByteArray("{\"colWidth\": 150");
+    QTest::newRow("empty") << QByteArray();
+}
+
+void TestExportConfig::schemeRejected() {
+    QFETCH(QByteArray, content);
+    const QJsonObject before = snapshot();
+    const QString path = writeFile(QStringLiteral("bad.json"), content);
+    QVERIFY(!cfg()->importScheme(path));
+    QCOMPARE(snapshot(), before);
+    QVERIFY(!cfg()->importScheme(m_dir.filePath(QStringLiteral("missing.json"))));
+}
+
+void TestExportConfig::schemeUnwritablePath() {
+    QVERIFY(!cfg()->saveScheme(m_dir.filePath(QStringLiteral("no/such/dir/x.json"))));
+}
+
+void TestExportConfig::restoreDefaultsRemovesUnknownKeys() {
+    const QString path =
+        writeFile(QStringLiteral("extra.json"), "{\"colWidth\": 99, \"madeUpKey\": \"x\"}");
+    QVERIFY(cfg()->importScheme(path));
+    QCOMPARE(cfg()->colWidth(), 99);
+    // Unknown names travel on into later schemes.
+    QCOMPARE(snapshot().value(QStringLiteral("madeUpKey")), QJsonValue(QStringLiteral("x")));
+    cfg()->restoreDefaults();
+    QCOMPARE(cfg()->colWidth(), 130);
+    const QJsonObject o = snapshot();
+    QVERIFY(!o.contains(QStringLiteral("madeUpKey")));
+    QCOMPARE(o.size(), 48);
+}
+
+void TestExportConfig::hostileValuesAreClampedAtUse() {
+    const QString path = writeFile(QStringLiteral("hostile.json"), R"({
+        "colWidth": 0, "mColWidth": 100000, "titleWidth": -5,
+        "pageWidth": -100, "pageHeight": 99999999,
+        "marginTop": 10000, "marginLeft": -7, "marginRight": 20000,
+        "scoreAngle": 100000, "lyricSpace": -5000, "scoreSpace": 5000,
+        "banYanSpace": 201, "lyricScoreSpace": -201, "scoreBanYanSpace": 77,
+        "lyricFontSize": 0, "titleFontSize": 100000, "scoreFontSize": -3,
+        "pageSizeId": -4
+    })");
+    QVERIFY(cfg()->importScheme(path));
+    ExportConfig *c = cfg();
+    // The record keeps what it was given...
+    QCOMPARE(c->colWidth(), 0);
+    QCOMPARE(c->lyricFontSize(), 0);
+    QCOMPARE(c->titleFontSize(), 100000);
+    QCOMPARE(c->pageSizeId(), QPageSize::A4);
+    // ...and the typesetter reads it within the dialog's ranges.
+    QCOMPARE(c->usedColWidth(), 10);
+    QCOMPARE(c->usedMColWidth(), 10000);
+    QCOMPARE(c->usedTitleWidth(), 10);
+    QCOMPARE(c->usedPageWidth(), 10);
+    QCOMPARE(c->usedPageHeight(), 10000);
+    QCOMPARE(c->usedMarginTop(), 10000);
+    QCOMPARE(c->usedMarginLeft(), 0);
+    QCOMPARE(c->usedMarginRight(), 10000);
+    QCOMPARE(c->usedScoreAngle(), 360);
+    QCOMPARE(c->usedLyricSpace(), -200);
+    QCOMPARE(c->usedScoreSpace(), 200);
+    QCOMPARE(c->usedBanYanSpace(), 200);
+    QCOMPARE(c->usedLyricScoreSpace(), -200);
+    QCOMPARE(c->usedScoreBanYanSpace(), 77);
+    QCOMPARE(c->lyricFont().pointSize(), 5);
+    QCOMPARE(c->titleFont().pointSize(), 300);
+    QCOMPARE(c->scoreFont().pointSize(), 5);
+    c->setJiaBaiFontSize(0);
+    QCOMPARE(c->jiaBaiFontSize(), 0);
+    QCOMPARE(c->jiaBaiFont().pointSize(), 5);
+    QVERIFY(c->jiaBaiFontMetrics().height() > 0);
+
+    // Within the ranges nothing is changed.
+    c->restoreDefaults();
+    c->setColWidth(10);
+    c->setMColWidth(10000);
+    c->setScoreAngle(-360);
+    c->setLyricSpace(-200);
+    c->setMarginTop(10000);
+    QCOMPARE(c->usedColWidth(), 10);
+    QCOMPARE(c->usedMColWidth(), 10000);
+    QCOMPARE(c->usedScoreAngle(), -360);
+    QCOMPARE(c->usedLyricSpace(), -200);
+    QCOMPARE(c->usedMarginTop(), 10000);
+    QCOMPARE(c->usedPageWidth(), 595);
+}
+
+QTEST_MAIN(TestExportConfig)
+#include "tst_exportconfig.moc"

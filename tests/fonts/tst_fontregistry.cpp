@@ -1,0 +1,78 @@
+#include "fonts/fontregistry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+class TestFontRegistry : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void createsMissingFontsDirectory();
+    void embeddedFamilyComesFirst();
+    void listsInstalledFontsOnceAndSkipsBrokenFiles();
+
+private:
+    QString m_fontsDir;
+};
+
+namespace {
+
+const QString dejaVu = QStringLiteral("/usr/share/fonts/truetype/dejavu/");
+
+} // namespace
+
+void TestFontRegistry::initTestCase() {
+    m_fontsDir = QCoreApplication::applicationDirPath() + QStringLiteral("/fonts");
+    QDir(m_fontsDir).removeRecursively();
+}
+
+void TestFontRegistry::createsMissingFontsDirectory() {
+    FontRegistry *registry = FontRegistry::instance();
+    QCOMPARE(QDir(registry->fontsDir()).absolutePath(), QDir(m_fontsDir).absolutePath());
+    QVERIFY(QDir(m_fontsDir).exists());
+    // Only the embedded font, if it is there at all.
+    QCOMPARE(registry->families().size(), registry->defaultFamily().isEmpty() ? 0 : 1);
+}
+
+void TestFontRegistry::embeddedFamilyComesFirst() {
+    FontRegistry *registry = FontRegistry::instance();
+    if (!QFile::exists(FontRegistry::defaultFontPath())) {
+        QSKIP("the embedded gongche font is not built into this tree yet");
+    }
+    QCOMPARE(registry->defaultFamily(), QStringLiteral("Qorvel工尺谱字体"));
+    QCOMPARE(registry->families().first(), registry->defaultFamily());
+}
+
+void TestFontRegistry::listsInstalledFontsOnceAndSkipsBrokenFiles() {
+    if (!QFile::exists(dejaVu + "DejaVuSans.ttf") || !QFile::exists(dejaVu + "DejaVuSerif.ttf")) {
+        QSKIP("DejaVu fonts are not installed");
+    }
+    QVERIFY(QFile::copy(dejaVu + "DejaVuSans.ttf", m_fontsDir + "/sans.ttf"));
+    QVERIFY(QFile::copy(dejaVu + "DejaVuSans.ttf", m_fontsDir + "/sans-again.ttf"));
+    QVERIFY(QFile::copy(dejaVu + "DejaVuSerif.ttf", m_fontsDir + "/SERIF.TTF"));
+    QVERIFY(QFile::copy(dejaVu + "DejaVuSansMono.ttf", m_fontsDir + "/mono.otf.bak"));
+    QFile broken(m_fontsDir + "/broken.ttf");
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("not a font at all");
+    broken.close();
+    QVERIFY(QDir(m_fontsDir).mkdir(QStringLiteral("folder.ttf")));
+
+    FontRegistry *registry = FontRegistry::instance();
+    registry->reload();
+    QStringList families = registry->families();
+    if (!registry->defaultFamily().isEmpty()) {
+        QCOMPARE(families.takeFirst(), registry->defaultFamily());
+    }
+    families.sort();
+    QCOMPARE(families, QStringList({"DejaVu Sans", "DejaVu Serif"}));
+
+    // Reloading again gives the same list: nothing accumulates.
+    const QStringList before = registry->families();
+    registry->reload();
+    QCOMPARE(registry->families(), before);
+}
+
+QTEST_MAIN(TestFontRegistry)
+#include "tst_fontregistry.moc"
