@@ -1,0 +1,109 @@
+#include "editor/editcommand.h"
+
+#include "editor/historywatch.h"
+#include "editor/lyricedit.h"
+#include "editor/qorveledit.h"
+#include "editor/scoreedit.h"
+#include "model/linegrammar.h"
+
+EditCommand::EditCommand(QorvelEdit *tab)
+    : m_tab(tab) {}
+
+LyricEdit *EditCommand::lyricEdit() const {
+    return m_tab->lyricEditor();
+}
+
+ScoreEdit *EditCommand::scoreEdit() const {
+    return m_tab->scoreEditor();
+}
+
+void EditCommand::undo() {
+    replay(true);
+}
+
+void EditCommand::redo() {
+    // The edit was done by the constructor; the stack's redo on push finds
+    // nothing to do.
+    if (!m_redoneOnPush) {
+        m_redoneOnPush = true;
+        return;
+    }
+    replay(false);
+}
+
+void EditCommand::replay(bool) {}
+
+int EditCommand::ownedScoreLines(const QString &line) {
+    return isDirectiveLine(line) ? 0 : sungCharCount(line);
+}
+
+QString EditCommand::normalizedLyricText(QString text) {
+    for (QChar &c : text) {
+        switch (c.unicode()) {
+        case 0x2028: // line separator
+        case 0xFDD0: // QTextBeginningOfFrame
+        case 0xFDD1: // QTextEndOfFrame
+            c = QLatin1Char('\n');
+            break;
+        case 0x00A0:
+            c = QLatin1Char(' ');
+            break;
+        default:
+            break;
+        }
+    }
+    return text;
+}
+
+QString EditCommand::normalizedLineBreaks(QString text) {
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    for (QChar &c : text) {
+        switch (c.unicode()) {
+        case '\r':
+        case 0x2028:
+        case 0x2029:
+        case 0xFDD0:
+        case 0xFDD1:
+            c = QLatin1Char('\n');
+            break;
+        case 0x00A0:
+            c = QLatin1Char(' ');
+            break;
+        default:
+            break;
+        }
+    }
+    return text;
+}
+
+void EditCommand::replayLyricSteps(bool undo, int lyricSteps, int scoreSteps) {
+    m_tab->setSyncing(true);
+    for (int i = 0; i < scoreSteps; ++i) {
+        undo ? scoreEdit()->undo() : scoreEdit()->redo();
+    }
+    for (int i = 0; i < lyricSteps; ++i) {
+        undo ? lyricEdit()->undo() : lyricEdit()->redo();
+    }
+    m_tab->setSyncing(false);
+    m_tab->lyricCursorPositionChanged();
+}
+
+void EditCommand::replayScoreStep(bool undo) {
+    undo ? scoreEdit()->undo() : scoreEdit()->redo();
+}
+
+bool EditCommand::adjustScoreLines(int at, int delta, int totalBefore) {
+    if (delta == 0) {
+        return false;
+    }
+    ScoreEdit *score = scoreEdit();
+    HistoryWatch watch(score->document());
+    if (delta < 0) {
+        score->removeLines(at, -delta);
+    } else if (totalBefore == 0 && score->document()->isEmpty()) {
+        score->insertEmptyLines(at, delta - 1);
+    } else {
+        score->insertEmptyLines(at, delta);
+    }
+    return watch.changed();
+}

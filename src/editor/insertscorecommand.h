@@ -1,0 +1,21 @@
+#pragma once
+
+#include "editor/editcommand.h"
+
+#include <Qt>
+
+// Inserts text at the score cursor. Each line of a multi-line text goes to the
+// start of the next existing score line, so no line is added; with exactly
+// Shift the text goes in unchanged and may add lines.
+class InsertScoreCommand : public EditCommand {
+public:
+    InsertScoreCommand(QorvelEdit *tab, const QString &text, Qt::KeyboardModifiers modifiers);
+
+    bool hasEdits() const override { return m_changed; }
+
+protected:
+    void replay(bool undo) override;
+
+private:
+    bool m_changed = false;
+};

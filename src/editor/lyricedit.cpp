@@ -1,0 +1,205 @@
+#include "editor/lyricedit.h"
+
+#include "appearance/editorconfig.h"
+#include "appearance/lyrichighlighter.h"
+#include "editor/lyriclinenumberarea.h"
+#include "editor/sungindex.h"
+#include "editor/sungwalk.h"
+#include "model/linegrammar.h"
+
+#include <QPainter>
+#include <QTextBlock>
+#include <QTimer>
+
+const QColor LyricEdit::lineHighlightColor(0, 100, 100, 60);
+const QColor LyricEdit::searchMatchColor(255, 255, 0);
+const QColor LyricEdit::currentMatchColor(255, 150, 50);
+
+LyricEdit::LyricEdit(QWidget *parent)
+    : QPlainTextEdit(parent)
+    , m_config(EditorConfig::instance())
+    // The index must see contentsChange before the highlighter does.
+    , m_index(new SungIndex(document(), this))
+    , m_lineNumberArea(new LyricLineNumberArea(this)) {
+    setViewportMargins(gutterWidth(), 0, 0, 0);
+    connect(this, &QPlainTextEdit::updateRequest, this, &LyricEdit::updateLineNumberArea);
+    connect(m_config, &EditorConfig::configChanged, this, &LyricEdit::applyConfig);
+    QTimer::singleShot(0, this, &LyricEdit::applyConfig);
+    new LyricHighlighter(document());
+}
+
+int LyricEdit::gutterWidth() const {
+    return 2 * m_config->lyricLineNumberFontMetrics().maxWidth() + 20;
+}
+
+void LyricEdit::applyConfig() {
+    QPalette p = palette();
+    p.setBrush(QPalette::All, QPalette::Text, m_config->errorColor());
+    p.setBrush(QPalette::All, QPalette::Base, m_config->lyricBgColor());
+    setPalette(p);
+    setFont(m_config->lyricFont());
+}
+
+void LyricEdit::updateLineNumberArea(const QRect &rect, int dy) {
+    if (dy != 0) {
+        m_lineNumberArea->scroll(0, dy);
+    } else {
+        m_lineNumberArea->update(0, rect.y(), m_lineNumberArea->width(), rect.height());
+    }
+}
+
+void LyricEdit::resizeEvent(QResizeEvent *event) {
+    QPlainTextEdit::resizeEvent(event);
+    const QRect cr = contentsRect();
+    m_lineNumberArea->setGeometry(QRect(cr.left(), cr.top(), gutterWidth(), cr.height()));
+}
+
+void LyricEdit::paintGutter(QPaintEvent *event) {
+    QPainter painter(m_lineNumberArea);
+    painter.setPen(m_config->lyricLineNumberColor());
+    painter.setBrush(m_config->lyricLineNumberBgColor());
+    painter.setFont(m_config->lyricLineNumberFont());
+    painter.fillRect(event->rect(), m_config->lyricLineNumberBgColor());
+
+    const int width = gutterWidth();
+    const int lineHeight = QFontMetrics(font()).height();
+    QTextBlock block = firstVisibleBlock();
+    int top = int(blockBoundingGeometry(block).translated(contentOffset()).top());
+    int bottom = top + int(blockBoundingRect(block).height());
+    while (block.isValid() && top <= event->rect().bottom()) {
+        if (block.isVisible() && bottom >= event->rect().top()) {
+            const QString label = gutterLabel(block.blockNumber());
+            painter.drawText(QRect(0, top, width, lineHeight), Qt::AlignHCenter | Qt::AlignVCenter,
+                             label);
+        }
+        block = block.next();
+        top = bottom;
+        bottom = top + int(blockBoundingRect(block).height());
+    }
+}
+
+QString LyricEdit::gutterLabel(int blockNumber) const {
+    const QTextBlock block = document()->findBlockByNumber(blockNumber);
+    return block.isValid() ? lineKindLabel(lineKindOf(block.text())) : QString();
+}
+
+void LyricEdit::highlightCurrentLine(int position) {
+    QTextEdit::ExtraSelection selection;
+    selection.format.setBackground(lineHighlightColor);
+    selection.format.setProperty(QTextFormat::FullWidthSelection, true);
+    selection.cursor = textCursor();
+    selection.cursor.setPosition(position);
+    setExtraSelections({selection});
+}
+
+void LyricEdit::highlightSungChar(int position) {
+    QTextEdit::ExtraSelection selection;
+    selection.format.setBackground(lineHighlightColor);
+    selection.cursor = textCursor();
+    const int last = document()->characterCount() - 1;
+    const int start = qBound(0, position == 0 ? 0 : position - 1, last);
+    const int end = qBound(0, position == 0 ? 1 : position, last);
+    selection.cursor.setPosition(start);
+    selection.cursor.setPosition(end, QTextCursor::KeepAnchor);
+    setExtraSelections({selection});
+}
+
+int LyricEdit::scoreLineAt(int position) const {
+    return m_indexed ? m_index->scoreLineAt(position) : walkScoreLineAt(document(), position);
+}
+
+int LyricEdit::sungCharEnd(int n) const {
+    return m_indexed ? m_index->sungCharEnd(n) : walkSungCharEnd(document(), n);
+}
+
+QString LyricEdit::sungCharAt(int n) const {
+    return m_indexed ? m_index->sungCharAt(n) : walkSungCharAt(document(), n);
+}
+
+QString LyricEdit::allSungText() const {
+    return walkAllSungText(document());
+}
+
+int LyricEdit::sungCharTotal() const {
+    return m_indexed ? m_index->total() : walkAllSungText(document()).size();
+}
+
+SearchResult LyricEdit::findNext(const QString &text) {
+    const int cpos = textCursor().position();
+    QList<QTextEdit::ExtraSelection> selections;
+    SearchResult result;
+    int current = -1;
+    if (!text.isEmpty()) {
+        QTextCursor found(document());
+        while (true) {
+            found = document()->find(text, found);
+            if (found.isNull()) {
+                break;
+            }
+            QTextEdit::ExtraSelection selection;
+            selection.format.setBackground(searchMatchColor);
+            selection.cursor = found;
+            selections.append(selection);
+            if (current < 0 && found.selectionEnd() > cpos) {
+                current = selections.size() - 1;
+            }
+            if (found.atEnd()) {
+                break;
+            }
+        }
+    }
+    result.matchCount = selections.size();
+    if (!selections.isEmpty()) {
+        if (current < 0) {
+            current = 0;
+        }
+        selections[current].format.setBackground(currentMatchColor);
+        QTextCursor c = textCursor();
+        c.setPosition(selections[current].cursor.selectionEnd());
+        setTextCursor(c);
+        result.currentIndex = current + 1;
+    }
+    setExtraSelections(selections);
+    return result;
+}
+
+SearchResult LyricEdit::findPrevious(const QString &text) {
+    const int cpos = textCursor().position();
+    QList<QTextEdit::ExtraSelection> selections; // last match first
+    int current = -1;
+    if (!text.isEmpty()) {
+        QTextCursor search(document());
+        search.movePosition(QTextCursor::End);
+        while (true) {
+            const QTextCursor found = document()->find(text, search, QTextDocument::FindBackward);
+            if (found.isNull()) {
+                break;
+            }
+            QTextEdit::ExtraSelection selection;
+            selection.format.setBackground(searchMatchColor);
+            selection.cursor = found;
+            selections.append(selection);
+            if (current < 0 && found.selectionEnd() <= cpos) {
+                current = selections.size() - 1;
+            }
+            search.setPosition(found.selectionStart());
+            if (search.atStart()) {
+                break;
+            }
+        }
+    }
+    SearchResult result;
+    result.matchCount = selections.size();
+    if (!selections.isEmpty()) {
+        if (current < 0) {
+            current = 0;
+        }
+        selections[current].format.setBackground(currentMatchColor);
+        QTextCursor c = textCursor();
+        c.setPosition(selections[current].cursor.selectionStart());
+        setTextCursor(c);
+        result.currentIndex = result.matchCount - (current + 1) + 1;
+    }
+    setExtraSelections(selections);
+    return result;
+}

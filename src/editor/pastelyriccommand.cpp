@@ -1,0 +1,134 @@
+#include "editor/pastelyriccommand.h"
+
+#include "editor/deletelyriccommand.h"
+#include "editor/historywatch.h"
+#include "editor/insertlyriccommand.h"
+#include "editor/lyricedit.h"
+#include "editor/qorveledit.h"
+#include "editor/scoreedit.h"
+#include "model/clipboardrecord.h"
+#include "model/linegrammar.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QTextBlock>
+
+namespace {
+
+// One score line's text from a clipboard record: a record from elsewhere might
+// carry line breaks, which would add score lines.
+QString singleLine(const QString &score) {
+    QString s = EditCommand::normalizedLineBreaks(score);
+    s.remove(QLatin1Char('\n'));
+    return s;
+}
+
+// The characters of s one by one, a surrogate pair kept whole.
+QStringList characters(const QString &s) {
+    QStringList out;
+    for (int i = 0; i < s.size(); ++i) {
+        if (s.at(i).isHighSurrogate() && i + 1 < s.size() && s.at(i + 1).isLowSurrogate()) {
+            out.append(s.mid(i, 2));
+            ++i;
+        } else {
+            out.append(QString(s.at(i)));
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+PasteLyricCommand::PasteLyricCommand(QorvelEdit *tab)
+    : EditCommand(tab) {
+    LyricEdit *lyric = lyricEdit();
+    const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
+    if (!mime) {
+        return;
+    }
+    const QString recordType = QString::fromLatin1(lyricScoreMimeType);
+    const bool hasRecord = mime->hasFormat(recordType);
+    if (!hasRecord && (!mime->hasText() || mime->text().isEmpty())) {
+        return;
+    }
+    if (lyric->textCursor().hasSelection()) {
+        tab->runCommand(new DeleteLyricCommand(tab, true, Qt::NoModifier));
+    }
+    if (!hasRecord) {
+        tab->runCommand(new InsertLyricCommand(tab, mime->text()));
+        return;
+    }
+
+    QStringList lyricList;
+    QStringList scoreList;
+    decodeClipboard(mime->data(recordType), &lyricList, &scoreList);
+
+    QTextCursor cursor = lyric->textCursor();
+    cursor.clearSelection();
+    QTextDocument *lyricDoc = lyric->document();
+    QTextDocument *scoreDoc = scoreEdit()->document();
+    tab->setSyncing(true);
+    HistoryWatch lyricWatch(lyricDoc);
+    HistoryWatch scoreWatch(scoreDoc);
+    QTextCursor scoreCursor(scoreDoc);
+    scoreCursor.beginEditBlock();
+
+    const bool wasDirective = isDirectiveLine(cursor.block().text());
+    const QString tail = cursor.block().text().mid(cursor.positionInBlock());
+    for (int i = 0; i < lyricList.size(); ++i) {
+        const QString score = singleLine(scoreList.value(i));
+        bool scoreUsed = false;
+        // One character at a time, so that each sung character of an entry
+        // from elsewhere still gets a score line of its own. The lyric edits
+        // form one step of the lyric history: each is joined to the first,
+        // and closing each lets the pairing index see it.
+        for (const QString &piece : characters(normalizedLineBreaks(lyricList.at(i)))) {
+            if (lyricWatch.changed()) {
+                cursor.joinPreviousEditBlock();
+            } else {
+                cursor.beginEditBlock();
+            }
+            cursor.insertText(piece);
+            cursor.endEditBlock();
+            if (piece.size() != 1 || !isSungChar(piece.at(0)) ||
+                isDirectiveLine(cursor.block().text())) {
+                continue;
+            }
+            const QString text = scoreUsed ? QString() : score;
+            scoreUsed = true;
+            const int n = lyric->scoreLineAt(cursor.position());
+            if (lyric->sungCharTotal() == 1 && scoreDoc->isEmpty()) {
+                // The empty score held no line at all; it becomes this one.
+                scoreCursor.setPosition(0);
+                scoreCursor.insertText(text);
+            } else if (n < scoreDoc->blockCount()) {
+                scoreCursor.setPosition(scoreDoc->findBlockByNumber(n).position());
+                scoreCursor.insertText(text + QLatin1Char('\n'));
+            } else {
+                scoreCursor.movePosition(QTextCursor::End);
+                scoreCursor.insertText(QLatin1Char('\n') + text);
+            }
+        }
+    }
+    const bool nowDirective = isDirectiveLine(cursor.block().text());
+    if (nowDirective != wasDirective) {
+        const int k = lyric->scoreLineAt(cursor.position());
+        const int m = sungCharCount(tail);
+        if (nowDirective) {
+            adjustScoreLines(k + 1, -m, lyric->sungCharTotal() + m);
+        } else {
+            adjustScoreLines(k + 1, m, lyric->sungCharTotal() - m);
+        }
+    }
+    scoreCursor.endEditBlock();
+    m_lyricSteps = lyricWatch.changed() ? 1 : 0;
+    m_scoreSteps = scoreWatch.changed() ? 1 : 0;
+    lyric->setTextCursor(cursor);
+    tab->setSyncing(false);
+    tab->lyricCursorPositionChanged();
+}
+
+void PasteLyricCommand::replay(bool undo) {
+    replayLyricSteps(undo, m_lyricSteps, m_scoreSteps);
+}

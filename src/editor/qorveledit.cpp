@@ -1,0 +1,771 @@
+#include "editor/qorveledit.h"
+
+#include "dialogs/prompt.h"
+#include "editor/copylyriccommand.h"
+#include "editor/deletelyriccommand.h"
+#include "editor/deletescorecommand.h"
+#include "editor/insertlyriccommand.h"
+#include "editor/insertscorecommand.h"
+#include "editor/lyricedit.h"
+#include "editor/pastelyriccommand.h"
+#include "editor/scoreedit.h"
+#include "editor/scorelinenumberarea.h"
+#include "inputmethod/inputmethod.h"
+#include "model/linegrammar.h"
+#include "model/scorefile.h"
+#include "ui_qorveledit.h"
+
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QScopedPointer>
+#include <QTextBlock>
+#include <QUndoStack>
+
+namespace {
+
+const QString untitled = QStringLiteral("未命名");
+
+Qt::KeyboardModifiers modifiersOf(const QKeyEvent *event) {
+    // A key of the keypad is the same key.
+    return event->modifiers() & ~Qt::KeypadModifier;
+}
+
+bool startsPrintable(const QString &text) {
+    return !text.isEmpty() && text.at(0).isPrint();
+}
+
+// Whether a plain text editor would insert the key's text: a printable
+// character, a tab, a formatting or private-use character, or any character
+// beyond the basic plane.
+bool isInsertableText(const QString &text) {
+    if (text.isEmpty()) {
+        return false;
+    }
+    const QChar c = text.at(0);
+    if (c.isHighSurrogate()) {
+        return text.size() > 1 && text.at(1).isLowSurrogate();
+    }
+    return c.isPrint() || c == QLatin1Char('\t') || c.category() == QChar::Other_Format ||
+           c.category() == QChar::Other_PrivateUse;
+}
+
+bool isReturn(int key) {
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+// Standard key sequences with which a plain text editor would change its text
+// by itself, other than those routed one by one.
+bool isOtherEditingKey(const QKeyEvent *event) {
+    static const QKeySequence::StandardKey keys[] = {
+        QKeySequence::Delete,
+        QKeySequence::Backspace,
+        QKeySequence::DeleteStartOfWord,
+        QKeySequence::DeleteEndOfWord,
+        QKeySequence::InsertParagraphSeparator,
+        QKeySequence::InsertLineSeparator,
+        QKeySequence::Cut,
+        QKeySequence::Paste,
+        QKeySequence::Undo,
+        QKeySequence::Redo,
+    };
+    for (QKeySequence::StandardKey key : keys) {
+        if (event->matches(key)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+QorvelEdit::QorvelEdit(QWidget *parent)
+    : QWidget(parent)
+    , ui(new Ui::QorvelEdit)
+    , m_undoStack(new QUndoStack(this))
+    , m_filePath(untitled)
+    , m_imKeys({Qt::Key_Comma, Qt::Key_Period, Qt::Key_Escape, Qt::Key_Backspace, Qt::Key_Delete,
+                Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down}) {
+    ui->setupUi(this);
+    m_undoStack->setUndoLimit(undoLimit);
+    ui->scoreEdit->setLyricEditor(ui->lyricEdit);
+    for (QPlainTextEdit *editor : {static_cast<QPlainTextEdit *>(ui->lyricEdit),
+                                   static_cast<QPlainTextEdit *>(ui->scoreEdit)}) {
+        editor->installEventFilter(this);
+        editor->viewport()->installEventFilter(this);
+        editor->setAcceptDrops(false);
+        editor->viewport()->setAcceptDrops(false);
+    }
+
+    ui->redoAction->setEnabled(false);
+    emit canRedoChanged(false);
+    ui->undoAction->setEnabled(false);
+    emit canUndoChanged(false);
+
+    connect(ui->lyricEdit, &QPlainTextEdit::textChanged, this,
+            &QorvelEdit::updateScoreLineNumberArea);
+    connect(ui->lyricEdit, &QPlainTextEdit::cursorPositionChanged, this,
+            &QorvelEdit::lyricCursorPositionChanged);
+    lyricCursorPositionChanged();
+    connect(ui->scoreEdit, &QPlainTextEdit::textChanged, this, &QorvelEdit::onScoreTextChanged);
+    connect(ui->scoreEdit, &QPlainTextEdit::cursorPositionChanged, this,
+            &QorvelEdit::scoreCursorPositionChanged);
+    connect(ui->undoAction, &QAction::triggered, this, &QorvelEdit::undo);
+    connect(ui->redoAction, &QAction::triggered, this, &QorvelEdit::redo);
+    connect(ui->cutAction, &QAction::triggered, this, &QorvelEdit::cut);
+    connect(ui->copyAction, &QAction::triggered, this, &QorvelEdit::copy);
+    connect(ui->pasteAction, &QAction::triggered, this, &QorvelEdit::paste);
+    connect(m_undoStack, &QUndoStack::canUndoChanged, this, &QorvelEdit::onCanUndoChanged);
+    connect(m_undoStack, &QUndoStack::canRedoChanged, this, &QorvelEdit::onCanRedoChanged);
+}
+
+QorvelEdit::~QorvelEdit() {
+    delete ui;
+}
+
+LyricEdit *QorvelEdit::lyricEditor() const {
+    return ui->lyricEdit;
+}
+
+ScoreEdit *QorvelEdit::scoreEditor() const {
+    return ui->scoreEdit;
+}
+
+bool QorvelEdit::canUndo() const {
+    return m_undoStack->canUndo();
+}
+
+bool QorvelEdit::canRedo() const {
+    return m_undoStack->canRedo();
+}
+
+void QorvelEdit::runCommand(EditCommand *command) {
+    if (command->hasEdits()) {
+        m_undoStack->push(command);
+    } else {
+        delete command;
+    }
+}
+
+// ---- modified flag and undo state
+
+void QorvelEdit::updateScoreLineNumberArea() {
+    if (!m_modified) {
+        m_modified = true;
+        emit modifiedChanged(true);
+    }
+    ui->scoreEdit->lineNumberArea()->update();
+}
+
+void QorvelEdit::onScoreTextChanged() {
+    if (!m_modified) {
+        m_modified = true;
+        emit modifiedChanged(true);
+    }
+}
+
+void QorvelEdit::onCanUndoChanged(bool canUndo) {
+    ui->undoAction->setEnabled(canUndo);
+    emit canUndoChanged(canUndo);
+}
+
+void QorvelEdit::onCanRedoChanged(bool canRedo) {
+    ui->redoAction->setEnabled(canRedo);
+    emit canRedoChanged(canRedo);
+}
+
+void QorvelEdit::undo() {
+    m_undoStack->undo();
+}
+
+void QorvelEdit::redo() {
+    m_undoStack->redo();
+}
+
+// ---- cursor synchronisation
+
+void QorvelEdit::lyricCursorPositionChanged() {
+    if (m_syncing) {
+        return;
+    }
+    m_syncing = true;
+    LyricEdit *lyric = ui->lyricEdit;
+    ScoreEdit *score = ui->scoreEdit;
+    const QTextDocument *scoreDoc = score->document();
+    const QTextCursor lyricCursor = lyric->textCursor();
+    QTextCursor scoreCursor = score->textCursor();
+    if (lyricCursor.hasSelection()) {
+        const int a = lyric->scoreLineAt(lyricCursor.selectionStart());
+        const int b = lyric->scoreLineAt(lyricCursor.selectionEnd());
+        const QTextBlock first = scoreDoc->findBlockByNumber(a + 1);
+        if (first.isValid()) {
+            scoreCursor.setPosition(first.position());
+        } else if (a < 0) {
+            scoreCursor.setPosition(0);
+        } else {
+            scoreCursor.movePosition(QTextCursor::End);
+        }
+        const QTextBlock last = scoreDoc->findBlockByNumber(b);
+        if (last.isValid()) {
+            scoreCursor.setPosition(last.position() + last.length() - 1, QTextCursor::KeepAnchor);
+        } else if (b < 0) {
+            scoreCursor.setPosition(0);
+        } else {
+            scoreCursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        }
+        lyric->setExtraSelections({});
+        score->setExtraSelections({});
+    } else {
+        const int p = lyricCursor.position();
+        const int n = lyric->scoreLineAt(p);
+        const QTextBlock line = scoreDoc->findBlockByNumber(n);
+        if (line.isValid()) {
+            scoreCursor.setPosition(line.position() + line.length() - 1);
+        } else if (n < 0) {
+            scoreCursor.setPosition(0);
+        } else {
+            scoreCursor.movePosition(QTextCursor::End);
+        }
+        lyric->highlightCurrentLine(p);
+        score->highlightCurrentLine(scoreCursor.position());
+    }
+    score->setTextCursor(scoreCursor);
+    score->ensureCursorVisible();
+    m_syncing = false;
+}
+
+void QorvelEdit::scoreCursorPositionChanged() {
+    if (m_syncing) {
+        return;
+    }
+    m_syncing = true;
+    LyricEdit *lyric = ui->lyricEdit;
+    ScoreEdit *score = ui->scoreEdit;
+    const QTextCursor scoreCursor = score->textCursor();
+    QTextCursor lyricCursor = lyric->textCursor();
+    if (scoreCursor.hasSelection()) {
+        const QTextDocument *doc = score->document();
+        // The number of line breaks inside the selection.
+        const int k = qAbs(doc->findBlock(scoreCursor.position()).blockNumber() -
+                           doc->findBlock(scoreCursor.anchor()).blockNumber());
+        const int n = scoreCursor.blockNumber();
+        int first = n - k;
+        int last = n;
+        if (scoreCursor.position() < scoreCursor.anchor()) {
+            first = n;
+            last = n + k;
+        }
+        lyricCursor.setPosition(lyric->sungCharEnd(first + 1));
+        lyricCursor.movePosition(QTextCursor::PreviousCharacter);
+        lyricCursor.setPosition(lyric->sungCharEnd(last + 1), QTextCursor::KeepAnchor);
+        lyric->setExtraSelections({});
+        score->setExtraSelections({});
+    } else {
+        const int q = lyric->sungCharEnd(scoreCursor.blockNumber() + 1);
+        lyricCursor.setPosition(q);
+        lyric->highlightSungChar(q);
+        score->highlightCurrentLine(scoreCursor.position());
+    }
+    lyric->setTextCursor(lyricCursor);
+    lyric->ensureCursorVisible();
+    m_syncing = false;
+}
+
+// ---- event filter
+
+bool QorvelEdit::eventFilter(QObject *watched, QEvent *event) {
+    LyricEdit *lyric = ui->lyricEdit;
+    ScoreEdit *score = ui->scoreEdit;
+    if (watched == lyric->viewport() || watched == score->viewport()) {
+        return viewportEvent(watched, event);
+    }
+    if (watched != lyric && watched != score) {
+        return QWidget::eventFilter(watched, event);
+    }
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        auto *key = static_cast<QKeyEvent *>(event);
+        return watched == score ? scoreKeyPress(key) : lyricKeyPress(key);
+    }
+    case QEvent::MouseButtonPress: {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->buttons() == Qt::RightButton) {
+            showContextMenu(mouse->globalPos());
+        }
+        return true;
+    }
+    case QEvent::ContextMenu:
+        // The menu key: the tab's menu, never the editor's own (its Undo,
+        // Redo, Paste and Delete would bypass the commands).
+        showContextMenu(static_cast<QContextMenuEvent *>(event)->globalPos());
+        return true;
+    case QEvent::InputMethod: {
+        const QString commit = static_cast<QInputMethodEvent *>(event)->commitString();
+        if (watched == lyric) {
+            runCommand(new InsertLyricCommand(this, commit));
+        } else {
+            // A system input method may still commit into the score editor.
+            runCommand(new InsertScoreCommand(this, commit, Qt::NoModifier));
+        }
+        return true;
+    }
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        event->ignore();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool QorvelEdit::viewportEvent(QObject *viewport, QEvent *event) {
+    QPlainTextEdit *editor = viewport == ui->lyricEdit->viewport()
+                                 ? static_cast<QPlainTextEdit *>(ui->lyricEdit)
+                                 : static_cast<QPlainTextEdit *>(ui->scoreEdit);
+    switch (event->type()) {
+    case QEvent::ContextMenu:
+        showContextMenu(static_cast<QContextMenuEvent *>(event)->globalPos());
+        return true;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick: {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() == Qt::MiddleButton) {
+            return true; // no paste of the X11 selection behind the commands' back
+        }
+        if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton &&
+            !(mouse->modifiers() & Qt::ShiftModifier)) {
+            // A press inside the selection would start a drag, and dragging
+            // the text out with a move would delete it from the editor.
+            QTextCursor cursor = editor->textCursor();
+            if (cursor.hasSelection()) {
+                const int at = editor->cursorForPosition(mouse->pos()).position();
+                if (at >= cursor.selectionStart() && at <= cursor.selectionEnd()) {
+                    cursor.clearSelection();
+                    editor->setTextCursor(cursor);
+                }
+            }
+        }
+        return false;
+    }
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        event->ignore();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool QorvelEdit::lyricKeyPress(QKeyEvent *event) {
+    const Qt::KeyboardModifiers mods = modifiersOf(event);
+    const int key = event->key();
+    if (mods == Qt::ControlModifier) {
+        switch (key) {
+        case Qt::Key_X:
+            cut();
+            return true;
+        case Qt::Key_C:
+            copy();
+            return true;
+        case Qt::Key_V:
+            paste();
+            return true;
+        case Qt::Key_Z:
+            m_undoStack->undo();
+            return true;
+        default:
+            break;
+        }
+    }
+    if (mods == (Qt::ControlModifier | Qt::ShiftModifier) && key == Qt::Key_Z) {
+        m_undoStack->redo();
+        return true;
+    }
+    if (mods == Qt::ShiftModifier && key == Qt::Key_Insert) {
+        paste();
+        return true;
+    }
+    if (key != Qt::Key_Backspace && key != Qt::Key_Delete) {
+        // The platform's other bindings for these (Ctrl+Y, Ctrl+Insert, ...).
+        if (event->matches(QKeySequence::Undo)) {
+            m_undoStack->undo();
+            return true;
+        }
+        if (event->matches(QKeySequence::Redo)) {
+            m_undoStack->redo();
+            return true;
+        }
+        if (event->matches(QKeySequence::Copy)) {
+            copy();
+            return true;
+        }
+        if (event->matches(QKeySequence::Cut)) {
+            cut();
+            return true;
+        }
+        if (event->matches(QKeySequence::Paste)) {
+            paste();
+            return true;
+        }
+    }
+
+    if (key == Qt::Key_Backspace || key == Qt::Key_Delete) {
+        runCommand(new DeleteLyricCommand(this, key == Qt::Key_Backspace, mods));
+        return true;
+    }
+    if (isReturn(key)) {
+        const QString text = event->text().isEmpty() ? QStringLiteral("\n") : event->text();
+        runCommand(new InsertLyricCommand(this, text));
+        return true;
+    }
+    if (isInsertableText(event->text())) {
+        runCommand(new InsertLyricCommand(this, event->text()));
+        return true;
+    }
+    if (event->matches(QKeySequence::DeleteEndOfLine)) {
+        runCommand(new DeleteLyricCommand(this, false, Qt::ControlModifier));
+        return true;
+    }
+    if (event->matches(QKeySequence::DeleteCompleteLine)) {
+        deleteCurrentLine(false);
+        return true;
+    }
+    // Navigation and the like reach the editor; any other key that would let
+    // it change its text by itself does not.
+    return isOtherEditingKey(event);
+}
+
+bool QorvelEdit::scoreKeyPress(QKeyEvent *event) {
+    const Qt::KeyboardModifiers mods = modifiersOf(event);
+    const int key = event->key();
+    if (mods == Qt::ControlModifier) {
+        switch (key) {
+        case Qt::Key_X:
+            cut();
+            return true;
+        case Qt::Key_C:
+            copy();
+            return true;
+        case Qt::Key_V:
+            paste();
+            return true;
+        case Qt::Key_Z:
+            m_undoStack->undo();
+            return true;
+        default:
+            break;
+        }
+    }
+    if (mods == (Qt::ControlModifier | Qt::ShiftModifier) && key == Qt::Key_Z) {
+        m_undoStack->redo();
+        return true;
+    }
+    if (mods == Qt::ShiftModifier && key == Qt::Key_Insert) {
+        paste();
+        return true;
+    }
+
+    InputMethod *im = InputMethod::instance();
+    if (key >= Qt::Key_A && key <= Qt::Key_Z && mods == Qt::NoModifier) {
+        im->appendText(event->text().toLower());
+        return true;
+    }
+    if (im->isVisible()) {
+        QString commit;
+        if (key == Qt::Key_Space || key == Qt::Key_Tab || isReturn(key)) {
+            commit = im->commitCurrent();
+        } else if (key >= Qt::Key_0 && key <= Qt::Key_9) {
+            commit = im->selectByNumber(key - Qt::Key_0);
+        } else if (m_imKeys.contains(key) || startsPrintable(event->text())) {
+            im->handleKey(event);
+        }
+        if (!commit.isEmpty()) {
+            runCommand(new InsertScoreCommand(this, commit, Qt::NoModifier));
+        }
+        return true;
+    }
+
+    if (key == Qt::Key_Space) {
+        ui->scoreEdit->suggestBeatMark();
+        return true;
+    }
+    if (key == Qt::Key_Backspace || key == Qt::Key_Delete) {
+        runCommand(new DeleteScoreCommand(this, key == Qt::Key_Backspace, mods));
+        return true;
+    }
+    if (isReturn(key)) {
+        runCommand(new InsertScoreCommand(this, QStringLiteral("\n"), mods));
+        return true;
+    }
+    if (event->matches(QKeySequence::Undo)) {
+        m_undoStack->undo();
+        return true;
+    }
+    if (event->matches(QKeySequence::Redo)) {
+        m_undoStack->redo();
+        return true;
+    }
+    if (event->matches(QKeySequence::Copy)) {
+        copy();
+        return true;
+    }
+    if (event->matches(QKeySequence::Cut)) {
+        cut();
+        return true;
+    }
+    if (event->matches(QKeySequence::Paste)) {
+        paste();
+        return true;
+    }
+    if (isInsertableText(event->text())) {
+        // Digits, capitals, punctuation: typed into the score as they are,
+        // through a command like everything else.
+        runCommand(new InsertScoreCommand(this, event->text(), Qt::NoModifier));
+        return true;
+    }
+    if (event->matches(QKeySequence::DeleteEndOfLine)) {
+        runCommand(new DeleteScoreCommand(this, false, Qt::ControlModifier));
+        return true;
+    }
+    if (event->matches(QKeySequence::DeleteCompleteLine)) {
+        deleteCurrentLine(true);
+        return true;
+    }
+    return isOtherEditingKey(event);
+}
+
+void QorvelEdit::deleteCurrentLine(bool score) {
+    QPlainTextEdit *editor = score ? static_cast<QPlainTextEdit *>(ui->scoreEdit)
+                                   : static_cast<QPlainTextEdit *>(ui->lyricEdit);
+    QTextCursor cursor = editor->textCursor();
+    cursor.movePosition(QTextCursor::StartOfBlock);
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    if (!cursor.hasSelection()) {
+        return;
+    }
+    editor->setTextCursor(cursor);
+    if (score) {
+        runCommand(new DeleteScoreCommand(this, true, Qt::NoModifier));
+    } else {
+        runCommand(new DeleteLyricCommand(this, true, Qt::NoModifier));
+    }
+}
+
+// ---- context menu
+
+QMenu *QorvelEdit::createContextMenu(QWidget *parent) {
+    auto *menu = new QMenu(parent);
+    const bool selection =
+        ui->lyricEdit->textCursor().hasSelection() || ui->scoreEdit->textCursor().hasSelection();
+    ui->cutAction->setEnabled(selection);
+    ui->copyAction->setEnabled(selection);
+    menu->addAction(ui->undoAction);
+    menu->addAction(ui->redoAction);
+    menu->addSeparator();
+    menu->addAction(ui->cutAction);
+    menu->addAction(ui->copyAction);
+    menu->addAction(ui->pasteAction);
+    return menu;
+}
+
+void QorvelEdit::showContextMenu(const QPoint &globalPos) {
+    QScopedPointer<QMenu> menu(createContextMenu(this));
+    menu->exec(globalPos);
+}
+
+// ---- clipboard
+
+void QorvelEdit::copy() {
+    if (ui->lyricEdit->hasFocus() && ui->lyricEdit->textCursor().hasSelection()) {
+        CopyLyricCommand command(this);
+    } else if (ui->scoreEdit->hasFocus() && ui->scoreEdit->textCursor().hasSelection()) {
+        ui->scoreEdit->copy();
+    }
+}
+
+void QorvelEdit::cut() {
+    if (ui->lyricEdit->hasFocus() && ui->lyricEdit->textCursor().hasSelection()) {
+        { CopyLyricCommand command(this); }
+        runCommand(new DeleteLyricCommand(this, true, Qt::NoModifier));
+    } else if (ui->scoreEdit->hasFocus() && ui->scoreEdit->textCursor().hasSelection()) {
+        ui->scoreEdit->copy();
+        runCommand(new DeleteScoreCommand(this, true, Qt::NoModifier));
+    }
+}
+
+void QorvelEdit::paste() {
+    const QString text = QGuiApplication::clipboard()->text();
+    if (text.isEmpty()) {
+        return;
+    }
+    if (ui->lyricEdit->hasFocus()) {
+        runCommand(new PasteLyricCommand(this));
+    } else if (ui->scoreEdit->hasFocus()) {
+        runCommand(new InsertScoreCommand(this, text, Qt::NoModifier));
+    }
+}
+
+// ---- insert operations
+
+void QorvelEdit::insertLyricDirective(const QString &text, int selectFrom, int selectLength) {
+    LyricEdit *lyric = ui->lyricEdit;
+    QTextCursor cursor = lyric->textCursor();
+    QString insertion = text;
+    if (!cursor.block().text().isEmpty()) {
+        cursor.clearSelection();
+        cursor.movePosition(QTextCursor::EndOfBlock);
+        lyric->setTextCursor(cursor);
+        insertion.prepend(QLatin1Char('\n'));
+    }
+    runCommand(new InsertLyricCommand(this, insertion));
+    cursor = lyric->textCursor();
+    if (selectLength > 0) {
+        const int start = cursor.position() - text.size() + selectFrom;
+        cursor.setPosition(start);
+        cursor.setPosition(start + selectLength, QTextCursor::KeepAnchor);
+    }
+    lyric->setTextCursor(cursor);
+    lyric->ensureCursorVisible();
+    lyric->setFocus();
+}
+
+void QorvelEdit::insertTitle() {
+    insertLyricDirective(QStringLiteral("# 标题"), 2, 2);
+}
+
+void QorvelEdit::insertQuPai() {
+    insertLyricDirective(QStringLiteral("【曲牌名】(调)"), 1, 3);
+}
+
+void QorvelEdit::insertLianBai() {
+    insertLyricDirective(QStringLiteral("= "), 0, 0);
+}
+
+void QorvelEdit::insertJiaBai() {
+    insertLyricDirective(QStringLiteral("> "), 0, 0);
+}
+
+void QorvelEdit::insertComment() {
+    insertLyricDirective(QStringLiteral("; "), 0, 0);
+}
+
+void QorvelEdit::insertLineBreak() {
+    insertLyricDirective(QStringLiteral("@换行符"), 0, 0);
+}
+
+void QorvelEdit::insertPageBreak() {
+    insertLyricDirective(QStringLiteral("@分页符"), 0, 0);
+}
+
+// ---- files
+
+bool QorvelEdit::save(bool saveAs) {
+    QString target;
+    const QFileInfo current(m_filePath);
+    if (!saveAs && current.isFile() &&
+        m_filePath.endsWith(QLatin1String(".gcp"), Qt::CaseInsensitive)) {
+        target = m_filePath;
+    } else {
+        target = Prompt::saveFileName(this, QStringLiteral("选择文件"), QString(),
+                                      QStringLiteral("工尺谱文件 (*.gcp)"));
+        if (target.isEmpty()) {
+            return false;
+        }
+        if (!target.endsWith(QLatin1String(".gcp"), Qt::CaseInsensitive)) {
+            target += QLatin1String(".gcp");
+        }
+        if (!saveAs) {
+            m_filePath = target;
+        }
+    }
+    if (!writeScoreFile(target, ui->lyricEdit->toPlainText(), ui->scoreEdit->toPlainText(), this)) {
+        return false;
+    }
+    if (saveAs) {
+        Prompt::information(this, QStringLiteral("提示"), target + QStringLiteral("保存成功！"));
+    } else {
+        m_modified = false;
+        emit modifiedChanged(false);
+    }
+    return true;
+}
+
+bool QorvelEdit::open(const QString &path) {
+    QString lyricText;
+    QString scoreText;
+    if (!readScoreFile(path, &lyricText, &scoreText, this)) {
+        return false;
+    }
+    m_syncing = true;
+    ui->lyricEdit->setPlainText(lyricText);
+    ui->scoreEdit->setPlainText(scoreText);
+    m_syncing = false;
+    // The editors' own histories are gone; commands replaying them would
+    // undo the wrong edits.
+    m_undoStack->clear();
+    m_filePath = path;
+    m_modified = false;
+    emit modifiedChanged(false);
+    lyricCursorPositionChanged();
+    return true;
+}
+
+QString QorvelEdit::tabTitle(bool withFileName) const {
+    if (!withFileName) {
+        return m_filePath;
+    }
+    return QFileInfo(m_filePath).fileName() + (m_modified ? QStringLiteral("*") : QString());
+}
+
+// ---- render model
+
+DocumentLines QorvelEdit::documentLines() const {
+    QStringList scoreLines;
+    for (QTextBlock b = ui->scoreEdit->document()->begin(); b.isValid(); b = b.next()) {
+        scoreLines.append(b.text());
+    }
+    DocumentLines lines;
+    int sungBefore = 0; // sung characters of the lines before this one
+    for (QTextBlock b = ui->lyricEdit->document()->begin(); b.isValid(); b = b.next()) {
+        DocumentLine line;
+        line.text = b.text();
+        line.kind = lineKindOf(line.text);
+        const bool directive = isDirectiveLine(line.text);
+        if (line.kind == LineKind::Lyric) {
+            // The score line of a sung character is the number of sung
+            // characters up to and including it, minus one; on a directive
+            // line the line's own characters do not count.
+            int sung = sungBefore;
+            const QString &t = line.text;
+            for (int i = 0; i < t.size(); ++i) {
+                if (t.at(i).isHighSurrogate() && i + 1 < t.size() && t.at(i + 1).isLowSurrogate()) {
+                    line.scores.append(QString());
+                    ++i;
+                    continue;
+                }
+                if (!isSungChar(t.at(i))) {
+                    line.scores.append(QString());
+                    continue;
+                }
+                if (!directive) {
+                    ++sung;
+                }
+                line.scores.append(scoreLines.value(sung - 1));
+            }
+        }
+        if (!directive) {
+            sungBefore += sungCharCount(line.text);
+        }
+        lines.append(line);
+    }
+    return lines;
+}

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "model/documentline.h"
+
+#include <QList>
+#include <QString>
+#include <QWidget>
+
+class EditCommand;
+class LyricEdit;
+class QKeyEvent;
+class QMenu;
+class QUndoStack;
+class ScoreEdit;
+
+namespace Ui {
+class QorvelEdit;
+}
+
+// One open document: the lyric editor and the score editor side by side, the
+// document's undo stack, its file and its modified flag.
+//
+// Every change of either text goes through an undo command that keeps the
+// score text at one line per sung lyric character; an event filter on both
+// editors (and their viewports) turns keys, input-method commits, cuts and
+// pastes into such commands, and keeps every other way of editing out. The
+// tab keeps the two cursors in step: the score line of the character under
+// the lyric cursor is the current score line, and the reverse.
+class QorvelEdit : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int undoLimit = 200;
+
+    explicit QorvelEdit(QWidget *parent = nullptr);
+    ~QorvelEdit() override;
+
+    // Writes the document to its file, asking for one when it has none or
+    // when saveAs is set. Save as writes a copy: the tab keeps its file and
+    // its modified flag. False when cancelled or failed.
+    bool save(bool saveAs);
+    // Replaces both texts with the file's; false (tab unchanged) on failure.
+    bool open(const QString &path);
+
+    // The file name, with "*" when modified; or the whole path.
+    QString tabTitle(bool withFileName) const;
+    // The file the document was read from or saved to; "未命名" for none.
+    QString filePath() const { return m_filePath; }
+    bool isModified() const { return m_modified; }
+    bool canUndo() const;
+    bool canRedo() const;
+
+    // The render model: every lyric line with its kind and, for a sung line,
+    // the paired score line of each character.
+    DocumentLines documentLines() const;
+
+    LyricEdit *lyricEditor() const;
+    ScoreEdit *scoreEditor() const;
+    QUndoStack *undoStack() const { return m_undoStack; }
+
+    // Set while a command or a cursor synchronisation runs; the cursor slots
+    // do nothing meanwhile.
+    bool isSyncing() const { return m_syncing; }
+    void setSyncing(bool syncing) { m_syncing = syncing; }
+
+    // Pushes command when it changed anything, else destroys it.
+    void runCommand(EditCommand *command);
+
+    // The context menu of both editors: undo, redo, cut, copy, paste. The
+    // caller owns it.
+    QMenu *createContextMenu(QWidget *parent = nullptr);
+
+signals:
+    void modifiedChanged(bool modified);
+    void canUndoChanged(bool canUndo);
+    void canRedoChanged(bool canRedo);
+
+public slots:
+    void lyricCursorPositionChanged();
+    void scoreCursorPositionChanged();
+    void onScoreTextChanged();
+    void onCanUndoChanged(bool canUndo);
+    void onCanRedoChanged(bool canRedo);
+
+    void undo();
+    void redo();
+    void copy();
+    void cut();
+    void paste();
+
+    void insertTitle();
+    void insertQuPai();
+    void insertLianBai();
+    void insertJiaBai();
+    void insertComment();
+    void insertLineBreak();
+    void insertPageBreak();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private slots:
+    void updateScoreLineNumberArea();
+
+private:
+    bool lyricKeyPress(QKeyEvent *event);
+    bool scoreKeyPress(QKeyEvent *event);
+    bool viewportEvent(QObject *viewport, QEvent *event);
+    void showContextMenu(const QPoint &globalPos);
+    void insertLyricDirective(const QString &text, int selectFrom, int selectLength);
+    void deleteCurrentLine(bool score);
+
+    Ui::QorvelEdit *ui;
+    QUndoStack *m_undoStack;
+    bool m_syncing = false;
+    QString m_filePath;
+    bool m_modified = false;
+    QList<int> m_imKeys;
+};
