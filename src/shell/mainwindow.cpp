@@ -163,7 +163,7 @@ void MainWindow::onStartPageLink(const QUrl &url)
 
 void MainWindow::addDocument(QorvelEdit *edit)
 {
-    const int index = ui->tabWidget->addTab(edit, edit->tabTitle());
+    const int index = ui->tabWidget->addTab(edit, edit->tabTitle(true));
     ui->tabWidget->setCurrentIndex(index);
     connect(edit, &QorvelEdit::modifiedChanged, this, &MainWindow::modifiedChanged);
     connect(edit, &QorvelEdit::canUndoChanged, this, &MainWindow::onCanUndoChanged);
@@ -197,7 +197,7 @@ void MainWindow::openDocument(const QString &path)
 void MainWindow::modifiedChanged(bool)
 {
     if (QorvelEdit *edit = currentEdit()) {
-        ui->tabWidget->setTabText(ui->tabWidget->currentIndex(), edit->tabTitle());
+        ui->tabWidget->setTabText(ui->tabWidget->currentIndex(), edit->tabTitle(true));
     }
 }
 
@@ -253,7 +253,7 @@ bool MainWindow::tabWidgetClose(int index)
     if (edit->isModified()) {
         const auto answer = Prompt::question(
             this, QStringLiteral("警告"),
-            QStringLiteral("\"%1\"未保存，是否保存？").arg(edit->tabTitle()),
+            QStringLiteral("\"%1\"未保存，是否保存？").arg(edit->tabTitle(true)),
             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         if (answer == QMessageBox::Cancel || answer == QMessageBox::NoButton) {
             return false;
@@ -263,7 +263,7 @@ bool MainWindow::tabWidgetClose(int index)
                 return false;
             }
             Prompt::information(this, QStringLiteral("提示"),
-                                QStringLiteral("\"%1\"保存成功！").arg(edit->tabTitle()));
+                                QStringLiteral("\"%1\"保存成功！").arg(edit->tabTitle(true)));
         }
     }
     ui->tabWidget->removeTab(index);
