@@ -126,6 +126,9 @@ QorvelEdit::QorvelEdit(QWidget *parent)
 }
 
 QorvelEdit::~QorvelEdit() {
+    // The undo stack outlives the form (it is a child, destroyed after this
+    // body) and reports its last state changes while it goes.
+    m_undoStack->disconnect(this);
     delete ui;
 }
 

@@ -168,6 +168,7 @@ void MainWindow::addDocument(QorvelEdit *edit)
     connect(edit, &QorvelEdit::modifiedChanged, this, &MainWindow::modifiedChanged);
     connect(edit, &QorvelEdit::canUndoChanged, this, &MainWindow::onCanUndoChanged);
     connect(edit, &QorvelEdit::canRedoChanged, this, &MainWindow::onCanRedoChanged);
+    edit->lyricEditor()->setFocus();
 }
 
 void MainWindow::newAction()
