@@ -5,16 +5,14 @@
 BoundedReply::BoundedReply(QNetworkReply *reply, qint64 limit, QObject *parent)
     : QObject(parent)
     , m_reply(reply)
-    , m_limit(limit)
-{
+    , m_limit(limit) {
     // Bounds Qt's own buffer too, so an unread flood never piles up inside it.
     reply->setReadBufferSize(64 * 1024);
     connect(reply, &QIODevice::readyRead, this, &BoundedReply::readAvailable);
     connect(reply, &QNetworkReply::finished, this, &BoundedReply::finish);
 }
 
-void BoundedReply::readAvailable()
-{
+void BoundedReply::readAvailable() {
     if (!m_reply || m_overflow) {
         return;
     }
@@ -28,8 +26,7 @@ void BoundedReply::readAvailable()
     m_body.append(chunk);
 }
 
-void BoundedReply::finish()
-{
+void BoundedReply::finish() {
     if (m_finished) {
         return;
     }
@@ -53,8 +50,7 @@ void BoundedReply::finish()
     deleteLater();
 }
 
-QString replyText(const QByteArray &body)
-{
+QString replyText(const QByteArray &body) {
     const int nul = body.indexOf('\0');
     return QString::fromUtf8(nul < 0 ? body : body.left(nul));
 }

@@ -10,8 +10,7 @@ class QNetworkReply;
 // come from a server the program does not control: a body beyond the limit
 // aborts the transfer instead of filling memory, and nothing blocks the event
 // loop. Emits done() exactly once and then deletes itself and the reply.
-class BoundedReply : public QObject
-{
+class BoundedReply : public QObject {
     Q_OBJECT
 
 public:

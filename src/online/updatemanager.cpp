@@ -15,25 +15,20 @@ UpdateManager::UpdateManager(QObject *parent)
     : QObject(parent)
     , m_network(new QNetworkAccessManager)
     , m_config(ServiceConfig::instance())
-    , m_openUrl([](const QUrl &url) { return QDesktopServices::openUrl(url); })
-{
-}
+    , m_openUrl([](const QUrl &url) { return QDesktopServices::openUrl(url); }) {}
 
-UpdateManager::~UpdateManager()
-{
+UpdateManager::~UpdateManager() {
     m_network->deleteLater();
 }
 
-void UpdateManager::check()
-{
+void UpdateManager::check() {
     QNetworkRequest request(QUrl(m_config->apiBaseUrl + m_config->updateCheckPath));
     request.setHeader(QNetworkRequest::ContentTypeHeader, m_config->formContentType);
     auto *reply = new BoundedReply(m_network->get(request), replyLimit, this);
     connect(reply, &BoundedReply::done, this, &UpdateManager::handleReply);
 }
 
-void UpdateManager::handleReply(bool ok, const QString &errorString, const QByteArray &body)
-{
+void UpdateManager::handleReply(bool ok, const QString &errorString, const QByteArray &body) {
     if (!ok) {
         emit dataSubmitted(false, errorString);
         return;
@@ -51,8 +46,8 @@ void UpdateManager::handleReply(bool ok, const QString &errorString, const QByte
             const QString site = m_config->webBaseUrl + m_config->rootPath;
             if (!m_openUrl(QUrl(site))) {
                 Prompt::information(nullptr, QStringLiteral("更新提示"),
-                                    QStringLiteral("无法打开下载链接，请到官网下载：") + site
-                                        + QStringLiteral("！"));
+                                    QStringLiteral("无法打开下载链接，请到官网下载：") + site +
+                                        QStringLiteral("！"));
             }
             if (force) {
                 emit quitRequested();

@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QUrl>
-
 #include <functional>
 
 class QNetworkAccessManager;
@@ -13,8 +12,7 @@ struct ServiceConfig;
 // when the server demands an update, the program is asked to close through
 // its normal closing protocol (quitRequested), so unsaved documents are
 // offered for saving first.
-class UpdateManager : public QObject
-{
+class UpdateManager : public QObject {
     Q_OBJECT
 
 public:

@@ -2,10 +2,8 @@
 #include "shell/mainwindow.h"
 
 #include <QApplication>
-#include <QFileInfo>
 
-int main(int argc, char *argv[])
-{
+int main(int argc, char *argv[]) {
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
@@ -15,9 +13,6 @@ int main(int argc, char *argv[])
     MainWindow window;
     window.show();
 
-    const QStringList args = QApplication::arguments();
-    if (args.size() > 1 && QFileInfo(args.at(1)).isFile()) {
-        window.openDocument(args.at(1));
-    }
+    window.openFromArguments(QApplication::arguments());
     return app.exec();
 }

@@ -16,6 +16,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QTextBrowser>
@@ -25,8 +26,7 @@ namespace {
 
 constexpr qint64 startPageLimit = 1024 * 1024;
 
-QString builtInWelcomePage()
-{
+QString builtInWelcomePage() {
     QFile file(QStringLiteral(":/resources/welcome.html"));
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
@@ -38,8 +38,7 @@ MainWindow::MainWindow(QWidget *parent)
     , ui(new Ui::MainWindow)
     , m_startPage(new QTextBrowser)
     , m_service(ServiceConfig::instance())
-    , m_updateManager(new UpdateManager(this))
-{
+    , m_updateManager(new UpdateManager(this)) {
     ui->setupUi(this);
     m_startPage->setObjectName(QStringLiteral("startPage"));
     m_startPage->setOpenLinks(false);
@@ -70,8 +69,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->pageBreakAction, &QAction::triggered, this, &MainWindow::insertPageBreakAction);
 
     connect(ui->tabWidget, &QTabWidget::tabCloseRequested, this, &MainWindow::tabWidgetClose);
-    connect(ui->tabWidget, &QTabWidget::currentChanged, this,
-            &MainWindow::tabWidgetCurrentChanged);
+    connect(ui->tabWidget, &QTabWidget::currentChanged, this, &MainWindow::tabWidgetCurrentChanged);
     connect(ui->searchNextBtn, &QToolButton::clicked, this, &MainWindow::onSearchNextBtnClicked);
     connect(ui->searchPrevBtn, &QToolButton::clicked, this, &MainWindow::onSearchPrevBtnClicked);
     connect(ui->searchCloseBtn, &QToolButton::clicked, this, &MainWindow::onSearchCloseBtn);
@@ -89,25 +87,21 @@ MainWindow::MainWindow(QWidget *parent)
     m_updateManager->check();
 }
 
-MainWindow::~MainWindow()
-{
+MainWindow::~MainWindow() {
     delete ui;
 }
 
-QorvelEdit *MainWindow::currentEdit() const
-{
+QorvelEdit *MainWindow::currentEdit() const {
     return qobject_cast<QorvelEdit *>(ui->tabWidget->currentWidget());
 }
 
-QTabWidget *MainWindow::tabWidget() const
-{
+QTabWidget *MainWindow::tabWidget() const {
     return ui->tabWidget;
 }
 
 // --- start page ---------------------------------------------------------------
 
-void MainWindow::loadStartPage()
-{
+void MainWindow::loadStartPage() {
     QDir().mkpath(m_service->cacheDir);
     QFile cache(m_service->startPageCacheFile);
     if (cache.open(QIODevice::ReadOnly | QIODevice::Text)) {
@@ -121,12 +115,12 @@ void MainWindow::loadStartPage()
     auto *network = new QNetworkAccessManager(this);
     QNetworkRequest request(QUrl(m_service->apiBaseUrl + m_service->startPagePath));
     auto *reply = new BoundedReply(network->get(request), startPageLimit, this);
-    connect(reply, &BoundedReply::done, this,
-            [this](bool ok, const QString &, const QByteArray &body) { onStartPageReply(ok, body); });
+    connect(
+        reply, &BoundedReply::done, this,
+        [this](bool ok, const QString &, const QByteArray &body) { onStartPageReply(ok, body); });
 }
 
-void MainWindow::onStartPageReply(bool ok, const QByteArray &body)
-{
+void MainWindow::onStartPageReply(bool ok, const QByteArray &body) {
     if (!ok) {
         return;
     }
@@ -144,14 +138,12 @@ void MainWindow::onStartPageReply(bool ok, const QByteArray &body)
     }
 }
 
-void MainWindow::showStartPageHtml(const QString &html, bool builtIn)
-{
+void MainWindow::showStartPageHtml(const QString &html, bool builtIn) {
     m_startPage->setHtml(html);
     m_startPageBuiltIn = builtIn;
 }
 
-void MainWindow::onStartPageLink(const QUrl &url)
-{
+void MainWindow::onStartPageLink(const QUrl &url) {
     if (url.scheme() == QLatin1String("qorvel") && url.path() == QLatin1String("help")) {
         helpAction();
     } else if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")) {
@@ -161,8 +153,7 @@ void MainWindow::onStartPageLink(const QUrl &url)
 
 // --- documents ----------------------------------------------------------------
 
-void MainWindow::addDocument(QorvelEdit *edit)
-{
+void MainWindow::addDocument(QorvelEdit *edit) {
     const int index = ui->tabWidget->addTab(edit, edit->tabTitle(true));
     ui->tabWidget->setCurrentIndex(index);
     connect(edit, &QorvelEdit::modifiedChanged, this, &MainWindow::modifiedChanged);
@@ -171,19 +162,16 @@ void MainWindow::addDocument(QorvelEdit *edit)
     edit->lyricEditor()->setFocus();
 }
 
-void MainWindow::newAction()
-{
+void MainWindow::newAction() {
     addDocument(new QorvelEdit);
 }
 
-void MainWindow::openAction()
-{
+void MainWindow::openAction() {
     openDocument(Prompt::openFileName(this, QStringLiteral("打开文件"), QString(),
                                       QStringLiteral("工尺谱文件 (*.gcp)")));
 }
 
-void MainWindow::openDocument(const QString &path)
-{
+void MainWindow::openDocument(const QString &path) {
     if (path.isEmpty()) {
         return;
     }
@@ -195,32 +183,35 @@ void MainWindow::openDocument(const QString &path)
     addDocument(edit);
 }
 
-void MainWindow::modifiedChanged(bool)
-{
+void MainWindow::openFromArguments(const QStringList &arguments) {
+    if (arguments.size() > 1 && QFileInfo(arguments.at(1)).isFile()) {
+        openDocument(arguments.at(1));
+    }
+}
+
+void MainWindow::modifiedChanged(bool) {
     if (QorvelEdit *edit = currentEdit()) {
         ui->tabWidget->setTabText(ui->tabWidget->currentIndex(), edit->tabTitle(true));
     }
 }
 
-void MainWindow::onCanUndoChanged(bool canUndo)
-{
+void MainWindow::onCanUndoChanged(bool canUndo) {
     ui->undoAction->setEnabled(canUndo);
 }
 
-void MainWindow::onCanRedoChanged(bool canRedo)
-{
+void MainWindow::onCanRedoChanged(bool canRedo) {
     ui->redoAction->setEnabled(canRedo);
 }
 
-void MainWindow::tabWidgetCurrentChanged(int index)
-{
+void MainWindow::tabWidgetCurrentChanged(int index) {
     const QList<QAction *> documentActions = {
-        ui->copyAction,          ui->pasteAction,         ui->cutAction,
-        ui->searchAction,        ui->exportAction,        ui->saveAction,
-        ui->saveAsAction,        ui->insertTitleAction,   ui->insertQupaiAction,
-        ui->insertLianbaiAction, ui->insertJiabaiAction,  ui->insertCommentAction,
+        ui->copyAction,          ui->pasteAction,        ui->cutAction,
+        ui->searchAction,        ui->exportAction,       ui->saveAction,
+        ui->saveAsAction,        ui->insertTitleAction,  ui->insertQupaiAction,
+        ui->insertLianbaiAction, ui->insertJiabaiAction, ui->insertCommentAction,
         ui->lineBreakAction,     ui->pageBreakAction};
-    QorvelEdit *edit = index < 0 ? nullptr : qobject_cast<QorvelEdit *>(ui->tabWidget->widget(index));
+    QorvelEdit *edit =
+        index < 0 ? nullptr : qobject_cast<QorvelEdit *>(ui->tabWidget->widget(index));
     if (!edit) {
         ui->tabWidget->hide();
         m_startPage->show();
@@ -245,17 +236,16 @@ void MainWindow::tabWidgetCurrentChanged(int index)
     InputMethod::instance()->setEditor(edit->scoreEditor());
 }
 
-bool MainWindow::tabWidgetClose(int index)
-{
+bool MainWindow::tabWidgetClose(int index) {
     auto *edit = qobject_cast<QorvelEdit *>(ui->tabWidget->widget(index));
     if (!edit) {
         return true;
     }
     if (edit->isModified()) {
-        const auto answer = Prompt::question(
-            this, QStringLiteral("警告"),
-            QStringLiteral("\"%1\"未保存，是否保存？").arg(edit->tabTitle(true)),
-            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        const auto answer =
+            Prompt::question(this, QStringLiteral("警告"),
+                             QStringLiteral("\"%1\"未保存，是否保存？").arg(edit->tabTitle(true)),
+                             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         if (answer == QMessageBox::Cancel || answer == QMessageBox::NoButton) {
             return false;
         }
@@ -272,8 +262,7 @@ bool MainWindow::tabWidgetClose(int index)
     return true;
 }
 
-bool MainWindow::closeAllTabs()
-{
+bool MainWindow::closeAllTabs() {
     for (int i = ui->tabWidget->count() - 1; i >= 0; --i) {
         if (!tabWidgetClose(i)) {
             return false;
@@ -282,16 +271,14 @@ bool MainWindow::closeAllTabs()
     return ui->tabWidget->count() == 0;
 }
 
-void MainWindow::closeEvent(QCloseEvent *event)
-{
+void MainWindow::closeEvent(QCloseEvent *event) {
     // The window never closes by itself: the tabs are closed first, and the
     // program quits only when every one of them agreed.
     event->ignore();
     exitAction();
 }
 
-void MainWindow::exitAction()
-{
+void MainWindow::exitAction() {
     if (closeAllTabs()) {
         QCoreApplication::quit();
     }
@@ -299,106 +286,91 @@ void MainWindow::exitAction()
 
 // --- forwarded actions --------------------------------------------------------
 
-void MainWindow::saveAction()
-{
+void MainWindow::saveAction() {
     if (QorvelEdit *edit = currentEdit()) {
         edit->save(false);
     }
 }
 
-void MainWindow::saveAsAction()
-{
+void MainWindow::saveAsAction() {
     if (QorvelEdit *edit = currentEdit()) {
         edit->save(true);
     }
 }
 
-void MainWindow::copyAction()
-{
+void MainWindow::copyAction() {
     if (QorvelEdit *edit = currentEdit()) {
         edit->copy();
     }
 }
 
-void MainWindow::pasteAction()
-{
+void MainWindow::pasteAction() {
     if (QorvelEdit *edit = currentEdit()) {
         edit->paste();
     }
 }
 
-void MainWindow::cutAction()
-{
+void MainWindow::cutAction() {
     if (QorvelEdit *edit = currentEdit()) {
         edit->cut();
     }
 }
 
-void MainWindow::undoAction()
-{
+void MainWindow::undoAction() {
     if (QorvelEdit *edit = currentEdit()) {
         edit->undo();
     }
 }
 
-void MainWindow::redoAction()
-{
+void MainWindow::redoAction() {
     if (QorvelEdit *edit = currentEdit()) {
         edit->redo();
     }
 }
 
-void MainWindow::insertTitleAction()
-{
+void MainWindow::insertTitleAction() {
     if (QorvelEdit *edit = currentEdit()) {
         edit->insertTitle();
     }
 }
 
-void MainWindow::insertQuPaiAction()
-{
+void MainWindow::insertQuPaiAction() {
     if (QorvelEdit *edit = currentEdit()) {
         edit->insertQuPai();
     }
 }
 
-void MainWindow::insertLianBaiAction()
-{
+void MainWindow::insertLianBaiAction() {
     if (QorvelEdit *edit = currentEdit()) {
         edit->insertLianBai();
     }
 }
 
-void MainWindow::insertJiaBaiAction()
-{
+void MainWindow::insertJiaBaiAction() {
     if (QorvelEdit *edit = currentEdit()) {
         edit->insertJiaBai();
     }
 }
 
-void MainWindow::insertCommentAction()
-{
+void MainWindow::insertCommentAction() {
     if (QorvelEdit *edit = currentEdit()) {
         edit->insertComment();
     }
 }
 
-void MainWindow::insertLineBreakAction()
-{
+void MainWindow::insertLineBreakAction() {
     if (QorvelEdit *edit = currentEdit()) {
         edit->insertLineBreak();
     }
 }
 
-void MainWindow::insertPageBreakAction()
-{
+void MainWindow::insertPageBreakAction() {
     if (QorvelEdit *edit = currentEdit()) {
         edit->insertPageBreak();
     }
 }
 
-void MainWindow::exportAction()
-{
+void MainWindow::exportAction() {
     // The export dialog attaches here.
 }
 
@@ -406,22 +378,19 @@ void MainWindow::settingAction() {}
 
 void MainWindow::fontManagerAction() {}
 
-void MainWindow::helpAction()
-{
+void MainWindow::helpAction() {
     Help dialog(this);
     dialog.exec();
 }
 
-void MainWindow::aboutAction()
-{
+void MainWindow::aboutAction() {
     About dialog(this);
     dialog.exec();
 }
 
 // --- search bar ---------------------------------------------------------------
 
-void MainWindow::searchAction()
-{
+void MainWindow::searchAction() {
     if (!currentEdit()) {
         return;
     }
@@ -431,8 +400,7 @@ void MainWindow::searchAction()
     }
 }
 
-void MainWindow::onSearchNextBtnClicked()
-{
+void MainWindow::onSearchNextBtnClicked() {
     QorvelEdit *edit = currentEdit();
     if (!edit || ui->searchEdit->text().isEmpty()) {
         return;
@@ -442,8 +410,7 @@ void MainWindow::onSearchNextBtnClicked()
         QStringLiteral("%1/%2").arg(result.currentIndex).arg(result.matchCount));
 }
 
-void MainWindow::onSearchPrevBtnClicked()
-{
+void MainWindow::onSearchPrevBtnClicked() {
     QorvelEdit *edit = currentEdit();
     if (!edit || ui->searchEdit->text().isEmpty()) {
         return;
@@ -453,13 +420,11 @@ void MainWindow::onSearchPrevBtnClicked()
         QStringLiteral("%1/%2").arg(result.currentIndex).arg(result.matchCount));
 }
 
-void MainWindow::onSearchCloseBtn()
-{
+void MainWindow::onSearchCloseBtn() {
     ui->searchBox->hide();
 }
 
-void MainWindow::onSearchEditTextChanged()
-{
+void MainWindow::onSearchEditTextChanged() {
     if (ui->searchEdit->text().isEmpty()) {
         ui->searchResLabel->clear();
     }

@@ -13,8 +13,7 @@ struct ServiceConfig;
 // The program's window: a tab per open document, the search bar of the
 // current document, and a start page while no document is open. Almost every
 // command acts on the current tab; closing tabs asks about unsaved changes.
-class MainWindow : public QMainWindow
-{
+class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
@@ -23,6 +22,10 @@ public:
 
     // Opens a score file into a new current tab; nothing for an empty path.
     void openDocument(const QString &path);
+
+    // Opens the file named by the first argument after the program name, when
+    // it is an existing regular file; anything else is ignored silently.
+    void openFromArguments(const QStringList &arguments);
 
     QorvelEdit *currentEdit() const;
     QTabWidget *tabWidget() const;

@@ -7,8 +7,7 @@
 // A small HTTP/1.0 server on 127.0.0.1 for tests. Each path answers with a
 // fixed body, a body of a given size streamed in chunks, or a stall (headers
 // and a few bytes, then nothing). Requests are recorded.
-class TestHttpServer : public QObject
-{
+class TestHttpServer : public QObject {
 public:
     enum class Mode { Body, Stream, Stall };
     struct Route {
@@ -18,29 +17,31 @@ public:
         int status = 200;
     };
 
-    TestHttpServer()
-    {
+    TestHttpServer() {
         m_server.listen(QHostAddress::LocalHost);
         QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] { accept(); });
     }
 
-    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
+    QString baseUrl() const {
+        return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort());
+    }
     void route(const QByteArray &path, const Route &r) { m_routes.insert(path, r); }
-    void body(const QByteArray &path, const QByteArray &b) { route(path, Route{Mode::Body, b, 0, 200}); }
+    void body(const QByteArray &path, const QByteArray &b) {
+        route(path, Route{Mode::Body, b, 0, 200});
+    }
     QList<QByteArray> requests() const { return m_requests; }
     QList<QByteArray> requestHeaders() const { return m_headers; }
 
 private:
-    void accept()
-    {
+    void accept() {
         while (QTcpSocket *socket = m_server.nextPendingConnection()) {
             socket->setParent(this);
-            QObject::connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
+            QObject::connect(socket, &QTcpSocket::readyRead, this,
+                             [this, socket] { serve(socket); });
         }
     }
 
-    void serve(QTcpSocket *socket)
-    {
+    void serve(QTcpSocket *socket) {
         QByteArray &buffer = m_pending[socket];
         buffer += socket->readAll();
         const int end = buffer.indexOf("\r\n\r\n");
@@ -54,7 +55,8 @@ private:
         m_headers.append(head);
         const Route r = m_routes.value(path, Route{Mode::Body, QByteArray("not found"), 0, 404});
         const qint64 length = r.mode == Mode::Body ? r.body.size() : r.streamSize;
-        socket->write("HTTP/1.0 " + QByteArray::number(r.status) + " X\r\nContent-Type: text/plain\r\n");
+        socket->write("HTTP/1.0 " + QByteArray::number(r.status) +
+                      " X\r\nContent-Type: text/plain\r\n");
         if (r.mode != Mode::Stall) {
             socket->write("Content-Length: " + QByteArray::number(length) + "\r\n");
         }

@@ -6,8 +6,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-class TestUpdateManager : public QObject
-{
+class TestUpdateManager : public QObject {
     Q_OBJECT
 
 private slots:
@@ -31,15 +30,13 @@ private:
     TestHttpServer m_server;
 };
 
-void TestUpdateManager::initTestCase()
-{
+void TestUpdateManager::initTestCase() {
     qputenv("QORVEL_API_BASE_URL", m_server.baseUrl().toUtf8());
     qputenv("QORVEL_WEB_BASE_URL", "https://site.example");
     QCOMPARE(ServiceConfig::instance()->apiBaseUrl, m_server.baseUrl());
 }
 
-TestUpdateManager::Outcome TestUpdateManager::runCheck(bool openSucceeds)
-{
+TestUpdateManager::Outcome TestUpdateManager::runCheck(bool openSucceeds) {
     PromptScript prompts;
     Outcome outcome;
     UpdateManager manager;
@@ -56,8 +53,7 @@ TestUpdateManager::Outcome TestUpdateManager::runCheck(bool openSucceeds)
     return outcome;
 }
 
-void TestUpdateManager::replies_data()
-{
+void TestUpdateManager::replies_data() {
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<bool>("prompted");
     QTest::addColumn<bool>("quits");
@@ -68,12 +64,11 @@ void TestUpdateManager::replies_data()
                                  << false;
     QTest::newRow("no version") << QByteArray(R"({"force": true})") << false << false;
     QTest::newRow("not json") << QByteArray("<html>maintenance</html>") << false << false;
-    QTest::newRow("nul ends the text") << QByteArray("{\"version\": \"9\"}\0garbage", 24) << true
-                                       << false;
+    QTest::newRow("nul ends the text")
+        << QByteArray("{\"version\": \"9\"}\0garbage", 24) << true << false;
 }
 
-void TestUpdateManager::replies()
-{
+void TestUpdateManager::replies() {
     QFETCH(QByteArray, body);
     QFETCH(bool, prompted);
     QFETCH(bool, quits);
@@ -89,13 +84,11 @@ void TestUpdateManager::replies()
     }
     // A forced update asks the window to close the normal way, never quits by itself.
     QCOMPARE(outcome.quitRequests, quits ? 1 : 0);
-    QVERIFY(m_server.requestHeaders().constLast().contains(
-        "application/x-www-form-urlencoded"));
+    QVERIFY(m_server.requestHeaders().constLast().contains("application/x-www-form-urlencoded"));
     QCOMPARE(m_server.requests().constLast(), QByteArray("/update_check.json"));
 }
 
-void TestUpdateManager::linkThatCannotOpen()
-{
+void TestUpdateManager::linkThatCannotOpen() {
     m_server.body("/update_check.json", R"({"version": "2.2"})");
     const Outcome outcome = runCheck(false);
     QCOMPARE(outcome.prompts.size(), 2);
@@ -103,15 +96,13 @@ void TestUpdateManager::linkThatCannotOpen()
              QStringLiteral("无法打开下载链接，请到官网下载：https://site.example/！"));
 }
 
-void TestUpdateManager::hostileReplies_data()
-{
+void TestUpdateManager::hostileReplies_data() {
     QTest::addColumn<int>("mode");
     QTest::newRow("5 MB body") << int(TestHttpServer::Mode::Stream);
     QTest::newRow("server error") << -1;
 }
 
-void TestUpdateManager::hostileReplies()
-{
+void TestUpdateManager::hostileReplies() {
     QFETCH(int, mode);
     TestHttpServer::Route r;
     if (mode < 0) {
@@ -130,8 +121,7 @@ void TestUpdateManager::hostileReplies()
 
 // A server that sends a few bytes and then nothing: the check waits in the
 // background, the event loop goes on, and destroying the checker ends it.
-void TestUpdateManager::stalledConnectionKeepsTheLoopResponsive()
-{
+void TestUpdateManager::stalledConnectionKeepsTheLoopResponsive() {
     TestHttpServer::Route r;
     r.mode = TestHttpServer::Mode::Stall;
     m_server.route("/update_check.json", r);

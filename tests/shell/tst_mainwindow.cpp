@@ -17,8 +17,7 @@
 #include <QToolButton>
 #include <QtTest>
 
-class TestMainWindow : public QObject
-{
+class TestMainWindow : public QObject {
     Q_OBJECT
 
 private slots:
@@ -28,6 +27,7 @@ private slots:
     void startsWithTheStartPage();
     void actionsAsListed();
     void opensFilesInTabs();
+    void commandLineArgument();
     void closingTheLastTabHidesTheSearchBar();
     void ctrlFWithoutTabDoesNothing();
     void untitledPromptAndSave();
@@ -35,19 +35,22 @@ private slots:
     void searchLabel();
     void forcedUpdateClosesTheNormalWay();
     void startPageFromCacheAndNetwork();
+    void hostileStartPages();
 
 private:
-    QAction *action(const char *name) const { return m_window->findChild<QAction *>(QLatin1String(name)); }
-    QWidget *widget(const char *name) const { return m_window->findChild<QWidget *>(QLatin1String(name)); }
-    static void typeInto(QWidget *w, const QString &text)
-    {
+    QAction *action(const char *name) const {
+        return m_window->findChild<QAction *>(QLatin1String(name));
+    }
+    QWidget *widget(const char *name) const {
+        return m_window->findChild<QWidget *>(QLatin1String(name));
+    }
+    static void typeInto(QWidget *w, const QString &text) {
         for (uint cp : text.toUcs4()) {
             QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString::fromUcs4(&cp, 1),
                                 Qt::NoModifier);
         }
     }
-    QorvelEdit *modifiedTab()
-    {
+    QorvelEdit *modifiedTab() {
         m_window->newAction();
         QorvelEdit *edit = m_window->currentEdit();
         typeInto(edit->lyricEditor(), QStringLiteral("春"));
@@ -59,23 +62,20 @@ private:
     MainWindow *m_window = nullptr;
 };
 
-void TestMainWindow::initTestCase()
-{
+void TestMainWindow::initTestCase() {
     AppPaths::setProgramDirOverride(m_programDir.path(), true);
     m_server.body("/sponsor", "<p>fetched page</p>");
     m_server.body("/update_check.json", R"({"version": "2.1"})");
     qputenv("QORVEL_API_BASE_URL", m_server.baseUrl().toUtf8());
 }
 
-void TestMainWindow::init()
-{
+void TestMainWindow::init() {
     m_window = new MainWindow;
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window));
 }
 
-void TestMainWindow::cleanup()
-{
+void TestMainWindow::cleanup() {
     PromptScript discard;
     for (int i = 0; i < 10; ++i) {
         discard.answer(QMessageBox::No);
@@ -87,16 +87,15 @@ void TestMainWindow::cleanup()
     m_window = nullptr;
 }
 
-void TestMainWindow::startsWithTheStartPage()
-{
+void TestMainWindow::startsWithTheStartPage() {
     QVERIFY(m_window->startPage()->isVisible());
     QVERIFY(!m_window->tabWidget()->isVisible());
     QVERIFY(!m_window->startPage()->toPlainText().isEmpty()); // built-in welcome at least
-    for (const char *name : {"undoAction", "redoAction", "saveAction", "saveAsAction", "exportAction",
-                             "copyAction", "pasteAction", "cutAction", "searchAction",
-                             "insertTitleAction", "insertQupaiAction", "insertLianbaiAction",
-                             "insertJiabaiAction", "insertCommentAction", "lineBreakAction",
-                             "pageBreakAction"}) {
+    for (const char *name :
+         {"undoAction", "redoAction", "saveAction", "saveAsAction", "exportAction", "copyAction",
+          "pasteAction", "cutAction", "searchAction", "insertTitleAction", "insertQupaiAction",
+          "insertLianbaiAction", "insertJiabaiAction", "insertCommentAction", "lineBreakAction",
+          "pageBreakAction"}) {
         QVERIFY2(!action(name)->isEnabled(), name);
     }
     for (const char *name : {"newAction", "openAction", "settingAction", "fontManagerAction",
@@ -107,8 +106,7 @@ void TestMainWindow::startsWithTheStartPage()
     QVERIFY(!widget("searchBox")->isVisible());
 }
 
-void TestMainWindow::actionsAsListed()
-{
+void TestMainWindow::actionsAsListed() {
     QCOMPARE(action("openAction")->toolTip(), QStringLiteral("打开文件  Ctrl+O"));
     QCOMPARE(action("lineBreakAction")->shortcut(), QKeySequence(QStringLiteral("Alt+Return")));
     QCOMPARE(action("pageBreakAction")->toolTip(), QStringLiteral("插入分页符 Alt+Shift+Enter"));
@@ -117,8 +115,7 @@ void TestMainWindow::actionsAsListed()
     QCOMPARE(m_window->findChildren<QAction *>().size() >= 23, true);
 }
 
-void TestMainWindow::opensFilesInTabs()
-{
+void TestMainWindow::opensFilesInTabs() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("曲.gcp"));
     QVERIFY(writeScoreFile(path, QStringLiteral("春香"), QStringLiteral("\n")));
@@ -136,8 +133,23 @@ void TestMainWindow::opensFilesInTabs()
     QCOMPARE(prompts.last().text, QStringLiteral("打开文件时发生错误！"));
 }
 
-void TestMainWindow::closingTheLastTabHidesTheSearchBar()
-{
+void TestMainWindow::commandLineArgument() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("arg.gcp"));
+    QVERIFY(writeScoreFile(path, QStringLiteral("春"), QString()));
+    PromptScript prompts;
+    m_window->openFromArguments({QStringLiteral("qorvel")});
+    m_window->openFromArguments(
+        {QStringLiteral("qorvel"), dir.filePath(QStringLiteral("none.gcp"))});
+    m_window->openFromArguments({QStringLiteral("qorvel"), dir.path()}); // a directory
+    QCOMPARE(m_window->tabWidget()->count(), 0);
+    QCOMPARE(prompts.count(), 0); // ignored silently
+    m_window->openFromArguments({QStringLiteral("qorvel"), path, QStringLiteral("ignored")});
+    QCOMPARE(m_window->tabWidget()->count(), 1);
+    QCOMPARE(m_window->currentEdit()->filePath(), path);
+}
+
+void TestMainWindow::closingTheLastTabHidesTheSearchBar() {
     m_window->newAction();
     m_window->searchAction();
     QVERIFY(widget("searchBox")->isVisible());
@@ -147,15 +159,13 @@ void TestMainWindow::closingTheLastTabHidesTheSearchBar()
     QVERIFY(!action("undoAction")->isEnabled());
 }
 
-void TestMainWindow::ctrlFWithoutTabDoesNothing()
-{
+void TestMainWindow::ctrlFWithoutTabDoesNothing() {
     QTest::keyClick(m_window, Qt::Key_F, Qt::ControlModifier);
     m_window->searchAction();
     QVERIFY(!widget("searchBox")->isVisible());
 }
 
-void TestMainWindow::untitledPromptAndSave()
-{
+void TestMainWindow::untitledPromptAndSave() {
     QTemporaryDir dir;
     QorvelEdit *edit = modifiedTab();
     QCOMPARE(m_window->tabWidget()->tabText(0), QStringLiteral("未命名*"));
@@ -173,8 +183,7 @@ void TestMainWindow::untitledPromptAndSave()
     Q_UNUSED(edit);
 }
 
-void TestMainWindow::closingThreeModifiedTabsStopsAtCancel()
-{
+void TestMainWindow::closingThreeModifiedTabsStopsAtCancel() {
     QList<QorvelEdit *> tabs;
     for (int i = 0; i < 3; ++i) {
         tabs.append(modifiedTab());
@@ -190,8 +199,7 @@ void TestMainWindow::closingThreeModifiedTabsStopsAtCancel()
     QVERIFY(m_window->isVisible());
 }
 
-void TestMainWindow::searchLabel()
-{
+void TestMainWindow::searchLabel() {
     m_window->newAction();
     QorvelEdit *edit = m_window->currentEdit();
     typeInto(edit->lyricEditor(), QStringLiteral("工尺工上工"));
@@ -209,8 +217,7 @@ void TestMainWindow::searchLabel()
     QVERIFY(label->text().isEmpty());
 }
 
-void TestMainWindow::forcedUpdateClosesTheNormalWay()
-{
+void TestMainWindow::forcedUpdateClosesTheNormalWay() {
     modifiedTab();
     PromptScript prompts;
     prompts.answer(QMessageBox::Cancel);
@@ -220,8 +227,7 @@ void TestMainWindow::forcedUpdateClosesTheNormalWay()
     QCOMPARE(m_window->tabWidget()->count(), 1); // the user cancelled: still open
 }
 
-void TestMainWindow::startPageFromCacheAndNetwork()
-{
+void TestMainWindow::startPageFromCacheAndNetwork() {
     // No cache: the built-in welcome page at once, then the fetched page, which is cached.
     const QString cacheFile = ServiceConfig::instance()->startPageCacheFile;
     QFile::remove(cacheFile);
@@ -243,12 +249,38 @@ void TestMainWindow::startPageFromCacheAndNetwork()
     MainWindow second;
     QCOMPARE(second.startPage()->toPlainText(), QStringLiteral("cached page"));
     QTRY_VERIFY(m_server.requests().size() >= requests + 1);
-    QTRY_COMPARE([&] {
-        QFile f(cacheFile);
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }(), QByteArray("<p>newer page</p>"));
+    QTRY_COMPARE(
+        [&] {
+            QFile f(cacheFile);
+            f.open(QIODevice::ReadOnly);
+            return f.readAll();
+        }(),
+        QByteArray("<p>newer page</p>"));
     QCOMPARE(second.startPage()->toPlainText(), QStringLiteral("cached page"));
+}
+
+// A flood or a stall from the start-page server never blocks the window, and
+// the built-in welcome page stays.
+void TestMainWindow::hostileStartPages() {
+    const QString cacheFile = ServiceConfig::instance()->startPageCacheFile;
+    for (TestHttpServer::Mode mode : {TestHttpServer::Mode::Stream, TestHttpServer::Mode::Stall}) {
+        QFile::remove(cacheFile);
+        TestHttpServer::Route r;
+        r.mode = mode;
+        r.streamSize = 5 * 1024 * 1024;
+        m_server.route("/sponsor", r);
+        const int before = m_server.requests().size();
+        MainWindow window;
+        QTRY_VERIFY(m_server.requests().size() > before);
+        int ticks = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, this, [&] { ++ticks; });
+        timer.start(1);
+        QTRY_VERIFY(ticks >= 50); // the event loop goes on
+        QVERIFY(window.startPage()->toPlainText().contains(QStringLiteral("Qorvel工尺谱")));
+        QVERIFY(!QFile::exists(cacheFile));
+    }
+    m_server.body("/sponsor", "<p>fetched page</p>");
 }
 
 QTEST_MAIN(TestMainWindow)

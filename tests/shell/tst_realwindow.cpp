@@ -9,8 +9,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-class TestRealWindow : public QObject
-{
+class TestRealWindow : public QObject {
     Q_OBJECT
 
 private slots:
@@ -31,8 +30,7 @@ private:
     QString m_window;
 };
 
-QString TestRealWindow::xdotool(const QStringList &args, int timeoutMs)
-{
+QString TestRealWindow::xdotool(const QStringList &args, int timeoutMs) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), m_display);
@@ -42,20 +40,17 @@ QString TestRealWindow::xdotool(const QStringList &args, int timeoutMs)
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
-void TestRealWindow::key(const QString &keys)
-{
+void TestRealWindow::key(const QString &keys) {
     xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), m_window});
     xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("80"), keys});
 }
 
-void TestRealWindow::type(const QString &text)
-{
+void TestRealWindow::type(const QString &text) {
     xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), m_window});
     xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("80"), text});
 }
 
-bool TestRealWindow::waitFor(const std::function<bool()> &condition, int timeoutMs)
-{
+bool TestRealWindow::waitFor(const std::function<bool()> &condition, int timeoutMs) {
     QElapsedTimer timer;
     timer.start();
     while (!condition()) {
@@ -67,24 +62,23 @@ bool TestRealWindow::waitFor(const std::function<bool()> &condition, int timeout
     return true;
 }
 
-void TestRealWindow::initTestCase()
-{
-    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()
-        || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
+void TestRealWindow::initTestCase() {
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
+        QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
         QSKIP("Xvfb or xdotool is not installed: the real-window test cannot run here");
     }
     // A free display number: the first without a socket or lock file.
     int n = 91;
-    while (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n))
-           || QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))) {
+    while (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) ||
+           QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))) {
         ++n;
     }
     m_display = QStringLiteral(":%1").arg(n);
     m_xvfb.start(QStringLiteral("Xvfb"), {m_display, QStringLiteral("-screen"), QStringLiteral("0"),
-                                          QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
-                                          QStringLiteral("tcp")});
-    if (!m_xvfb.waitForStarted(10000)
-        || !waitFor([&] { return QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)); })) {
+                                          QStringLiteral("1280x800x24"),
+                                          QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    if (!m_xvfb.waitForStarted(10000) ||
+        !waitFor([&] { return QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)); })) {
         QSKIP("Xvfb could not start: the real-window test cannot run here");
     }
 
@@ -109,12 +103,12 @@ void TestRealWindow::initTestCase()
                        .section(QLatin1Char('\n'), 0, 0);
         return !m_window.isEmpty();
     }));
-    xdotool({QStringLiteral("windowsize"), m_window, QStringLiteral("1000"), QStringLiteral("700")});
+    xdotool(
+        {QStringLiteral("windowsize"), m_window, QStringLiteral("1000"), QStringLiteral("700")});
     xdotool({QStringLiteral("windowmove"), m_window, QStringLiteral("0"), QStringLiteral("0")});
 }
 
-void TestRealWindow::cleanupTestCase()
-{
+void TestRealWindow::cleanupTestCase() {
     if (m_program.state() != QProcess::NotRunning) {
         m_program.kill();
         m_program.waitForFinished(5000);
@@ -125,18 +119,18 @@ void TestRealWindow::cleanupTestCase()
     }
 }
 
-void TestRealWindow::typeCommitAndSave()
-{
+void TestRealWindow::typeCommitAndSave() {
     key(QStringLiteral("ctrl+n"));
     QTest::qWait(300); // let the new tab take the keyboard focus
     type(QStringLiteral("春香"));
 
     // Into the score editor: the right half of the document tab.
-    xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), m_window, QStringLiteral("750"),
-             QStringLiteral("200"), QStringLiteral("click"), QStringLiteral("1")});
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), m_window,
+             QStringLiteral("750"), QStringLiteral("200"), QStringLiteral("click"),
+             QStringLiteral("1")});
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+Home")});
     type(QStringLiteral("gc"));
-    key(QStringLiteral("space")); // commits the highlighted 工尺
+    key(QStringLiteral("space"));  // commits the highlighted 工尺
     key(QStringLiteral("Return")); // on to the next score line
     type(QStringLiteral("tb"));
     key(QStringLiteral("1")); // commits candidate 1, 头板
