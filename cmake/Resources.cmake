@@ -20,6 +20,12 @@ if(EXISTS ${QORVEL_FONT_SCRIPT})
     string(APPEND _qrc_entries "    <file alias=\"resources/fonts/tolvk.ttf\">${QORVEL_FONT_FILE}</file>\n")
 endif()
 
+# The built-in welcome page is the start page the vendor's site serves.
+if(EXISTS ${CMAKE_SOURCE_DIR}/site/sponsor)
+    string(APPEND _qrc_entries
+        "    <file alias=\"resources/welcome.html\">${CMAKE_SOURCE_DIR}/site/sponsor</file>\n")
+endif()
+
 if(EXISTS ${CMAKE_SOURCE_DIR}/resources/wordsdict.csv)
     string(APPEND _qrc_entries
         "    <file alias=\"resources/wordsdict.csv\">${CMAKE_SOURCE_DIR}/resources/wordsdict.csv</file>\n")

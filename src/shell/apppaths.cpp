@@ -23,6 +23,12 @@ QString AppPaths::programDir() {
     if (!programDirOverride().dir.isEmpty()) {
         return programDirOverride().dir;
     }
+    // A portable copy may keep its files elsewhere; tests that start the
+    // program use this to keep its files out of the build tree.
+    const QString fromEnvironment = qEnvironmentVariable("QORVEL_PROGRAM_DIR");
+    if (!fromEnvironment.isEmpty()) {
+        return QDir(fromEnvironment).absolutePath();
+    }
     return QFileInfo(QCoreApplication::applicationFilePath()).absolutePath();
 }
 

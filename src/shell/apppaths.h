@@ -12,7 +12,8 @@
 // AppDataLocation for the rest.
 class AppPaths {
 public:
-    // The directory of the executable (or the override set for tests).
+    // The directory of the executable, or the directory named by the
+    // environment variable QORVEL_PROGRAM_DIR, or the override set for tests.
     static QString programDir();
 
     // True when the files live beside the executable.

@@ -1,7 +1,7 @@
 #include "fonts/fontsubstitutions.h"
+#include "shell/mainwindow.h"
 
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char *argv[]) {
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
@@ -9,9 +9,10 @@ int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qorvel"));
     installChineseFontSubstitutions();
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Qorvel工尺谱"));
-    window.resize(784, 561);
+
+    MainWindow window;
     window.show();
+
+    window.openFromArguments(QApplication::arguments());
     return app.exec();
 }

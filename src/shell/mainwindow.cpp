@@ -1,0 +1,431 @@
+#include "shell/mainwindow.h"
+
+#include "dialogs/aboutdialog.h"
+#include "dialogs/helpdialog.h"
+#include "dialogs/prompt.h"
+#include "editor/lyricedit.h"
+#include "editor/qorveledit.h"
+#include "editor/scoreedit.h"
+#include "inputmethod/inputmethod.h"
+#include "online/boundedreply.h"
+#include "online/updatemanager.h"
+#include "shell/serviceconfig.h"
+#include "ui_mainwindow.h"
+
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QTextBrowser>
+#include <QTimer>
+
+namespace {
+
+constexpr qint64 startPageLimit = 1024 * 1024;
+
+QString builtInWelcomePage() {
+    QFile file(QStringLiteral(":/resources/welcome.html"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::MainWindow)
+    , m_startPage(new QTextBrowser)
+    , m_service(ServiceConfig::instance())
+    , m_updateManager(new UpdateManager(this)) {
+    ui->setupUi(this);
+    m_startPage->setObjectName(QStringLiteral("startPage"));
+    m_startPage->setOpenLinks(false);
+    ui->centralwidget->layout()->addWidget(m_startPage);
+
+    connect(ui->newAction, &QAction::triggered, this, &MainWindow::newAction);
+    connect(ui->openAction, &QAction::triggered, this, &MainWindow::openAction);
+    connect(ui->saveAction, &QAction::triggered, this, &MainWindow::saveAction);
+    connect(ui->saveAsAction, &QAction::triggered, this, &MainWindow::saveAsAction);
+    connect(ui->copyAction, &QAction::triggered, this, &MainWindow::copyAction);
+    connect(ui->pasteAction, &QAction::triggered, this, &MainWindow::pasteAction);
+    connect(ui->cutAction, &QAction::triggered, this, &MainWindow::cutAction);
+    connect(ui->settingAction, &QAction::triggered, this, &MainWindow::settingAction);
+    connect(ui->fontManagerAction, &QAction::triggered, this, &MainWindow::fontManagerAction);
+    connect(ui->undoAction, &QAction::triggered, this, &MainWindow::undoAction);
+    connect(ui->redoAction, &QAction::triggered, this, &MainWindow::redoAction);
+    connect(ui->searchAction, &QAction::triggered, this, &MainWindow::searchAction);
+    connect(ui->helpAction, &QAction::triggered, this, &MainWindow::helpAction);
+    connect(ui->aboutAction, &QAction::triggered, this, &MainWindow::aboutAction);
+    connect(ui->exitAction, &QAction::triggered, this, &MainWindow::exitAction);
+    connect(ui->exportAction, &QAction::triggered, this, &MainWindow::exportAction);
+    connect(ui->insertTitleAction, &QAction::triggered, this, &MainWindow::insertTitleAction);
+    connect(ui->insertQupaiAction, &QAction::triggered, this, &MainWindow::insertQuPaiAction);
+    connect(ui->insertLianbaiAction, &QAction::triggered, this, &MainWindow::insertLianBaiAction);
+    connect(ui->insertJiabaiAction, &QAction::triggered, this, &MainWindow::insertJiaBaiAction);
+    connect(ui->insertCommentAction, &QAction::triggered, this, &MainWindow::insertCommentAction);
+    connect(ui->lineBreakAction, &QAction::triggered, this, &MainWindow::insertLineBreakAction);
+    connect(ui->pageBreakAction, &QAction::triggered, this, &MainWindow::insertPageBreakAction);
+
+    connect(ui->tabWidget, &QTabWidget::tabCloseRequested, this, &MainWindow::tabWidgetClose);
+    connect(ui->tabWidget, &QTabWidget::currentChanged, this, &MainWindow::tabWidgetCurrentChanged);
+    connect(ui->searchNextBtn, &QToolButton::clicked, this, &MainWindow::onSearchNextBtnClicked);
+    connect(ui->searchPrevBtn, &QToolButton::clicked, this, &MainWindow::onSearchPrevBtnClicked);
+    connect(ui->searchCloseBtn, &QToolButton::clicked, this, &MainWindow::onSearchCloseBtn);
+    connect(ui->searchEdit, &QLineEdit::textChanged, this, &MainWindow::onSearchEditTextChanged);
+    connect(m_startPage, &QTextBrowser::anchorClicked, this, &MainWindow::onStartPageLink);
+
+    loadStartPage();
+
+    tabWidgetCurrentChanged(-1);
+    ui->searchBox->hide();
+
+    // A forced update closes the program the normal way: unsaved documents
+    // are offered for saving, and a cancel keeps the program open.
+    connect(m_updateManager, &UpdateManager::quitRequested, this, &MainWindow::exitAction);
+    m_updateManager->check();
+}
+
+MainWindow::~MainWindow() {
+    delete ui;
+}
+
+QorvelEdit *MainWindow::currentEdit() const {
+    return qobject_cast<QorvelEdit *>(ui->tabWidget->currentWidget());
+}
+
+QTabWidget *MainWindow::tabWidget() const {
+    return ui->tabWidget;
+}
+
+// --- start page ---------------------------------------------------------------
+
+void MainWindow::loadStartPage() {
+    QDir().mkpath(m_service->cacheDir);
+    QFile cache(m_service->startPageCacheFile);
+    if (cache.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        m_service->startPageHtml = replyText(cache.read(startPageLimit));
+        showStartPageHtml(m_service->startPageHtml, false);
+    }
+    if (m_startPage->toPlainText().isEmpty()) {
+        showStartPageHtml(builtInWelcomePage(), true);
+    }
+
+    auto *network = new QNetworkAccessManager(this);
+    QNetworkRequest request(QUrl(m_service->apiBaseUrl + m_service->startPagePath));
+    auto *reply = new BoundedReply(network->get(request), startPageLimit, this);
+    connect(
+        reply, &BoundedReply::done, this,
+        [this](bool ok, const QString &, const QByteArray &body) { onStartPageReply(ok, body); });
+}
+
+void MainWindow::onStartPageReply(bool ok, const QByteArray &body) {
+    if (!ok) {
+        return;
+    }
+    const QString page = replyText(body);
+    if (m_startPageBuiltIn || m_startPage->toPlainText().isEmpty()) {
+        if (!page.isEmpty()) {
+            showStartPageHtml(page, false);
+        }
+    }
+    if (!page.isEmpty() && page != m_service->startPageHtml) {
+        QFile cache(m_service->startPageCacheFile);
+        if (cache.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate)) {
+            cache.write(page.toUtf8());
+        }
+    }
+}
+
+void MainWindow::showStartPageHtml(const QString &html, bool builtIn) {
+    m_startPage->setHtml(html);
+    m_startPageBuiltIn = builtIn;
+}
+
+void MainWindow::onStartPageLink(const QUrl &url) {
+    if (url.scheme() == QLatin1String("qorvel") && url.path() == QLatin1String("help")) {
+        helpAction();
+    } else if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")) {
+        QDesktopServices::openUrl(url);
+    }
+}
+
+// --- documents ----------------------------------------------------------------
+
+void MainWindow::addDocument(QorvelEdit *edit) {
+    const int index = ui->tabWidget->addTab(edit, edit->tabTitle(true));
+    ui->tabWidget->setCurrentIndex(index);
+    connect(edit, &QorvelEdit::modifiedChanged, this, &MainWindow::modifiedChanged);
+    connect(edit, &QorvelEdit::canUndoChanged, this, &MainWindow::onCanUndoChanged);
+    connect(edit, &QorvelEdit::canRedoChanged, this, &MainWindow::onCanRedoChanged);
+    edit->lyricEditor()->setFocus();
+}
+
+void MainWindow::newAction() {
+    addDocument(new QorvelEdit);
+}
+
+void MainWindow::openAction() {
+    openDocument(Prompt::openFileName(this, QStringLiteral("打开文件"), QString(),
+                                      QStringLiteral("工尺谱文件 (*.gcp)")));
+}
+
+void MainWindow::openDocument(const QString &path) {
+    if (path.isEmpty()) {
+        return;
+    }
+    auto *edit = new QorvelEdit;
+    if (!edit->open(path)) {
+        delete edit;
+        return;
+    }
+    addDocument(edit);
+}
+
+void MainWindow::openFromArguments(const QStringList &arguments) {
+    if (arguments.size() > 1 && QFileInfo(arguments.at(1)).isFile()) {
+        openDocument(arguments.at(1));
+    }
+}
+
+void MainWindow::modifiedChanged(bool) {
+    if (QorvelEdit *edit = currentEdit()) {
+        ui->tabWidget->setTabText(ui->tabWidget->currentIndex(), edit->tabTitle(true));
+    }
+}
+
+void MainWindow::onCanUndoChanged(bool canUndo) {
+    ui->undoAction->setEnabled(canUndo);
+}
+
+void MainWindow::onCanRedoChanged(bool canRedo) {
+    ui->redoAction->setEnabled(canRedo);
+}
+
+void MainWindow::tabWidgetCurrentChanged(int index) {
+    const QList<QAction *> documentActions = {
+        ui->copyAction,          ui->pasteAction,        ui->cutAction,
+        ui->searchAction,        ui->exportAction,       ui->saveAction,
+        ui->saveAsAction,        ui->insertTitleAction,  ui->insertQupaiAction,
+        ui->insertLianbaiAction, ui->insertJiabaiAction, ui->insertCommentAction,
+        ui->lineBreakAction,     ui->pageBreakAction};
+    QorvelEdit *edit =
+        index < 0 ? nullptr : qobject_cast<QorvelEdit *>(ui->tabWidget->widget(index));
+    if (!edit) {
+        ui->tabWidget->hide();
+        m_startPage->show();
+        ui->undoAction->setEnabled(false);
+        ui->redoAction->setEnabled(false);
+        for (QAction *a : documentActions) {
+            a->setEnabled(false);
+        }
+        if (ui->searchBox->isVisible()) {
+            ui->searchBox->hide();
+        }
+        InputMethod::instance()->setEditor(nullptr);
+        return;
+    }
+    m_startPage->hide();
+    ui->tabWidget->show();
+    ui->undoAction->setEnabled(edit->canUndo());
+    ui->redoAction->setEnabled(edit->canRedo());
+    for (QAction *a : documentActions) {
+        a->setEnabled(true);
+    }
+    InputMethod::instance()->setEditor(edit->scoreEditor());
+}
+
+bool MainWindow::tabWidgetClose(int index) {
+    auto *edit = qobject_cast<QorvelEdit *>(ui->tabWidget->widget(index));
+    if (!edit) {
+        return true;
+    }
+    if (edit->isModified()) {
+        const auto answer =
+            Prompt::question(this, QStringLiteral("警告"),
+                             QStringLiteral("\"%1\"未保存，是否保存？").arg(edit->tabTitle(true)),
+                             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        if (answer == QMessageBox::Cancel || answer == QMessageBox::NoButton) {
+            return false;
+        }
+        if (answer == QMessageBox::Yes) {
+            if (!edit->save(false)) {
+                return false;
+            }
+            Prompt::information(this, QStringLiteral("提示"),
+                                QStringLiteral("\"%1\"保存成功！").arg(edit->tabTitle(true)));
+        }
+    }
+    ui->tabWidget->removeTab(index);
+    delete edit;
+    return true;
+}
+
+bool MainWindow::closeAllTabs() {
+    for (int i = ui->tabWidget->count() - 1; i >= 0; --i) {
+        if (!tabWidgetClose(i)) {
+            return false;
+        }
+    }
+    return ui->tabWidget->count() == 0;
+}
+
+void MainWindow::closeEvent(QCloseEvent *event) {
+    // The window never closes by itself: the tabs are closed first, and the
+    // program quits only when every one of them agreed.
+    event->ignore();
+    exitAction();
+}
+
+void MainWindow::exitAction() {
+    if (closeAllTabs()) {
+        QCoreApplication::quit();
+    }
+}
+
+// --- forwarded actions --------------------------------------------------------
+
+void MainWindow::saveAction() {
+    if (QorvelEdit *edit = currentEdit()) {
+        edit->save(false);
+    }
+}
+
+void MainWindow::saveAsAction() {
+    if (QorvelEdit *edit = currentEdit()) {
+        edit->save(true);
+    }
+}
+
+void MainWindow::copyAction() {
+    if (QorvelEdit *edit = currentEdit()) {
+        edit->copy();
+    }
+}
+
+void MainWindow::pasteAction() {
+    if (QorvelEdit *edit = currentEdit()) {
+        edit->paste();
+    }
+}
+
+void MainWindow::cutAction() {
+    if (QorvelEdit *edit = currentEdit()) {
+        edit->cut();
+    }
+}
+
+void MainWindow::undoAction() {
+    if (QorvelEdit *edit = currentEdit()) {
+        edit->undo();
+    }
+}
+
+void MainWindow::redoAction() {
+    if (QorvelEdit *edit = currentEdit()) {
+        edit->redo();
+    }
+}
+
+void MainWindow::insertTitleAction() {
+    if (QorvelEdit *edit = currentEdit()) {
+        edit->insertTitle();
+    }
+}
+
+void MainWindow::insertQuPaiAction() {
+    if (QorvelEdit *edit = currentEdit()) {
+        edit->insertQuPai();
+    }
+}
+
+void MainWindow::insertLianBaiAction() {
+    if (QorvelEdit *edit = currentEdit()) {
+        edit->insertLianBai();
+    }
+}
+
+void MainWindow::insertJiaBaiAction() {
+    if (QorvelEdit *edit = currentEdit()) {
+        edit->insertJiaBai();
+    }
+}
+
+void MainWindow::insertCommentAction() {
+    if (QorvelEdit *edit = currentEdit()) {
+        edit->insertComment();
+    }
+}
+
+void MainWindow::insertLineBreakAction() {
+    if (QorvelEdit *edit = currentEdit()) {
+        edit->insertLineBreak();
+    }
+}
+
+void MainWindow::insertPageBreakAction() {
+    if (QorvelEdit *edit = currentEdit()) {
+        edit->insertPageBreak();
+    }
+}
+
+void MainWindow::exportAction() {
+    // The export dialog attaches here.
+}
+
+void MainWindow::settingAction() {}
+
+void MainWindow::fontManagerAction() {}
+
+void MainWindow::helpAction() {
+    Help dialog(this);
+    dialog.exec();
+}
+
+void MainWindow::aboutAction() {
+    About dialog(this);
+    dialog.exec();
+}
+
+// --- search bar ---------------------------------------------------------------
+
+void MainWindow::searchAction() {
+    if (!currentEdit()) {
+        return;
+    }
+    ui->searchBox->setVisible(!ui->searchBox->isVisible());
+    if (ui->searchBox->isVisible()) {
+        ui->searchEdit->setFocus();
+    }
+}
+
+void MainWindow::onSearchNextBtnClicked() {
+    QorvelEdit *edit = currentEdit();
+    if (!edit || ui->searchEdit->text().isEmpty()) {
+        return;
+    }
+    const auto result = edit->lyricEditor()->findNext(ui->searchEdit->text());
+    ui->searchResLabel->setText(
+        QStringLiteral("%1/%2").arg(result.currentIndex).arg(result.matchCount));
+}
+
+void MainWindow::onSearchPrevBtnClicked() {
+    QorvelEdit *edit = currentEdit();
+    if (!edit || ui->searchEdit->text().isEmpty()) {
+        return;
+    }
+    const auto result = edit->lyricEditor()->findPrevious(ui->searchEdit->text());
+    ui->searchResLabel->setText(
+        QStringLiteral("%1/%2").arg(result.currentIndex).arg(result.matchCount));
+}
+
+void MainWindow::onSearchCloseBtn() {
+    ui->searchBox->hide();
+}
+
+void MainWindow::onSearchEditTextChanged() {
+    if (ui->searchEdit->text().isEmpty()) {
+        ui->searchResLabel->clear();
+    }
+}

@@ -1,0 +1,287 @@
+#include "editor/lyricedit.h"
+#include "editor/qorveledit.h"
+#include "model/scorefile.h"
+#include "online/updatemanager.h"
+#include "promptscript.h"
+#include "shell/apppaths.h"
+#include "shell/mainwindow.h"
+#include "shell/serviceconfig.h"
+#include "testhttpserver.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <QtTest>
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void startsWithTheStartPage();
+    void actionsAsListed();
+    void opensFilesInTabs();
+    void commandLineArgument();
+    void closingTheLastTabHidesTheSearchBar();
+    void ctrlFWithoutTabDoesNothing();
+    void untitledPromptAndSave();
+    void closingThreeModifiedTabsStopsAtCancel();
+    void searchLabel();
+    void forcedUpdateClosesTheNormalWay();
+    void startPageFromCacheAndNetwork();
+    void hostileStartPages();
+
+private:
+    QAction *action(const char *name) const {
+        return m_window->findChild<QAction *>(QLatin1String(name));
+    }
+    QWidget *widget(const char *name) const {
+        return m_window->findChild<QWidget *>(QLatin1String(name));
+    }
+    static void typeInto(QWidget *w, const QString &text) {
+        for (uint cp : text.toUcs4()) {
+            QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString::fromUcs4(&cp, 1),
+                                Qt::NoModifier);
+        }
+    }
+    QorvelEdit *modifiedTab() {
+        m_window->newAction();
+        QorvelEdit *edit = m_window->currentEdit();
+        typeInto(edit->lyricEditor(), QStringLiteral("春"));
+        return edit;
+    }
+
+    TestHttpServer m_server;
+    QTemporaryDir m_programDir;
+    MainWindow *m_window = nullptr;
+};
+
+void TestMainWindow::initTestCase() {
+    AppPaths::setProgramDirOverride(m_programDir.path(), true);
+    m_server.body("/sponsor", "<p>fetched page</p>");
+    m_server.body("/update_check.json", R"({"version": "2.1"})");
+    qputenv("QORVEL_API_BASE_URL", m_server.baseUrl().toUtf8());
+}
+
+void TestMainWindow::init() {
+    m_window = new MainWindow;
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+}
+
+void TestMainWindow::cleanup() {
+    PromptScript discard;
+    for (int i = 0; i < 10; ++i) {
+        discard.answer(QMessageBox::No);
+    }
+    while (m_window->tabWidget()->count() > 0) {
+        m_window->tabWidgetClose(m_window->tabWidget()->count() - 1);
+    }
+    delete m_window;
+    m_window = nullptr;
+}
+
+void TestMainWindow::startsWithTheStartPage() {
+    QVERIFY(m_window->startPage()->isVisible());
+    QVERIFY(!m_window->tabWidget()->isVisible());
+    QVERIFY(!m_window->startPage()->toPlainText().isEmpty()); // built-in welcome at least
+    for (const char *name :
+         {"undoAction", "redoAction", "saveAction", "saveAsAction", "exportAction", "copyAction",
+          "pasteAction", "cutAction", "searchAction", "insertTitleAction", "insertQupaiAction",
+          "insertLianbaiAction", "insertJiabaiAction", "insertCommentAction", "lineBreakAction",
+          "pageBreakAction"}) {
+        QVERIFY2(!action(name)->isEnabled(), name);
+    }
+    for (const char *name : {"newAction", "openAction", "settingAction", "fontManagerAction",
+                             "helpAction", "aboutAction", "exitAction"}) {
+        QVERIFY2(action(name)->isEnabled(), name);
+    }
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("Qorvel工尺谱"));
+    QVERIFY(!widget("searchBox")->isVisible());
+}
+
+void TestMainWindow::actionsAsListed() {
+    QCOMPARE(action("openAction")->toolTip(), QStringLiteral("打开文件  Ctrl+O"));
+    QCOMPARE(action("lineBreakAction")->shortcut(), QKeySequence(QStringLiteral("Alt+Return")));
+    QCOMPARE(action("pageBreakAction")->toolTip(), QStringLiteral("插入分页符 Alt+Shift+Enter"));
+    QCOMPARE(action("exitAction")->shortcut(), QKeySequence(Qt::Key_Escape));
+    QVERIFY(!action("settingAction")->icon().isNull());
+    QCOMPARE(m_window->findChildren<QAction *>().size() >= 23, true);
+}
+
+void TestMainWindow::opensFilesInTabs() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("曲.gcp"));
+    QVERIFY(writeScoreFile(path, QStringLiteral("春香"), QStringLiteral("\n")));
+    m_window->openDocument(path);
+    m_window->openDocument(path); // opened again in a further tab
+    QCOMPARE(m_window->tabWidget()->count(), 2);
+    QCOMPARE(m_window->tabWidget()->tabText(1), QStringLiteral("曲.gcp"));
+    QVERIFY(m_window->tabWidget()->isVisible());
+    QVERIFY(!m_window->startPage()->isVisible());
+    QVERIFY(action("saveAction")->isEnabled());
+
+    PromptScript prompts;
+    m_window->openDocument(dir.filePath(QStringLiteral("missing.gcp")));
+    QCOMPARE(m_window->tabWidget()->count(), 2);
+    QCOMPARE(prompts.last().text, QStringLiteral("打开文件时发生错误！"));
+}
+
+void TestMainWindow::commandLineArgument() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("arg.gcp"));
+    QVERIFY(writeScoreFile(path, QStringLiteral("春"), QString()));
+    PromptScript prompts;
+    m_window->openFromArguments({QStringLiteral("qorvel")});
+    m_window->openFromArguments(
+        {QStringLiteral("qorvel"), dir.filePath(QStringLiteral("none.gcp"))});
+    m_window->openFromArguments({QStringLiteral("qorvel"), dir.path()}); // a directory
+    QCOMPARE(m_window->tabWidget()->count(), 0);
+    QCOMPARE(prompts.count(), 0); // ignored silently
+    m_window->openFromArguments({QStringLiteral("qorvel"), path, QStringLiteral("ignored")});
+    QCOMPARE(m_window->tabWidget()->count(), 1);
+    QCOMPARE(m_window->currentEdit()->filePath(), path);
+}
+
+void TestMainWindow::closingTheLastTabHidesTheSearchBar() {
+    m_window->newAction();
+    m_window->searchAction();
+    QVERIFY(widget("searchBox")->isVisible());
+    QVERIFY(m_window->tabWidgetClose(0));
+    QVERIFY(!widget("searchBox")->isVisible());
+    QVERIFY(m_window->startPage()->isVisible());
+    QVERIFY(!action("undoAction")->isEnabled());
+}
+
+void TestMainWindow::ctrlFWithoutTabDoesNothing() {
+    QTest::keyClick(m_window, Qt::Key_F, Qt::ControlModifier);
+    m_window->searchAction();
+    QVERIFY(!widget("searchBox")->isVisible());
+}
+
+void TestMainWindow::untitledPromptAndSave() {
+    QTemporaryDir dir;
+    QorvelEdit *edit = modifiedTab();
+    QCOMPARE(m_window->tabWidget()->tabText(0), QStringLiteral("未命名*"));
+    QVERIFY(action("undoAction")->isEnabled());
+    PromptScript prompts;
+    prompts.answer(QMessageBox::Yes);
+    prompts.answer(dir.filePath(QStringLiteral("a"))); // the save dialog
+    QVERIFY(m_window->tabWidgetClose(0));
+    QCOMPARE(prompts.shown().at(0).text, QStringLiteral("\"未命名*\"未保存，是否保存？"));
+    QCOMPARE(prompts.shown().at(0).buttons,
+             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    QCOMPARE(prompts.shown().at(2).title, QStringLiteral("提示"));
+    QCOMPARE(prompts.shown().at(2).text, QStringLiteral("\"a.gcp\"保存成功！"));
+    QVERIFY(QFile::exists(dir.filePath(QStringLiteral("a.gcp"))));
+    Q_UNUSED(edit);
+}
+
+void TestMainWindow::closingThreeModifiedTabsStopsAtCancel() {
+    QList<QorvelEdit *> tabs;
+    for (int i = 0; i < 3; ++i) {
+        tabs.append(modifiedTab());
+    }
+    PromptScript prompts;
+    prompts.answer(QMessageBox::No);
+    prompts.answer(QMessageBox::Cancel);
+    m_window->close();
+    QCOMPARE(prompts.count(), 2); // asked for the third, then the second
+    QCOMPARE(m_window->tabWidget()->count(), 2);
+    QCOMPARE(m_window->tabWidget()->widget(0), tabs.at(0));
+    QCOMPARE(m_window->tabWidget()->widget(1), tabs.at(1));
+    QVERIFY(m_window->isVisible());
+}
+
+void TestMainWindow::searchLabel() {
+    m_window->newAction();
+    QorvelEdit *edit = m_window->currentEdit();
+    typeInto(edit->lyricEditor(), QStringLiteral("工尺工上工"));
+    edit->lyricEditor()->moveCursor(QTextCursor::Start);
+    m_window->searchAction();
+    auto *searchEdit = m_window->findChild<QLineEdit *>(QStringLiteral("searchEdit"));
+    auto *label = m_window->findChild<QLabel *>(QStringLiteral("searchResLabel"));
+    searchEdit->setText(QStringLiteral("工"));
+    QVERIFY(label->text().isEmpty()); // typing does not search
+    m_window->onSearchNextBtnClicked();
+    QCOMPARE(label->text(), QStringLiteral("1/3"));
+    m_window->onSearchNextBtnClicked();
+    QCOMPARE(label->text(), QStringLiteral("2/3"));
+    searchEdit->clear();
+    QVERIFY(label->text().isEmpty());
+}
+
+void TestMainWindow::forcedUpdateClosesTheNormalWay() {
+    modifiedTab();
+    PromptScript prompts;
+    prompts.answer(QMessageBox::Cancel);
+    emit m_window->updateManager()->quitRequested();
+    QCOMPARE(prompts.count(), 1);
+    QCOMPARE(prompts.last().title, QStringLiteral("警告"));
+    QCOMPARE(m_window->tabWidget()->count(), 1); // the user cancelled: still open
+}
+
+void TestMainWindow::startPageFromCacheAndNetwork() {
+    // No cache: the built-in welcome page at once, then the fetched page, which is cached.
+    const QString cacheFile = ServiceConfig::instance()->startPageCacheFile;
+    QFile::remove(cacheFile);
+    {
+        MainWindow fresh;
+        QVERIFY(fresh.startPage()->toPlainText().contains(QStringLiteral("Qorvel工尺谱")));
+        QTRY_COMPARE(fresh.startPage()->toPlainText(), QStringLiteral("fetched page"));
+        QTRY_VERIFY(QFile::exists(cacheFile));
+    }
+
+    // A cached page is shown at once and not replaced by a fetched one.
+    {
+        QFile f(cacheFile);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("<p>cached page</p>");
+    }
+    m_server.body("/sponsor", "<p>newer page</p>");
+    const int requests = m_server.requests().size();
+    MainWindow second;
+    QCOMPARE(second.startPage()->toPlainText(), QStringLiteral("cached page"));
+    QTRY_VERIFY(m_server.requests().size() >= requests + 1);
+    QTRY_COMPARE(
+        [&] {
+            QFile f(cacheFile);
+            f.open(QIODevice::ReadOnly);
+            return f.readAll();
+        }(),
+        QByteArray("<p>newer page</p>"));
+    QCOMPARE(second.startPage()->toPlainText(), QStringLiteral("cached page"));
+}
+
+// A flood or a stall from the start-page server never blocks the window, and
+// the built-in welcome page stays.
+void TestMainWindow::hostileStartPages() {
+    const QString cacheFile = ServiceConfig::instance()->startPageCacheFile;
+    for (TestHttpServer::Mode mode : {TestHttpServer::Mode::Stream, TestHttpServer::Mode::Stall}) {
+        QFile::remove(cacheFile);
+        TestHttpServer::Route r;
+        r.mode = mode;
+        r.streamSize = 5 * 1024 * 1024;
+        m_server.route("/sponsor", r);
+        const int before = m_server.requests().size();
+        MainWindow window;
+        QTRY_VERIFY(m_server.requests().size() > before);
+        int ticks = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, this, [&] { ++ticks; });
+        timer.start(1);
+        QTRY_VERIFY(ticks >= 50); // the event loop goes on
+        QVERIFY(window.startPage()->toPlainText().contains(QStringLiteral("Qorvel工尺谱")));
+        QVERIFY(!QFile::exists(cacheFile));
+    }
+    m_server.body("/sponsor", "<p>fetched page</p>");
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
