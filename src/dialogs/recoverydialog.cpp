@@ -44,6 +44,7 @@ RecoveryDialog::RecoveryDialog(const QList<RecoveryStore::Entry> &entries, QWidg
     m_list->setHeaderLabels({QStringLiteral("文档"), QStringLiteral("原路径"),
                              QStringLiteral("保存时间"), QStringLiteral("处理")});
     m_list->setRootIsDecorated(false);
+    m_list->setTextElideMode(Qt::ElideMiddle); // the file name stays in sight
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
     m_list->setFocusPolicy(Qt::NoFocus);
     m_list->header()->setStretchLastSection(false);
