@@ -741,6 +741,18 @@ bool QorvelEdit::open(const QString &path) {
     return true;
 }
 
+void QorvelEdit::restore(const QString &lyric, const QString &score, const QString &filePath) {
+    m_syncing = true;
+    ui->lyricEdit->setPlainText(lyric);
+    ui->scoreEdit->setPlainText(score);
+    m_syncing = false;
+    m_undoStack->clear();
+    m_filePath = filePath;
+    m_modified = true;
+    emit modifiedChanged(true);
+    lyricCursorPositionChanged();
+}
+
 QString QorvelEdit::tabTitle(bool withFileName) const {
     if (!withFileName) {
         return m_filePath;

@@ -41,6 +41,10 @@ public:
     bool save(bool saveAs);
     // Replaces both texts with the file's; false (tab unchanged) on failure.
     bool open(const QString &path);
+    // Fills both editors as open() does, with filePath as the document's file,
+    // but leaves the document modified: a recovered document is saved only
+    // when the user saves it.
+    void restore(const QString &lyric, const QString &score, const QString &filePath);
 
     // The file name, with "*" when modified; or the whole path.
     QString tabTitle(bool withFileName) const;

@@ -38,7 +38,8 @@ MainWindow::MainWindow(QWidget *parent)
     , ui(new Ui::MainWindow)
     , m_startPage(new QTextBrowser)
     , m_service(ServiceConfig::instance())
-    , m_updateManager(new UpdateManager(this)) {
+    , m_updateManager(new UpdateManager(this))
+    , m_autosaver(new Autosaver(this)) {
     ui->setupUi(this);
     m_startPage->setObjectName(QStringLiteral("startPage"));
     m_startPage->setOpenLinks(false);
@@ -156,6 +157,7 @@ void MainWindow::onStartPageLink(const QUrl &url) {
 void MainWindow::addDocument(QorvelEdit *edit) {
     const int index = ui->tabWidget->addTab(edit, edit->tabTitle(true));
     ui->tabWidget->setCurrentIndex(index);
+    m_autosaver->watch(edit);
     connect(edit, &QorvelEdit::modifiedChanged, this, &MainWindow::modifiedChanged);
     connect(edit, &QorvelEdit::canUndoChanged, this, &MainWindow::onCanUndoChanged);
     connect(edit, &QorvelEdit::canRedoChanged, this, &MainWindow::onCanRedoChanged);
@@ -258,6 +260,8 @@ bool MainWindow::tabWidgetClose(int index) {
         }
     }
     ui->tabWidget->removeTab(index);
+    // Saved or discarded: its recovery file goes.
+    m_autosaver->forget(edit);
     delete edit;
     return true;
 }
@@ -282,6 +286,27 @@ void MainWindow::exitAction() {
     if (closeAllTabs()) {
         QCoreApplication::quit();
     }
+}
+
+// --- autosave and crash recovery ----------------------------------------------
+
+void MainWindow::showEvent(QShowEvent *event) {
+    QMainWindow::showEvent(event);
+    if (!m_recoveryScheduled) {
+        m_recoveryScheduled = true;
+        // Once the window is on the screen, so the dialog stands over it.
+        QTimer::singleShot(0, this, [this] {
+            if (!m_recoveryOffered) {
+                offerRecovery();
+            }
+        });
+    }
+}
+
+int MainWindow::offerRecovery(const Autosaver::Chooser &chooser) {
+    m_recoveryOffered = true;
+    return m_autosaver->offerRecovery(
+        this, [this](QorvelEdit *edit) { addDocument(edit); }, chooser);
 }
 
 // --- forwarded actions --------------------------------------------------------

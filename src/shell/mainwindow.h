@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/autosaver.h"
+
 #include <QMainWindow>
 
 namespace Ui {
@@ -31,6 +33,13 @@ public:
     QTabWidget *tabWidget() const;
     QTextBrowser *startPage() const { return m_startPage; }
     UpdateManager *updateManager() const { return m_updateManager; }
+
+    // --- autosave and crash recovery
+    Autosaver *autosaver() const { return m_autosaver; }
+    // Offers the documents that programs no longer running left unsaved
+    // (chooser: the modal recovery dialog when empty); restored ones open in
+    // new tabs, modified. Done once by itself after the window is first shown.
+    int offerRecovery(const Autosaver::Chooser &chooser = Autosaver::Chooser());
 
 public slots:
     void newAction();
@@ -69,6 +78,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void addDocument(QorvelEdit *edit);
@@ -85,4 +95,7 @@ private:
     ServiceConfig *m_service;
     UpdateManager *m_updateManager;
     bool m_startPageBuiltIn = false;
+    Autosaver *m_autosaver;
+    bool m_recoveryScheduled = false;
+    bool m_recoveryOffered = false;
 };
