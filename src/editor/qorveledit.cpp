@@ -311,6 +311,14 @@ bool QorvelEdit::eventFilter(QObject *watched, QEvent *event) {
         return QWidget::eventFilter(watched, event);
     }
     switch (event->type()) {
+    case QEvent::ShortcutOverride:
+        // While the candidate popup is shown every key is the popup's: Esc
+        // must cancel the abbreviation, not trigger the window's Esc (exit).
+        if (watched == score && InputMethod::instance()->isVisible()) {
+            event->accept();
+            return true;
+        }
+        return false;
     case QEvent::KeyPress: {
         auto *key = static_cast<QKeyEvent *>(event);
         return watched == score ? scoreKeyPress(key) : lyricKeyPress(key);

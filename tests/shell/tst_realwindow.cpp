@@ -134,6 +134,11 @@ void TestRealWindow::typeCommitAndSave() {
     key(QStringLiteral("Return")); // on to the next score line
     type(QStringLiteral("tb"));
     key(QStringLiteral("1")); // commits candidate 1, 头板
+    // Escape cancels an abbreviation; it must not reach the window's Esc (exit).
+    type(QStringLiteral("gc"));
+    key(QStringLiteral("Escape"));
+    QTest::qWait(300);
+    QCOMPARE(m_program.state(), QProcess::Running);
 
     const QString path = m_home.filePath(QStringLiteral("saved.gcp"));
     key(QStringLiteral("ctrl+s"));
