@@ -1,11 +1,13 @@
 #include "shell/mainwindow.h"
 
+#include "appearance/settings.h"
 #include "dialogs/aboutdialog.h"
 #include "dialogs/helpdialog.h"
 #include "dialogs/prompt.h"
 #include "editor/lyricedit.h"
 #include "editor/qorveledit.h"
 #include "editor/scoreedit.h"
+#include "fonts/fontmanager.h"
 #include "inputmethod/inputmethod.h"
 #include "online/boundedreply.h"
 #include "online/updatemanager.h"
@@ -104,6 +106,9 @@ QTabWidget *MainWindow::tabWidget() const {
 
 void MainWindow::loadStartPage() {
     QDir().mkpath(m_service->cacheDir);
+    // What the cache holds now: a fetched page is written back only when it
+    // differs from this.
+    m_service->startPageHtml.clear();
     QFile cache(m_service->startPageCacheFile);
     if (cache.open(QIODevice::ReadOnly | QIODevice::Text)) {
         m_service->startPageHtml = replyText(cache.read(startPageLimit));
@@ -399,9 +404,15 @@ void MainWindow::exportAction() {
     // The export dialog attaches here.
 }
 
-void MainWindow::settingAction() {}
+void MainWindow::settingAction() {
+    Settings dialog;
+    dialog.exec();
+}
 
-void MainWindow::fontManagerAction() {}
+void MainWindow::fontManagerAction() {
+    FontManager dialog;
+    dialog.exec();
+}
 
 void MainWindow::helpAction() {
     Help dialog(this);

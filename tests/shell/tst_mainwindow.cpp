@@ -26,6 +26,7 @@ private slots:
     void cleanup();
     void startsWithTheStartPage();
     void actionsAsListed();
+    void dialogsOpenFromTheirActions();
     void opensFilesInTabs();
     void commandLineArgument();
     void closingTheLastTabHidesTheSearchBar();
@@ -113,6 +114,31 @@ void TestMainWindow::actionsAsListed() {
     QCOMPARE(action("exitAction")->shortcut(), QKeySequence(Qt::Key_Escape));
     QVERIFY(!action("settingAction")->icon().isNull());
     QCOMPARE(m_window->findChildren<QAction *>().size() >= 23, true);
+}
+
+// Each dialog action runs its dialog modally; the dialog is closed as soon as
+// it is up, and its title tells which one it was.
+void TestMainWindow::dialogsOpenFromTheirActions()
+{
+    const QList<QPair<const char *, QString>> dialogs = {
+        {"settingAction", QStringLiteral("设置")},
+        {"fontManagerAction", QStringLiteral("字体管理")},
+        {"helpAction", QStringLiteral("帮助")},
+        {"aboutAction", QStringLiteral("关于")}};
+    for (const auto &d : dialogs) {
+        QString seen;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, this, [&] {
+            if (QWidget *modal = QApplication::activeModalWidget()) {
+                seen = modal->windowTitle();
+                modal->close();
+            }
+        });
+        closer.start(10);
+        action(d.first)->trigger();
+        closer.stop();
+        QCOMPARE(seen, d.second);
+    }
 }
 
 void TestMainWindow::opensFilesInTabs() {
