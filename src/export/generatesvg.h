@@ -1,18 +1,17 @@
 #pragma once
 
+#include "export/pagecanvas.h"
 #include "model/documentline.h"
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QColor>
 #include <QList>
 #include <QObject>
 #include <QSize>
 #include <QString>
-#include <memory>
 
 class ExportConfig;
-class QPainter;
-class QSvgGenerator;
 
 // Typesets a document into pages, each a complete SVG document held as bytes.
 // Columns run top to bottom and follow each other right to left; every sung
@@ -39,6 +38,9 @@ public:
     // previewOnly it stops as soon as a second page has been begun.
     void generate(const DocumentLines &lines, bool previewOnly);
     const QList<QByteArray> &pages() const { return m_pages; }
+    // Paints page index onto a painter whose user units are points (the
+    // page's own units), with real text: the same drawing as its SVG.
+    void paintPage(QPainter &painter, int index) const;
     // The plain title of the document (from its title lines or first tune
     // heading); survives runs.
     QString documentTitle() const { return m_documentTitle; }
@@ -59,31 +61,39 @@ signals:
 
 private:
     // Page canvas (scoredrawing.cpp)
-    QSvgGenerator *newPage(QPainter &painter);
-    void finishPage(QPainter &painter);
-    void drawScore(QPainter &painter, const QString &score);
+    void newPage(PageCanvas &painter);
+    void finishPage(PageCanvas &painter);
+    static QFont pageFont(const QFont &font);
+    void drawScore(PageCanvas &painter, const QString &score);
 
     // Layout (generatesvg.cpp)
-    void newColumn(QPainter &painter, int width);
+    void newColumn(PageCanvas &painter, int width);
     void setPageTitle(const QString &title);
-    void layoutTitle(QPainter &painter, const QString &text);
-    void layoutQuPai(QPainter &painter, const QString &text);
-    void layoutJiaBai(QPainter &painter, const QString &text);
-    void layoutLianBai(QPainter &painter, const QString &text);
+    void layoutTitle(PageCanvas &painter, const QString &text);
+    void layoutQuPai(PageCanvas &painter, const QString &text);
+    void layoutJiaBai(PageCanvas &painter, const QString &text);
+    void layoutLianBai(PageCanvas &painter, const QString &text);
     int lianBaiBlockHeight(const QStringList &chars, int &n) const;
-    void layoutLyricLine(QPainter &painter, const QString &text, const QStringList &scores);
+    void layoutLyricLine(PageCanvas &painter, const QString &text, const QStringList &scores);
     int openPageCount() const;
 
-    QBuffer m_pageBuffer;
-    QByteArray m_pageBytes; // the SVG text of the page being drawn
+    QBuffer m_pageBuffer; // receives the SVG text of a completed page
     QList<QByteArray> m_pages;
+    // The same pages as display lists in page units, beside their SVG text.
+    struct PageRecord {
+        PageCanvas canvas;
+        QSize size;
+        QColor background; // invalid when transparent
+    };
+    QList<PageRecord> m_pageRecords;
+    QSize m_pageSize;
+    QColor m_pageBackground;
     int m_cursorX = 0;
     int m_cursorY = 0;
     int m_scoreOverhang = 0;
     QString m_documentTitle;
     ExportConfig &m_config;
 
-    std::unique_ptr<QSvgGenerator> m_generator;
     // Title and description of the open page, written into its SVG when it is completed.
     QString m_pageTitle;
     QString m_pageDescription;
