@@ -45,6 +45,29 @@ public:
     // heading); survives runs.
     QString documentTitle() const { return m_documentTitle; }
 
+    // Writers (pagewriters.cpp). Each reports its own failure in a message box
+    // and returns false; files written before a failure stay.
+    // One PDF file, a page per page.
+    bool exportPdf(const QString &filePath);
+    // A new folder in dirPath of one image per page; fmt is "png" or "jpg",
+    // the resolution index 0..3 means 96, 160, 300, 600 dpi.
+    bool exportImages(const QString &dirPath, int resolutionIndex, QString fmt);
+    // A new folder in dirPath of one SVG file per page, with the gongche font
+    // and a read-me.
+    bool exportSvg(const QString &dirPath);
+    // The file or folder written by the last successful export.
+    QString lastExportPath() const { return m_lastExportPath; }
+
+    // Dots per inch of a resolution index; any unknown index means 96.
+    static int resolutionDpi(int resolutionIndex);
+    // The size in pixels of a page image at dpi.
+    QSize imageSize(int dpi) const;
+    // name made safe as one file name component: characters that are not
+    // allowed in file names replaced by "_", white space trimmed, a name of
+    // only dots replaced, long names shortened; the default title if nothing
+    // is left.
+    static QString safeFileName(const QString &name);
+
     // The vertical reach below the cursor of what drawScore would draw.
     int scoreExtent(const QString &score) const;
     static SymbolClass symbolClass(const QString &symbol);
@@ -92,6 +115,7 @@ private:
     int m_cursorY = 0;
     int m_scoreOverhang = 0;
     QString m_documentTitle;
+    QString m_lastExportPath;
     ExportConfig &m_config;
 
     // Title and description of the open page, written into its SVG when it is completed.
