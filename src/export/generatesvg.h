@@ -39,7 +39,9 @@ public:
     void generate(const DocumentLines &lines, bool previewOnly);
     const QList<QByteArray> &pages() const { return m_pages; }
     // Paints page index onto a painter whose user units are points (the
-    // page's own units), with real text: the same drawing as its SVG.
+    // page's own units), with real text: the same drawing as its SVG. Text
+    // set in a cell is never clipped to it, as in the SVG, where the
+    // generator writes no clipping.
     void paintPage(QPainter &painter, int index) const;
     // The plain title of the document (from its title lines or first tune
     // heading); survives runs.

@@ -42,7 +42,8 @@ public:
     void drawText(const QPointF &baseline, const QString &text);
 
     // Repeats the recorded calls on painter; its state is restored afterwards.
-    void play(QPainter &painter) const;
+    // With unclippedText, text drawn into a rectangle is not cut to it.
+    void play(QPainter &painter, bool unclippedText = false) const;
 
 private:
     struct State {
@@ -52,5 +53,5 @@ private:
     };
     State m_state;
     QVector<State> m_saved;
-    QVector<std::function<void(QPainter &)>> m_ops;
+    QVector<std::function<void(QPainter &, bool)>> m_ops;
 };

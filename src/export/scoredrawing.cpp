@@ -181,7 +181,11 @@ void GenerateSVG::finishPage(PageCanvas &painter) {
         generator.setTitle(QString());
         generator.setDescription(QString());
         QPainter svgPainter(&generator);
-        paintPage(svgPainter, m_pageRecords.size() - 1);
+        const PageRecord &page = m_pageRecords.constLast();
+        if (page.background.isValid()) {
+            svgPainter.fillRect(QRect(QPoint(0, 0), page.size), page.background);
+        }
+        page.canvas.play(svgPainter);
     }
     m_pageBuffer.close();
     m_pageBuffer.setBuffer(nullptr);
@@ -197,7 +201,7 @@ void GenerateSVG::paintPage(QPainter &painter, int index) const {
     if (page.background.isValid()) {
         painter.fillRect(QRect(QPoint(0, 0), page.size), page.background);
     }
-    page.canvas.play(painter);
+    page.canvas.play(painter, true);
 }
 
 int GenerateSVG::scoreExtent(const QString &score) const {

@@ -118,8 +118,10 @@ runTool(const QString &program, const QStringList &args,
 // How far two renderings of the same page differ: both are reduced to grey,
 // averaged over blocks of block × block pixels (which evens out antialiasing
 // and sub-pixel glyph placement), and the mean absolute difference of the
-// blocks that hold ink in either image is returned, 0 (same) .. 255.
-inline double blockDifference(const QImage &a, const QImage &b, int block = 4) {
+// blocks that hold ink in either image is returned, 0 (same) .. 255. The
+// largest difference of one block goes to worst: a glyph missing in one image.
+inline double blockDifference(const QImage &a, const QImage &b, int block = 4,
+                              double *worst = nullptr) {
     if (a.size() != b.size() || a.isNull()) {
         return 255;
     }
@@ -143,6 +145,9 @@ inline double blockDifference(const QImage &a, const QImage &b, int block = 4) {
             if (ma < 250 || mb < 250) {
                 sum += std::abs(ma - mb);
                 ++blocks;
+                if (worst) {
+                    *worst = std::max(*worst, std::abs(ma - mb));
+                }
             }
         }
     }
