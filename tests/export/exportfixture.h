@@ -10,6 +10,8 @@
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <sys/resource.h>
 
