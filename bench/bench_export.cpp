@@ -1,11 +1,15 @@
 // Typesetting realistic documents: sung lines with full gongche scores,
-// headings and spoken passages, for 10 and for 100 pages.
+// headings and spoken passages, for 10 and for 100 pages; writing 100 pages
+// as PDF, PNG and SVG; the export dialog's live preview.
+#include "dialogs/prompt.h"
+#include "export/export.h"
 #include "export/exportconfig.h"
 #include "export/generatesvg.h"
 #include "fonts/fontsubstitutions.h"
 #include "shell/apppaths.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -85,6 +89,71 @@ void BM_PreviewFirstPage(benchmark::State &state) {
 }
 BENCHMARK(BM_PreviewFirstPage)->Unit(benchmark::kMillisecond);
 
+// Pages per second of a writer over a generated document of state.range(0)
+// pages; the typesetting itself is not timed.
+template <typename Write> void runWriter(benchmark::State &state, Write write) {
+    const DocumentLines lines = document(int(state.range(0)));
+    GenerateSVG engine;
+    engine.generate(lines, false);
+    const int pages = engine.pages().size();
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir out;
+        state.ResumeTiming();
+        if (!write(engine, out.path())) {
+            state.SkipWithError("the writer failed");
+            break;
+        }
+        state.PauseTiming();
+        out.remove();
+        state.ResumeTiming();
+    }
+    state.counters["pages"] = pages;
+    state.counters["pages/s"] =
+        benchmark::Counter(double(pages) * state.iterations(), benchmark::Counter::kIsRate);
+}
+
+void BM_ExportPdf(benchmark::State &state) {
+    runWriter(state, [](GenerateSVG &g, const QString &dir) {
+        return g.exportPdf(dir + QStringLiteral("/score.pdf"));
+    });
+}
+BENCHMARK(BM_ExportPdf)->Arg(100)->Unit(benchmark::kMillisecond);
+
+void BM_ExportSvg(benchmark::State &state) {
+    runWriter(state, [](GenerateSVG &g, const QString &dir) { return g.exportSvg(dir); });
+}
+BENCHMARK(BM_ExportSvg)->Arg(100)->Unit(benchmark::kMillisecond);
+
+void BM_ExportPng96(benchmark::State &state) {
+    runWriter(state, [](GenerateSVG &g, const QString &dir) {
+        return g.exportImages(dir, 0, QStringLiteral("png"));
+    });
+}
+BENCHMARK(BM_ExportPng96)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+void BM_ExportPng300(benchmark::State &state) {
+    runWriter(state, [](GenerateSVG &g, const QString &dir) {
+        return g.exportImages(dir, 2, QStringLiteral("png"));
+    });
+}
+BENCHMARK(BM_ExportPng300)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// One live-preview refresh of the export dialog (a setting changed: the first
+// page typeset again and shown), for a document of state.range(0) pages. It
+// stops at the second page, so it must not grow with the document.
+void BM_LivePreviewRefresh(benchmark::State &state) {
+    const DocumentLines lines = document(int(state.range(0)));
+    Export dialog(nullptr, lines);
+    bool transparent = false;
+    for (auto _ : state) {
+        transparent = !transparent;
+        dialog.onBgTransparentChanged(transparent ? Qt::Checked : Qt::Unchecked);
+    }
+    ExportConfig::instance()->setIsBgTransparent(false);
+}
+BENCHMARK(BM_LivePreviewRefresh)->Arg(1)->Arg(100)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -95,6 +164,8 @@ int main(int argc, char **argv) {
     AppPaths::setProgramDirOverride(dir.path(), true);
     installChineseFontSubstitutions();
     ExportConfig::instance()->restoreDefaults();
+    // No message box may stop a run.
+    Prompt::setResponder([](const Prompt::Request &) { return QVariant(); });
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     return 0;

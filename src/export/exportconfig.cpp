@@ -4,9 +4,11 @@
 #include "shell/apppaths.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <algorithm>
 
 namespace {
@@ -225,6 +227,27 @@ void ExportConfig::save() {
     s.setValue(QStringLiteral("titlePos"), m_titlePos);
     s.setValue(QStringLiteral("isLivePreview"), m_isLivePreview);
     s.sync();
+}
+
+bool ExportConfig::detachSettings() {
+    if (m_detachedDir) {
+        return true;
+    }
+    auto dir = std::make_unique<QTemporaryDir>();
+    if (!dir->isValid()) {
+        return false;
+    }
+    m_settings->sync();
+    const QString copy = dir->filePath(QStringLiteral("settings.ini"));
+    const QString original = AppPaths::settingsFile();
+    if (QFileInfo::exists(original) && !QFile::copy(original, copy)) {
+        return false;
+    }
+    m_settings->endGroup();
+    m_settings = std::make_unique<QSettings>(copy, QSettings::IniFormat);
+    m_settings->beginGroup(QStringLiteral("Export"));
+    m_detachedDir = std::move(dir);
+    return true;
 }
 
 void ExportConfig::restoreDefaults() {

@@ -14,6 +14,7 @@
 #include <memory>
 
 class QSettings;
+class QTemporaryDir;
 
 // Every parameter of the typeset score: paper, margins, the seven text fonts
 // with their sizes, the element colours, spacings, column widths, the score
@@ -52,6 +53,12 @@ public:
 
     void load();
     void save();
+    // From now on the configuration keeps its settings in a private temporary
+    // copy of "settings.ini", removed when the configuration is destroyed:
+    // whatever it stores or imports no longer reaches the file. The values in
+    // force stay. For runs that must leave the user's settings as they are,
+    // such as an export from the command line with a scheme of its own.
+    bool detachSettings();
     void restoreDefaults();
     bool saveScheme(const QString &path);
     bool importScheme(const QString &path);
@@ -219,6 +226,7 @@ private:
     QList<BoolOption> m_lineBreakOptions;
     QList<IntOption> m_titlePosOptions;
 
+    std::unique_ptr<QTemporaryDir> m_detachedDir; // outlives m_settings
     std::unique_ptr<QSettings> m_settings;
 
     int m_pageWidth = 595;

@@ -86,6 +86,7 @@ void GenerateSVG::reset() {
         m_pageBuffer.close();
     }
     m_pages.clear();
+    m_pageRecords.clear();
 }
 
 int GenerateSVG::openPageCount() const {
@@ -106,7 +107,7 @@ void GenerateSVG::generate(const DocumentLines &lines, bool previewOnly) {
                             QStringLiteral("正在绘制曲谱···"));
     }
 
-    QPainter painter;
+    PageCanvas painter;
     newPage(painter);
     m_pageTitle = exportTitle;
     m_pageDescription = exportTitle;
@@ -169,7 +170,7 @@ void GenerateSVG::generate(const DocumentLines &lines, bool previewOnly) {
     emit progressUpdate(2, handled, total, QString(), QString());
 }
 
-void GenerateSVG::newColumn(QPainter &painter, int width) {
+void GenerateSVG::newColumn(PageCanvas &painter, int width) {
     if (width <= 0) {
         width = m_config.usedColWidth();
     }
@@ -191,11 +192,11 @@ void GenerateSVG::newColumn(QPainter &painter, int width) {
     }
 }
 
-void GenerateSVG::layoutTitle(QPainter &painter, const QString &text) {
+void GenerateSVG::layoutTitle(PageCanvas &painter, const QString &text) {
     if (text.isEmpty()) {
         return;
     }
-    painter.setFont(m_config.titleFont());
+    painter.setFont(pageFont(m_config.titleFont()));
     painter.setPen(m_config.titleColor());
     const QStringList chars = characters(body(text));
     const int H = m_config.titleFontMetrics().height();
@@ -225,7 +226,7 @@ void GenerateSVG::layoutTitle(QPainter &painter, const QString &text) {
     m_cursorY = availH;
 }
 
-void GenerateSVG::layoutQuPai(QPainter &painter, const QString &text) {
+void GenerateSVG::layoutQuPai(PageCanvas &painter, const QString &text) {
     static const QRegularExpression namePattern(QStringLiteral("【.+?】"));
     static const QRegularExpression modePattern(QStringLiteral("[（(].+?[)）]"));
     QStringList q = characters(namePattern.match(text).captured(0));
@@ -263,7 +264,7 @@ void GenerateSVG::layoutQuPai(QPainter &painter, const QString &text) {
         y0 = m_cursorY;
     }
     const int x0 = m_cursorX;
-    painter.setFont(m_config.quPaiFont());
+    painter.setFont(pageFont(m_config.quPaiFont()));
     painter.setPen(m_config.quPaiColor());
     const int qw = ExportConfig::characterCellWidth(qfm);
     for (int i = 0; i < q.size(); ++i) {
@@ -273,7 +274,7 @@ void GenerateSVG::layoutQuPai(QPainter &painter, const QString &text) {
     // The mode name is centred against the tune name only when that is taller.
     m_cursorY = Hq - Hd >= 2 ? y0 + (Hq - Hd) / 2 : y0;
     m_cursorX = x0 + qw + 10;
-    painter.setFont(m_config.diaoMingFont());
+    painter.setFont(pageFont(m_config.diaoMingFont()));
     painter.setPen(m_config.diaoMingColor());
     const int dw = ExportConfig::characterCellWidth(dfm);
     for (int i = 0; i < d.size(); ++i) {
@@ -284,13 +285,13 @@ void GenerateSVG::layoutQuPai(QPainter &painter, const QString &text) {
     m_cursorY = y0 + std::max(Hq, Hd);
 }
 
-void GenerateSVG::layoutJiaBai(QPainter &painter, const QString &text) {
+void GenerateSVG::layoutJiaBai(PageCanvas &painter, const QString &text) {
     const QStringList chars = characters(body(text));
     if (chars.isEmpty()) {
         return;
     }
     m_cursorY += m_config.usedLyricSpace();
-    painter.setFont(m_config.jiaBaiFont());
+    painter.setFont(pageFont(m_config.jiaBaiFont()));
     painter.setPen(m_config.jiaBaiColor());
     const QFontMetrics &fm = m_config.jiaBaiFontMetrics();
     const int A = ExportConfig::characterCellWidth(fm);
@@ -357,7 +358,7 @@ int GenerateSVG::lianBaiBlockHeight(const QStringList &chars, int &n) const {
     return best;
 }
 
-void GenerateSVG::layoutLianBai(QPainter &painter, const QString &text) {
+void GenerateSVG::layoutLianBai(PageCanvas &painter, const QString &text) {
     const QStringList chars = characters(body(text));
     if (chars.isEmpty()) {
         return;
@@ -378,7 +379,7 @@ void GenerateSVG::layoutLianBai(QPainter &painter, const QString &text) {
     int x0 = m_cursorX;
     m_cursorX = x0 + mColWidth * (n - 1); // sub-columns fill from the right
 
-    painter.setFont(m_config.lianBaiFont());
+    painter.setFont(pageFont(m_config.lianBaiFont()));
     painter.setPen(m_config.lianBaiColor());
     for (int i = 0; i < chars.size(); ++i) {
         const QString v = verticalForm(chars.at(i));
@@ -419,12 +420,12 @@ void GenerateSVG::layoutLianBai(QPainter &painter, const QString &text) {
     m_cursorY = bottom;
 }
 
-void GenerateSVG::layoutLyricLine(QPainter &painter, const QString &text,
+void GenerateSVG::layoutLyricLine(PageCanvas &painter, const QString &text,
                                   const QStringList &scores) {
     if (text.isEmpty()) {
         return;
     }
-    painter.setFont(m_config.lyricFont());
+    painter.setFont(pageFont(m_config.lyricFont()));
     painter.setPen(m_config.lyricColor());
     const QFontMetrics &fm = m_config.lyricFontMetrics();
     const int A = ExportConfig::characterCellWidth(fm);

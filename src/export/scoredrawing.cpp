@@ -13,10 +13,10 @@ namespace {
 
 // Draws a symbol with its ink centred in rect. The symbols' ink rests on the
 // baseline, so centring the line box instead would set short marks lower than
-// tall pitches; measuring on the painter's own device keeps this exact at the
-// page's resolution.
-void drawCentredByInk(QPainter &painter, const QRectF &rect, const QString &s) {
-    const QRectF ink = QFontMetricsF(painter.font(), painter.device()).tightBoundingRect(s);
+// tall pitches. The page's fonts are sized in pixels, one pixel a page unit,
+// so these metrics hold on every device the page is played on.
+void drawCentredByInk(PageCanvas &painter, const QRectF &rect, const QString &s) {
+    const QRectF ink = QFontMetricsF(painter.font()).tightBoundingRect(s);
     painter.drawText(rect.center() - ink.center(), s);
 }
 
@@ -125,51 +125,83 @@ QSize GenerateSVG::availableSize() const {
                  page.height() - m_config.usedMarginTop() - m_config.usedMarginBottom());
 }
 
-QSvgGenerator *GenerateSVG::newPage(QPainter &painter) {
-    if (m_pageBuffer.isOpen()) {
-        m_pageBuffer.close();
-    }
-    m_pageBytes.clear();
-    m_pageBuffer.setBuffer(&m_pageBytes);
-    m_pageBuffer.open(QIODevice::WriteOnly);
+void GenerateSVG::newPage(PageCanvas &painter) {
+    painter.clear();
     m_pageOpen = true;
     m_pageTitle.clear();
     m_pageDescription.clear();
 
+    // The page is recorded as a display list in page units (points) and
+    // played into its SVG document when it is complete; the PDF writer plays
+    // the same list, so both show the same layout with real text.
     const QSize size = pageSize();
-    m_generator = std::make_unique<QSvgGenerator>();
-    m_generator->setSize(size);
-    m_generator->setViewBox(QRect(QPoint(0, 0), size));
-    // At 72 dpi a point is one user unit, and font sizes are written in points.
-    m_generator->setResolution(72);
-    m_generator->setOutputDevice(&m_pageBuffer);
-    // The engine writes the page's own title and description when the page is
-    // complete (a title line may come later); none of the generator's.
-    m_generator->setTitle(QString());
-    m_generator->setDescription(QString());
-    painter.begin(m_generator.get());
-
-    if (!m_config.isBgTransparent()) {
-        painter.fillRect(QRect(QPoint(0, 0), size), m_config.backgroundColor());
-    }
+    m_pageSize = size;
+    // The background is painted when the page is played, under the list.
+    m_pageBackground = m_config.isBgTransparent() ? QColor() : m_config.backgroundColor();
     painter.translate(size.width() - m_config.usedMarginRight(), m_config.usedMarginTop());
     painter.setRenderHint(QPainter::Antialiasing);
     m_cursorX = 0;
     m_cursorY = 0;
-    return m_generator.get();
 }
 
-void GenerateSVG::finishPage(QPainter &painter) {
+QFont GenerateSVG::pageFont(const QFont &font) {
+    // Sized in pixels, a font measures the same on every device the page is
+    // played on: one pixel is one page unit, that is one point.
+    QFont f = font;
+    if (font.pixelSize() <= 0) {
+        f.setPixelSize(std::max(1, font.pointSize()));
+    }
+    return f;
+}
+
+void GenerateSVG::finishPage(PageCanvas &painter) {
     if (!m_pageOpen) {
         return;
     }
-    painter.end();
-    m_pageBuffer.close();
-    insertTitle(m_pageBytes, m_pageTitle, m_pageDescription);
-    m_pages.append(m_pageBytes);
-    m_pageBytes.clear();
-    m_generator.reset();
     m_pageOpen = false;
+    m_pageRecords.append({painter, m_pageSize, m_pageBackground});
+    painter.clear();
+
+    const QSize size = m_pageSize;
+    if (m_pageBuffer.isOpen()) {
+        m_pageBuffer.close();
+    }
+    QByteArray bytes;
+    m_pageBuffer.setBuffer(&bytes);
+    m_pageBuffer.open(QIODevice::WriteOnly);
+    {
+        QSvgGenerator generator;
+        generator.setSize(size);
+        generator.setViewBox(QRect(QPoint(0, 0), size));
+        // At 72 dpi a point is one user unit.
+        generator.setResolution(72);
+        generator.setOutputDevice(&m_pageBuffer);
+        // The engine writes the page's own title and description (a title
+        // line may come after the page was begun); none of the generator's.
+        generator.setTitle(QString());
+        generator.setDescription(QString());
+        QPainter svgPainter(&generator);
+        const PageRecord &page = m_pageRecords.constLast();
+        if (page.background.isValid()) {
+            svgPainter.fillRect(QRect(QPoint(0, 0), page.size), page.background);
+        }
+        page.canvas.play(svgPainter);
+    }
+    m_pageBuffer.close();
+    m_pageBuffer.setBuffer(nullptr);
+    insertTitle(bytes, m_pageTitle, m_pageDescription);
+    m_pages.append(bytes);
+}
+
+void GenerateSVG::paintPage(QPainter &painter, int index) const {
+    if (index < 0 || index >= m_pageRecords.size()) {
+        return;
+    }
+    const PageRecord &page = m_pageRecords.at(index);
+    if (page.background.isValid()) {
+        painter.fillRect(QRect(QPoint(0, 0), page.size), page.background);
+    }
+    page.canvas.play(painter, true);
 }
 
 int GenerateSVG::scoreExtent(const QString &score) const {
@@ -216,7 +248,7 @@ int GenerateSVG::scoreExtent(const QString &score) const {
     return int(length * std::cos(angle)) + (3 * m_config.lyricFontMetrics().height()) / 5;
 }
 
-void GenerateSVG::drawScore(QPainter &painter, const QString &score) {
+void GenerateSVG::drawScore(PageCanvas &painter, const QString &score) {
     if (score.isEmpty()) {
         return;
     }
@@ -229,7 +261,7 @@ void GenerateSVG::drawScore(QPainter &painter, const QString &score) {
     const int scoreBanYanSpace = m_config.usedScoreBanYanSpace();
 
     painter.save();
-    painter.setFont(m_config.scoreFont());
+    painter.setFont(pageFont(m_config.scoreFont()));
     painter.translate(m_cursorX + A + m_config.usedLyricScoreSpace(), m_cursorY + (3 * Hl) / 5);
     // Local y runs along the score, local x across it.
     painter.rotate(m_config.usedScoreAngle());

@@ -1,18 +1,24 @@
 #include "fonts/fontsubstitutions.h"
+#include "shell/commandlineexport.h"
 #include "shell/mainwindow.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[]) {
+    // Before the application object: the command-line export chooses its
+    // platform (offscreen without a display) and keeps standard error quiet.
+    const bool commandLine = CommandLineExport::wanted(argc, argv);
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qorvel"));
     installChineseFontSubstitutions();
+    if (commandLine) {
+        return CommandLineExport::run(QApplication::arguments());
+    }
 
     MainWindow window;
     window.show();
-
     window.openFromArguments(QApplication::arguments());
     return app.exec();
 }

@@ -7,6 +7,7 @@
 #include "editor/lyricedit.h"
 #include "editor/qorveledit.h"
 #include "editor/scoreedit.h"
+#include "export/export.h"
 #include "fonts/fontmanager.h"
 #include "inputmethod/inputmethod.h"
 #include "online/boundedreply.h"
@@ -401,7 +402,13 @@ void MainWindow::insertPageBreakAction() {
 }
 
 void MainWindow::exportAction() {
-    // The export dialog attaches here.
+    QorvelEdit *edit = currentEdit();
+    if (!edit) {
+        return;
+    }
+    // The dialog saves the export settings when it is destroyed.
+    Export dialog(this, edit->documentLines());
+    dialog.exec();
 }
 
 void MainWindow::settingAction() {

@@ -44,6 +44,8 @@ private slots:
     void schemeUnwritablePath();
     void restoreDefaultsRemovesUnknownKeys();
     void hostileValuesAreClampedAtUse();
+    // Last: it detaches the shared configuration for good.
+    void detachedSettingsLeaveTheFileAlone();
 
 private:
     static ExportConfig *cfg() { return ExportConfig::instance(); }
@@ -458,6 +460,29 @@ void TestExportConfig::hostileValuesAreClampedAtUse() {
     QCOMPARE(c->usedLyricSpace(), -200);
     QCOMPARE(c->usedMarginTop(), 10000);
     QCOMPARE(c->usedPageWidth(), 595);
+}
+
+void TestExportConfig::detachedSettingsLeaveTheFileAlone() {
+    cfg()->restoreDefaults();
+    cfg()->setColWidth(140);
+    cfg()->save();
+    QFile file(AppPaths::settingsFile());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    QVERIFY(cfg()->detachSettings());
+    QCOMPARE(cfg()->colWidth(), 140); // the values in force stay
+    QVERIFY(cfg()->importScheme(writeFile(QStringLiteral("s.json"), "{\"lyricSpace\": 9}")));
+    QCOMPARE(cfg()->lyricSpace(), 9);
+    QCOMPARE(cfg()->colWidth(), 140); // read back from the copy
+    cfg()->setMarginTop(70);
+    cfg()->save();
+    cfg()->restoreDefaults();
+    QCOMPARE(cfg()->colWidth(), 130);
+
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before);
 }
 
 QTEST_MAIN(TestExportConfig)

@@ -139,6 +139,22 @@ void TestMainWindow::dialogsOpenFromTheirActions()
         closer.stop();
         QCOMPARE(seen, d.second);
     }
+    // Export runs on the current tab only.
+    action("exportAction")->trigger(); // disabled without a tab: nothing happens
+    m_window->exportAction();
+    m_window->newAction();
+    QString seen;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, this, [&] {
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            seen = modal->windowTitle();
+            modal->close();
+        }
+    });
+    closer.start(10);
+    action("exportAction")->trigger();
+    closer.stop();
+    QCOMPARE(seen, QStringLiteral("导出"));
 }
 
 void TestMainWindow::opensFilesInTabs() {

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "model/documentline.h"
+
+#include <QColor>
+#include <QDialog>
+#include <QFont>
+
+class ExportConfig;
+class GenerateSVG;
+class QComboBox;
+class QLineEdit;
+class QProgressDialog;
+
+namespace Ui {
+class Export;
+}
+
+// The export dialog: every export parameter, a live preview of the first
+// page, preview of all pages, parameter schemes, and the export itself as
+// PDF, JPG, PNG or SVG. It edits the one ExportConfig in place and saves it
+// when it is destroyed.
+class Export : public QDialog {
+    Q_OBJECT
+
+public:
+    Export(QWidget *parent, const DocumentLines &lines);
+    ~Export() override;
+
+    GenerateSVG *engine() const { return m_engine; }
+    QProgressDialog *progressDialog() const { return m_progress; }
+
+public slots:
+    void onTitleFontChanged(QFont font, int size);
+    void onLyricFontChanged(QFont font, int size);
+    void onQuPaiFontChanged(QFont font, int size);
+    void onDiaoMingFontChanged(QFont font, int size);
+    void onLianBaiFontChanged(QFont font, int size);
+    void onJiaBaiFontChanged(QFont font, int size);
+    void onScoreFontChanged(QFont font, int size);
+    void onTitleColorChanged(QColor c);
+    void onLyricColorChanged(QColor c);
+    void onQuPaiColorChanged(QColor c);
+    void onDiaoMingColorChanged(QColor c);
+    void onLianBaiColorChanged(QColor c);
+    void onJiaBaiColorChanged(QColor c);
+    void onScoreColorChanged(QColor c);
+    void onBanColorChanged(QColor c);
+    void onXiaoYanColorChanged(QColor c);
+    void onZhongYanColorChanged(QColor c);
+    void onQiangGeColorChanged(QColor c);
+    void onBackgroundColorChanged(QColor c);
+    void onBgTransparentChanged(int transparent);
+    void onHiddenSymbolChanged(int state);
+    void onPageSizeChanged(int index);
+    void onIsLandscapeChanged(int index);
+    void onPageWidthChanged();
+    void onPageHeightChanged();
+    void onMarginTopChanged();
+    void onMarginRightChanged();
+    void onMarginBottomChanged();
+    void onMarginLeftChanged();
+    void onIsLineBreakScoreOverflowChanged(int index);
+    void onColWidthChanged();
+    void onLyricSpaceChanged();
+    void onScoreSpaceChanged();
+    void onBanYanSpaceChanged();
+    void onScoreAngleChanged();
+    void onLyricScoreSpaceChanged();
+    void onScoreBanYanSpaceChanged();
+    void onMColWidthChanged();
+    void onTitlePosChanged(int index);
+    void onTitleWidthChanged();
+    void onFileTypeChanged(int index);
+    void onLivePreviewChanged(int state);
+    void onRestoreBtnClicked();
+    void onSaveBtnClicked();
+    void onImportBtnClicked();
+    void onSubmitBtnClicked();
+    void onProgressUpdate(int status, int value, int maxValue, QString winTitle, QString tip);
+    void onPreviewAllBtnClicked();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void fillComboBoxes();
+    void installValidators();
+    void loadForm();
+    void connectSignals();
+    // Regenerates the first page when live preview is on, or always when forced.
+    void refreshPreview(bool force = false);
+    void fitPreview();
+    void fitPageSizeList();
+
+    // Shared by the handlers of one kind: compare, store, refresh.
+    using FontGetter = const QFont &(ExportConfig::*)() const;
+    using SizeGetter = int (ExportConfig::*)() const;
+    using FontSetter = void (ExportConfig::*)(const QFont &);
+    using SizeSetter = void (ExportConfig::*)(int);
+    void fontChanged(const QFont &font, int size, FontGetter getFont, SizeGetter getSize,
+                     FontSetter setFont, SizeSetter setSize);
+    using ColorGetter = const QColor &(ExportConfig::*)() const;
+    using ColorSetter = void (ExportConfig::*)(const QColor &);
+    void colorChanged(const QColor &c, ColorGetter get, ColorSetter set);
+    using IntGetter = int (ExportConfig::*)() const;
+    using IntSetter = void (ExportConfig::*)(int);
+    void lineEditChanged(const QLineEdit *edit, IntGetter get, IntSetter set);
+    using BoolGetter = bool (ExportConfig::*)() const;
+    using BoolSetter = void (ExportConfig::*)(bool);
+    void boolChanged(bool value, BoolGetter get, BoolSetter set);
+
+    Ui::Export *ui;
+    DocumentLines m_lines;
+    GenerateSVG *m_engine;
+    QProgressDialog *m_progress = nullptr;
+    ExportConfig &m_config;
+    bool m_loading = false;
+};

@@ -1,0 +1,74 @@
+#include "export/pagecanvas.h"
+
+void PageCanvas::clear() {
+    m_state = State();
+    m_saved.clear();
+    m_ops.clear();
+}
+
+void PageCanvas::setFont(const QFont &font) {
+    m_state.font = font;
+    m_ops.append([font](QPainter &p, bool) { p.setFont(font); });
+}
+
+void PageCanvas::setPen(const QColor &color) {
+    m_state.pen = QPen(color.isValid() ? color : QColor(Qt::black));
+    m_ops.append([color](QPainter &p, bool) { p.setPen(color); });
+}
+
+void PageCanvas::setPen(const QPen &pen) {
+    m_state.pen = pen;
+    m_ops.append([pen](QPainter &p, bool) { p.setPen(pen); });
+}
+
+void PageCanvas::setBrush(const QBrush &brush) {
+    m_state.brush = brush;
+    m_ops.append([brush](QPainter &p, bool) { p.setBrush(brush); });
+}
+
+void PageCanvas::setRenderHint(QPainter::RenderHint hint, bool on) {
+    m_ops.append([hint, on](QPainter &p, bool) { p.setRenderHint(hint, on); });
+}
+
+void PageCanvas::save() {
+    m_saved.append(m_state);
+    m_ops.append([](QPainter &p, bool) { p.save(); });
+}
+
+void PageCanvas::restore() {
+    if (m_saved.isEmpty()) {
+        return;
+    }
+    m_state = m_saved.takeLast();
+    m_ops.append([](QPainter &p, bool) { p.restore(); });
+}
+
+void PageCanvas::translate(qreal dx, qreal dy) {
+    m_ops.append([dx, dy](QPainter &p, bool) { p.translate(dx, dy); });
+}
+
+void PageCanvas::rotate(qreal degrees) {
+    m_ops.append([degrees](QPainter &p, bool) { p.rotate(degrees); });
+}
+
+void PageCanvas::drawText(const QRectF &rect, int flags, const QString &text) {
+    m_ops.append([rect, flags, text](QPainter &p, bool unclipped) {
+        p.drawText(rect, unclipped ? flags | Qt::TextDontClip : flags, text);
+    });
+}
+
+void PageCanvas::drawText(const QPointF &baseline, const QString &text) {
+    m_ops.append([baseline, text](QPainter &p, bool) { p.drawText(baseline, text); });
+}
+
+void PageCanvas::play(QPainter &painter, bool unclippedText) const {
+    painter.save();
+    for (const auto &op : m_ops) {
+        op(painter, unclippedText);
+    }
+    // Unbalanced saves of the recording must not leak into the painter.
+    for (int i = 0; i < m_saved.size(); ++i) {
+        painter.restore();
+    }
+    painter.restore();
+}

@@ -1,0 +1,262 @@
+#include "shell/commandlineexport.h"
+
+#include "dialogs/prompt.h"
+#include "export/exportconfig.h"
+#include "export/generatesvg.h"
+#include "export/scoredocument.h"
+#include "model/scorefile.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+const char *const program = "qorvel";
+
+void printLine(FILE *stream, const QString &text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+int usageError(const QString &problem) {
+    printLine(stderr,
+              QStringLiteral("%1: %2 (see %1 --help)").arg(QLatin1String(program), problem));
+    return CommandLineExport::UsageError;
+}
+
+int failure(const QString &reason) {
+    printLine(stderr, QStringLiteral("%1: %2").arg(QLatin1String(program), reason));
+    return CommandLineExport::Failure;
+}
+
+// A progress bar on standard error, redrawn in place.
+class ProgressBar {
+public:
+    void update(int status, int value, int maxValue, const QString &title) {
+        if (status == 0) {
+            m_title = title;
+            m_max = maxValue;
+        }
+        if (m_max <= 0) {
+            return;
+        }
+        const int shown = status == 2 ? m_max : std::min(std::max(value, 0), m_max);
+        constexpr int width = 30;
+        const int filled = shown * width / m_max;
+        const QString bar = QStringLiteral("\r%1 [%2%3] %4/%5")
+                                .arg(m_title, QString(filled, QLatin1Char('#')),
+                                     QString(width - filled, QLatin1Char('-')))
+                                .arg(shown)
+                                .arg(m_max);
+        const QByteArray bytes = bar.toLocal8Bit();
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+        if (status == 2) {
+            std::fputc('\n', stderr);
+        }
+        std::fflush(stderr);
+    }
+
+private:
+    QString m_title;
+    int m_max = 0;
+};
+
+int resolutionIndexOf(int dpi) {
+    switch (dpi) {
+    case 160:
+        return 1;
+    case 300:
+        return 2;
+    case 600:
+        return 3;
+    default:
+        return 0;
+    }
+}
+
+// Collects what would have been a message box; the run reports the last one.
+class MessageCollector {
+public:
+    MessageCollector() {
+        Prompt::setResponder([this](const Prompt::Request &r) {
+            m_last = r.text;
+            return QVariant();
+        });
+    }
+    ~MessageCollector() { Prompt::setResponder({}); }
+    MessageCollector(const MessageCollector &) = delete;
+    MessageCollector &operator=(const MessageCollector &) = delete;
+
+    // The text of the last box since the previous call, or fallback.
+    QString take(const QString &fallback) {
+        const QString text = m_last.isEmpty() ? fallback : m_last;
+        m_last.clear();
+        return text;
+    }
+
+private:
+    QString m_last;
+};
+
+// Standard error carries the progress and the one line of a failure; the
+// toolkit's notes and complaints (a missing runtime directory, say) would
+// only clutter it. Its own failures reach the user as the run's result.
+void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &message) {
+    if (type == QtFatalMsg) {
+        printLine(stderr, message);
+    }
+}
+
+} // namespace
+
+bool CommandLineExport::wanted(int argc, char **argv) {
+    bool wanted = false;
+    for (int i = 1; i < argc && argv[i]; ++i) {
+        const char *a = argv[i];
+        if (std::strcmp(a, "--") == 0) {
+            break;
+        }
+        if (std::strcmp(a, "--export") == 0 || std::strncmp(a, "--export=", 9) == 0 ||
+            std::strcmp(a, "-h") == 0 || std::strcmp(a, "--help") == 0 ||
+            std::strcmp(a, "-?") == 0 || std::strcmp(a, "--help-all") == 0) {
+            wanted = true;
+            break;
+        }
+    }
+    if (wanted) {
+        qInstallMessageHandler(quietMessages);
+    }
+    if (wanted && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        // The layout measures text with the screen's font metrics; offscreen
+        // would report 100 dpi where a desktop has 96.
+        if (qEnvironmentVariableIsEmpty("QT_FONT_DPI")) {
+            qputenv("QT_FONT_DPI", "96");
+        }
+    }
+    return wanted;
+}
+
+int CommandLineExport::run(const QStringList &arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Qorvel工尺谱: editor and typesetter of Kunqu opera scores in gongche notation.\n"
+        "\n"
+        "  qorvel [FILE.gcp]\n"
+        "      Opens the editor (with the score, if one is given).\n"
+        "  qorvel --export FORMAT --output PATH [--dpi DPI] [--scheme SCHEME.json] FILE.gcp\n"
+        "      Typesets the score and writes it without opening a window, with the\n"
+        "      export settings of settings.ini. Prints what it wrote.\n"
+        "      Exit status: 0 success, 1 failure, 2 usage error."));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption exportOption(
+        QStringLiteral("export"), QStringLiteral("Export the score as pdf, png, jpg or svg."),
+        QStringLiteral("FORMAT"));
+    const QCommandLineOption outputOption(
+        QStringLiteral("output"),
+        QStringLiteral("The PDF file to write (pdf), or the directory in which a new folder of "
+                       "pages is made (png, jpg, svg)."),
+        QStringLiteral("PATH"));
+    const QCommandLineOption dpiOption(
+        QStringLiteral("dpi"),
+        QStringLiteral("Resolution of png and jpg pages: 96, 160, 300 or 600 (default 96)."),
+        QStringLiteral("DPI"));
+    const QCommandLineOption schemeOption(
+        QStringLiteral("scheme"),
+        QStringLiteral("Export settings from a scheme file, for this run only."),
+        QStringLiteral("SCHEME.json"));
+    parser.addOptions({exportOption, outputOption, dpiOption, schemeOption});
+    parser.addPositionalArgument(QStringLiteral("FILE.gcp"),
+                                 QStringLiteral("The score file to open or to export."));
+
+    if (!parser.parse(arguments)) {
+        return usageError(parser.errorText());
+    }
+    if (parser.isSet(helpOption)) {
+        printLine(stdout, parser.helpText().trimmed());
+        return Success;
+    }
+    if (!parser.isSet(exportOption)) {
+        return usageError(QStringLiteral("--export FORMAT is missing"));
+    }
+    const QString format = parser.value(exportOption).toLower();
+    static const QStringList formats = {QStringLiteral("pdf"), QStringLiteral("png"),
+                                        QStringLiteral("jpg"), QStringLiteral("svg")};
+    if (!formats.contains(format)) {
+        return usageError(QStringLiteral("unknown format \"%1\"; use pdf, png, jpg or svg")
+                              .arg(parser.value(exportOption)));
+    }
+    if (!parser.isSet(outputOption) || parser.value(outputOption).isEmpty()) {
+        return usageError(QStringLiteral("--output PATH is missing"));
+    }
+    int dpi = 96;
+    if (parser.isSet(dpiOption)) {
+        bool ok = false;
+        dpi = parser.value(dpiOption).toInt(&ok);
+        if (!ok || (dpi != 96 && dpi != 160 && dpi != 300 && dpi != 600)) {
+            return usageError(QStringLiteral("--dpi must be 96, 160, 300 or 600"));
+        }
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 1) {
+        return usageError(files.isEmpty() ? QStringLiteral("no score file given")
+                                          : QStringLiteral("one score file at a time"));
+    }
+    const QString file = files.first();
+    const QString output = parser.value(outputOption);
+
+    MessageCollector messages;
+
+    // The settings file is read, never written: what this run changes (a
+    // scheme, the values saved at exit) goes to a private copy.
+    ExportConfig &config = *ExportConfig::instance();
+    config.detachSettings();
+    if (parser.isSet(schemeOption)) {
+        const QString scheme = parser.value(schemeOption);
+        if (!config.importScheme(scheme)) {
+            return failure(
+                QStringLiteral("%1: %2").arg(scheme, QStringLiteral("导入失败，文件错误！")));
+        }
+    }
+
+    QString lyric, score;
+    if (!readScoreFile(file, &lyric, &score, nullptr)) {
+        return failure(QStringLiteral("cannot read %1: %2")
+                           .arg(file, messages.take(QStringLiteral("打开文件时发生错误！"))));
+    }
+    const DocumentLines lines = ScoreDocument::fromTexts(lyric, score);
+
+    GenerateSVG engine;
+    ProgressBar bar;
+    if (isatty(STDERR_FILENO)) {
+        QObject::connect(&engine, &GenerateSVG::progressUpdate,
+                         [&bar](int status, int value, int maxValue, const QString &title) {
+                             bar.update(status, value, maxValue, title);
+                         });
+    }
+    engine.reset();
+    engine.generate(lines, false);
+
+    bool ok = false;
+    if (format == QLatin1String("pdf")) {
+        ok = engine.exportPdf(output);
+    } else if (format == QLatin1String("svg")) {
+        ok = engine.exportSvg(output);
+    } else {
+        ok = engine.exportImages(output, resolutionIndexOf(dpi), format);
+    }
+    if (!ok) {
+        return failure(QStringLiteral("cannot write to %1: %2")
+                           .arg(output, messages.take(QStringLiteral("创建目录失败"))));
+    }
+    printLine(stdout, QDir::toNativeSeparators(engine.lastExportPath()));
+    return Success;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Export from the command line, without a window:
+//
+//   qorvel --export FORMAT --output PATH [--dpi 96|160|300|600]
+//          [--scheme SCHEME.json] FILE.gcp
+//
+// typesets the score with the export settings of "settings.ini" (a scheme
+// applies to this run only; the settings file is never written) and writes it
+// with the same writers as the export dialog. The written file or folder is
+// printed on standard output; progress goes to standard error while that is
+// a terminal. Exit status: 0 success, 1 failure (one line on standard error
+// giving the reason), 2 usage error. No message box is ever shown.
+class CommandLineExport {
+public:
+    enum ExitCode { Success = 0, Failure = 1, UsageError = 2 };
+
+    // True when the command line asks for an export or for help. Call it
+    // before the application object exists: without a display it chooses the
+    // offscreen platform (measuring fonts at 96 dpi, as a desktop does).
+    static bool wanted(int argc, char **argv);
+
+    // Runs the export (or prints the help) for the application's arguments,
+    // the program name first. Needs the application object.
+    static int run(const QStringList &arguments);
+};

@@ -1,0 +1,311 @@
+// The export from the command line, run as the real program: a copy of the
+// built executable in a directory of its own, so that the test decides what
+// "settings.ini" beside it holds.
+#include "exportfixture.h"
+#include "fonts/fontregistry.h"
+#include "model/scorefile.h"
+
+#include <QDir>
+#include <QImageReader>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QString out;
+    QString err;
+    QStringList errLines() const { return err.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
+};
+
+QByteArray readAll(const QString &path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestCommandLine : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void helpDescribesBothModes();
+    void exportsPdf();
+    void exportsImages_data();
+    void exportsImages();
+    void exportsSvg();
+    void usesTheSettingsFile();
+    void schemeForThisRunOnly();
+    void badScheme();
+    void badFile();
+    void notAScoreFile();
+    void unwritableOutput();
+    void usageErrors_data();
+    void usageErrors();
+
+private:
+    Result run(const QStringList &args, bool keepPlatform = false);
+    QString program() const { return m_bin.filePath(QStringLiteral("qorvel")); }
+    QString settingsFile() const { return m_bin.filePath(QStringLiteral("settings.ini")); }
+
+    QTemporaryDir m_bin;  // the program and its settings
+    QTemporaryDir m_work; // scores and outputs
+    QString m_score;
+};
+
+void TestCommandLine::initTestCase() {
+    const QString built = QStringLiteral(QORVEL_BINARY_DIR "/qorvel");
+    QVERIFY2(QFileInfo::exists(built), "the qorvel executable is not built");
+    QVERIFY(QFile::copy(built, program()));
+    QVERIFY(QFile::setPermissions(program(), QFile::permissions(built)));
+    m_score = m_work.filePath(QStringLiteral("游园.gcp"));
+    const SampleScore s = sampleScore();
+    QVERIFY(writeScoreFile(m_score, s.lyric, s.score));
+}
+
+void TestCommandLine::init() {
+    QFile::remove(settingsFile());
+}
+
+Result TestCommandLine::run(const QStringList &args, bool keepPlatform) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!keepPlatform) {
+        // No display and no platform chosen: the program must manage alone.
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.remove(QStringLiteral("QT_FONT_DPI"));
+    }
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(m_work.path());
+    p.start(program(), args);
+    Result r;
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit) {
+        return r;
+    }
+    r.exitCode = p.exitCode();
+    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    r.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return r;
+}
+
+void TestCommandLine::helpDescribesBothModes() {
+    for (const QString &flag : {QStringLiteral("--help"), QStringLiteral("-h")}) {
+        const Result r = run({flag});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.out.contains(QStringLiteral("Opens the editor")));
+        QVERIFY(r.out.contains(QStringLiteral("--export <FORMAT>")));
+        QVERIFY(r.out.contains(QStringLiteral("--output <PATH>")));
+        QVERIFY(r.out.contains(QStringLiteral("--dpi <DPI>")));
+        QVERIFY(r.out.contains(QStringLiteral("--scheme <SCHEME.json>")));
+        QVERIFY(r.err.isEmpty());
+    }
+}
+
+void TestCommandLine::exportsPdf() {
+    const QString pdf = m_work.filePath(QStringLiteral("out/游园.pdf"));
+    const Result r = run({QStringLiteral("--export"), QStringLiteral("pdf"),
+                          QStringLiteral("--output"), pdf, m_score});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, pdf + QLatin1Char('\n'));
+    QVERIFY2(r.err.isEmpty(), qPrintable(r.err)); // no progress bar without a terminal
+    QVERIFY(readAll(pdf).startsWith("%PDF-"));
+    QVERIFY(!QFileInfo::exists(settingsFile())); // read, never written
+    if (haveTool(QStringLiteral("pdfinfo"))) {
+        const QString info = QString::fromUtf8(runTool(QStringLiteral("pdfinfo"), {pdf}));
+        QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+2\\n"))),
+                 qPrintable(info));
+    }
+}
+
+void TestCommandLine::exportsImages_data() {
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QStringList>("dpi");
+    QTest::addColumn<int>("width");
+    QTest::newRow("png") << "png" << QStringList() << 794;
+    QTest::newRow("png 160") << "png" << QStringList{QStringLiteral("--dpi"), QStringLiteral("160")}
+                             << 1323;
+    QTest::newRow("jpg 300") << "JPG" << QStringList{QStringLiteral("--dpi=300")} << 2480;
+}
+
+void TestCommandLine::exportsImages() {
+    QFETCH(QString, format);
+    QFETCH(QStringList, dpi);
+    QFETCH(int, width);
+    QTemporaryDir out;
+    const Result r = run(QStringList{QStringLiteral("--export"), format, QStringLiteral("--output"),
+                                     out.path(), m_score} +
+                         dpi);
+    QCOMPARE(r.exitCode, 0);
+    const QString ext = format.toLower();
+    const QString folder = out.filePath(QStringLiteral("游园_") + ext);
+    QCOMPARE(r.out, folder + QLatin1Char('\n'));
+    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2);
+    QCOMPARE(QImageReader(folder + QStringLiteral("/游园_1.") + ext).size().width(), width);
+}
+
+void TestCommandLine::exportsSvg() {
+    QTemporaryDir out;
+    const QString target = out.filePath(QStringLiteral("new/dir"));
+    Result r = run({QStringLiteral("--export=svg"), QStringLiteral("--output=") + target, m_score});
+    QCOMPARE(r.exitCode, 0);
+    const QString folder = target + QStringLiteral("/游园_svg");
+    QCOMPARE(r.out, folder + QLatin1Char('\n'));
+    QVERIFY(QFileInfo::exists(folder + QStringLiteral("/说明文件.txt")));
+    QVERIFY(QFileInfo::exists(folder + QStringLiteral("/游园_0.svg")));
+    QVERIFY(QFileInfo::exists(folder + QStringLiteral("/Qorvel工尺谱字体.ttf")));
+    // Again: a new folder beside the first.
+    r = run({QStringLiteral("--export"), QStringLiteral("svg"), QStringLiteral("--output"), target,
+             m_score});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, target + QStringLiteral("/游园_svg_0\n"));
+}
+
+void TestCommandLine::usesTheSettingsFile() {
+    QFile ini(settingsFile());
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Export]\npageSizeId=9\npageWidth=420\npageHeight=595\nbanColor=#0000ff\n");
+    ini.close();
+    const QByteArray before = readAll(settingsFile());
+    QTemporaryDir out;
+    const Result r = run({QStringLiteral("--export"), QStringLiteral("svg"),
+                          QStringLiteral("--output"), out.path(), m_score});
+    QCOMPARE(r.exitCode, 0);
+    const QByteArray page = readAll(out.filePath(QStringLiteral("游园_svg/游园_0.svg")));
+    QVERIFY(page.contains("viewBox=\"0 0 420 595\""));
+    QVERIFY(page.contains("#0000ff"));
+    QCOMPARE(readAll(settingsFile()), before);
+}
+
+void TestCommandLine::schemeForThisRunOnly() {
+    QFile ini(settingsFile());
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Export]\ncolWidth=140\n");
+    ini.close();
+    const QByteArray before = readAll(settingsFile());
+    const QString scheme = m_work.filePath(QStringLiteral("landscape.json"));
+    QFile s(scheme);
+    QVERIFY(s.open(QIODevice::WriteOnly));
+    s.write("{\"isLandscape\": true, \"banColor\": \"#00ff00\"}");
+    s.close();
+
+    QTemporaryDir out;
+    Result r = run({QStringLiteral("--export"), QStringLiteral("svg"), QStringLiteral("--scheme"),
+                    scheme, QStringLiteral("--output"), out.path(), m_score});
+    QCOMPARE(r.exitCode, 0);
+    QByteArray page = readAll(out.filePath(QStringLiteral("游园_svg/游园_0.svg")));
+    QVERIFY(page.contains("viewBox=\"0 0 842 595\""));
+    QVERIFY(page.contains("#00ff00"));
+    QCOMPARE(readAll(settingsFile()), before);
+
+    // The next run has the settings as they were.
+    r = run({QStringLiteral("--export"), QStringLiteral("svg"), QStringLiteral("--output"),
+             out.path(), m_score});
+    QCOMPARE(r.exitCode, 0);
+    page = readAll(out.filePath(QStringLiteral("游园_svg_0/游园_0.svg")));
+    QVERIFY(page.contains("viewBox=\"0 0 595 842\""));
+    QVERIFY(!page.contains("#00ff00"));
+}
+
+void TestCommandLine::badScheme() {
+    const QString scheme = m_work.filePath(QStringLiteral("bad.json"));
+    QFile s(scheme);
+    QVERIFY(s.open(QIODevice::WriteOnly));
+    s.write("[\"not\", \"an object\"]");
+    s.close();
+    QTemporaryDir out;
+    for (const QString &path : {scheme, m_work.filePath(QStringLiteral("missing.json"))}) {
+        const Result r =
+            run({QStringLiteral("--export"), QStringLiteral("pdf"), QStringLiteral("--scheme"),
+                 path, QStringLiteral("--output"), out.filePath(QStringLiteral("x.pdf")), m_score});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.errLines().size(), 1);
+        QVERIFY2(r.err.contains(QStringLiteral("导入失败，文件错误！")), qPrintable(r.err));
+        QVERIFY(r.err.contains(path));
+        QVERIFY(r.out.isEmpty());
+    }
+    QCOMPARE(QDir(out.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(), 0);
+}
+
+void TestCommandLine::badFile() {
+    QTemporaryDir out;
+    const QString missing = m_work.filePath(QStringLiteral("missing.gcp"));
+    const Result r = run({QStringLiteral("--export"), QStringLiteral("png"),
+                          QStringLiteral("--output"), out.path(), missing});
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.errLines().size(), 1);
+    QVERIFY2(r.err.contains(missing), qPrintable(r.err));
+    QVERIFY(r.err.contains(QStringLiteral("打开文件时发生错误！")));
+    QVERIFY(r.out.isEmpty());
+}
+
+void TestCommandLine::notAScoreFile() {
+    const QString text = m_work.filePath(QStringLiteral("notes.txt"));
+    QFile f(text);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("# 游园\n");
+    f.close();
+    QTemporaryDir out;
+    const Result r = run({QStringLiteral("--export"), QStringLiteral("svg"),
+                          QStringLiteral("--output"), out.path(), text});
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.errLines().size(), 1);
+    QVERIFY(r.err.contains(text));
+    QVERIFY2(r.err.contains(QStringLiteral("请选择工尺谱文件（.gcp）格式！")), qPrintable(r.err));
+}
+
+void TestCommandLine::unwritableOutput() {
+    const QString plain = m_work.filePath(QStringLiteral("plain"));
+    QFile f(plain);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    struct Case {
+        QString format, output, message;
+    };
+    const QList<Case> cases = {
+        {QStringLiteral("pdf"), plain + QStringLiteral("/a.pdf"),
+         QStringLiteral("文件无写入权限或文件已被占用!")},
+        {QStringLiteral("pdf"), m_work.path(), QStringLiteral("文件无写入权限或文件已被占用!")},
+        {QStringLiteral("png"), plain + QStringLiteral("/dir"), plain + QStringLiteral("/dir")},
+        {QStringLiteral("svg"), QStringLiteral("/proc"), QStringLiteral("创建目录失败!")},
+    };
+    for (const Case &c : cases) {
+        const Result r = run(
+            {QStringLiteral("--export"), c.format, QStringLiteral("--output"), c.output, m_score});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.errLines().size(), 1);
+        QVERIFY2(r.err.contains(c.message), qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+    }
+}
+
+void TestCommandLine::usageErrors_data() {
+    QTest::addColumn<QStringList>("args");
+    const QString out = QStringLiteral("--output=/tmp/x");
+    QTest::newRow("unknown format") << QStringList{"--export", "tiff", out, "a.gcp"};
+    QTest::newRow("no output") << QStringList{"--export", "pdf", "a.gcp"};
+    QTest::newRow("no file") << QStringList{"--export", "pdf", out};
+    QTest::newRow("two files") << QStringList{"--export", "pdf", out, "a.gcp", "b.gcp"};
+    QTest::newRow("bad dpi") << QStringList{"--export", "png", "--dpi", "120", out, "a.gcp"};
+    QTest::newRow("dpi not a number") << QStringList{"--export", "png", "--dpi", "x", out, "a.gcp"};
+    QTest::newRow("unknown option") << QStringList{"--export", "pdf", "--colour", out, "a.gcp"};
+    QTest::newRow("format missing") << QStringList{"a.gcp", "--export"};
+}
+
+void TestCommandLine::usageErrors() {
+    QFETCH(QStringList, args);
+    const Result r = run(args);
+    QCOMPARE(r.exitCode, 2);
+    QCOMPARE(r.errLines().size(), 1);
+    QVERIFY(r.err.contains(QStringLiteral("--help")));
+    QVERIFY(r.out.isEmpty());
+}
+
+QTEST_MAIN(TestCommandLine)
+#include "tst_commandline.moc"

@@ -1,0 +1,731 @@
+#include "export/export.h"
+#include "export/exportconfig.h"
+#include "export/generatesvg.h"
+#include "export/previewwindow.h"
+#include "exportfixture.h"
+#include "fonts/colorbox.h"
+#include "fonts/customfontbox.h"
+#include "fonts/fontbox.h"
+#include "fonts/fontregistry.h"
+#include "fonts/fontsubstitutions.h"
+#include "promptscript.h"
+#include "shell/apppaths.h"
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFrame>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSvgRenderer>
+#include <QSvgWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWheelEvent>
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+QTemporaryDir &programDir() {
+    static QTemporaryDir dir;
+    return dir;
+}
+
+ExportConfig &cfg() {
+    return *ExportConfig::instance();
+}
+
+// Counts the preview runs of the dialog's engine.
+class PreviewCounter {
+public:
+    explicit PreviewCounter(Export &dialog)
+        : m_spy(dialog.engine(), &GenerateSVG::progressUpdate) {}
+    int runs() const {
+        int n = 0;
+        for (const QList<QVariant> &a : m_spy) {
+            n += a.at(0).toInt() == 0 && a.at(3).toString() == QStringLiteral("生成预览");
+        }
+        return n;
+    }
+
+private:
+    QSignalSpy m_spy;
+};
+
+template <typename T> T *child(Export &d, const char *name) {
+    T *w = d.findChild<T *>(QString::fromLatin1(name));
+    if (!w) {
+        qFatal("no %s", name);
+    }
+    return w;
+}
+
+void type(QLineEdit *edit, const QString &text) {
+    edit->setText(text);
+    emit edit->editingFinished();
+}
+
+void selectData(QComboBox *box, const QVariant &data) {
+    box->setCurrentIndex(box->findData(data));
+}
+
+QString writeFile(const QString &path, const QByteArray &bytes) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) {
+        return QString();
+    }
+    f.write(bytes);
+    return path;
+}
+
+// The texts of every line edit and the choices of every combo box.
+QStringList formState(Export &d) {
+    QStringList out;
+    for (QLineEdit *e : d.findChildren<QLineEdit *>()) {
+        out << e->objectName() + QLatin1Char('=') + e->text();
+    }
+    for (QComboBox *c : d.findChildren<QComboBox *>()) {
+        out << c->objectName() + QLatin1Char('=') + QString::number(c->currentIndex());
+    }
+    for (QCheckBox *c : d.findChildren<QCheckBox *>()) {
+        out << c->objectName() + QLatin1Char('=') + QString::number(c->isChecked());
+    }
+    return out;
+}
+
+} // namespace
+
+class TestExportDialog : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void form();
+    void validatorsAndPlaceholders_data();
+    void validatorsAndPlaceholders();
+    void comboBoxesCarryTheirValues();
+    void loadsTheConfiguration();
+    void standardPageSizeFillsWidthAndHeight();
+    void customPageSizeEnablesWidthAndHeight();
+    void disabledWidthBoxChangesNothing();
+    void lineEditsCompareBeforeStoring();
+    void emptyLineEditReadsZero();
+    void fontsAndColours();
+    void switchesAndLists();
+    void livePreviewOffDoesNotRegenerate();
+    void restoreAndImportAlwaysRegenerate();
+    void rejectedSchemeLeavesTheFormUnchanged();
+    void saveScheme();
+    void dpiBoxOnlyForImages();
+    void wheelOverComboBoxesIsSwallowed();
+    void previewFitsItsFrame();
+    void emptyDocumentPreviews();
+    void missingScoreFontFallsBackToTheDefault();
+    void exportPdf();
+    void exportImagesAndSvg();
+    void cancelledExportDoesNothing();
+    void failedExportKeepsTheDialogOpen();
+    void progressDialog();
+    void previewAll();
+    void closingSavesTheConfiguration();
+};
+
+void TestExportDialog::initTestCase() {
+    QVERIFY(programDir().isValid());
+    AppPaths::setProgramDirOverride(programDir().path(), true);
+    installChineseFontSubstitutions();
+}
+
+void TestExportDialog::init() {
+    cfg().restoreDefaults();
+}
+
+void TestExportDialog::form() {
+    Export d(nullptr, sampleLines());
+    QCOMPARE(d.objectName(), QStringLiteral("Export"));
+    QCOMPARE(d.windowTitle(), QStringLiteral("导出"));
+    QVERIFY(d.isModal());
+    QCOMPARE(d.windowModality(), Qt::WindowModal);
+    QCOMPARE(d.minimumSize(), QSize(830, 610));
+    QCOMPARE(d.size(), QSize(830, 610));
+    QVERIFY(d.windowFlags() & Qt::WindowMaximizeButtonHint);
+    QVERIFY(!(d.windowFlags() & Qt::WindowContextHelpButtonHint));
+    QCOMPARE(child<QFrame>(d, "preViewFrame")->styleSheet(),
+             QStringLiteral("border: 1px solid #dcdcdc;"));
+    QVERIFY(child<QSvgWidget>(d, "preViewWidget")->parent() == child<QFrame>(d, "preViewFrame"));
+    const QComboBox *fileType = child<QComboBox>(d, "fileTypeBox");
+    QCOMPARE(fileType->count(), 4);
+    QCOMPARE(fileType->itemText(3), QStringLiteral("svg"));
+    QVERIFY(!fileType->itemIcon(0).isNull());
+    const QComboBox *dpi = child<QComboBox>(d, "dpiBox");
+    QCOMPARE(dpi->count(), 4);
+    QCOMPARE(dpi->itemText(3), QStringLiteral("超高（DPI=600）"));
+    QCOMPARE(child<QPushButton>(d, "previewAllBtn")->text(), QStringLiteral("预览全部"));
+    QCOMPARE(child<QCheckBox>(d, "livePreviewBox")->text(), QStringLiteral("实时预览"));
+    QVERIFY(child<QPushButton>(d, "submitBtn")
+                ->styleSheet()
+                .contains(QStringLiteral("rgb(65, 127, 249)")));
+    for (const char *white : {"restoreBtn", "saveBtn", "importBtn"}) {
+        QVERIFY(child<QPushButton>(d, white)->styleSheet().contains(QStringLiteral("#d7d9de")));
+    }
+    QVERIFY(d.findChild<ColorBox *>(QStringLiteral("backgroundColorBox")));
+    QVERIFY(d.findChild<FontBox *>(QStringLiteral("jiaBaiFontBox")));
+    QVERIFY(d.findChild<CustomFontBox *>(QStringLiteral("scoreFontBox")));
+}
+
+void TestExportDialog::validatorsAndPlaceholders_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("bottom");
+    QTest::addColumn<int>("top");
+    QTest::addColumn<QString>("placeholder");
+    QTest::newRow("width") << "widthBox" << 10 << 10000 << "10~10000";
+    QTest::newRow("height") << "heightBox" << 10 << 10000 << "10~10000";
+    QTest::newRow("marginTop") << "marginTopBox" << 0 << 10000 << "0~10000";
+    QTest::newRow("marginRight") << "marginRightBox" << 0 << 10000 << "0~10000";
+    QTest::newRow("marginBottom") << "marginBottomBox" << 0 << 10000 << "0~10000";
+    QTest::newRow("marginLeft") << "marginLeftBox" << 0 << 10000 << "0~10000";
+    QTest::newRow("colWidth") << "colWidthBox" << 10 << 10000 << "10~10000";
+    QTest::newRow("mColWidth") << "mColWidthBox" << 10 << 10000 << "-200~200";
+    QTest::newRow("titleWidth") << "titleWidthBox" << 10 << 10000 << "10~10000";
+    QTest::newRow("lyricSpace") << "lyricSpaceBox" << -200 << 200 << "-200~200";
+    QTest::newRow("scoreSpace") << "scoreSpaceBox" << -200 << 200 << "-200~200";
+    QTest::newRow("banYanSpace") << "banYanSpaceBox" << -200 << 200 << "-200~200";
+    QTest::newRow("lyricScoreSpace") << "lyricScoreSpaceBox" << -200 << 200 << "-200~200";
+    QTest::newRow("scoreBanYanSpace") << "scoreBanYanSpaceBox" << -200 << 200 << "-200~200";
+    QTest::newRow("scoreAngle") << "scoreAngleBox" << -360 << 360 << "-360~360";
+}
+
+void TestExportDialog::validatorsAndPlaceholders() {
+    QFETCH(QString, name);
+    QFETCH(int, bottom);
+    QFETCH(int, top);
+    QFETCH(QString, placeholder);
+    Export d(nullptr, {});
+    auto *edit = d.findChild<QLineEdit *>(name);
+    QVERIFY(edit);
+    QCOMPARE(edit->placeholderText(), placeholder);
+    auto *v = qobject_cast<const QIntValidator *>(edit->validator());
+    QVERIFY(v);
+    QCOMPARE(v->bottom(), bottom);
+    QCOMPARE(v->top(), top);
+    // Out of range cannot be typed.
+    edit->clear();
+    QTest::keyClicks(edit, QString::number(top) + QLatin1Char('0'));
+    QVERIFY(edit->text().toInt() <= top);
+}
+
+void TestExportDialog::comboBoxesCarryTheirValues() {
+    Export d(nullptr, {});
+    auto *pageSize = child<QComboBox>(d, "pageSizeBox");
+    QCOMPARE(pageSize->count(), 11);
+    QCOMPARE(pageSize->itemText(0), QStringLiteral("自定义"));
+    QCOMPARE(pageSize->itemData(0).value<QPageSize::PageSizeId>(), QPageSize::Custom);
+    QCOMPARE(pageSize->itemText(7), QStringLiteral("B1 (2004, 2835)"));
+    QCOMPARE(pageSize->itemData(7).value<QPageSize::PageSizeId>(), QPageSize::B1);
+    auto *landscape = child<QComboBox>(d, "isLandscapeBox");
+    QCOMPARE(landscape->itemText(1), QStringLiteral("横向"));
+    QCOMPARE(landscape->itemData(1), QVariant(true));
+    auto *lineBreak = child<QComboBox>(d, "isLineBreakScoreOverflowBox");
+    QCOMPARE(lineBreak->itemText(0), QStringLiteral("换行"));
+    QCOMPARE(lineBreak->itemData(0), QVariant(true));
+    auto *titlePos = child<QComboBox>(d, "titlePosBox");
+    QCOMPARE(titlePos->itemText(2), QStringLiteral("底部"));
+    QCOMPARE(titlePos->itemData(2), QVariant(2));
+    // The list is as wide as its widest item, and never narrower than the box.
+    const QFontMetrics fm(pageSize->view()->font());
+    const int widest = fm.horizontalAdvance(QStringLiteral("B1 (2004, 2835)"));
+    QCOMPARE(pageSize->view()->width(), std::max(widest, pageSize->width()));
+    QCOMPARE(pageSize->view()->minimumWidth(), pageSize->view()->maximumWidth());
+}
+
+void TestExportDialog::loadsTheConfiguration() {
+    cfg().setPageSizeId(QPageSize::B4);
+    cfg().setIsLandscape(true);
+    cfg().setTitlePos(1);
+    cfg().setColWidth(140);
+    cfg().setIsHiddenSymbol(true);
+    cfg().setIsLivePreview(false);
+    cfg().setBanColor(QColor(QStringLiteral("#123456")));
+    cfg().setLyricFontSize(28);
+    Export d(nullptr, {});
+    QCOMPARE(child<QComboBox>(d, "pageSizeBox")->currentText(), QStringLiteral("B4 (709, 1001)"));
+    QCOMPARE(child<QComboBox>(d, "isLandscapeBox")->currentText(), QStringLiteral("横向"));
+    QCOMPARE(child<QComboBox>(d, "titlePosBox")->currentText(), QStringLiteral("居中"));
+    QCOMPARE(child<QLineEdit>(d, "widthBox")->text(), QStringLiteral("709"));
+    QVERIFY(!child<QLineEdit>(d, "widthBox")->isEnabled());
+    QCOMPARE(child<QLineEdit>(d, "colWidthBox")->text(), QStringLiteral("140"));
+    QCOMPARE(child<QLineEdit>(d, "scoreAngleBox")->text(), QStringLiteral("-45"));
+    QVERIFY(child<QCheckBox>(d, "hiddenSymbolBox")->isChecked());
+    QVERIFY(!child<QCheckBox>(d, "livePreviewBox")->isChecked());
+    QCOMPARE(child<ColorBox>(d, "banColorBox")->color(), QColor(QStringLiteral("#123456")));
+    QCOMPARE(child<FontBox>(d, "lyricFontBox")->fontSize(), 28);
+    QCOMPARE(child<CustomFontBox>(d, "scoreFontBox")->currentFont().family(),
+             FontRegistry::instance()->defaultFamily());
+    // Loading changed nothing.
+    QCOMPARE(cfg().pageSizeId(), QPageSize::B4);
+    QCOMPARE(cfg().colWidth(), 140);
+}
+
+void TestExportDialog::standardPageSizeFillsWidthAndHeight() {
+    Export d(nullptr, {});
+    PreviewCounter previews(d);
+    auto *width = child<QLineEdit>(d, "widthBox");
+    auto *height = child<QLineEdit>(d, "heightBox");
+    selectData(child<QComboBox>(d, "pageSizeBox"), QVariant::fromValue(QPageSize::A3));
+    QVERIFY(!width->isEnabled() && !height->isEnabled());
+    QCOMPARE(width->text(), QStringLiteral("842"));
+    QCOMPARE(height->text(), QStringLiteral("1191"));
+    QCOMPARE(cfg().pageSizeId(), QPageSize::A3);
+    QCOMPARE(cfg().pageWidth(), 842);
+    QCOMPARE(cfg().pageHeight(), 1191);
+    QCOMPARE(previews.runs(), 1);
+    // The preview shows the new paper.
+    QVERIFY(d.engine()->pages().first().contains("viewBox=\"0 0 842 1191\""));
+}
+
+void TestExportDialog::customPageSizeEnablesWidthAndHeight() {
+    Export d(nullptr, {});
+    PreviewCounter previews(d);
+    auto *width = child<QLineEdit>(d, "widthBox");
+    selectData(child<QComboBox>(d, "pageSizeBox"), QVariant::fromValue(QPageSize::Custom));
+    QVERIFY(width->isEnabled());
+    QVERIFY(child<QLineEdit>(d, "heightBox")->isEnabled());
+    QCOMPARE(cfg().pageSizeId(), QPageSize::Custom);
+    QCOMPARE(cfg().pageWidth(), 595);
+    QCOMPARE(cfg().pageHeight(), 842);
+    QCOMPARE(width->text(), QStringLiteral("595"));
+    QCOMPARE(previews.runs(), 0);
+    // Now the width is taken.
+    type(width, QStringLiteral("500"));
+    QCOMPARE(cfg().pageWidth(), 500);
+    QCOMPARE(previews.runs(), 1);
+}
+
+void TestExportDialog::disabledWidthBoxChangesNothing() {
+    Export d(nullptr, {});
+    PreviewCounter previews(d);
+    auto *width = child<QLineEdit>(d, "widthBox");
+    QVERIFY(!width->isEnabled()); // A4
+    type(width, QStringLiteral("300"));
+    type(child<QLineEdit>(d, "heightBox"), QStringLiteral("300"));
+    QCOMPARE(cfg().pageWidth(), 595);
+    QCOMPARE(cfg().pageHeight(), 842);
+    QCOMPARE(previews.runs(), 0);
+}
+
+void TestExportDialog::lineEditsCompareBeforeStoring() {
+    Export d(nullptr, {});
+    PreviewCounter previews(d);
+    type(child<QLineEdit>(d, "colWidthBox"), QStringLiteral("130")); // unchanged
+    QCOMPARE(previews.runs(), 0);
+    type(child<QLineEdit>(d, "colWidthBox"), QStringLiteral("150"));
+    type(child<QLineEdit>(d, "marginLeftBox"), QStringLiteral("40"));
+    type(child<QLineEdit>(d, "scoreAngleBox"), QStringLiteral("-30"));
+    type(child<QLineEdit>(d, "mColWidthBox"), QStringLiteral("40"));
+    type(child<QLineEdit>(d, "titleWidthBox"), QStringLiteral("90"));
+    QCOMPARE(cfg().colWidth(), 150);
+    QCOMPARE(cfg().marginLeft(), 40);
+    QCOMPARE(cfg().scoreAngle(), -30);
+    QCOMPARE(cfg().mColWidth(), 40);
+    QCOMPARE(cfg().titleWidth(), 90);
+    QCOMPARE(previews.runs(), 5);
+}
+
+void TestExportDialog::emptyLineEditReadsZero() {
+    Export d(nullptr, {});
+    type(child<QLineEdit>(d, "marginTopBox"), QString());
+    QCOMPARE(cfg().marginTop(), 0);
+    type(child<QLineEdit>(d, "lyricSpaceBox"), QStringLiteral("-"));
+    QCOMPARE(cfg().lyricSpace(), 0);
+}
+
+void TestExportDialog::fontsAndColours() {
+    Export d(nullptr, sampleLines());
+    PreviewCounter previews(d);
+    auto *lyricFont = child<FontBox>(d, "lyricFontBox");
+    emit lyricFont->fontChanged(cfg().lyricFont(), cfg().lyricFontSize()); // no change
+    QCOMPARE(previews.runs(), 0);
+    lyricFont->setFontSize(24);
+    lyricFont->onLineEditChanged();
+    QCOMPARE(cfg().lyricFontSize(), 24);
+    QCOMPARE(cfg().lyricFont().pointSize(), 24);
+    QCOMPARE(previews.runs(), 1);
+
+    auto *ban = child<ColorBox>(d, "banColorBox");
+    emit ban->colorChanged(QColor(QStringLiteral("#ff4c00"))); // the stored colour
+    QCOMPARE(previews.runs(), 1);
+    emit ban->colorChanged(QColor(QStringLiteral("#00aa00")));
+    QCOMPARE(cfg().banColor(), QColor(QStringLiteral("#00aa00")));
+    QCOMPARE(previews.runs(), 2);
+    QVERIFY(d.engine()->pages().first().contains("#00aa00"));
+
+    auto *score = child<CustomFontBox>(d, "scoreFontBox");
+    emit score->fontChanged(cfg().scoreFont(), 20);
+    QCOMPARE(cfg().scoreFontSize(), 20);
+    QCOMPARE(previews.runs(), 3);
+}
+
+void TestExportDialog::switchesAndLists() {
+    Export d(nullptr, sampleLines());
+    PreviewCounter previews(d);
+    child<QCheckBox>(d, "bgTransparentBox")->setChecked(true);
+    QVERIFY(cfg().isBgTransparent());
+    child<QCheckBox>(d, "hiddenSymbolBox")->setChecked(true);
+    QVERIFY(cfg().isHiddenSymbol());
+    selectData(child<QComboBox>(d, "isLandscapeBox"), true);
+    QVERIFY(cfg().isLandscape());
+    selectData(child<QComboBox>(d, "isLineBreakScoreOverflowBox"), false);
+    QVERIFY(!cfg().isLineBreakScoreOverflow());
+    selectData(child<QComboBox>(d, "titlePosBox"), 2);
+    QCOMPARE(cfg().titlePos(), 2);
+    QCOMPARE(previews.runs(), 5);
+    QVERIFY(d.engine()->pages().first().contains("viewBox=\"0 0 842 595\""));
+}
+
+void TestExportDialog::livePreviewOffDoesNotRegenerate() {
+    Export d(nullptr, sampleLines());
+    PreviewCounter previews(d);
+    auto *live = child<QCheckBox>(d, "livePreviewBox");
+    QVERIFY(live->isChecked());
+    live->setChecked(false);
+    QVERIFY(!cfg().isLivePreview());
+    QCOMPARE(previews.runs(), 0);
+    type(child<QLineEdit>(d, "colWidthBox"), QStringLiteral("160"));
+    selectData(child<QComboBox>(d, "pageSizeBox"), QVariant::fromValue(QPageSize::A5));
+    emit child<ColorBox>(d, "lyricColorBox")->colorChanged(QColor(Qt::red));
+    QCOMPARE(cfg().colWidth(), 160);
+    QCOMPARE(cfg().pageSizeId(), QPageSize::A5);
+    QCOMPARE(previews.runs(), 0);
+    live->setChecked(true);
+    QVERIFY(cfg().isLivePreview());
+    QCOMPARE(previews.runs(), 1);
+    QVERIFY(d.engine()->pages().first().contains("viewBox=\"0 0 420 595\""));
+}
+
+void TestExportDialog::restoreAndImportAlwaysRegenerate() {
+    QTemporaryDir dir;
+    Export d(nullptr, sampleLines());
+    child<QCheckBox>(d, "livePreviewBox")->setChecked(false);
+    type(child<QLineEdit>(d, "colWidthBox"), QStringLiteral("160"));
+    PreviewCounter previews(d);
+
+    // Restore: the defaults, live preview on again, and a preview.
+    QTest::mouseClick(child<QPushButton>(d, "restoreBtn"), Qt::LeftButton);
+    QCOMPARE(cfg().colWidth(), 130);
+    QCOMPARE(child<QLineEdit>(d, "colWidthBox")->text(), QStringLiteral("130"));
+    QVERIFY(child<QCheckBox>(d, "livePreviewBox")->isChecked());
+    QCOMPARE(previews.runs(), 1);
+
+    // Import, with live preview off in the scheme itself.
+    const QString scheme = writeFile(dir.filePath(QStringLiteral("s.json")),
+                                     "{\"colWidth\": 150, \"isLivePreview\": false, "
+                                     "\"pageSizeId\": 30, \"pageWidth\": 400}");
+    PromptScript prompts;
+    prompts.answer(scheme);
+    QTest::mouseClick(child<QPushButton>(d, "importBtn"), Qt::LeftButton);
+    QCOMPARE(prompts.count(), 2);
+    QCOMPARE(prompts.shown().at(0).kind, Prompt::Kind::OpenFile);
+    QCOMPARE(prompts.shown().at(0).title, QStringLiteral("导入方案"));
+    QCOMPARE(prompts.shown().at(0).filter, QStringLiteral("JSON文件 (*.json)"));
+    QCOMPARE(prompts.last().kind, Prompt::Kind::Information);
+    QCOMPARE(prompts.last().title, QStringLiteral("成功"));
+    QCOMPARE(prompts.last().text, QStringLiteral("导入成功！"));
+    QCOMPARE(child<QLineEdit>(d, "colWidthBox")->text(), QStringLiteral("150"));
+    QCOMPARE(child<QComboBox>(d, "pageSizeBox")->currentText(), QStringLiteral("自定义"));
+    QVERIFY(child<QLineEdit>(d, "widthBox")->isEnabled());
+    QCOMPARE(child<QLineEdit>(d, "widthBox")->text(), QStringLiteral("400"));
+    QVERIFY(!child<QCheckBox>(d, "livePreviewBox")->isChecked());
+    QCOMPARE(previews.runs(), 2);
+    QVERIFY(d.engine()->pages().first().contains("viewBox=\"0 0 400 842\""));
+
+    // A cancelled file dialog does nothing.
+    prompts.clear();
+    QTest::mouseClick(child<QPushButton>(d, "importBtn"), Qt::LeftButton);
+    QCOMPARE(prompts.count(), 1);
+    QCOMPARE(previews.runs(), 2);
+}
+
+void TestExportDialog::rejectedSchemeLeavesTheFormUnchanged() {
+    QTemporaryDir dir;
+    Export d(nullptr, sampleLines());
+    type(child<QLineEdit>(d, "colWidthBox"), QStringLiteral("140"));
+    const QStringList before = formState(d);
+    PreviewCounter previews(d);
+    PromptScript prompts;
+    for (const QByteArray &bad : {QByteArray("[1, 2]"), QByteArray("colWidth = 3")}) {
+        prompts.clear();
+        prompts.answer(writeFile(dir.filePath(QStringLiteral("bad.json")), bad));
+        d.onImportBtnClicked();
+        QCOMPARE(prompts.count(), 2);
+        QCOMPARE(prompts.last().kind, Prompt::Kind::Warning);
+        QCOMPARE(prompts.last().title, QStringLiteral("错误"));
+        QCOMPARE(prompts.last().text, QStringLiteral("导入失败，文件错误！"));
+        QCOMPARE(formState(d), before);
+        QCOMPARE(cfg().colWidth(), 140);
+    }
+    prompts.clear();
+    prompts.answer(dir.filePath(QStringLiteral("missing.json")));
+    d.onImportBtnClicked();
+    QCOMPARE(prompts.last().text, QStringLiteral("导入失败，文件错误！"));
+    QCOMPARE(previews.runs(), 0);
+}
+
+void TestExportDialog::saveScheme() {
+    QTemporaryDir dir;
+    Export d(nullptr, {});
+    type(child<QLineEdit>(d, "colWidthBox"), QStringLiteral("170"));
+    PromptScript prompts;
+    prompts.answer(dir.filePath(QStringLiteral("mine.json")));
+    QTest::mouseClick(child<QPushButton>(d, "saveBtn"), Qt::LeftButton);
+    QCOMPARE(prompts.shown().at(0).kind, Prompt::Kind::SaveFile);
+    QCOMPARE(prompts.shown().at(0).title, QStringLiteral("保存方案"));
+    QCOMPARE(prompts.shown().at(0).filter, QStringLiteral("JSON文件 (*.json)"));
+    QVERIFY(prompts.shown().at(0).text.isEmpty());
+    QCOMPARE(prompts.last().kind, Prompt::Kind::Information);
+    QCOMPARE(prompts.last().text, QStringLiteral("保存成功！"));
+    QFile saved(dir.filePath(QStringLiteral("mine.json")));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QVERIFY(saved.readAll().contains("\"colWidth\": 170"));
+
+    prompts.clear();
+    prompts.answer(dir.filePath(QStringLiteral("mine.json/x.json"))); // under a file
+    d.onSaveBtnClicked();
+    QCOMPARE(prompts.last().kind, Prompt::Kind::Warning);
+    QCOMPARE(prompts.last().title, QStringLiteral("错误"));
+    QCOMPARE(prompts.last().text, QStringLiteral("保存失败！"));
+
+    prompts.clear();
+    d.onSaveBtnClicked(); // cancelled
+    QCOMPARE(prompts.count(), 1);
+}
+
+void TestExportDialog::dpiBoxOnlyForImages() {
+    Export d(nullptr, {});
+    auto *fileType = child<QComboBox>(d, "fileTypeBox");
+    auto *dpi = child<QComboBox>(d, "dpiBox");
+    QCOMPARE(fileType->currentIndex(), 0);
+    QVERIFY(!dpi->isEnabled());
+    fileType->setCurrentIndex(1);
+    QVERIFY(dpi->isEnabled());
+    fileType->setCurrentIndex(2);
+    QVERIFY(dpi->isEnabled());
+    fileType->setCurrentIndex(3);
+    QVERIFY(!dpi->isEnabled());
+    fileType->setCurrentIndex(0);
+    QVERIFY(!dpi->isEnabled());
+}
+
+void TestExportDialog::wheelOverComboBoxesIsSwallowed() {
+    Export d(nullptr, {});
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    for (const char *name :
+         {"pageSizeBox", "isLandscapeBox", "isLineBreakScoreOverflowBox", "titlePosBox"}) {
+        auto *box = child<QComboBox>(d, name);
+        const int before = box->currentIndex();
+        for (int delta : {-120, 120}) {
+            const QPoint pos = box->rect().center();
+            QWheelEvent e(pos, box->mapToGlobal(pos), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(box, &e);
+            QCOMPARE(box->currentIndex(), before);
+        }
+    }
+    QCOMPARE(cfg().pageSizeId(), QPageSize::A4);
+}
+
+void TestExportDialog::previewFitsItsFrame() {
+    Export d(nullptr, sampleLines());
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    auto *frame = child<QFrame>(d, "preViewFrame");
+    auto *preview = child<QSvgWidget>(d, "preViewWidget");
+    auto check = [&](int pw, int ph) {
+        const int W = frame->contentsRect().width();
+        const int H = frame->contentsRect().height();
+        const double scale = std::min(0.9 * W / pw, 0.9 * H / ph);
+        QCOMPARE(preview->width(), int(std::floor(pw * scale + 0.5)));
+        QCOMPARE(preview->height(), int(std::floor(ph * scale + 0.5)));
+        QCOMPARE(preview->pos(), QPoint((W - preview->width()) / 2, (H - preview->height()) / 2));
+    };
+    check(595, 842);
+    d.resize(1200, 900);
+    QTRY_VERIFY(frame->contentsRect().width() > 500);
+    check(595, 842);
+    selectData(child<QComboBox>(d, "isLandscapeBox"), true);
+    check(842, 595);
+    QVERIFY(preview->renderer()->isValid());
+    QCOMPARE(preview->renderer()->viewBox(), QRect(0, 0, 842, 595));
+}
+
+void TestExportDialog::emptyDocumentPreviews() {
+    Export d(nullptr, {});
+    QCOMPARE(d.engine()->pages().size(), 1);
+    QVERIFY(child<QSvgWidget>(d, "preViewWidget")->renderer()->isValid());
+}
+
+void TestExportDialog::missingScoreFontFallsBackToTheDefault() {
+    cfg().setScoreFontSize(18);
+    cfg().setScoreFont(QFont(QStringLiteral("No Such Gongche Font")));
+    Export d(nullptr, {});
+    QCOMPARE(cfg().scoreFont().family(), FontRegistry::instance()->defaultFamily());
+    QCOMPARE(cfg().scoreFontSize(), 18);
+    QCOMPARE(cfg().scoreFont().pointSize(), 18);
+    QCOMPARE(child<CustomFontBox>(d, "scoreFontBox")->fontSize(), 18);
+}
+
+void TestExportDialog::exportPdf() {
+    QTemporaryDir dir;
+    Export d(nullptr, sampleLines());
+    PromptScript prompts;
+    const QString path = dir.filePath(QStringLiteral("out/游园.pdf"));
+    prompts.answer(path);
+    QTest::mouseClick(child<QPushButton>(d, "submitBtn"), Qt::LeftButton);
+    QCOMPARE(prompts.count(), 2);
+    QCOMPARE(prompts.shown().at(0).kind, Prompt::Kind::SaveFile);
+    QCOMPARE(prompts.shown().at(0).title, QStringLiteral("导出为PDF文件"));
+    QCOMPARE(prompts.shown().at(0).filter, QStringLiteral("PDF文件 (*.pdf)"));
+    QCOMPARE(prompts.last().kind, Prompt::Kind::Information);
+    QCOMPARE(prompts.last().title, QStringLiteral("成功"));
+    QCOMPARE(prompts.last().text, QStringLiteral("导出成功！"));
+    QCOMPARE(d.result(), int(QDialog::Accepted));
+    QFile pdf(path);
+    QVERIFY(pdf.open(QIODevice::ReadOnly));
+    QVERIFY(pdf.read(5) == "%PDF-");
+    // The export ran on all pages, not on the preview.
+    QCOMPARE(d.engine()->pages().size(), 2);
+}
+
+void TestExportDialog::exportImagesAndSvg() {
+    QTemporaryDir dir;
+    const struct {
+        int type;
+        QString title;
+        QString folder;
+    } cases[] = {
+        {1, QStringLiteral("导出为JPG文件"), QStringLiteral("游园_jpg")},
+        {2, QStringLiteral("导出为PNG文件"), QStringLiteral("游园_png")},
+        {3, QStringLiteral("导出为SVG文件"), QStringLiteral("游园_svg")},
+    };
+    for (const auto &c : cases) {
+        Export d(nullptr, sampleLines());
+        child<QComboBox>(d, "fileTypeBox")->setCurrentIndex(c.type);
+        child<QComboBox>(d, "dpiBox")->setCurrentIndex(1);
+        PromptScript prompts;
+        prompts.answer(dir.path());
+        d.onSubmitBtnClicked();
+        QCOMPARE(prompts.shown().at(0).kind, Prompt::Kind::Directory);
+        QCOMPARE(prompts.shown().at(0).title, c.title);
+        QCOMPARE(prompts.last().text, QStringLiteral("导出成功！"));
+        QVERIFY(QFileInfo(dir.filePath(c.folder)).isDir());
+    }
+    // 160 dpi for the images.
+    QCOMPARE(QImage(dir.filePath(QStringLiteral("游园_png/游园_0.png"))).width(),
+             qRound(210 / 25.4 * 160));
+}
+
+void TestExportDialog::cancelledExportDoesNothing() {
+    Export d(nullptr, sampleLines());
+    PreviewCounter previews(d);
+    QSignalSpy spy(d.engine(), &GenerateSVG::progressUpdate);
+    PromptScript prompts;
+    d.onSubmitBtnClicked();
+    QCOMPARE(prompts.count(), 1);
+    QCOMPARE(spy.size(), 0);
+    QCOMPARE(d.result(), int(QDialog::Rejected));
+}
+
+void TestExportDialog::failedExportKeepsTheDialogOpen() {
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("busy.pdf")));
+    Export d(nullptr, sampleLines());
+    d.show();
+    PromptScript prompts;
+    prompts.answer(dir.filePath(QStringLiteral("busy.pdf")));
+    d.onSubmitBtnClicked();
+    QCOMPARE(prompts.count(), 2);
+    QCOMPARE(prompts.last().text, QStringLiteral("文件无写入权限或文件已被占用!"));
+    QVERIFY(d.isVisible());
+    QCOMPARE(d.result(), int(QDialog::Rejected));
+    QVERIFY(d.isEnabled());
+}
+
+void TestExportDialog::progressDialog() {
+    QTemporaryDir dir;
+    Export d(nullptr, sampleLines());
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    QProgressDialog *progress = d.progressDialog(); // made by the first preview
+    QVERIFY(progress);
+    QVERIFY(progress->isHidden());
+    QVERIFY(d.isEnabled());
+    QVERIFY(progress->windowFlags() & Qt::CustomizeWindowHint);
+    QVERIFY(!(progress->windowFlags() & Qt::WindowCloseButtonHint));
+    QCOMPARE(progress->minimumDuration(), 0);
+
+    // While the writer works the dialog is disabled and the progress shown.
+    bool seen = false;
+    connect(d.engine(), &GenerateSVG::progressUpdate, &d, [&](int status, int value) {
+        if (status == 1 && value == 1 &&
+            progress->labelText() == QStringLiteral("正在导出SVG文件···")) {
+            seen = progress->isVisible() && !d.isEnabled() &&
+                   progress->windowTitle() == QStringLiteral("导出") && progress->maximum() == 2 &&
+                   progress->value() == 1;
+        }
+    });
+    child<QComboBox>(d, "fileTypeBox")->setCurrentIndex(3);
+    PromptScript prompts;
+    prompts.answer(dir.path());
+    d.onSubmitBtnClicked();
+    QVERIFY(seen);
+    QVERIFY(progress->isHidden());
+    QVERIFY(d.isEnabled());
+    QCOMPARE(d.findChildren<QProgressDialog *>().size(), 1);
+}
+
+void TestExportDialog::previewAll() {
+    Export d(nullptr, sampleLines());
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    int pages = -1;
+    QString label;
+    // Answers the preview window once it runs (the typesetting before it
+    // may process events too).
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &d, [&] {
+        auto *w = d.findChild<PreviewWindow *>();
+        if (w && w->isVisible()) {
+            label = w->pageLabel()->text();
+            pages = w->nextButton()->isEnabled() ? 2 : 1;
+            w->reject();
+        }
+    });
+    poll.start(10);
+    QTest::mouseClick(child<QPushButton>(d, "previewAllBtn"), Qt::LeftButton);
+    QCOMPARE(label, QStringLiteral("1/2"));
+    QCOMPARE(pages, 2);
+    QVERIFY(!d.findChild<PreviewWindow *>()); // deleted after its run
+}
+
+void TestExportDialog::closingSavesTheConfiguration() {
+    {
+        Export d(nullptr, {});
+        type(child<QLineEdit>(d, "colWidthBox"), QStringLiteral("175"));
+        QSettings before(AppPaths::settingsFile(), QSettings::IniFormat);
+        QCOMPARE(before.value(QStringLiteral("Export/colWidth")).toInt(), 130);
+    }
+    QSettings after(AppPaths::settingsFile(), QSettings::IniFormat);
+    QCOMPARE(after.value(QStringLiteral("Export/colWidth")).toInt(), 175);
+}
+
+QTEST_MAIN(TestExportDialog)
+#include "tst_exportdialog.moc"

@@ -1,0 +1,510 @@
+#include "export/exportconfig.h"
+#include "export/generatesvg.h"
+#include "exportfixture.h"
+#include "fonts/fontregistry.h"
+#include "fonts/fontsubstitutions.h"
+#include "promptscript.h"
+#include "shell/apppaths.h"
+
+#include <QDir>
+#include <QImageReader>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QTemporaryDir &programDir() {
+    static QTemporaryDir dir;
+    return dir;
+}
+
+ExportConfig &cfg() {
+    return *ExportConfig::instance();
+}
+
+const QString defaultTitle = QStringLiteral("Qorvel工尺谱导出曲谱");
+
+QStringList entries(const QString &dir) {
+    return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+struct Progress {
+    int status, value, max;
+    QString title, tip;
+};
+
+QList<Progress> progressOf(const QSignalSpy &spy) {
+    QList<Progress> out;
+    for (const QList<QVariant> &a : spy) {
+        out.append({a.at(0).toInt(), a.at(1).toInt(), a.at(2).toInt(), a.at(3).toString(),
+                    a.at(4).toString()});
+    }
+    return out;
+}
+
+} // namespace
+
+class TestWriters : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void imageFoldersCountUp();
+    void a4At96Dpi();
+    void resolutionIndex();
+    void transparentPngAndOpaqueJpg();
+    void svgFolderHoldsPagesFontAndReadMe();
+    void defaultTitleNamesTheSvgFiles();
+    void progressOfEachWriter();
+    void titlesMakeSafeFileNames_data();
+    void titlesMakeSafeFileNames();
+    void titleWithSpacesStaysInTheDirectory();
+
+    void pdfExistingDirectoryIsNotWritable();
+    void pdfUnderARegularFile();
+    void pdfFailedWriteKeepsTheOldFile();
+    void imagesMissingDirectoryNotCreatable();
+    void imagesFolderNotCreatable();
+    void imageWriteFails();
+    void hugeImageFailsCleanly();
+    void svgMissingDirectoryNotCreatable();
+    void svgFolderNotCreatable();
+    void svgPageWriteFails();
+    void svgFontWriteFails();
+};
+
+void TestWriters::initTestCase() {
+    QVERIFY(programDir().isValid());
+    AppPaths::setProgramDirOverride(programDir().path(), true);
+    installChineseFontSubstitutions();
+}
+
+void TestWriters::init() {
+    cfg().restoreDefaults();
+}
+
+void TestWriters::imageFoldersCountUp() {
+    QTemporaryDir dir;
+    GenerateSVG g;
+    g.generate(sampleLines(), false);
+    PromptScript prompts;
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY(g.exportImages(dir.path(), 0, QStringLiteral("PNG")));
+    }
+    QCOMPARE(prompts.count(), 0);
+    // The title keeps the space after "#"; the folder name does not.
+    QCOMPARE(g.documentTitle(), QStringLiteral(" 游园"));
+    QCOMPARE(entries(dir.path()),
+             (QStringList{QStringLiteral("游园_png"), QStringLiteral("游园_png_0"),
+                          QStringLiteral("游园_png_1")}));
+    QCOMPARE(g.lastExportPath(), dir.filePath(QStringLiteral("游园_png_1")));
+    QCOMPARE(entries(dir.filePath(QStringLiteral("游园_png_0"))),
+             (QStringList{QStringLiteral("游园_0.png"), QStringLiteral("游园_1.png")}));
+}
+
+void TestWriters::a4At96Dpi() {
+    QTemporaryDir dir;
+    GenerateSVG g;
+    g.generate(sampleLines(), false);
+    PromptScript prompts;
+    QVERIFY(g.exportImages(dir.path(), 0, QStringLiteral("png")));
+    QCOMPARE(QImageReader(dir.filePath(QStringLiteral("游园_png/游园_0.png"))).size(),
+             QSize(794, 1123));
+
+    cfg().setIsLandscape(true);
+    g.reset();
+    g.generate(sampleLines(), false);
+    QVERIFY(g.exportImages(dir.path(), 0, QStringLiteral("jpg")));
+    QCOMPARE(QImageReader(dir.filePath(QStringLiteral("游园_jpg/游园_0.jpg"))).size(),
+             QSize(1123, 794));
+    QCOMPARE(prompts.count(), 0);
+}
+
+void TestWriters::resolutionIndex() {
+    QCOMPARE(GenerateSVG::resolutionDpi(0), 96);
+    QCOMPARE(GenerateSVG::resolutionDpi(1), 160);
+    QCOMPARE(GenerateSVG::resolutionDpi(2), 300);
+    QCOMPARE(GenerateSVG::resolutionDpi(3), 600);
+    QCOMPARE(GenerateSVG::resolutionDpi(4), 96);
+    QCOMPARE(GenerateSVG::resolutionDpi(-1), 96);
+    // A6 at 160 dpi, through the writer.
+    cfg().setPageSizeId(QPageSize::A6);
+    QTemporaryDir dir;
+    GenerateSVG g;
+    g.generate(sampleLines(), false);
+    PromptScript prompts;
+    QVERIFY(g.exportImages(dir.path(), 1, QStringLiteral("png")));
+    QCOMPARE(QImageReader(dir.filePath(QStringLiteral("游园_png/游园_0.png"))).size(),
+             g.imageSize(160));
+    QCOMPARE(g.imageSize(160), QSize(661, 932)); // 105 × 148 mm
+}
+
+void TestWriters::transparentPngAndOpaqueJpg() {
+    QTemporaryDir dir;
+    cfg().setBackgroundColor(QColor(QStringLiteral("#3366cc")));
+    GenerateSVG g;
+    PromptScript prompts;
+
+    // The page paints its background: a PNG shows it.
+    g.generate(sampleLines(), false);
+    QVERIFY(g.exportImages(dir.path(), 0, QStringLiteral("png")));
+    QImage png(dir.filePath(QStringLiteral("游园_png/游园_0.png")));
+    QCOMPARE(png.pixelColor(2, 2), QColor(QStringLiteral("#3366cc")));
+
+    // A transparent page leaves a PNG transparent where nothing is drawn...
+    cfg().setIsBgTransparent(true);
+    g.reset();
+    g.generate(sampleLines(), false);
+    QVERIFY(g.exportImages(dir.path(), 0, QStringLiteral("png")));
+    png = QImage(dir.filePath(QStringLiteral("游园_png_0/游园_0.png")));
+    QVERIFY(png.hasAlphaChannel());
+    QCOMPARE(png.pixelColor(2, 2).alpha(), 0);
+    // ...but the ink is there.
+    int opaque = 0;
+    for (int y = 0; y < png.height(); y += 2) {
+        for (int x = 0; x < png.width(); x += 2) {
+            opaque += qAlpha(png.pixel(x, y)) > 128;
+        }
+    }
+    QVERIFY(opaque > 100);
+
+    // A JPG always has the background colour under the page.
+    QVERIFY(g.exportImages(dir.path(), 0, QStringLiteral("jpg")));
+    const QImage jpg(dir.filePath(QStringLiteral("游园_jpg/游园_0.jpg")));
+    const QColor c = jpg.pixelColor(2, 2);
+    QVERIFY2(qAbs(c.red() - 0x33) < 6 && qAbs(c.green() - 0x66) < 6 && qAbs(c.blue() - 0xcc) < 6,
+             qPrintable(c.name()));
+    QCOMPARE(prompts.count(), 0);
+}
+
+void TestWriters::svgFolderHoldsPagesFontAndReadMe() {
+    QTemporaryDir dir;
+    GenerateSVG g;
+    g.generate(sampleLines(), false);
+    QCOMPARE(g.pages().size(), 2);
+    PromptScript prompts;
+    QVERIFY(g.exportSvg(dir.path()));
+    QVERIFY(g.exportSvg(dir.path()));
+    QCOMPARE(entries(dir.path()),
+             (QStringList{QStringLiteral("游园_svg"), QStringLiteral("游园_svg_0")}));
+    const QString folder = dir.filePath(QStringLiteral("游园_svg"));
+    const QString fontFile = FontRegistry::instance()->defaultFamily() + QStringLiteral(".ttf");
+    QCOMPARE(entries(folder),
+             (QStringList{fontFile, QStringLiteral("游园_0.svg"), QStringLiteral("游园_1.svg"),
+                          QStringLiteral("说明文件.txt")}));
+    QFile page(folder + QStringLiteral("/游园_1.svg"));
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    QCOMPARE(page.readAll(), g.pages().at(1));
+
+    QFile font(folder + QLatin1Char('/') + fontFile);
+    QVERIFY(font.open(QIODevice::ReadOnly));
+    QFile embedded(FontRegistry::defaultFontPath());
+    QVERIFY(embedded.open(QIODevice::ReadOnly));
+    QCOMPARE(font.readAll(), embedded.readAll());
+
+    QFile readMe(folder + QStringLiteral("/说明文件.txt"));
+    QVERIFY(readMe.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(readMe.readAll()),
+             QStringLiteral(
+                 "Qorvel工尺谱导出曲谱说明：SVG文件需要安装“Qorvel工尺谱字体.ttf”才能正常显示。"));
+    QCOMPARE(prompts.count(), 0);
+}
+
+void TestWriters::defaultTitleNamesTheSvgFiles() {
+    QTemporaryDir dir;
+    GenerateSVG g;
+    DocumentLines lines = sampleLines(false);
+    lines.removeAt(0); // no tune heading either
+    g.generate(lines, false);
+    QVERIFY(g.documentTitle().isEmpty());
+    PromptScript prompts;
+    QVERIFY(g.exportSvg(dir.path()));
+    QCOMPARE(g.documentTitle(), defaultTitle);
+    QVERIFY(QFileInfo::exists(dir.filePath(defaultTitle + QStringLiteral("_svg/") + defaultTitle +
+                                           QStringLiteral("_0.svg"))));
+}
+
+void TestWriters::progressOfEachWriter() {
+    QTemporaryDir dir;
+    GenerateSVG g;
+    g.generate(sampleLines(), false);
+    const int n = g.pages().size();
+    PromptScript prompts;
+    struct Case {
+        QString tip;
+        std::function<bool()> run;
+    };
+    const QList<Case> cases = {
+        {QStringLiteral("正在导出PDF文件···"),
+         [&] { return g.exportPdf(dir.filePath(QStringLiteral("a.pdf"))); }},
+        {QStringLiteral("正在导出png文件···"),
+         [&] { return g.exportImages(dir.path(), 0, QStringLiteral("PNG")); }},
+        {QStringLiteral("正在导出jpg文件···"),
+         [&] { return g.exportImages(dir.path(), 0, QStringLiteral("jpg")); }},
+        {QStringLiteral("正在导出SVG文件···"), [&] { return g.exportSvg(dir.path()); }},
+    };
+    for (const Case &c : cases) {
+        QSignalSpy spy(&g, &GenerateSVG::progressUpdate);
+        QVERIFY(c.run());
+        const QList<Progress> p = progressOf(spy);
+        QCOMPARE(p.size(), n + 2);
+        QCOMPARE(p.first().status, 0);
+        QCOMPARE(p.first().value, 0);
+        QCOMPARE(p.first().max, n);
+        QCOMPARE(p.first().title, QStringLiteral("导出"));
+        QCOMPARE(p.first().tip, c.tip);
+        for (int k = 1; k <= n; ++k) {
+            QCOMPARE(p.at(k).status, 1);
+            QCOMPARE(p.at(k).value, k);
+            QVERIFY(p.at(k).title.isEmpty() && p.at(k).tip.isEmpty());
+        }
+        QCOMPARE(p.last().status, 2);
+        QCOMPARE(p.last().value, n);
+    }
+    QCOMPARE(prompts.count(), 0);
+}
+
+void TestWriters::titlesMakeSafeFileNames_data() {
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("plain") << QStringLiteral("游园") << QStringLiteral("游园");
+    QTest::newRow("spaces kept inside, trimmed outside")
+        << QStringLiteral("  牡丹亭 游园 ") << QStringLiteral("牡丹亭 游园");
+    QTest::newRow("separators") << QStringLiteral("../../etc/x") << QStringLiteral(".._.._etc_x");
+    QTest::newRow("backslash") << QStringLiteral("a\\..\\b") << QStringLiteral("a_.._b");
+    QTest::newRow("parent") << QStringLiteral("..") << QStringLiteral("__");
+    QTest::newRow("self") << QStringLiteral(" . ") << QStringLiteral("_");
+    QTest::newRow("reserved") << QStringLiteral("a:b*c?d\"e<f>g|h")
+                              << QStringLiteral("a_b_c_d_e_f_g_h");
+    QTest::newRow("control") << QStringLiteral("a\nb\tc") << QStringLiteral("a_b_c");
+    QTest::newRow("empty") << QString() << defaultTitle;
+    QTest::newRow("blank") << QStringLiteral("   ") << defaultTitle;
+}
+
+void TestWriters::titlesMakeSafeFileNames() {
+    QFETCH(QString, title);
+    QFETCH(QString, name);
+    QCOMPARE(GenerateSVG::safeFileName(title), name);
+}
+
+void TestWriters::titleWithSpacesStaysInTheDirectory() {
+    // A title line keeps its spaces; the folder does not begin with one.
+    DocumentLines lines = sampleLines(false);
+    DocumentLine title;
+    title.text = QStringLiteral("#  牡丹亭 游园 ");
+    title.kind = LineKind::Title;
+    lines.prepend(title);
+    GenerateSVG g;
+    g.generate(lines, false);
+    QCOMPARE(g.documentTitle(), QStringLiteral("  牡丹亭 游园 "));
+    QTemporaryDir dir;
+    PromptScript prompts;
+    QVERIFY(g.exportSvg(dir.path()));
+    QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("牡丹亭 游园_svg")});
+    QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("牡丹亭 游园_svg/牡丹亭 游园_0.svg"))));
+
+    // A very long title is shortened to a name the file system takes.
+    lines.first().text = QStringLiteral("# ") + QString(300, QChar(0x6625));
+    g.reset();
+    g.generate(lines, false);
+    QVERIFY(g.exportImages(dir.path(), 0, QStringLiteral("png")));
+    QCOMPARE(prompts.count(), 0);
+    QCOMPARE(entries(dir.path()).size(), 2);
+}
+
+void TestWriters::pdfExistingDirectoryIsNotWritable() {
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("busy.pdf")));
+    GenerateSVG g;
+    g.generate(sampleLines(), false);
+    PromptScript prompts;
+    QSignalSpy spy(&g, &GenerateSVG::progressUpdate);
+    QVERIFY(!g.exportPdf(dir.filePath(QStringLiteral("busy.pdf"))));
+    QCOMPARE(prompts.count(), 1);
+    QCOMPARE(prompts.last().kind, Prompt::Kind::Warning);
+    QCOMPARE(prompts.last().title, QStringLiteral("错误"));
+    QCOMPARE(prompts.last().text, QStringLiteral("文件无写入权限或文件已被占用!"));
+    QVERIFY(prompts.last().parent == nullptr);
+    QCOMPARE(spy.size(), 0);
+}
+
+void TestWriters::pdfUnderARegularFile() {
+    // The directory cannot be created (its parent is a file): the write fails
+    // and says so, instead of reporting success.
+    QTemporaryDir dir;
+    QFile plain(dir.filePath(QStringLiteral("plain")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    GenerateSVG g;
+    g.generate(sampleLines(), false);
+    PromptScript prompts;
+    QVERIFY(!g.exportPdf(dir.filePath(QStringLiteral("plain/sub/score.pdf"))));
+    QCOMPARE(prompts.count(), 1);
+    QCOMPARE(prompts.last().text, QStringLiteral("文件无写入权限或文件已被占用!"));
+    QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("plain")});
+}
+
+void TestWriters::pdfFailedWriteKeepsTheOldFile() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("score.pdf"));
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("old");
+    old.close();
+    GenerateSVG g;
+    g.generate(manyPages(3), false);
+    PromptScript prompts;
+    bool ok = true;
+    {
+        FileSizeLimit limit(2048);
+        QVERIFY(limit.ok());
+        ok = g.exportPdf(path);
+    }
+    QVERIFY(!ok);
+    QCOMPARE(prompts.count(), 1);
+    QCOMPARE(prompts.last().text, QStringLiteral("文件无写入权限或文件已被占用!"));
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("old"));
+    QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("score.pdf")});
+}
+
+void TestWriters::imagesMissingDirectoryNotCreatable() {
+    QTemporaryDir dir;
+    QFile plain(dir.filePath(QStringLiteral("plain")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    GenerateSVG g;
+    g.generate(sampleLines(), false);
+    PromptScript prompts;
+    QVERIFY(!g.exportImages(dir.filePath(QStringLiteral("plain/out")), 0, QStringLiteral("png")));
+    QCOMPARE(prompts.count(), 0);
+}
+
+void TestWriters::imagesFolderNotCreatable() {
+    // Nothing can be created in /proc, not even by root.
+    if (!QFileInfo(QStringLiteral("/proc/self")).exists()) {
+        QSKIP("needs /proc");
+    }
+    GenerateSVG g;
+    g.generate(sampleLines(), false);
+    PromptScript prompts;
+    QVERIFY(!g.exportImages(QStringLiteral("/proc"), 0, QStringLiteral("png")));
+    QCOMPARE(prompts.count(), 1);
+    QCOMPARE(prompts.last().kind, Prompt::Kind::Warning);
+    QCOMPARE(prompts.last().title, QStringLiteral("提示"));
+    QCOMPARE(prompts.last().text, QStringLiteral("创建目录失败"));
+}
+
+void TestWriters::imageWriteFails() {
+    QTemporaryDir dir;
+    GenerateSVG g;
+    g.generate(sampleLines(), false);
+    PromptScript prompts;
+    QSignalSpy spy(&g, &GenerateSVG::progressUpdate);
+    bool ok = true;
+    {
+        FileSizeLimit limit(1024);
+        QVERIFY(limit.ok());
+        ok = g.exportImages(dir.path(), 0, QStringLiteral("png"));
+    }
+    QVERIFY(!ok);
+    QCOMPARE(prompts.count(), 1);
+    QCOMPARE(prompts.last().title, QStringLiteral("提示"));
+    QCOMPARE(prompts.last().text, QStringLiteral("导出图片失败！"));
+    const QList<Progress> p = progressOf(spy);
+    QCOMPARE(p.size(), 2);
+    QCOMPARE(p.last().status, 2);
+    QCOMPARE(p.last().value, 1);
+}
+
+void TestWriters::hugeImageFailsCleanly() {
+    // B1 at 600 dpi: 16700 × 23625 pixels, 1.6 GB as an image.
+    cfg().setPageSizeId(QPageSize::B1);
+    QTemporaryDir dir;
+    GenerateSVG g;
+    g.generate(sampleLines(), false);
+    PromptScript prompts;
+    QVERIFY(!g.exportImages(dir.path(), 3, QStringLiteral("png")));
+    QCOMPARE(prompts.count(), 1);
+    QCOMPARE(prompts.last().text, QStringLiteral("导出图片失败！"));
+    QCOMPARE(entries(dir.filePath(QStringLiteral("游园_png"))), QStringList());
+}
+
+void TestWriters::svgMissingDirectoryNotCreatable() {
+    QTemporaryDir dir;
+    QFile plain(dir.filePath(QStringLiteral("plain")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    GenerateSVG g;
+    g.generate(sampleLines(), false);
+    PromptScript prompts;
+    QVERIFY(!g.exportSvg(dir.filePath(QStringLiteral("plain/out"))));
+    QCOMPARE(prompts.count(), 0);
+}
+
+void TestWriters::svgFolderNotCreatable() {
+    if (!QFileInfo(QStringLiteral("/proc/self")).exists()) {
+        QSKIP("needs /proc");
+    }
+    GenerateSVG g;
+    g.generate(sampleLines(), false);
+    PromptScript prompts;
+    QVERIFY(!g.exportSvg(QStringLiteral("/proc")));
+    QCOMPARE(prompts.count(), 1);
+    QCOMPARE(prompts.last().title, QStringLiteral("错误"));
+    QCOMPARE(prompts.last().text, QStringLiteral("创建目录失败!"));
+}
+
+void TestWriters::svgPageWriteFails() {
+    QTemporaryDir dir;
+    GenerateSVG g;
+    g.generate(sampleLines(), false);
+    PromptScript prompts;
+    QSignalSpy spy(&g, &GenerateSVG::progressUpdate);
+    bool ok = true;
+    {
+        FileSizeLimit limit(512);
+        QVERIFY(limit.ok());
+        ok = g.exportSvg(dir.path());
+    }
+    QVERIFY(!ok);
+    QCOMPARE(prompts.count(), 1);
+    QCOMPARE(prompts.last().title, QStringLiteral("错误"));
+    QCOMPARE(prompts.last().text, QStringLiteral("导出SVG文件失败!"));
+    QCOMPARE(progressOf(spy).last().status, 2);
+    QCOMPARE(progressOf(spy).last().value, 1);
+}
+
+void TestWriters::svgFontWriteFails() {
+    QTemporaryDir dir;
+    GenerateSVG g;
+    g.generate({}, false); // one small page
+    int largestPage = 0;
+    for (const QByteArray &p : g.pages()) {
+        largestPage = std::max(largestPage, int(p.size()));
+    }
+    QFile embedded(FontRegistry::defaultFontPath());
+    QVERIFY(embedded.open(QIODevice::ReadOnly));
+    QVERIFY(embedded.size() > largestPage + 1024);
+    PromptScript prompts;
+    bool ok = true;
+    {
+        FileSizeLimit limit(rlim_t(largestPage + 512));
+        QVERIFY(limit.ok());
+        ok = g.exportSvg(dir.path());
+    }
+    QVERIFY(!ok);
+    QCOMPARE(prompts.count(), 1);
+    QCOMPARE(prompts.last().text, QStringLiteral("导出字体文件失败!"));
+    // The pages written before stay.
+    QCOMPARE(QDir(dir.filePath(defaultTitle + QStringLiteral("_svg")))
+                 .entryList(QStringList{QStringLiteral("*.svg")}, QDir::Files)
+                 .size(),
+             g.pages().size());
+}
+
+QTEST_MAIN(TestWriters)
+#include "tst_writers.moc"
