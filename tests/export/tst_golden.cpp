@@ -1,4 +1,5 @@
-// Reference pages: every document in tests/export/golden/NAME.txt is typeset
+// Reference pages: every document in tests/export/golden/NAME.txt (or a score
+// file NAME.gcp, such as the link to the sample aria) is typeset
 // and each page compared, after normalising, with NAME.N.svg beside it.
 //
 // Document format, one lyric line per line: a sung line carries its scores
@@ -11,8 +12,10 @@
 // and review the diff of tests/export/golden/*.svg.
 #include "export/exportconfig.h"
 #include "export/generatesvg.h"
+#include "export/scoredocument.h"
 #include "fonts/fontregistry.h"
 #include "fonts/fontsubstitutions.h"
+#include "model/scorefile.h"
 #include "shell/apppaths.h"
 
 #include <QDir>
@@ -69,6 +72,16 @@ struct GoldenDocument {
 
 GoldenDocument readDocument(const QString &path) {
     GoldenDocument d;
+    if (path.endsWith(QLatin1String(".gcp"))) {
+        // A real score file, such as the sample aria.
+        QFile f(path);
+        QString lyric, score;
+        if (f.open(QIODevice::ReadOnly)) {
+            decodeScoreFile(f.readAll(), &lyric, &score);
+        }
+        d.lines = ScoreDocument::fromTexts(lyric, score);
+        return d;
+    }
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         return d;
@@ -122,16 +135,17 @@ void TestGolden::initTestCase() {
 void TestGolden::pages_data() {
     QTest::addColumn<QString>("name");
     const QStringList docs =
-        QDir(goldenDir()).entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name);
+        QDir(goldenDir())
+            .entryList({QStringLiteral("*.txt"), QStringLiteral("*.gcp")}, QDir::Files, QDir::Name);
     for (const QString &d : docs) {
-        const QString name = d.chopped(4);
-        QTest::newRow(qPrintable(name)) << name;
+        QTest::newRow(qPrintable(d)) << d;
     }
 }
 
 void TestGolden::pages() {
     QFETCH(QString, name);
-    const GoldenDocument d = readDocument(goldenDir() + QLatin1Char('/') + name + ".txt");
+    const GoldenDocument d = readDocument(goldenDir() + QLatin1Char('/') + name);
+    name.chop(4);
     QVERIFY(!d.lines.isEmpty());
     ExportConfig *cfg = ExportConfig::instance();
     cfg->restoreDefaults();
