@@ -395,9 +395,9 @@ bool QorvelEdit::viewportEvent(QObject *viewport, QEvent *event) {
     }
 }
 
-bool QorvelEdit::lyricKeyPress(QKeyEvent *event) {
-    const Qt::KeyboardModifiers mods = modifiersOf(event);
-    const int key = event->key();
+// The document's own shortcuts, in both editors: Ctrl+X, C, V, Z,
+// Ctrl+Shift+Z and Shift+Insert.
+bool QorvelEdit::documentShortcut(int key, Qt::KeyboardModifiers mods) {
     if (mods == Qt::ControlModifier) {
         switch (key) {
         case Qt::Key_X:
@@ -413,7 +413,7 @@ bool QorvelEdit::lyricKeyPress(QKeyEvent *event) {
             m_undoStack->undo();
             return true;
         default:
-            break;
+            return false;
         }
     }
     if (mods == (Qt::ControlModifier | Qt::ShiftModifier) && key == Qt::Key_Z) {
@@ -424,28 +424,38 @@ bool QorvelEdit::lyricKeyPress(QKeyEvent *event) {
         paste();
         return true;
     }
-    if (key != Qt::Key_Backspace && key != Qt::Key_Delete) {
-        // The platform's other bindings for these (Ctrl+Y, Ctrl+Insert, ...).
-        if (event->matches(QKeySequence::Undo)) {
-            m_undoStack->undo();
-            return true;
-        }
-        if (event->matches(QKeySequence::Redo)) {
-            m_undoStack->redo();
-            return true;
-        }
-        if (event->matches(QKeySequence::Copy)) {
-            copy();
-            return true;
-        }
-        if (event->matches(QKeySequence::Cut)) {
-            cut();
-            return true;
-        }
-        if (event->matches(QKeySequence::Paste)) {
-            paste();
-            return true;
-        }
+    return false;
+}
+
+// The platform's other bindings for undo, redo and the clipboard (Ctrl+Y,
+// Ctrl+Insert, ...): routed through the document, never the editor's own.
+bool QorvelEdit::platformShortcut(QKeyEvent *event) {
+    if (event->matches(QKeySequence::Undo)) {
+        m_undoStack->undo();
+    } else if (event->matches(QKeySequence::Redo)) {
+        m_undoStack->redo();
+    } else if (event->matches(QKeySequence::Copy)) {
+        copy();
+    } else if (event->matches(QKeySequence::Cut)) {
+        cut();
+    } else if (event->matches(QKeySequence::Paste)) {
+        paste();
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool QorvelEdit::lyricKeyPress(QKeyEvent *event) {
+    const Qt::KeyboardModifiers mods = modifiersOf(event);
+    const int key = event->key();
+    if (documentShortcut(key, mods)) {
+        return true;
+    }
+    // Shift+Delete is a platform binding for cut; in the lyric editor it is
+    // a deletion.
+    if (key != Qt::Key_Backspace && key != Qt::Key_Delete && platformShortcut(event)) {
+        return true;
     }
 
     if (key == Qt::Key_Backspace || key == Qt::Key_Delete) {
@@ -477,30 +487,7 @@ bool QorvelEdit::lyricKeyPress(QKeyEvent *event) {
 bool QorvelEdit::scoreKeyPress(QKeyEvent *event) {
     const Qt::KeyboardModifiers mods = modifiersOf(event);
     const int key = event->key();
-    if (mods == Qt::ControlModifier) {
-        switch (key) {
-        case Qt::Key_X:
-            cut();
-            return true;
-        case Qt::Key_C:
-            copy();
-            return true;
-        case Qt::Key_V:
-            paste();
-            return true;
-        case Qt::Key_Z:
-            m_undoStack->undo();
-            return true;
-        default:
-            break;
-        }
-    }
-    if (mods == (Qt::ControlModifier | Qt::ShiftModifier) && key == Qt::Key_Z) {
-        m_undoStack->redo();
-        return true;
-    }
-    if (mods == Qt::ShiftModifier && key == Qt::Key_Insert) {
-        paste();
+    if (documentShortcut(key, mods)) {
         return true;
     }
 
@@ -536,24 +523,7 @@ bool QorvelEdit::scoreKeyPress(QKeyEvent *event) {
         runCommand(new InsertScoreCommand(this, QStringLiteral("\n"), mods));
         return true;
     }
-    if (event->matches(QKeySequence::Undo)) {
-        m_undoStack->undo();
-        return true;
-    }
-    if (event->matches(QKeySequence::Redo)) {
-        m_undoStack->redo();
-        return true;
-    }
-    if (event->matches(QKeySequence::Copy)) {
-        copy();
-        return true;
-    }
-    if (event->matches(QKeySequence::Cut)) {
-        cut();
-        return true;
-    }
-    if (event->matches(QKeySequence::Paste)) {
-        paste();
+    if (platformShortcut(event)) {
         return true;
     }
     if (isInsertableText(event->text(), mods)) {

@@ -107,6 +107,8 @@ private slots:
     void updateScoreLineNumberArea();
 
 private:
+    bool documentShortcut(int key, Qt::KeyboardModifiers mods);
+    bool platformShortcut(QKeyEvent *event);
     bool lyricKeyPress(QKeyEvent *event);
     bool scoreKeyPress(QKeyEvent *event);
     bool viewportEvent(QObject *viewport, QEvent *event);
