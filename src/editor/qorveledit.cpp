@@ -452,8 +452,8 @@ bool QorvelEdit::lyricKeyPress(QKeyEvent *event) {
     if (documentShortcut(key, mods)) {
         return true;
     }
-    // Shift+Delete is a platform binding for cut; in the lyric editor it is
-    // a deletion.
+    // Some platforms bind Shift+Delete to cut and Alt+Backspace to undo; in
+    // the lyric editor these keys delete.
     if (key != Qt::Key_Backspace && key != Qt::Key_Delete && platformShortcut(event)) {
         return true;
     }
