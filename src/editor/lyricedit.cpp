@@ -16,7 +16,7 @@ const QColor LyricEdit::searchMatchColor(255, 255, 0);
 const QColor LyricEdit::currentMatchColor(255, 150, 50);
 
 LyricEdit::LyricEdit(QWidget *parent)
-    : QPlainTextEdit(parent)
+    : GutteredEdit(parent)
     , m_config(EditorConfig::instance())
     // The index must see contentsChange before the highlighter does.
     , m_index(new SungIndex(document(), this))
@@ -50,32 +50,12 @@ void LyricEdit::updateLineNumberArea(const QRect &rect, int dy) {
 
 void LyricEdit::resizeEvent(QResizeEvent *event) {
     QPlainTextEdit::resizeEvent(event);
-    const QRect cr = contentsRect();
-    m_lineNumberArea->setGeometry(QRect(cr.left(), cr.top(), gutterWidth(), cr.height()));
+    placeGutter(m_lineNumberArea, gutterWidth());
 }
 
 void LyricEdit::paintGutter(QPaintEvent *event) {
-    QPainter painter(m_lineNumberArea);
-    painter.setPen(m_config->lyricLineNumberColor());
-    painter.setBrush(m_config->lyricLineNumberBgColor());
-    painter.setFont(m_config->lyricLineNumberFont());
-    painter.fillRect(event->rect(), m_config->lyricLineNumberBgColor());
-
-    const int width = gutterWidth();
-    const int lineHeight = QFontMetrics(font()).height();
-    QTextBlock block = firstVisibleBlock();
-    int top = int(blockBoundingGeometry(block).translated(contentOffset()).top());
-    int bottom = top + int(blockBoundingRect(block).height());
-    while (block.isValid() && top <= event->rect().bottom()) {
-        if (block.isVisible() && bottom >= event->rect().top()) {
-            const QString label = gutterLabel(block.blockNumber());
-            painter.drawText(QRect(0, top, width, lineHeight), Qt::AlignHCenter | Qt::AlignVCenter,
-                             label);
-        }
-        block = block.next();
-        top = bottom;
-        bottom = top + int(blockBoundingRect(block).height());
-    }
+    paintGutterLabels(m_lineNumberArea, event, gutterWidth(), m_config->lyricLineNumberColor(),
+                      m_config->lyricLineNumberBgColor(), m_config->lyricLineNumberFont());
 }
 
 QString LyricEdit::gutterLabel(int blockNumber) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/gutterededit.h"
 #include "editor/searchresult.h"
 
 #include <QColor>
@@ -14,7 +15,7 @@ class SungIndex;
 // shows the highlights that the document tab asks for.
 //
 // Key handling is not overridden here: the document tab filters every key.
-class LyricEdit : public QPlainTextEdit {
+class LyricEdit : public GutteredEdit {
     Q_OBJECT
 
 public:
@@ -27,7 +28,7 @@ public:
     int gutterWidth() const;
     void paintGutter(QPaintEvent *event);
     // The gutter's label of a line: the name of its kind.
-    QString gutterLabel(int blockNumber) const;
+    QString gutterLabel(int blockNumber) const override;
     LyricLineNumberArea *lineNumberArea() const { return m_lineNumberArea; }
 
     // Replaces the extra selections with a full-width highlight of the line

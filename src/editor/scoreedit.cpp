@@ -29,7 +29,7 @@ const QSet<uint> &ScoreEdit::beatMarks() {
 }
 
 ScoreEdit::ScoreEdit(QWidget *parent)
-    : QPlainTextEdit(parent)
+    : GutteredEdit(parent)
     , m_config(EditorConfig::instance())
     , m_inputMethod(InputMethod::instance())
     , m_lineNumberArea(nullptr) {
@@ -71,8 +71,7 @@ void ScoreEdit::updateLineNumberArea(const QRect &rect, int dy) {
 
 void ScoreEdit::resizeEvent(QResizeEvent *event) {
     QPlainTextEdit::resizeEvent(event);
-    const QRect cr = contentsRect();
-    m_lineNumberArea->setGeometry(QRect(cr.left(), cr.top(), gutterWidth(), cr.height()));
+    placeGutter(m_lineNumberArea, gutterWidth());
 }
 
 void ScoreEdit::focusOutEvent(QFocusEvent *event) {
@@ -81,27 +80,8 @@ void ScoreEdit::focusOutEvent(QFocusEvent *event) {
 }
 
 void ScoreEdit::paintGutter(QPaintEvent *event) {
-    QPainter painter(m_lineNumberArea);
-    painter.setPen(m_config->scoreLineNumberColor());
-    painter.setBrush(m_config->scoreLineNumberBgColor());
-    painter.setFont(m_config->scoreLineNumberFont());
-    painter.fillRect(event->rect(), m_config->scoreLineNumberBgColor());
-
-    const int width = gutterWidth();
-    const int lineHeight = QFontMetrics(font()).height();
-    QTextBlock block = firstVisibleBlock();
-    int top = int(blockBoundingGeometry(block).translated(contentOffset()).top());
-    int bottom = top + int(blockBoundingRect(block).height());
-    while (block.isValid() && top <= event->rect().bottom()) {
-        if (block.isVisible() && bottom >= event->rect().top()) {
-            const QString label = gutterLabel(block.blockNumber());
-            painter.drawText(QRect(0, top, width, lineHeight), Qt::AlignHCenter | Qt::AlignVCenter,
-                             label);
-        }
-        block = block.next();
-        top = bottom;
-        bottom = top + int(blockBoundingRect(block).height());
-    }
+    paintGutterLabels(m_lineNumberArea, event, gutterWidth(), m_config->scoreLineNumberColor(),
+                      m_config->scoreLineNumberBgColor(), m_config->scoreLineNumberFont());
 }
 
 QString ScoreEdit::gutterLabel(int blockNumber) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "editor/gutterededit.h"
+
 #include <QPlainTextEdit>
 #include <QSet>
 
@@ -14,7 +16,7 @@ class ScoreLineNumberArea;
 // for the input method.
 //
 // Key handling is not overridden here: the document tab filters every key.
-class ScoreEdit : public QPlainTextEdit {
+class ScoreEdit : public GutteredEdit {
     Q_OBJECT
 
 public:
@@ -23,7 +25,7 @@ public:
     int gutterWidth() const;
     void paintGutter(QPaintEvent *event);
     // The gutter's label of a score line: its paired lyric character.
-    QString gutterLabel(int blockNumber) const;
+    QString gutterLabel(int blockNumber) const override;
     ScoreLineNumberArea *lineNumberArea() const { return m_lineNumberArea; }
 
     // The lyric editor whose sung characters label the gutter. Without one
