@@ -5,24 +5,31 @@
 #include <QDir>
 #include <QFontDatabase>
 
-FontRegistry *FontRegistry::instance()
-{
+FontRegistry *FontRegistry::instance() {
     static FontRegistry registry;
     return &registry;
 }
 
 FontRegistry::FontRegistry()
-    : m_fontsDir(QDir(AppPaths::dataPath(QStringLiteral("fonts"))).absolutePath())
-{
+    : m_fontsDir(QDir(AppPaths::dataPath(QStringLiteral("fonts"))).absolutePath()) {
     reload();
 }
 
-void FontRegistry::reload()
-{
+void FontRegistry::reload() {
     m_families.clear();
     m_defaultFamily.clear();
 
-    const int id = QFontDatabase::addApplicationFont(defaultFontPath());
+    // The embedded font never changes: it is registered once. The installed
+    // files may have changed since the last reload; their old registrations go.
+    if (m_defaultFontId < 0) {
+        m_defaultFontId = QFontDatabase::addApplicationFont(defaultFontPath());
+    }
+    for (int fileId : qAsConst(m_fileFontIds)) {
+        QFontDatabase::removeApplicationFont(fileId);
+    }
+    m_fileFontIds.clear();
+
+    const int id = m_defaultFontId;
     if (id >= 0) {
         const QStringList embedded = QFontDatabase::applicationFontFamilies(id);
         if (!embedded.isEmpty()) {
@@ -45,6 +52,7 @@ void FontRegistry::reload()
         if (fileId < 0) {
             continue;
         }
+        m_fileFontIds.append(fileId);
         for (const QString &family : QFontDatabase::applicationFontFamilies(fileId)) {
             if (!m_families.contains(family)) {
                 m_families.append(family);

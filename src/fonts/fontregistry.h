@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -7,8 +8,7 @@
 // "*.ttf" file installed in the "fonts" directory. All are registered with the
 // application font database; families() lists their family names, the
 // embedded one first.
-class FontRegistry
-{
+class FontRegistry {
 public:
     static FontRegistry *instance();
 
@@ -26,6 +26,11 @@ private:
     FontRegistry();
 
     QString m_fontsDir;
+    // Application-font ids of the embedded font and of the installed files,
+    // so that a reload replaces what the last one registered instead of
+    // registering every file once more.
+    int m_defaultFontId = -1;
+    QList<int> m_fileFontIds;
     QStringList m_families;
     QString m_defaultFamily;
 };

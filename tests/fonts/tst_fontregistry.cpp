@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFontDatabase>
 #include <QtTest>
 
 class TestFontRegistry : public QObject {
@@ -12,6 +13,8 @@ private slots:
     void createsMissingFontsDirectory();
     void embeddedFamilyComesFirst();
     void listsInstalledFontsOnceAndSkipsBrokenFiles();
+    void reloadReplacesEarlierRegistrations();
+    void deletedFontIsNoLongerRegistered();
 
 private:
     QString m_fontsDir;
@@ -72,6 +75,49 @@ void TestFontRegistry::listsInstalledFontsOnceAndSkipsBrokenFiles() {
     const QStringList before = registry->families();
     registry->reload();
     QCOMPARE(registry->families(), before);
+}
+
+namespace {
+
+// The application fonts registered now, by their ids.
+int registeredApplicationFonts() {
+    int n = 0;
+    for (int id = 0; id < 1000; ++id) {
+        n += QFontDatabase::applicationFontFamilies(id).isEmpty() ? 0 : 1;
+    }
+    return n;
+}
+
+} // namespace
+
+// Found by fuzzing the registry: every reload registered the embedded font
+// and each installed file again, so memory grew with every install or
+// delete in the font manager.
+void TestFontRegistry::reloadReplacesEarlierRegistrations() {
+    FontRegistry *registry = FontRegistry::instance();
+    registry->reload();
+    const int registered = registeredApplicationFonts();
+    QVERIFY(registered >= 1);
+    for (int i = 0; i < 20; ++i) {
+        registry->reload();
+    }
+    QCOMPARE(registeredApplicationFonts(), registered);
+}
+
+void TestFontRegistry::deletedFontIsNoLongerRegistered() {
+    if (!QFile::exists(dejaVu + "DejaVuSansMono.ttf")) {
+        QSKIP("DejaVu fonts not installed");
+    }
+    FontRegistry *registry = FontRegistry::instance();
+    const QString path = m_fontsDir + "/mono.ttf";
+    QVERIFY(QFile::copy(dejaVu + "DejaVuSansMono.ttf", path));
+    registry->reload();
+    const int withMono = registeredApplicationFonts();
+    QVERIFY(registry->families().contains("DejaVu Sans Mono"));
+    QVERIFY(QFile::remove(path));
+    registry->reload();
+    QVERIFY(!registry->families().contains("DejaVu Sans Mono"));
+    QCOMPARE(registeredApplicationFonts(), withMono - 1);
 }
 
 QTEST_MAIN(TestFontRegistry)
