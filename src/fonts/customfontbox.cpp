@@ -5,8 +5,7 @@
 #include <QComboBox>
 
 CustomFontBox::CustomFontBox(QWidget *parent)
-    : CustomFontBox(new QComboBox, parent) {
-}
+    : CustomFontBox(new QComboBox, parent) {}
 
 CustomFontBox::CustomFontBox(QComboBox *combo, QWidget *parent)
     : SizedFontBox(combo, parent)

@@ -3,8 +3,7 @@
 #include <QFontComboBox>
 
 FontBox::FontBox(QWidget *parent)
-    : FontBox(new QFontComboBox, parent) {
-}
+    : FontBox(new QFontComboBox, parent) {}
 
 FontBox::FontBox(QFontComboBox *combo, QWidget *parent)
     : SizedFontBox(combo, parent)

@@ -118,8 +118,7 @@ void TestMainWindow::actionsAsListed() {
 
 // Each dialog action runs its dialog modally; the dialog is closed as soon as
 // it is up, and its title tells which one it was.
-void TestMainWindow::dialogsOpenFromTheirActions()
-{
+void TestMainWindow::dialogsOpenFromTheirActions() {
     const QList<QPair<const char *, QString>> dialogs = {
         {"settingAction", QStringLiteral("设置")},
         {"fontManagerAction", QStringLiteral("字体管理")},
