@@ -7,6 +7,8 @@
 #include "fuzz_common.h"
 #include "model/documentline.h"
 
+#include <QXmlStreamReader>
+
 QORVEL_FUZZ_INIT
 
 namespace {
@@ -71,7 +73,9 @@ void configure(fuzz::Bytes &in, ExportConfig *c) {
     for (int i = 0; i < changes; ++i) {
         switch (in.below(20)) {
         case 0:
-            c->setPageSizeId(QPageSize::PageSizeId(in.range(-2, 130)));
+            // Every size the enumeration holds; stored ids outside it are
+            // checked where the settings are read.
+            c->setPageSizeId(QPageSize::PageSizeId(in.range(0, int(QPageSize::LastPageSize))));
             break;
         case 1:
             c->setPageWidth(value(in, 10, 3000));
@@ -200,8 +204,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (engine.pages().isEmpty()) {
         fuzz::fail("no page generated");
     }
-    if (previewOnly && engine.pages().size() > 2) {
-        fuzz::fail("a preview of more than two pages");
+    for (const QByteArray &page : engine.pages()) {
+        QXmlStreamReader xml(page);
+        while (!xml.atEnd()) {
+            xml.readNext();
+        }
+        if (xml.hasError()) {
+            fuzz::fail("a page that is not well-formed XML");
+        }
+    }
+    if (previewOnly) {
+        // A preview stops at the first line after its second page began, so
+        // a single long line may still carry it further; but its first page
+        // must be exactly the first page of the whole score.
+        GenerateSVG full;
+        full.generate(lines, false);
+        if (full.pages().size() < engine.pages().size()) {
+            fuzz::fail("a preview with more pages than the whole score");
+        }
+        if (full.pages().constFirst() != engine.pages().constFirst()) {
+            fuzz::fail("a preview whose first page differs from the score's");
+        }
     }
     config->restoreDefaults();
     fuzz::endRun();

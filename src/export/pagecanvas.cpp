@@ -51,14 +51,48 @@ void PageCanvas::rotate(qreal degrees) {
     m_ops.append([degrees](QPainter &p, bool) { p.rotate(degrees); });
 }
 
+QString PageCanvas::drawableText(const QString &text) {
+    const auto allowed = [&text](int i) {
+        const QChar c = text.at(i);
+        if (c.unicode() < 0x20) {
+            return c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r');
+        }
+        if (c.unicode() == 0xFFFE || c.unicode() == 0xFFFF) {
+            return false;
+        }
+        if (c.isHighSurrogate()) {
+            return i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+        }
+        if (c.isLowSurrogate()) {
+            return i > 0 && text.at(i - 1).isHighSurrogate();
+        }
+        return true;
+    };
+    int i = 0;
+    while (i < text.size() && allowed(i)) {
+        ++i;
+    }
+    if (i == text.size()) {
+        return text; // the usual case: nothing to drop, no copy
+    }
+    QString kept = text.left(i);
+    for (; i < text.size(); ++i) {
+        if (allowed(i)) {
+            kept.append(text.at(i));
+        }
+    }
+    return kept;
+}
+
 void PageCanvas::drawText(const QRectF &rect, int flags, const QString &text) {
-    m_ops.append([rect, flags, text](QPainter &p, bool unclipped) {
+    m_ops.append([rect, flags, text = drawableText(text)](QPainter &p, bool unclipped) {
         p.drawText(rect, unclipped ? flags | Qt::TextDontClip : flags, text);
     });
 }
 
 void PageCanvas::drawText(const QPointF &baseline, const QString &text) {
-    m_ops.append([baseline, text](QPainter &p, bool) { p.drawText(baseline, text); });
+    m_ops.append(
+        [baseline, text = drawableText(text)](QPainter &p, bool) { p.drawText(baseline, text); });
 }
 
 void PageCanvas::play(QPainter &painter, bool unclippedText) const {

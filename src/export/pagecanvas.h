@@ -41,6 +41,12 @@ public:
     void drawText(const QRectF &rect, int flags, const QString &text);
     void drawText(const QPointF &baseline, const QString &text);
 
+    // The text as it can be drawn: characters that have no glyph and that an
+    // XML document cannot carry (C0 controls other than tab, line feed and
+    // carriage return; U+FFFE, U+FFFF; unpaired surrogates) are dropped. In an
+    // SVG page they would make the whole file unreadable.
+    static QString drawableText(const QString &text);
+
     // Repeats the recorded calls on painter; its state is restored afterwards.
     // With unclippedText, text drawn into a rectangle is not cut to it.
     void play(QPainter &painter, bool unclippedText = false) const;

@@ -1,11 +1,13 @@
 #include "export/exportconfig.h"
 #include "export/generatesvg.h"
+#include "export/pagecanvas.h"
 #include "shell/apppaths.h"
 #include "svgpage.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 #include <QtTest>
 #include <cmath>
 
@@ -102,6 +104,7 @@ private slots:
     void smallSignsStandFurtherOut();
     void scoreAngleZeroRunsStraightDown();
     void charactersOutsideTheBmpKeepScoresInStep();
+    void controlCharactersKeepPagesWellFormed();
     void hostileSchemesTerminate_data();
     void hostileSchemesTerminate();
 
@@ -687,6 +690,48 @@ void TestGenerateSVG::charactersOutsideTheBmpKeepScoresInStep() {
     DocumentLine shortScores = line(QStringLiteral("春秋冬"), {P});
     shortScores.scores = QStringList{P};
     QCOMPARE(run({shortScores}).first().textsOf(QStringLiteral("冬")).size(), 1);
+}
+
+void TestGenerateSVG::controlCharactersKeepPagesWellFormed() {
+    // Score files and the clipboard can carry any UTF-16 unit; the pages
+    // must still be XML a reader accepts, and a preview must show the same
+    // first page as the export.
+    const QString nul(QChar(0));
+    const QString lone(QChar(0xD800));
+    DocumentLines lines{
+        line(QStringLiteral("春") + nul + QStringLiteral("秋\u0001"), {P, P2}),
+        line(QStringLiteral(">白\u000B话") + lone), line(QStringLiteral("=念\uFFFF白\u001F")),
+        line(QStringLiteral("#题\u0002目")), line(QStringLiteral("冬"), {P + nul + nul + TouBan})};
+    for (int i = 0; i < 40; ++i) {
+        lines << line(QStringLiteral("花") + nul + QStringLiteral("月"), {P, P2});
+    }
+    GenerateSVG full;
+    full.generate(lines, false);
+    QVERIFY(full.pages().size() > 1);
+    for (const QByteArray &bytes : full.pages()) {
+        QXmlStreamReader xml(bytes);
+        while (!xml.atEnd()) {
+            xml.readNext();
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    }
+    const SvgPage page = parseSvgPage(full.pages().constFirst());
+    QCOMPARE(page.textsOf(QStringLiteral("春")).size(), 1);
+    QCOMPARE(page.textsOf(QStringLiteral("秋")).size(), 1);
+    int touBans = 0;
+    for (const QByteArray &bytes : full.pages()) {
+        touBans += parseSvgPage(bytes).textsOf(TouBan).size();
+    }
+    QCOMPARE(touBans, 1); // the score around the stray NUL is still drawn
+
+    GenerateSVG preview;
+    preview.generate(lines, true);
+    QCOMPARE(preview.pages().constFirst(), full.pages().constFirst());
+
+    QCOMPARE(PageCanvas::drawableText(QStringLiteral("a\tb")), QStringLiteral("a\tb"));
+    QCOMPARE(PageCanvas::drawableText(QString::fromUcs4(U"\U00020000")).size(), 2);
+    QCOMPARE(PageCanvas::drawableText(lone + QStringLiteral("x") + QChar(0xDC00)),
+             QStringLiteral("x"));
 }
 
 void TestGenerateSVG::hostileSchemesTerminate_data() {
