@@ -1,57 +1,14 @@
 #include "dialogs/helpdialog.h"
 
 #include "fonts/fontregistry.h"
+#include "fonts/symboltable.h"
 
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QTextBrowser>
 #include <QVBoxLayout>
-#include <QVector>
 
 namespace {
-
-struct Symbol {
-    uint code = 0;
-    QString name;
-    QStringList keys;
-};
-
-// The symbols of a dictionary, in the order of their first row. Rows are read
-// as the input method reads them: fields split at single spaces, at least
-// three fields, the code after dropping "U" parsed as hexadecimal.
-QVector<Symbol> symbolsOf(const QString &dictionaryText) {
-    QVector<Symbol> symbols;
-    QHash<uint, int> indexOf;
-    const QStringList lines = dictionaryText.split(QLatin1Char('\n'));
-    for (int i = 1; i < lines.size(); ++i) {
-        QString line = lines[i];
-        if (line.endsWith(QLatin1Char('\r'))) {
-            line.chop(1);
-        }
-        const QStringList fields = line.split(QLatin1Char(' '));
-        if (fields.size() < 3) {
-            continue;
-        }
-        bool ok = false;
-        const uint code = QString(fields[0]).remove(QLatin1Char('U')).toUInt(&ok, 16);
-        if (!ok || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-            continue;
-        }
-        auto it = indexOf.find(code);
-        if (it == indexOf.end()) {
-            Symbol symbol;
-            symbol.code = code;
-            symbol.name = fields.size() > 3 ? fields[3] : QString();
-            it = indexOf.insert(code, symbols.size());
-            symbols.append(symbol);
-        }
-        Symbol &symbol = symbols[*it];
-        if (!fields[1].isEmpty() && !symbol.keys.contains(fields[1])) {
-            symbol.keys.append(fields[1]);
-        }
-    }
-    return symbols;
-}
 
 QString cell(const QString &text, const QString &style = QString()) {
     if (style.isEmpty()) {
@@ -102,14 +59,13 @@ QString Help::symbolTableHtml(const QString &dictionaryText, const QString &glyp
         "style=\"border-color:#d7d9de;\">"
         "<tr style=\"background-color:#eef2fb;\"><th>符号</th><th>名称</th><th>编码</th>"
         "<th>简拼</th></tr>");
-    for (const Symbol &symbol : symbolsOf(dictionaryText)) {
-        const char32_t ucs4 = symbol.code;
+    for (const SymbolEntry &symbol : SymbolTable::entriesOf(dictionaryText)) {
         html += QStringLiteral("<tr>");
-        html += cell(QString::fromUcs4(&ucs4, 1).toHtmlEscaped(),
-                     glyphStyle + QStringLiteral("text-align:center;"));
+        html +=
+            cell(symbol.text().toHtmlEscaped(), glyphStyle + QStringLiteral("text-align:center;"));
         html += cell(symbol.name.toHtmlEscaped());
         html += cell(QStringLiteral("U+%1").arg(symbol.code, 5, 16, QLatin1Char('0')).toUpper());
-        html += cell(symbol.keys.join(QStringLiteral("、")).toHtmlEscaped(),
+        html += cell(symbol.abbreviations.join(QStringLiteral("、")).toHtmlEscaped(),
                      QStringLiteral("font-family:monospace;"));
         html += QStringLiteral("</tr>");
     }

@@ -1,8 +1,9 @@
 #include "fonts/symboltable.h"
 
+#include "inputmethod/dictionaryrow.h"
+
 #include <QFile>
-#include <QMap>
-#include <QTextStream>
+#include <QHash>
 
 namespace {
 
@@ -16,46 +17,47 @@ QVector<uint> codeRange(uint first, int count) {
 
 } // namespace
 
+QVector<SymbolEntry> SymbolTable::entriesOf(const QString &dictionaryText) {
+    QVector<SymbolEntry> entries;
+    QHash<uint, int> indexOf;
+    for (const DictionaryRow &row : DictionaryRow::parseAll(dictionaryText)) {
+        auto it = indexOf.find(row.code);
+        if (it == indexOf.end()) {
+            SymbolEntry entry;
+            entry.code = row.code;
+            it = indexOf.insert(row.code, entries.size());
+            entries.append(entry);
+        }
+        SymbolEntry &entry = entries[*it];
+        if (entry.name.isEmpty()) {
+            entry.name = row.comment;
+        }
+        if (!row.key.isEmpty() && !entry.abbreviations.contains(row.key)) {
+            entry.abbreviations.append(row.key);
+        }
+    }
+    return entries;
+}
+
 SymbolTable::SymbolTable(const QString &dictionaryPath) {
-    QMap<uint, QString> names;
-    QMap<uint, QStringList> keys;
+    QHash<uint, SymbolEntry> known;
     QFile file(dictionaryPath);
-    if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        QTextStream in(&file);
-        in.setCodec("UTF-8");
-        in.readLine();
-        while (!in.atEnd()) {
-            const QStringList fields = in.readLine().split(QLatin1Char(' '));
-            if (fields.size() < 2) {
-                continue;
-            }
-            bool ok = false;
-            const uint code = QString(fields[0]).remove(QLatin1Char('U')).toUInt(&ok, 16);
-            if (!ok) {
-                continue;
-            }
-            m_dictionaryCodes.insert(code);
-            if (!keys[code].contains(fields[1])) {
-                keys[code].append(fields[1]);
-            }
-            if (!names.contains(code) && fields.size() > 3) {
-                names.insert(code, fields[3]);
-            }
+    if (file.open(QIODevice::ReadOnly)) {
+        for (const SymbolEntry &entry : entriesOf(QString::fromUtf8(file.readAll()))) {
+            known.insert(entry.code, entry);
+            m_dictionaryCodes.insert(entry.code);
         }
     }
 
     const auto rowOf = [&](const QVector<uint> &codes) {
         QVector<SymbolEntry> row;
         for (uint code : codes) {
-            SymbolEntry entry;
+            SymbolEntry entry = known.value(code);
             entry.code = code;
-            entry.name = names.value(code);
-            entry.abbreviations = keys.value(code);
             row.append(entry);
         }
         return row;
     };
-
     m_groups.append({QStringLiteral("板眼 · 腔格"),
                      {rowOf(codeRange(0xF0000, 8)), rowOf(codeRange(0xF0008, 6))}});
     const struct {

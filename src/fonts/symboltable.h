@@ -12,7 +12,7 @@
 struct SymbolEntry {
     uint code = 0;
     QString name;              // the first name the dictionary gives it
-    QStringList abbreviations; // every key of its dictionary rows, in file order
+    QStringList abbreviations; // the non-empty keys of its rows, in file order, once each
     QString text() const { return QString::fromUcs4(&code, 1); }
 };
 
@@ -23,9 +23,12 @@ struct SymbolGroup {
 
 class SymbolTable {
 public:
-    // Reads an abbreviation dictionary ("unicode pinyin weight comment" rows,
-    // one header line). A missing file gives a table without names.
+    // Reads an abbreviation dictionary file. A missing file gives a table
+    // without names.
     explicit SymbolTable(const QString &dictionaryPath);
+
+    // The symbols of a dictionary text, in the order of their first row.
+    static QVector<SymbolEntry> entriesOf(const QString &dictionaryText);
 
     const QVector<SymbolGroup> &groups() const { return m_groups; }
     // Every code point the dictionary mentions.

@@ -1,5 +1,6 @@
 #include "inputmethod/scoretree.h"
 
+#include "inputmethod/dictionaryrow.h"
 #include "shell/apppaths.h"
 
 #include <QFile>
@@ -14,12 +15,6 @@ namespace {
 
 QString symbolOf(uint code) {
     return QString::fromUcs4(&code, 1);
-}
-
-// A code point that names one Unicode character (no surrogate halves, no
-// values past U+10FFFF).
-bool isScalarValue(uint code) {
-    return code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
 }
 
 } // namespace
@@ -84,28 +79,6 @@ QString ScoreTree::dictionaryFilePath(const QString &fileName) {
     return path;
 }
 
-bool ScoreTree::parseRow(const QString &line, QString *key, QString *symbol, float *weight) {
-    const QStringList fields = line.split(QLatin1Char(' '), Qt::KeepEmptyParts);
-    if (fields.size() < 3) {
-        return false;
-    }
-    QString codeText = fields.at(0);
-    codeText.remove(QLatin1Char('U'), Qt::CaseSensitive);
-    bool ok = false;
-    const uint code = codeText.toUInt(&ok, 16);
-    if (!ok || !isScalarValue(code)) {
-        return false;
-    }
-    *key = fields.at(1);
-    *symbol = symbolOf(code);
-    *weight = fields.at(2).toFloat(&ok);
-    // Infinities and NaN would break the ranking (and NaN its sort order).
-    if (!ok || !std::isfinite(*weight)) {
-        *weight = 0.0f;
-    }
-    return true;
-}
-
 void ScoreTree::loadDictionary() {
     if (m_filePath.isEmpty()) {
         return;
@@ -117,12 +90,9 @@ void ScoreTree::loadDictionary() {
     QTextStream in(&file);
     in.setCodec("UTF-8");
     in.readLine(); // header
-    QString key, symbol;
-    float weight = 0.0f;
     while (!in.atEnd()) {
-        const QString line = in.readLine();
-        if (parseRow(line, &key, &symbol, &weight)) {
-            insert(key, symbol, weight);
+        if (const auto row = DictionaryRow::parse(in.readLine())) {
+            insert(row->key, row->symbol(), row->weight);
         }
     }
 }

@@ -52,10 +52,6 @@ public:
     // the embedded copy when it is missing.
     static QString dictionaryFilePath(const QString &fileName);
 
-    // Parses one row "U<hex code> <key> <weight> <comment>". False for a row
-    // that is to be skipped; a weight that does not parse is 0.
-    static bool parseRow(const QString &line, QString *key, QString *symbol, float *weight);
-
     // Sorts by weight, highest first; equal weights keep their order.
     static void sortByWeight(CandidateList &list);
 
