@@ -6,11 +6,10 @@
 // with a message, where Xvfb or xdotool cannot run.
 #include "model/scorefile.h"
 #include "shell/recoverystore.h"
+#include "xsession.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QRandomGenerator>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -24,104 +23,21 @@ private slots:
     void killedWhileWritingLeavesNoHalfFile();
 
 private:
-    QString xdotool(const QStringList &args, int timeoutMs = 20000);
-    void key(const QString &window, const QString &keys);
-    void type(const QString &window, const QString &text);
-    bool waitFor(const std::function<bool()> &condition, int timeoutMs = 20000);
-    QString findWindow(const QString &title);
-    // Starts the program on programDir with args; returns its main window.
+    // Starts the program on programDir with args, writing recovery files
+    // every intervalMs; returns its main window.
     QString start(const QString &programDir, const QStringList &args, int intervalMs = 200);
-    void kill();
-    void screenshot(const QString &file);
     static QList<RecoveryStore::Entry> recoveryEntries(const QString &programDir,
                                                        QStringList *names = nullptr);
 
     QTemporaryDir m_home;
-    QProcess m_xvfb;
-    QProcess m_program;
-    QString m_display;
+    XSession m_x;
 };
-
-QString TestRecoveryWindow::xdotool(const QStringList &args, int timeoutMs) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), m_display);
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral("xdotool"), args);
-    p.waitForFinished(timeoutMs);
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-}
-
-void TestRecoveryWindow::key(const QString &window, const QString &keys) {
-    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
-    xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("80"), keys});
-}
-
-void TestRecoveryWindow::type(const QString &window, const QString &text) {
-    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
-    xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("80"), text});
-}
-
-bool TestRecoveryWindow::waitFor(const std::function<bool()> &condition, int timeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QTest::qWait(20);
-    }
-    return true;
-}
-
-QString TestRecoveryWindow::findWindow(const QString &title) {
-    return xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                    QStringLiteral("--name"), QStringLiteral("^%1$").arg(title)})
-        .section(QLatin1Char('\n'), 0, 0);
-}
 
 QString TestRecoveryWindow::start(const QString &programDir, const QStringList &args,
                                   int intervalMs) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), m_display);
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    env.insert(QStringLiteral("QT_FONT_DPI"), QStringLiteral("96"));
-    env.insert(QStringLiteral("HOME"), m_home.path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral("data")));
-    env.insert(QStringLiteral("XDG_CACHE_HOME"), m_home.filePath(QStringLiteral("cache")));
-    env.insert(QStringLiteral("QORVEL_API_BASE_URL"), QStringLiteral("http://127.0.0.1:9"));
-    env.insert(QStringLiteral("QORVEL_PROGRAM_DIR"), programDir);
-    env.insert(QStringLiteral("QORVEL_AUTOSAVE_INTERVAL_MS"), QString::number(intervalMs));
-    QDir().mkpath(programDir);
-    m_program.setProcessEnvironment(env);
-    m_program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_program.start(QStringLiteral(QORVEL_BINARY_DIR "/qorvel"), args);
-    if (!m_program.waitForStarted(10000)) {
-        return QString();
-    }
-    QString window;
-    waitFor([&] {
-        window = findWindow(QStringLiteral("Qorvel工尺谱"));
-        return !window.isEmpty();
-    });
-    return window;
-}
-
-void TestRecoveryWindow::kill() {
-    if (m_program.state() != QProcess::NotRunning) {
-        m_program.kill(); // SIGKILL: no clean-up of any kind
-        m_program.waitForFinished(10000);
-    }
-}
-
-void TestRecoveryWindow::screenshot(const QString &file) {
-    QProcess shot;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), m_display);
-    shot.setProcessEnvironment(env);
-    shot.start(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), file});
-    shot.waitForFinished(20000);
+    QProcessEnvironment extra;
+    extra.insert(QStringLiteral("QORVEL_AUTOSAVE_INTERVAL_MS"), QString::number(intervalMs));
+    return m_x.startProgram(m_home.path(), programDir, args, extra);
 }
 
 QList<RecoveryStore::Entry> TestRecoveryWindow::recoveryEntries(const QString &programDir,
@@ -139,33 +55,14 @@ QList<RecoveryStore::Entry> TestRecoveryWindow::recoveryEntries(const QString &p
 }
 
 void TestRecoveryWindow::initTestCase() {
-    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
-        QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
-        QSKIP("Xvfb or xdotool is not installed: the crash-recovery window test cannot run here");
-    }
-    int n = 71;
-    while (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) ||
-           QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))) {
-        ++n;
-    }
-    m_display = QStringLiteral(":%1").arg(n);
-    m_xvfb.start(QStringLiteral("Xvfb"),
-                 {m_display, QStringLiteral("-screen"), QStringLiteral("0"),
-                  QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                  // no reset when the killed program was the last client
-                  QStringLiteral("-noreset")});
-    if (!m_xvfb.waitForStarted(10000) ||
-        !waitFor([&] { return QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)); })) {
-        QSKIP("Xvfb could not start: the crash-recovery window test cannot run here");
+    QString why;
+    if (!m_x.start(71, &why)) {
+        QSKIP(qPrintable(why + QStringLiteral(": the crash-recovery window test cannot run here")));
     }
 }
 
 void TestRecoveryWindow::cleanupTestCase() {
-    kill();
-    if (m_xvfb.state() != QProcess::NotRunning) {
-        m_xvfb.terminate();
-        m_xvfb.waitForFinished(5000);
-    }
+    m_x.stop();
 }
 
 void TestRecoveryWindow::killedProgramLosesNothing() {
@@ -179,31 +76,28 @@ void TestRecoveryWindow::killedProgramLosesNothing() {
     // 1. The sample, opened from the command line, and a new document.
     QString window = start(programDir, {sample});
     QVERIFY(!window.isEmpty());
-    xdotool({QStringLiteral("windowsize"), window, QStringLiteral("1000"), QStringLiteral("700")});
-    xdotool({QStringLiteral("windowmove"), window, QStringLiteral("0"), QStringLiteral("0")});
     QTest::qWait(300); // let the opened tab take the keyboard focus
-    key(window, QStringLiteral("ctrl+End"));
-    key(window, QStringLiteral("Return"));
-    type(window, QStringLiteral("春香"));
+    m_x.key(window, QStringLiteral("ctrl+End"));
+    m_x.key(window, QStringLiteral("Return"));
+    m_x.type(window, QStringLiteral("春香"));
 
-    key(window, QStringLiteral("ctrl+n"));
+    m_x.key(window, QStringLiteral("ctrl+n"));
     QTest::qWait(300);
-    type(window, QStringLiteral("春香"));
-    xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window, QStringLiteral("750"),
-             QStringLiteral("200"), QStringLiteral("click"), QStringLiteral("1")});
-    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+Home")});
-    type(window, QStringLiteral("gc"));
-    key(window, QStringLiteral("space"));
-    key(window, QStringLiteral("Return"));
-    type(window, QStringLiteral("tb"));
-    key(window, QStringLiteral("1"));
+    m_x.type(window, QStringLiteral("春香"));
+    m_x.click(window, 750, 200);
+    m_x.key(window, QStringLiteral("ctrl+Home"));
+    m_x.type(window, QStringLiteral("gc"));
+    m_x.key(window, QStringLiteral("space"));
+    m_x.key(window, QStringLiteral("Return"));
+    m_x.type(window, QStringLiteral("tb"));
+    m_x.key(window, QStringLiteral("1"));
 
     // 2. Past the interval: both recovery files hold the latest texts.
     const QString newLyric = QStringLiteral("春香");
     const QString newScore = QString::fromUcs4(U"\U000F002C\U000F002B\n\U000F0000");
     const QString typedSample = sampleLyric + QStringLiteral("\n春香");
     RecoveryStore::Entry sampleEntry;
-    QVERIFY2(waitFor([&] {
+    QVERIFY2(waitUntil([&] {
                  const auto entries = recoveryEntries(programDir);
                  if (entries.size() != 2) {
                      return false;
@@ -226,7 +120,7 @@ void TestRecoveryWindow::killedProgramLosesNothing() {
     QCOMPARE(sampleEntry.score.count(QLatin1Char('\n')), sampleScore.count(QLatin1Char('\n')) + 2);
 
     // 3. Killed.
-    kill();
+    m_x.stopProgram();
     QStringList names;
     QCOMPARE(recoveryEntries(programDir, &names).size(), 2);
 
@@ -234,18 +128,18 @@ void TestRecoveryWindow::killedProgramLosesNothing() {
     window = start(programDir, {});
     QVERIFY(!window.isEmpty());
     QString dialog;
-    QVERIFY(waitFor([&] {
-        dialog = findWindow(QStringLiteral("恢复文档"));
+    QVERIFY(waitUntil([&] {
+        dialog = m_x.findWindow(QStringLiteral("恢复文档"));
         return !dialog.isEmpty();
     }));
     QTest::qWait(300); // painted, for the screenshot
-    screenshot(QStringLiteral("recoverydialog.png"));
-    key(dialog, QStringLiteral("Return"));
-    QVERIFY(waitFor([&] { return findWindow(QStringLiteral("恢复文档")).isEmpty(); }));
+    m_x.screenshot(QStringLiteral("recoverydialog.png"));
+    m_x.key(dialog, QStringLiteral("Return"));
+    QVERIFY(waitUntil([&] { return m_x.findWindow(QStringLiteral("恢复文档")).isEmpty(); }));
 
     // The restored tabs are this program's now: their recovery files, written
     // from the editors at once, hold exactly the texts of before.
-    QVERIFY(waitFor([&] {
+    QVERIFY(waitUntil([&] {
         QStringList now;
         const auto entries = recoveryEntries(programDir, &now);
         if (entries.size() != 2 || now == names) {
@@ -267,28 +161,27 @@ void TestRecoveryWindow::killedProgramLosesNothing() {
 
     // 5. Exit and save each restored document through the real dialogs.
     const QString untitledPath = m_home.filePath(QStringLiteral("restored.gcp"));
-    key(window, QStringLiteral("Escape"));
+    m_x.key(window, QStringLiteral("Escape"));
     int answered = 0;
-    QVERIFY2(waitFor(
+    QVERIFY2(waitUntil(
                  [&] {
-                     if (m_program.state() == QProcess::NotRunning) {
+                     if (m_x.program().state() == QProcess::NotRunning) {
                          return true;
                      }
-                     QString w = findWindow(QStringLiteral("选择文件"));
+                     QString w = m_x.findWindow(QStringLiteral("选择文件"));
                      if (!w.isEmpty()) {
-                         xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), w});
-                         xdotool({QStringLiteral("type"), QStringLiteral("--delay"),
-                                  QStringLiteral("50"), untitledPath});
-                         xdotool({QStringLiteral("key"), QStringLiteral("Return")});
-                         waitFor([&] { return findWindow(QStringLiteral("选择文件")).isEmpty(); });
+                         m_x.type(w, untitledPath, 50);
+                         m_x.key(w, QStringLiteral("Return"));
+                         waitUntil(
+                             [&] { return m_x.findWindow(QStringLiteral("选择文件")).isEmpty(); });
                          ++answered;
                          return false;
                      }
                      for (const QString &title : {QStringLiteral("警告"), QStringLiteral("提示")}) {
-                         w = findWindow(title);
+                         w = m_x.findWindow(title);
                          if (!w.isEmpty()) {
-                             key(w, QStringLiteral("Return")); // Yes (save); Ok
-                             waitFor([&] { return findWindow(title) != w; }, 5000);
+                             m_x.key(w, QStringLiteral("Return")); // Yes (save); Ok
+                             waitUntil([&] { return m_x.findWindow(title) != w; }, 5000);
                              ++answered;
                              return false;
                          }
@@ -332,19 +225,18 @@ void TestRecoveryWindow::killedWhileWritingLeavesNoHalfFile() {
     for (int round = 0; round < 30; ++round) {
         const QString programDir = m_home.filePath(QStringLiteral("kill%1").arg(round));
         const QString recoveryDir = programDir + QStringLiteral("/cache/recovery");
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         // A tiny interval: a write after nearly every key.
         const QString window = start(programDir, {big}, 1);
         QVERIFY(!window.isEmpty());
         QTest::qWait(200);
-        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+        m_x.focus(window);
+        // Typed in the background, while this test watches the files.
         QProcess typing;
-        env.insert(QStringLiteral("DISPLAY"), m_display);
-        typing.setProcessEnvironment(env);
+        typing.setProcessEnvironment(m_x.environment());
         typing.start(QStringLiteral("xdotool"),
                      {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"),
                       QStringLiteral("abcdefghijklmnopqrstuvwxyz").repeated(4)});
-        QVERIFY(waitFor([&] {
+        QVERIFY(waitUntil([&] {
             return !QDir(recoveryDir).entryList({QStringLiteral("*.qrec")}, QDir::Files).isEmpty();
         }));
         // The moment of the kill, not a synchronisation. Meanwhile count the
@@ -361,7 +253,7 @@ void TestRecoveryWindow::killedWhileWritingLeavesNoHalfFile() {
             QTest::qWait(2);
         }
         versions += sizes.size();
-        kill();
+        m_x.stopProgram();
         typing.kill();
         typing.waitForFinished(5000);
 

@@ -1,0 +1,183 @@
+#pragma once
+
+// A private X server for tests that drive the real program in real windows:
+// Xvfb on a free display, the program started on it with the xcb platform
+// and its own program directory, keys and text sent with xdotool, and
+// screenshots. There is no window manager, so focus is always set explicitly.
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QStringList>
+#include <QtTest>
+#include <functional>
+
+// Runs the event loop until condition holds; false after timeoutMs.
+inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 20000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs) {
+            return false;
+        }
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+class XSession {
+public:
+    XSession() = default;
+    XSession(const XSession &) = delete;
+    XSession &operator=(const XSession &) = delete;
+    ~XSession() { stop(); }
+
+    // Starts Xvfb on the first free display from firstDisplay on. False, with
+    // the reason in *why, where Xvfb or xdotool is missing or cannot start.
+    bool start(int firstDisplay, QString *why) {
+        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
+            QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
+            *why = QStringLiteral("Xvfb or xdotool is not installed");
+            return false;
+        }
+        int n = firstDisplay;
+        while (QFile::exists(socketOf(n)) ||
+               QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))) {
+            ++n;
+        }
+        m_display = QStringLiteral(":%1").arg(n);
+        // -noreset: the server stays as it is when a killed program was its
+        // last client.
+        m_xvfb.start(QStringLiteral("Xvfb"),
+                     {m_display, QStringLiteral("-screen"), QStringLiteral("0"),
+                      QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
+                      QStringLiteral("tcp"), QStringLiteral("-noreset")});
+        if (!m_xvfb.waitForStarted(10000) ||
+            !waitUntil([&] { return QFile::exists(socketOf(n)); })) {
+            *why = QStringLiteral("Xvfb could not start");
+            return false;
+        }
+        return true;
+    }
+
+    void stop() {
+        stopProgram();
+        if (m_xvfb.state() != QProcess::NotRunning) {
+            m_xvfb.terminate();
+            m_xvfb.waitForFinished(5000);
+        }
+    }
+
+    QString display() const { return m_display; }
+
+    QProcessEnvironment environment() const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), m_display);
+        return env;
+    }
+
+    // Starts the built program on this display with its files under home
+    // and programDir (and extra variables), and returns its main window, or
+    // an empty string when none appeared.
+    QString startProgram(const QString &home, const QString &programDir, const QStringList &args,
+                         const QProcessEnvironment &extra = QProcessEnvironment()) {
+        QProcessEnvironment env = environment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("QT_FONT_DPI"), QStringLiteral("96"));
+        env.insert(QStringLiteral("HOME"), home);
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
+        // Nothing listens there: no update check or start page from outside.
+        env.insert(QStringLiteral("QORVEL_API_BASE_URL"), QStringLiteral("http://127.0.0.1:9"));
+        env.insert(QStringLiteral("QORVEL_PROGRAM_DIR"), programDir);
+        env.insert(extra);
+        QDir().mkpath(programDir);
+        m_program.setProcessEnvironment(env);
+        m_program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_program.start(QStringLiteral(QORVEL_BINARY_DIR "/qorvel"), args);
+        if (!m_program.waitForStarted(10000)) {
+            return QString();
+        }
+        QString window;
+        waitUntil(
+            [&] {
+                window = findWindow(QStringLiteral("Qorvel工尺谱"));
+                return !window.isEmpty();
+            },
+            60000);
+        if (!window.isEmpty()) {
+            xdotool({QStringLiteral("windowsize"), window, QStringLiteral("1000"),
+                     QStringLiteral("700")});
+            xdotool(
+                {QStringLiteral("windowmove"), window, QStringLiteral("0"), QStringLiteral("0")});
+        }
+        return window;
+    }
+
+    QProcess &program() { return m_program; }
+
+    // SIGKILL: the program gets no chance to clean up.
+    void stopProgram() {
+        if (m_program.state() != QProcess::NotRunning) {
+            m_program.kill();
+            m_program.waitForFinished(10000);
+        }
+    }
+
+    QString xdotool(const QStringList &args, int timeoutMs = 20000) const {
+        QProcess p;
+        p.setProcessEnvironment(environment());
+        p.start(QStringLiteral("xdotool"), args);
+        p.waitForFinished(timeoutMs);
+        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    }
+
+    // A visible window whose title is exactly title; empty when there is none.
+    QString findWindow(const QString &title) const {
+        return xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                        QStringLiteral("--name"), QStringLiteral("^%1$").arg(title)})
+            .section(QLatin1Char('\n'), 0, 0);
+    }
+
+    void focus(const QString &window) const {
+        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+    }
+
+    // Key chords ("ctrl+s", "Return") into window.
+    void key(const QString &window, const QString &keys) const {
+        focus(window);
+        xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("80"), keys});
+    }
+
+    // Text into window, one character every delayMs.
+    void type(const QString &window, const QString &text, int delayMs = 80) const {
+        focus(window);
+        xdotool(
+            {QStringLiteral("type"), QStringLiteral("--delay"), QString::number(delayMs), text});
+    }
+
+    // A left click at (x, y) of window.
+    void click(const QString &window, int x, int y) const {
+        xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window,
+                 QString::number(x), QString::number(y), QStringLiteral("click"),
+                 QStringLiteral("1")});
+    }
+
+    // The whole screen as an image file (ImageMagick's import).
+    void screenshot(const QString &file) const {
+        QProcess shot;
+        shot.setProcessEnvironment(environment());
+        shot.start(QStringLiteral("import"),
+                   {QStringLiteral("-window"), QStringLiteral("root"), file});
+        shot.waitForFinished(20000);
+    }
+
+private:
+    static QString socketOf(int n) { return QStringLiteral("/tmp/.X11-unix/X%1").arg(n); }
+
+    QProcess m_xvfb;
+    QProcess m_program;
+    QString m_display;
+};
