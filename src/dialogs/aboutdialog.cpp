@@ -1,22 +1,12 @@
 #include "dialogs/aboutdialog.h"
 
-#include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPixmap>
-#include <QTextBrowser>
 #include <QVBoxLayout>
 
 About::About(QWidget *parent)
-    : QDialog(parent) {
-    setObjectName(QStringLiteral("About"));
-    setWindowTitle(QStringLiteral("关于"));
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    setModal(true);
-    resize(520, 440);
-
-    auto *layout = new QVBoxLayout(this);
-
+    : PageDialog(QStringLiteral("About"), QStringLiteral("关于"), QSize(520, 440), parent) {
     auto *header = new QHBoxLayout;
     auto *logo = new QLabel(this);
     logo->setPixmap(QPixmap(QStringLiteral(":/icons/resources/icons/logo-qt.png"))
@@ -29,18 +19,8 @@ About::About(QWidget *parent)
     title->setFont(titleFont);
     header->addWidget(logo);
     header->addWidget(title, 1);
-    layout->addLayout(header);
-
-    auto *browser = new QTextBrowser(this);
-    browser->setObjectName(QStringLiteral("aboutBrowser"));
-    browser->setOpenLinks(false);
-    browser->setHtml(html());
-    layout->addWidget(browser, 1);
-
-    auto *buttons = new QDialogButtonBox(this);
-    buttons->addButton(QStringLiteral("关闭"), QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(buttons);
+    bodyLayout()->addLayout(header);
+    setPage(QStringLiteral("aboutBrowser"), html());
 }
 
 QString About::html() {

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QDialog>
+#include "dialogs/pagedialog.h"
 
 // The modal "关于" dialog: what the program is, its version and the licence of
 // the embedded gongche font, as fixed rich text.
-class About : public QDialog {
+class About : public PageDialog {
     Q_OBJECT
 
 public:

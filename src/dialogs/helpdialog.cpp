@@ -3,10 +3,7 @@
 #include "fonts/fontregistry.h"
 #include "fonts/symboltable.h"
 
-#include <QDialogButtonBox>
 #include <QFile>
-#include <QTextBrowser>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -25,24 +22,8 @@ QString keyRow(const QString &keys, const QString &effect) {
 } // namespace
 
 Help::Help(QWidget *parent)
-    : QDialog(parent) {
-    setObjectName(QStringLiteral("Help"));
-    setWindowTitle(QStringLiteral("帮助"));
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    setModal(true);
-    resize(720, 620);
-
-    auto *layout = new QVBoxLayout(this);
-    auto *browser = new QTextBrowser(this);
-    browser->setObjectName(QStringLiteral("helpBrowser"));
-    browser->setOpenLinks(false);
-    browser->setHtml(html());
-    layout->addWidget(browser, 1);
-
-    auto *buttons = new QDialogButtonBox(this);
-    buttons->addButton(QStringLiteral("关闭"), QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(buttons);
+    : PageDialog(QStringLiteral("Help"), QStringLiteral("帮助"), QSize(720, 620), parent) {
+    setPage(QStringLiteral("helpBrowser"), html());
 }
 
 QString Help::symbolTableHtml(const QString &dictionaryText, const QString &glyphFamily) {

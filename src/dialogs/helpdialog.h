@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QDialog>
+#include "dialogs/pagedialog.h"
 
 // The modal "帮助" dialog: the notation symbols with their names and input
 // abbreviations, and the keys of the editor and of the input method.
-class Help : public QDialog {
+class Help : public PageDialog {
     Q_OBJECT
 
 public:

@@ -24,20 +24,6 @@ QString singleLine(const QString &score) {
     return s;
 }
 
-// The characters of s one by one, a surrogate pair kept whole.
-QStringList characters(const QString &s) {
-    QStringList out;
-    for (int i = 0; i < s.size(); ++i) {
-        if (s.at(i).isHighSurrogate() && i + 1 < s.size() && s.at(i + 1).isLowSurrogate()) {
-            out.append(s.mid(i, 2));
-            ++i;
-        } else {
-            out.append(QString(s.at(i)));
-        }
-    }
-    return out;
-}
-
 } // namespace
 
 PasteLyricCommand::PasteLyricCommand(QorvelEdit *tab)
@@ -86,7 +72,7 @@ PasteLyricCommand::PasteLyricCommand(QorvelEdit *tab)
         // from elsewhere still gets a score line of its own. The lyric edits
         // form one step of the lyric history: each is joined to the first,
         // and closing each lets the pairing index see it.
-        for (const QString &piece : characters(normalizedLineBreaks(lyricList.at(i)))) {
+        for (const QString &piece : splitCharacters(normalizedLineBreaks(lyricList.at(i)))) {
             if (lyricWatch.changed()) {
                 cursor.joinPreviousEditBlock();
             } else {

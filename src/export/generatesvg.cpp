@@ -12,22 +12,6 @@ namespace {
 
 const QString exportTitle = QStringLiteral("Qorvel工尺谱导出曲谱");
 
-// The characters of s, a character outside the Basic Multilingual Plane (a
-// surrogate pair) counting as one.
-QStringList characters(const QString &s) {
-    QStringList out;
-    out.reserve(s.size());
-    for (int i = 0; i < s.size(); ++i) {
-        if (s.at(i).isHighSurrogate() && i + 1 < s.size() && s.at(i + 1).isLowSurrogate()) {
-            out.append(s.mid(i, 2));
-            ++i;
-        } else {
-            out.append(QString(s.at(i)));
-        }
-    }
-    return out;
-}
-
 QString verticalForm(const QString &c) {
     return c.size() == 1 ? QString(toVerticalForm(c.at(0))) : c;
 }
@@ -198,7 +182,7 @@ void GenerateSVG::layoutTitle(PageCanvas &painter, const QString &text) {
     }
     painter.setFont(pageFont(m_config.titleFont()));
     painter.setPen(m_config.titleColor());
-    const QStringList chars = characters(body(text));
+    const QStringList chars = splitCharacters(body(text));
     const int H = m_config.titleFontMetrics().height();
     const int n = chars.size();
     const int availH = availableSize().height();
@@ -229,8 +213,8 @@ void GenerateSVG::layoutTitle(PageCanvas &painter, const QString &text) {
 void GenerateSVG::layoutQuPai(PageCanvas &painter, const QString &text) {
     static const QRegularExpression namePattern(QStringLiteral("【.+?】"));
     static const QRegularExpression modePattern(QStringLiteral("[（(].+?[)）]"));
-    QStringList q = characters(namePattern.match(text).captured(0));
-    QStringList d = characters(modePattern.match(text).captured(0));
+    QStringList q = splitCharacters(namePattern.match(text).captured(0));
+    QStringList d = splitCharacters(modePattern.match(text).captured(0));
     for (QString &c : q) {
         c = verticalForm(c);
     }
@@ -286,7 +270,7 @@ void GenerateSVG::layoutQuPai(PageCanvas &painter, const QString &text) {
 }
 
 void GenerateSVG::layoutJiaBai(PageCanvas &painter, const QString &text) {
-    const QStringList chars = characters(body(text));
+    const QStringList chars = splitCharacters(body(text));
     if (chars.isEmpty()) {
         return;
     }
@@ -359,7 +343,7 @@ int GenerateSVG::lianBaiBlockHeight(const QStringList &chars, int &n) const {
 }
 
 void GenerateSVG::layoutLianBai(PageCanvas &painter, const QString &text) {
-    const QStringList chars = characters(body(text));
+    const QStringList chars = splitCharacters(body(text));
     if (chars.isEmpty()) {
         return;
     }
@@ -434,7 +418,7 @@ void GenerateSVG::layoutLyricLine(PageCanvas &painter, const QString &text,
     const bool hidden = m_config.isHiddenSymbol();
     int lowest = m_cursorY;
     // scores has one entry per character, a surrogate pair being one character.
-    const QStringList chars = characters(text);
+    const QStringList chars = splitCharacters(text);
     for (int i = 0; i < chars.size(); ++i) {
         const QString v = verticalForm(chars.at(i));
         const QString score = i < scores.size() ? scores.at(i) : QString();

@@ -146,6 +146,20 @@ int sungCharCount(const QString &s) {
     return sungCharCount(s.constData(), s.constData() + s.size());
 }
 
+QStringList splitCharacters(const QString &s) {
+    QStringList out;
+    out.reserve(s.size());
+    for (int i = 0; i < s.size(); ++i) {
+        if (s.at(i).isHighSurrogate() && i + 1 < s.size() && s.at(i + 1).isLowSurrogate()) {
+            out.append(s.mid(i, 2));
+            ++i;
+        } else {
+            out.append(QString(s.at(i)));
+        }
+    }
+    return out;
+}
+
 bool isPunctuationChar(QChar c) {
     for (char16_t p : punctuationChars) {
         if (c.unicode() == p) {

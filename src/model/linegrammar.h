@@ -4,6 +4,7 @@
 #include <QMetaType>
 #include <QRegularExpression>
 #include <QString>
+#include <QStringList>
 
 // The kinds of lyric lines and the pure text functions that classify them and
 // pair sung characters with score lines.
@@ -54,6 +55,10 @@ QString sungText(const QString &s);
 // The number of sung characters of the string (UTF-16 code units).
 int sungCharCount(const QString &s);
 int sungCharCount(const QChar *begin, const QChar *end);
+
+// The characters of s one by one: a surrogate pair (a character outside the
+// Basic Multilingual Plane) stays whole; a lone surrogate is one character.
+QStringList splitCharacters(const QString &s);
 
 // True if any character of s is one of the 46 punctuation characters.
 bool isPunctuation(const QString &s);
