@@ -45,8 +45,12 @@ inline QApplication *app() {
     return instance;
 }
 
-// Keeps what a run left behind from piling up across runs.
+// Keeps what a run left behind from piling up across runs. There is no event
+// loop here, so the events a run posted (queued signals, deferred deletes)
+// are delivered now, as the program's event loop would deliver them.
 inline void endRun() {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     Prompt::clearHistory();
 }
 
