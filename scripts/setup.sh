@@ -14,7 +14,7 @@ packages=(
   # Chinese families for the Windows names 楷体 / 黑体 on Linux
   fonts-arphic-uming fonts-wqy-microhei fonts-dejavu-core
   # tests and visual checks
-  xvfb xauth xdotool x11-utils imagemagick poppler-utils librsvg2-bin
+  xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick poppler-utils librsvg2-bin
   # desktop integration: entry validation and the MIME database
   desktop-file-utils shared-mime-info
   python3-minimal

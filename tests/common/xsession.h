@@ -7,9 +7,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QVector>
 #include <QtTest>
 #include <functional>
 
@@ -58,6 +60,7 @@ public:
             *why = QStringLiteral("Xvfb could not start");
             return false;
         }
+        findSpareKeys();
         return true;
     }
 
@@ -82,6 +85,7 @@ public:
     // an empty string when none appeared.
     QString startProgram(const QString &home, const QString &programDir, const QStringList &args,
                          const QProcessEnvironment &extra = QProcessEnvironment()) {
+        stopProgram(); // one program at a time, even after a failed test
         QProcessEnvironment env = environment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         env.insert(QStringLiteral("QT_FONT_DPI"), QStringLiteral("96"));
@@ -152,7 +156,8 @@ public:
     }
 
     // Text into window, one character every delayMs.
-    void type(const QString &window, const QString &text, int delayMs = 80) const {
+    void type(const QString &window, const QString &text, int delayMs = 80) {
+        bindCharacters(text);
         focus(window);
         xdotool(
             {QStringLiteral("type"), QStringLiteral("--delay"), QString::number(delayMs), text});
@@ -176,6 +181,57 @@ public:
 
 private:
     static QString socketOf(int n) { return QStringLiteral("/tmp/.X11-unix/X%1").arg(n); }
+
+    QString xmodmap(const QStringList &args) const {
+        QProcess p;
+        p.setProcessEnvironment(environment());
+        p.start(QStringLiteral("xmodmap"), args);
+        p.waitForFinished(20000);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    }
+
+    // The key codes without symbols, less two that xdotool keeps for itself.
+    void findSpareKeys() {
+        if (QStandardPaths::findExecutable(QStringLiteral("xmodmap")).isEmpty()) {
+            return;
+        }
+        const QStringList lines = xmodmap({QStringLiteral("-pke")}).split(QLatin1Char('\n'));
+        for (const QString &line : lines) {
+            const QStringList fields = line.simplified().split(QLatin1Char(' '));
+            // "keycode 93 =": nothing bound; 8 is below what X delivers.
+            if (fields.size() == 3 && fields.at(0) == QLatin1String("keycode") &&
+                fields.at(1).toInt() > 8) {
+                m_spareKeys.append(fields.at(1).toInt());
+            }
+        }
+        m_spareKeys = m_spareKeys.mid(0, qMax(0, m_spareKeys.size() - 2));
+    }
+
+    // xdotool types a character the keyboard map lacks (every CJK character)
+    // by binding it to a spare key only for that key press. A program that
+    // reads the press after the binding is gone, such as an instrumented
+    // build, loses the character. So such characters are bound here for the
+    // rest of the session, and xdotool finds them on the keyboard.
+    void bindCharacters(const QString &text) {
+        QStringList args;
+        for (const uint c : text.toUcs4()) {
+            if (c < 0x80 || m_boundKeys.contains(c) || m_boundKeys.size() >= m_spareKeys.size()) {
+                continue;
+            }
+            const int key = m_spareKeys.at(m_boundKeys.size());
+            m_boundKeys.insert(c, key);
+            args << QStringLiteral("-e")
+                 << QStringLiteral("keycode %1 = U%2")
+                        .arg(key)
+                        .arg(QString::number(c, 16).toUpper());
+        }
+        if (!args.isEmpty()) {
+            xmodmap(args);
+        }
+    }
+
+    QVector<int> m_spareKeys;
+    QHash<uint, int> m_boundKeys;
 
     QProcess m_xvfb;
     QProcess m_program;
