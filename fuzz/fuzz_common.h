@@ -46,10 +46,11 @@ inline QApplication *app() {
 }
 
 // Keeps what a run left behind from piling up across runs. There is no event
-// loop here, so the events a run posted (queued signals, deferred deletes)
-// are delivered now, as the program's event loop would deliver them.
+// loop here, so the events a run caused (window system events such as the
+// exposes of a shown popup, queued signals, deferred deletes) are delivered
+// now, as the program's event loop would deliver them.
 inline void endRun() {
-    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     Prompt::clearHistory();
 }
