@@ -5,7 +5,7 @@
 // the reference definition does. Medians of five repetitions.
 #include "editor/lyricedit.h"
 #include "editor/lyriclinenumberarea.h"
-#include "editor/qorveledit.h"
+#include "editor/documenttab.h"
 #include "editor/scoreedit.h"
 #include "editor/scorelinenumberarea.h"
 #include "editor/sungwalk.h"
@@ -58,13 +58,13 @@ void makeDocument(int sung, QString *lyric, QString *score) {
 }
 
 struct Fixture {
-    std::unique_ptr<QorvelEdit> tab;
+    std::unique_ptr<DocumentTab> tab;
     LyricEdit *lyric;
     ScoreEdit *score;
 
     explicit Fixture(const benchmark::State &state) {
         app();
-        tab = std::make_unique<QorvelEdit>();
+        tab = std::make_unique<DocumentTab>();
         tab->resize(900, 700);
         lyric = tab->lyricEditor();
         score = tab->scoreEditor();
@@ -173,13 +173,8 @@ BENCHMARK(BM_RepaintGutters)->Apply(sizes);
 
 void BM_DocumentLines(benchmark::State &state) {
     Fixture f(state);
-    const bool indexed = state.range(1) != 0;
     for (auto _ : state) {
-        if (indexed) {
-            benchmark::DoNotOptimize(f.tab->documentLines());
-        } else {
-            benchmark::DoNotOptimize(walkDocumentLines(f.lyric->document(), f.score->document()));
-        }
+        benchmark::DoNotOptimize(f.tab->documentLines());
     }
 }
 BENCHMARK(BM_DocumentLines)->Apply(sizes);

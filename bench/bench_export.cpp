@@ -2,9 +2,9 @@
 // headings and spoken passages, for 10 and for 100 pages; writing 100 pages
 // as PDF, PNG and SVG; the export dialog's live preview.
 #include "dialogs/prompt.h"
-#include "export/export.h"
+#include "export/exportdialog.h"
 #include "export/exportconfig.h"
-#include "export/generatesvg.h"
+#include "typeset/typesetter.h"
 #include "fonts/fontsubstitutions.h"
 #include "shell/apppaths.h"
 
@@ -65,11 +65,11 @@ DocumentLines document(int pages) {
 void BM_Generate(benchmark::State &state) {
     const int pages = int(state.range(0));
     const DocumentLines lines = document(pages);
-    GenerateSVG engine;
+    Typesetter engine;
     int produced = 0;
     for (auto _ : state) {
         engine.reset();
-        engine.generate(lines, false);
+        engine.generate(ExportConfig::instance()->pageStyle(), lines, false);
         produced = engine.pages().size();
         benchmark::DoNotOptimize(engine.pages().last().constData());
     }
@@ -81,10 +81,10 @@ BENCHMARK(BM_Generate)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
 
 void BM_PreviewFirstPage(benchmark::State &state) {
     const DocumentLines lines = document(100);
-    GenerateSVG engine;
+    Typesetter engine;
     for (auto _ : state) {
         engine.reset();
-        engine.generate(lines, true);
+        engine.generate(ExportConfig::instance()->pageStyle(), lines, true);
     }
 }
 BENCHMARK(BM_PreviewFirstPage)->Unit(benchmark::kMillisecond);
@@ -93,8 +93,8 @@ BENCHMARK(BM_PreviewFirstPage)->Unit(benchmark::kMillisecond);
 // pages; the typesetting itself is not timed.
 template <typename Write> void runWriter(benchmark::State &state, Write write) {
     const DocumentLines lines = document(int(state.range(0)));
-    GenerateSVG engine;
-    engine.generate(lines, false);
+    Typesetter engine;
+    engine.generate(ExportConfig::instance()->pageStyle(), lines, false);
     const int pages = engine.pages().size();
     for (auto _ : state) {
         state.PauseTiming();
@@ -114,26 +114,26 @@ template <typename Write> void runWriter(benchmark::State &state, Write write) {
 }
 
 void BM_ExportPdf(benchmark::State &state) {
-    runWriter(state, [](GenerateSVG &g, const QString &dir) {
+    runWriter(state, [](Typesetter &g, const QString &dir) {
         return g.exportPdf(dir + QStringLiteral("/score.pdf"));
     });
 }
 BENCHMARK(BM_ExportPdf)->Arg(100)->Unit(benchmark::kMillisecond);
 
 void BM_ExportSvg(benchmark::State &state) {
-    runWriter(state, [](GenerateSVG &g, const QString &dir) { return g.exportSvg(dir); });
+    runWriter(state, [](Typesetter &g, const QString &dir) { return g.exportSvg(dir); });
 }
 BENCHMARK(BM_ExportSvg)->Arg(100)->Unit(benchmark::kMillisecond);
 
 void BM_ExportPng96(benchmark::State &state) {
-    runWriter(state, [](GenerateSVG &g, const QString &dir) {
+    runWriter(state, [](Typesetter &g, const QString &dir) {
         return g.exportImages(dir, 0, QStringLiteral("png"));
     });
 }
 BENCHMARK(BM_ExportPng96)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 void BM_ExportPng300(benchmark::State &state) {
-    runWriter(state, [](GenerateSVG &g, const QString &dir) {
+    runWriter(state, [](Typesetter &g, const QString &dir) {
         return g.exportImages(dir, 2, QStringLiteral("png"));
     });
 }
@@ -144,7 +144,7 @@ BENCHMARK(BM_ExportPng300)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(
 // stops at the second page, so it must not grow with the document.
 void BM_LivePreviewRefresh(benchmark::State &state) {
     const DocumentLines lines = document(int(state.range(0)));
-    Export dialog(nullptr, lines);
+    ExportDialog dialog(nullptr, lines);
     bool transparent = false;
     for (auto _ : state) {
         transparent = !transparent;

@@ -1,6 +1,6 @@
 // One autosave write of a 20,000-character document: what the user's typing
 // waits for when a tab's recovery timer fires.
-#include "editor/qorveledit.h"
+#include "editor/documenttab.h"
 #include "shell/autosaver.h"
 #include "shell/recoverystore.h"
 
@@ -54,7 +54,7 @@ void BM_AutosaveTab(benchmark::State &state) {
     makeDocument(&lyric, &score);
     QTemporaryDir dir;
     Autosaver saver(nullptr, dir.path());
-    QorvelEdit edit;
+    DocumentTab edit;
     edit.restore(lyric, score, QStringLiteral("/home/曲/游园.gcp"));
     saver.watch(&edit);
     for (auto _ : state) {

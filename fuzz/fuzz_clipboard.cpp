@@ -2,7 +2,7 @@
 // pasted into a live document tab. Whatever the record holds, the tab keeps
 // one score line per sung character, and undo gives back the texts it had.
 #include "editor/lyricedit.h"
-#include "editor/qorveledit.h"
+#include "editor/documenttab.h"
 #include "editor/scoreedit.h"
 #include "editor/sungwalk.h"
 #include "fuzz_common.h"
@@ -17,9 +17,9 @@ QORVEL_FUZZ_INIT
 
 namespace {
 
-QorvelEdit *liveTab() {
-    static QorvelEdit *tab = [] {
-        auto *t = new QorvelEdit;
+DocumentTab *liveTab() {
+    static DocumentTab *tab = [] {
+        auto *t = new DocumentTab;
         t->resize(800, 500);
         t->show();
         QApplication::setActiveWindow(t);
@@ -29,7 +29,7 @@ QorvelEdit *liveTab() {
     return tab;
 }
 
-void load(QorvelEdit *tab, const QString &lyric, const QString &score) {
+void load(DocumentTab *tab, const QString &lyric, const QString &score) {
     tab->setSyncing(true);
     tab->lyricEditor()->setPlainText(lyric);
     tab->scoreEditor()->setPlainText(score);
@@ -37,7 +37,7 @@ void load(QorvelEdit *tab, const QString &lyric, const QString &score) {
     tab->undoStack()->clear();
 }
 
-void checkPairing(QorvelEdit *tab) {
+void checkPairing(DocumentTab *tab) {
     const int sung = walkAllSungText(tab->lyricEditor()->document()).size();
     if (tab->scoreEditor()->document()->blockCount() != qMax(1, sung)) {
         fuzz::fail("score lines != sung characters after paste");
@@ -49,7 +49,7 @@ void checkPairing(QorvelEdit *tab) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fuzz::app();
     fuzz::Bytes in(data, size);
-    QorvelEdit *tab = liveTab();
+    DocumentTab *tab = liveTab();
     load(tab, QStringLiteral("# 牡丹亭\n【皂罗袍】(仙吕)\n原来姹紫嫣红，开遍\n= 白\n似这般"),
          QStringLiteral("a\nb\nc\nd\ne\nf\ng\nh\ni\nj\nk"));
     checkPairing(tab);

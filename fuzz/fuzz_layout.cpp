@@ -3,7 +3,7 @@
 // code units) and random scores, under random configurations both inside the
 // export dialog's ranges and far outside them.
 #include "export/exportconfig.h"
-#include "export/generatesvg.h"
+#include "typeset/typesetter.h"
 #include "fuzz_common.h"
 #include "model/documentline.h"
 
@@ -199,8 +199,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         lines.append(line);
     }
 
-    GenerateSVG engine;
-    engine.generate(lines, previewOnly);
+    Typesetter engine;
+    engine.generate(ExportConfig::instance()->pageStyle(), lines, previewOnly);
     if (engine.pages().isEmpty()) {
         fuzz::fail("no page generated");
     }
@@ -217,8 +217,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         // A preview stops at the first line after its second page began, so
         // a single long line may still carry it further; but its first page
         // must be exactly the first page of the whole score.
-        GenerateSVG full;
-        full.generate(lines, false);
+        Typesetter full;
+        full.generate(ExportConfig::instance()->pageStyle(), lines, false);
         if (full.pages().size() < engine.pages().size()) {
             fuzz::fail("a preview with more pages than the whole score");
         }

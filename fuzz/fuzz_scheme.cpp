@@ -2,7 +2,7 @@
 // with the imported settings. Import may refuse the file; the typesetter must
 // lay out whatever it accepted in bounded time and memory.
 #include "export/exportconfig.h"
-#include "export/generatesvg.h"
+#include "typeset/typesetter.h"
 #include "fuzz_common.h"
 #include "model/linegrammar.h"
 
@@ -46,8 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     file.close();
 
     if (config->importScheme(path)) {
-        GenerateSVG engine;
-        engine.generate(lines, true);
+        Typesetter engine;
+        engine.generate(ExportConfig::instance()->pageStyle(), lines, true);
         if (engine.pages().isEmpty()) {
             fuzz::fail("a preview without pages");
         }

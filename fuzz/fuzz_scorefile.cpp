@@ -1,7 +1,7 @@
 // The score file reader: any bytes as a ".gcp" file. Decoding must stay
 // within the buffer, what it decodes must survive a write and a read
 // unchanged, and a document tab must open the file.
-#include "editor/qorveledit.h"
+#include "editor/documenttab.h"
 #include "fuzz_common.h"
 #include "model/scorefile.h"
 
@@ -13,7 +13,7 @@ QORVEL_FUZZ_INIT
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fuzz::app();
     static QTemporaryDir dir;
-    static QorvelEdit *tab = new QorvelEdit;
+    static DocumentTab *tab = new DocumentTab;
     const QByteArray bytes(reinterpret_cast<const char *>(data), int(size));
 
     QString lyric, score;

@@ -10,7 +10,7 @@
 #include <QMimeData>
 #include <QTextBlock>
 
-CopyLyricCommand::CopyLyricCommand(QorvelEdit *tab)
+CopyLyricCommand::CopyLyricCommand(DocumentTab *tab)
     : EditCommand(tab) {
     const LyricEdit *lyric = lyricEdit();
     const QTextCursor cursor = lyric->textCursor();

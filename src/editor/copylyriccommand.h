@@ -6,7 +6,7 @@
 // character with its paired score line) and as plain text. Never pushed.
 class CopyLyricCommand : public EditCommand {
 public:
-    explicit CopyLyricCommand(QorvelEdit *tab);
+    explicit CopyLyricCommand(DocumentTab *tab);
 
     bool hasEdits() const override { return false; }
 };

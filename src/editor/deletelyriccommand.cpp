@@ -1,12 +1,12 @@
 #include "editor/deletelyriccommand.h"
 
+#include "editor/documenttab.h"
 #include "editor/historywatch.h"
 #include "editor/lyricedit.h"
-#include "editor/qorveledit.h"
 
 #include <QTextBlock>
 
-DeleteLyricCommand::DeleteLyricCommand(QorvelEdit *tab, bool backward,
+DeleteLyricCommand::DeleteLyricCommand(DocumentTab *tab, bool backward,
                                        Qt::KeyboardModifiers modifiers)
     : EditCommand(tab) {
     LyricEdit *lyric = lyricEdit();

@@ -9,7 +9,7 @@
 // lines whose sung characters went or came.
 class DeleteLyricCommand : public EditCommand {
 public:
-    DeleteLyricCommand(QorvelEdit *tab, bool backward, Qt::KeyboardModifiers modifiers);
+    DeleteLyricCommand(DocumentTab *tab, bool backward, Qt::KeyboardModifiers modifiers);
 
     bool hasEdits() const override { return m_lyricSteps + m_scoreSteps > 0; }
 

@@ -1,12 +1,12 @@
 #include "editor/deletescorecommand.h"
 
+#include "editor/documenttab.h"
 #include "editor/historywatch.h"
-#include "editor/qorveledit.h"
 #include "editor/scoreedit.h"
 
 #include <QTextBlock>
 
-DeleteScoreCommand::DeleteScoreCommand(QorvelEdit *tab, bool backward,
+DeleteScoreCommand::DeleteScoreCommand(DocumentTab *tab, bool backward,
                                        Qt::KeyboardModifiers modifiers)
     : EditCommand(tab) {
     ScoreEdit *score = scoreEdit();

@@ -9,7 +9,7 @@
 // With exactly Shift it deletes like a plain editor, line breaks included.
 class DeleteScoreCommand : public EditCommand {
 public:
-    DeleteScoreCommand(QorvelEdit *tab, bool backward, Qt::KeyboardModifiers modifiers);
+    DeleteScoreCommand(DocumentTab *tab, bool backward, Qt::KeyboardModifiers modifiers);
 
     bool hasEdits() const override { return m_changed; }
 

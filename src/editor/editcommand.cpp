@@ -1,12 +1,12 @@
 #include "editor/editcommand.h"
 
+#include "editor/documenttab.h"
 #include "editor/historywatch.h"
 #include "editor/lyricedit.h"
-#include "editor/qorveledit.h"
 #include "editor/scoreedit.h"
 #include "model/linegrammar.h"
 
-EditCommand::EditCommand(QorvelEdit *tab)
+EditCommand::EditCommand(DocumentTab *tab)
     : m_tab(tab) {}
 
 LyricEdit *EditCommand::lyricEdit() const {
@@ -35,45 +35,6 @@ void EditCommand::replay(bool) {}
 
 int EditCommand::ownedScoreLines(const QString &line) {
     return isDirectiveLine(line) ? 0 : sungCharCount(line);
-}
-
-QString EditCommand::normalizedLyricText(QString text) {
-    for (QChar &c : text) {
-        switch (c.unicode()) {
-        case 0x2028: // line separator
-        case 0xFDD0: // QTextBeginningOfFrame
-        case 0xFDD1: // QTextEndOfFrame
-            c = QLatin1Char('\n');
-            break;
-        case 0x00A0:
-            c = QLatin1Char(' ');
-            break;
-        default:
-            break;
-        }
-    }
-    return text;
-}
-
-QString EditCommand::normalizedLineBreaks(QString text) {
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    for (QChar &c : text) {
-        switch (c.unicode()) {
-        case '\r':
-        case 0x2028:
-        case 0x2029:
-        case 0xFDD0:
-        case 0xFDD1:
-            c = QLatin1Char('\n');
-            break;
-        case 0x00A0:
-            c = QLatin1Char(' ');
-            break;
-        default:
-            break;
-        }
-    }
-    return text;
 }
 
 void EditCommand::replayLyricSteps(bool undo, int lyricSteps, int scoreSteps) {

@@ -4,7 +4,7 @@
 #include <QUndoCommand>
 
 class LyricEdit;
-class QorvelEdit;
+class DocumentTab;
 class ScoreEdit;
 
 // The base of the document tab's undo commands. A command does its edit when
@@ -14,7 +14,7 @@ class ScoreEdit;
 // the undo stack calls when the command is pushed does nothing.
 class EditCommand : public QUndoCommand {
 public:
-    explicit EditCommand(QorvelEdit *tab);
+    explicit EditCommand(DocumentTab *tab);
 
     void undo() override;
     void redo() override;
@@ -25,15 +25,9 @@ public:
     // The number of score lines a lyric line owns: its sung characters, or
     // none for a directive line.
     static int ownedScoreLines(const QString &line);
-    // Lyric text as the editor keeps it: line separators and the
-    // QTextDocument frame marks become line feeds, no-break spaces become
-    // spaces, as the document's plain text (what is saved) would show them.
-    static QString normalizedLyricText(QString text);
-    // Every kind of line break (CR LF, CR, U+2028, U+2029) as a line feed.
-    static QString normalizedLineBreaks(QString text);
 
 protected:
-    QorvelEdit *tab() const { return m_tab; }
+    DocumentTab *tab() const { return m_tab; }
     LyricEdit *lyricEdit() const;
     ScoreEdit *scoreEdit() const;
 
@@ -57,6 +51,6 @@ protected:
     bool adjustScoreLines(int at, int delta, int totalBefore);
 
 private:
-    QorvelEdit *m_tab;
+    DocumentTab *m_tab;
     bool m_redoneOnPush = false;
 };

@@ -1,13 +1,14 @@
 #include "editor/insertlyriccommand.h"
 
 #include "editor/deletelyriccommand.h"
+#include "editor/documenttab.h"
 #include "editor/historywatch.h"
 #include "editor/lyricedit.h"
-#include "editor/qorveledit.h"
+#include "model/rendermodel.h"
 
 #include <QTextBlock>
 
-InsertLyricCommand::InsertLyricCommand(QorvelEdit *tab, const QString &text)
+InsertLyricCommand::InsertLyricCommand(DocumentTab *tab, const QString &text)
     : EditCommand(tab) {
     if (text.isEmpty()) {
         return;
@@ -25,7 +26,7 @@ InsertLyricCommand::InsertLyricCommand(QorvelEdit *tab, const QString &text)
     {
         HistoryWatch watch(lyric->document());
         cursor.beginEditBlock();
-        cursor.insertText(normalizedLyricText(text));
+        cursor.insertText(normalizedText(text));
         cursor.endEditBlock();
         m_lyricSteps = watch.changed() ? 1 : 0;
     }

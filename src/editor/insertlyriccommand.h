@@ -7,7 +7,7 @@
 // after the score line of the last sung character before it.
 class InsertLyricCommand : public EditCommand {
 public:
-    InsertLyricCommand(QorvelEdit *tab, const QString &text);
+    InsertLyricCommand(DocumentTab *tab, const QString &text);
 
     bool hasEdits() const override { return m_lyricSteps + m_scoreSteps > 0; }
 

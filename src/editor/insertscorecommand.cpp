@@ -1,11 +1,12 @@
 #include "editor/insertscorecommand.h"
 
 #include "editor/deletescorecommand.h"
+#include "editor/documenttab.h"
 #include "editor/historywatch.h"
-#include "editor/qorveledit.h"
 #include "editor/scoreedit.h"
+#include "model/rendermodel.h"
 
-InsertScoreCommand::InsertScoreCommand(QorvelEdit *tab, const QString &text,
+InsertScoreCommand::InsertScoreCommand(DocumentTab *tab, const QString &text,
                                        Qt::KeyboardModifiers modifiers)
     : EditCommand(tab) {
     if (text.isEmpty()) {
@@ -26,7 +27,7 @@ InsertScoreCommand::InsertScoreCommand(QorvelEdit *tab, const QString &text,
     } else {
         // Every kind of line break means "the next score line", so that no
         // text from elsewhere can add lines.
-        const QStringList parts = normalizedLineBreaks(text).split(QLatin1Char('\n'));
+        const QStringList parts = normalizedText(text).split(QLatin1Char('\n'));
         for (int i = 0; i < parts.size(); ++i) {
             if (!parts.at(i).isEmpty()) {
                 cursor.insertText(parts.at(i));

@@ -9,7 +9,7 @@
 // Shift the text goes in unchanged and may add lines.
 class InsertScoreCommand : public EditCommand {
 public:
-    InsertScoreCommand(QorvelEdit *tab, const QString &text, Qt::KeyboardModifiers modifiers);
+    InsertScoreCommand(DocumentTab *tab, const QString &text, Qt::KeyboardModifiers modifiers);
 
     bool hasEdits() const override { return m_changed; }
 

@@ -1,13 +1,14 @@
 #include "editor/pastelyriccommand.h"
 
 #include "editor/deletelyriccommand.h"
+#include "editor/documenttab.h"
 #include "editor/historywatch.h"
 #include "editor/insertlyriccommand.h"
 #include "editor/lyricedit.h"
-#include "editor/qorveledit.h"
 #include "editor/scoreedit.h"
 #include "model/clipboardrecord.h"
 #include "model/linegrammar.h"
+#include "model/rendermodel.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -19,14 +20,14 @@ namespace {
 // One score line's text from a clipboard record: a record from elsewhere might
 // carry line breaks, which would add score lines.
 QString singleLine(const QString &score) {
-    QString s = EditCommand::normalizedLineBreaks(score);
+    QString s = normalizedText(score);
     s.remove(QLatin1Char('\n'));
     return s;
 }
 
 } // namespace
 
-PasteLyricCommand::PasteLyricCommand(QorvelEdit *tab)
+PasteLyricCommand::PasteLyricCommand(DocumentTab *tab)
     : EditCommand(tab) {
     LyricEdit *lyric = lyricEdit();
     const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
@@ -72,7 +73,7 @@ PasteLyricCommand::PasteLyricCommand(QorvelEdit *tab)
         // from elsewhere still gets a score line of its own. The lyric edits
         // form one step of the lyric history: each is joined to the first,
         // and closing each lets the pairing index see it.
-        for (const QString &piece : splitCharacters(normalizedLineBreaks(lyricList.at(i)))) {
+        for (const QString &piece : splitCharacters(normalizedText(lyricList.at(i)))) {
             if (lyricWatch.changed()) {
                 cursor.joinPreviousEditBlock();
             } else {

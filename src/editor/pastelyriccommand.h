@@ -6,7 +6,7 @@
 // sung character's score line along; plain text becomes a separate insertion.
 class PasteLyricCommand : public EditCommand {
 public:
-    PasteLyricCommand(QorvelEdit *tab);
+    PasteLyricCommand(DocumentTab *tab);
 
     bool hasEdits() const override { return m_lyricSteps + m_scoreSteps > 0; }
 

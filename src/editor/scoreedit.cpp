@@ -4,24 +4,21 @@
 #include "editor/lyricedit.h"
 #include "editor/scorelinenumberarea.h"
 #include "inputmethod/inputmethod.h"
+#include "model/gongchesymbol.h"
 
 #include <QPainter>
 #include <QTextBlock>
 #include <QTimer>
 
-namespace {
-
-constexpr uint firstBeatMark = 0xF0000;
-constexpr uint zengBan = 0xF0003;
-constexpr uint yaoZengBan = 0xF0007;
-
-} // namespace
-
 const QSet<uint> &ScoreEdit::beatMarks() {
+    // Every beat mark but 底板, which the guess neither counts nor proposes.
     static const QSet<uint> marks = [] {
         QSet<uint> s;
-        for (uint c = firstBeatMark; c < firstBeatMark + 8; ++c) {
-            s.insert(c);
+        for (const char32_t code : GongcheSymbol::all()) {
+            const GongcheSymbol symbol(code);
+            if (symbol.isBeatMark() && symbol.beatPosition() != GongcheSymbol::BeatPosition::Di) {
+                s.insert(uint(code));
+            }
         }
         return s;
     }();
@@ -172,10 +169,11 @@ QString ScoreEdit::guessBeatMark() const {
     }
     uint guess;
     const int n = found.size();
-    if (n == 8 && (found.contains(zengBan) || found.contains(yaoZengBan))) {
+    if (n == 8 &&
+        (found.contains(GongcheSymbol::ZengBan) || found.contains(GongcheSymbol::YaoZengBan))) {
         guess = found.at(7);
     } else if (n == 0) {
-        guess = firstBeatMark;
+        guess = GongcheSymbol::TouBan;
     } else if (n == 1) {
         guess = found.at(0);
     } else if (n <= 3) {

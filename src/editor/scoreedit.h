@@ -48,7 +48,7 @@ public:
     // Opens the input method's list of beat marks related to the guess.
     void suggestBeatMark();
 
-    // The eight beat marks, U+F0000 .. U+F0007.
+    // The eight beat marks the guess works with: 头板 … 腰赠板, all but 底板.
     static const QSet<uint> &beatMarks();
 
 public slots:

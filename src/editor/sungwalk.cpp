@@ -80,31 +80,3 @@ QString walkSungCharAt(const QTextDocument *doc, int n) {
     }
     return c.selectedText();
 }
-
-DocumentLines walkDocumentLines(const QTextDocument *lyric, const QTextDocument *score) {
-    DocumentLines lines;
-    for (QTextBlock b = lyric->begin(); b.isValid(); b = b.next()) {
-        DocumentLine line;
-        line.text = b.text();
-        line.kind = lineKindOf(line.text);
-        if (line.kind == LineKind::Lyric) {
-            const QString &t = line.text;
-            for (int i = 0; i < t.size(); ++i) {
-                const bool pair =
-                    t.at(i).isHighSurrogate() && i + 1 < t.size() && t.at(i + 1).isLowSurrogate();
-                if (!pair && isSungChar(t.at(i))) {
-                    const int n = walkScoreLineAt(lyric, b.position() + i + 1);
-                    const QTextBlock s = score->findBlockByNumber(n);
-                    line.scores.append(s.isValid() ? s.text() : QString());
-                } else {
-                    line.scores.append(QString());
-                }
-                if (pair) {
-                    ++i;
-                }
-            }
-        }
-        lines.append(line);
-    }
-    return lines;
-}

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "model/documentline.h"
-
 #include <QString>
 
 class QTextDocument;
@@ -24,7 +22,3 @@ QString walkSungCharAt(const QTextDocument *doc, int n);
 
 // The sung characters of every sung line, in document order.
 QString walkAllSungText(const QTextDocument *doc);
-
-// The render model by its definition: for every character of a sung line, the
-// score line given by walkScoreLineAt of the position just after it.
-DocumentLines walkDocumentLines(const QTextDocument *lyric, const QTextDocument *score);

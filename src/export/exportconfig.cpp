@@ -67,7 +67,6 @@ ExportConfig::ExportConfig() {
     for (int role = 0; role < FontRoleCount; ++role) {
         m_fontSizes[role] = defaultFontSizes[role];
         m_fonts[role] = QFont();
-        rebuildMetrics(FontRole(role));
     }
 
     m_settings = std::make_unique<QSettings>(AppPaths::settingsFile(), QSettings::IniFormat);
@@ -141,13 +140,12 @@ void ExportConfig::load() {
         const QString def =
             role == Score ? FontRegistry::instance()->defaultFamily() : QStringLiteral("楷体");
         QFont font(s.value(fontKeys[role], def).toString());
-        font.setPointSize(usedFontSize(m_fontSizes[role]));
+        font.setPointSize(PageStyle::boundedFontSize(m_fontSizes[role]));
         font.setWeight(QFont::Normal);
         font.setItalic(false);
         m_fonts[role] = font;
     }
     for (int role = 0; role < FontRoleCount; ++role) {
-        rebuildMetrics(FontRole(role));
     }
 
     m_titleColor = readColor(QStringLiteral("titleColor"), "#000000");
@@ -328,70 +326,54 @@ void ExportConfig::setPageSizeId(QPageSize::PageSizeId id) {
 
 void ExportConfig::setFontSize(FontRole role, int size) {
     m_fontSizes[role] = size;
-    m_fonts[role].setPointSize(usedFontSize(size));
-    rebuildMetrics(role);
+    m_fonts[role].setPointSize(PageStyle::boundedFontSize(size));
 }
 
 void ExportConfig::setFont(FontRole role, const QFont &font) {
     m_fonts[role] = font;
-    m_fonts[role].setPointSize(usedFontSize(m_fontSizes[role]));
-    rebuildMetrics(role);
+    m_fonts[role].setPointSize(PageStyle::boundedFontSize(m_fontSizes[role]));
 }
 
-void ExportConfig::rebuildMetrics(FontRole role) {
-    m_metrics[role] = std::make_unique<QFontMetrics>(m_fonts[role]);
-}
-
-int ExportConfig::usedFontSize(int size) {
-    return std::clamp(size, int(Ranges::minFontSize), int(Ranges::maxFontSize));
-}
-
-int ExportConfig::usedPageWidth() const {
-    return std::clamp(m_pageWidth, int(Ranges::minPageSide), int(Ranges::maxPageSide));
-}
-int ExportConfig::usedPageHeight() const {
-    return std::clamp(m_pageHeight, int(Ranges::minPageSide), int(Ranges::maxPageSide));
-}
-int ExportConfig::usedMarginTop() const {
-    return std::clamp(m_marginTop, int(Ranges::minMargin), int(Ranges::maxMargin));
-}
-int ExportConfig::usedMarginBottom() const {
-    return std::clamp(m_marginBottom, int(Ranges::minMargin), int(Ranges::maxMargin));
-}
-int ExportConfig::usedMarginLeft() const {
-    return std::clamp(m_marginLeft, int(Ranges::minMargin), int(Ranges::maxMargin));
-}
-int ExportConfig::usedMarginRight() const {
-    return std::clamp(m_marginRight, int(Ranges::minMargin), int(Ranges::maxMargin));
-}
-int ExportConfig::usedColWidth() const {
-    return std::clamp(m_colWidth, int(Ranges::minWidth), int(Ranges::maxWidth));
-}
-int ExportConfig::usedMColWidth() const {
-    return std::clamp(m_mColWidth, int(Ranges::minWidth), int(Ranges::maxWidth));
-}
-int ExportConfig::usedTitleWidth() const {
-    return std::clamp(m_titleWidth, int(Ranges::minWidth), int(Ranges::maxWidth));
-}
-int ExportConfig::usedLyricSpace() const {
-    return std::clamp(m_lyricSpace, int(Ranges::minSpace), int(Ranges::maxSpace));
-}
-int ExportConfig::usedScoreSpace() const {
-    return std::clamp(m_scoreSpace, int(Ranges::minSpace), int(Ranges::maxSpace));
-}
-int ExportConfig::usedBanYanSpace() const {
-    return std::clamp(m_banYanSpace, int(Ranges::minSpace), int(Ranges::maxSpace));
-}
-int ExportConfig::usedLyricScoreSpace() const {
-    return std::clamp(m_lyricScoreSpace, int(Ranges::minSpace), int(Ranges::maxSpace));
-}
-int ExportConfig::usedScoreBanYanSpace() const {
-    return std::clamp(m_scoreBanYanSpace, int(Ranges::minSpace), int(Ranges::maxSpace));
-}
-int ExportConfig::usedScoreAngle() const {
-    return std::clamp(m_scoreAngle, int(Ranges::minAngle), int(Ranges::maxAngle));
-}
-
-int ExportConfig::characterCellWidth(const QFontMetrics &fm) {
-    return std::max(fm.averageCharWidth(), fm.horizontalAdvance(QChar(0x4E2D)));
+PageStyle ExportConfig::pageStyle() const {
+    PageStyle s;
+    s.pageWidth = m_pageWidth;
+    s.pageHeight = m_pageHeight;
+    s.landscape = m_isLandscape;
+    s.marginTop = m_marginTop;
+    s.marginBottom = m_marginBottom;
+    s.marginLeft = m_marginLeft;
+    s.marginRight = m_marginRight;
+    s.titleFont = m_fonts[Title];
+    s.lyricFont = m_fonts[Lyric];
+    s.scoreFont = m_fonts[Score];
+    s.quPaiFont = m_fonts[QuPai];
+    s.diaoMingFont = m_fonts[DiaoMing];
+    s.lianBaiFont = m_fonts[LianBai];
+    s.jiaBaiFont = m_fonts[JiaBai];
+    s.titleColor = m_titleColor;
+    s.lyricColor = m_lyricColor;
+    s.quPaiColor = m_quPaiColor;
+    s.diaoMingColor = m_diaoMingColor;
+    s.lianBaiColor = m_lianBaiColor;
+    s.jiaBaiColor = m_jiaBaiColor;
+    s.scoreColor = m_scoreColor;
+    s.banColor = m_banColor;
+    s.xiaoYanColor = m_xiaoYanColor;
+    s.zhongYanColor = m_zhongYanColor;
+    s.qiangGeColor = m_qiangGeColor;
+    s.backgroundColor = m_backgroundColor;
+    s.transparentBackground = m_isBgTransparent;
+    s.hiddenSymbol = m_isHiddenSymbol;
+    s.lineBreakScoreOverflow = m_isLineBreakScoreOverflow;
+    s.colWidth = m_colWidth;
+    s.mColWidth = m_mColWidth;
+    s.titleWidth = m_titleWidth;
+    s.titlePos = m_titlePos;
+    s.lyricSpace = m_lyricSpace;
+    s.scoreSpace = m_scoreSpace;
+    s.banYanSpace = m_banYanSpace;
+    s.lyricScoreSpace = m_lyricScoreSpace;
+    s.scoreBanYanSpace = m_scoreBanYanSpace;
+    s.scoreAngle = m_scoreAngle;
+    return s.bounded();
 }

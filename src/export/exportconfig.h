@@ -1,8 +1,9 @@
 #pragma once
 
+#include "typeset/pagestyle.h"
+
 #include <QColor>
 #include <QFont>
-#include <QFontMetrics>
 #include <QJsonValue>
 #include <QList>
 #include <QMetaType>
@@ -16,28 +17,24 @@
 class QSettings;
 class QTemporaryDir;
 
-// Every parameter of the typeset score: paper, margins, the seven text fonts
-// with their sizes, the element colours, spacings, column widths, the score
-// angle and the switches. One instance per process, kept in the group
-// "Export" of "settings.ini" and exchangeable as JSON scheme files.
+// The export settings: every parameter of the typeset score (paper, margins,
+// the seven text fonts with their sizes, the element colours, spacings, column
+// widths, the score angle and the switches), kept in the group "Export" of
+// "settings.ini" and exchangeable as JSON scheme files, and the option lists of
+// the export form. One instance per process.
 //
-// The record stores what it is given; only titlePos is checked. Whoever lays
-// out a page reads the lengths through the clamped accessors at the end of
-// this class, so that values no dialog would accept (from a hand-made scheme,
-// say) cannot make the typesetter run away.
+// The record stores what it is given; only titlePos is checked. The page
+// style it hands to the typesetter is bounded, so that values no dialog would
+// accept (from a hand-made scheme, say) cannot make the typesetter run away.
 class ExportConfig {
 public:
     using PageSizeOption = QPair<QString, QPageSize::PageSizeId>;
     using BoolOption = QPair<QString, bool>;
     using IntOption = QPair<QString, int>;
 
-    static ExportConfig *instance();
+    using Ranges = PageStyle::Ranges;
 
-    // The width of one character cell of a text font: its average character
-    // width, or the advance of a CJK ideograph when that is wider. Chinese
-    // fonts report the average width of their Latin letters, about half an
-    // ideograph, which would let every character overhang its cell.
-    static int characterCellWidth(const QFontMetrics &fm);
+    static ExportConfig *instance();
     ~ExportConfig();
 
     ExportConfig(const ExportConfig &) = delete;
@@ -81,7 +78,7 @@ public:
     void setMarginLeft(int v) { m_marginLeft = v; }
     void setMarginRight(int v) { m_marginRight = v; }
 
-    // Font sizes: storing one also resizes its font and rebuilds the metrics.
+    // Font sizes: storing one also resizes its font.
     int titleFontSize() const { return m_fontSizes[Title]; }
     int lyricFontSize() const { return m_fontSizes[Lyric]; }
     int scoreFontSize() const { return m_fontSizes[Score]; }
@@ -112,15 +109,6 @@ public:
     void setDiaoMingFont(const QFont &f) { setFont(DiaoMing, f); }
     void setLianBaiFont(const QFont &f) { setFont(LianBai, f); }
     void setJiaBaiFont(const QFont &f) { setFont(JiaBai, f); }
-
-    // Metrics of the fonts on the screen device; the layout measures with these.
-    const QFontMetrics &titleFontMetrics() const { return *m_metrics[Title]; }
-    const QFontMetrics &lyricFontMetrics() const { return *m_metrics[Lyric]; }
-    const QFontMetrics &scoreFontMetrics() const { return *m_metrics[Score]; }
-    const QFontMetrics &quPaiFontMetrics() const { return *m_metrics[QuPai]; }
-    const QFontMetrics &diaoMingFontMetrics() const { return *m_metrics[DiaoMing]; }
-    const QFontMetrics &lianBaiFontMetrics() const { return *m_metrics[LianBai]; }
-    const QFontMetrics &jiaBaiFontMetrics() const { return *m_metrics[JiaBai]; }
 
     // Colours
     const QColor &titleColor() const { return m_titleColor; }
@@ -182,34 +170,9 @@ public:
     void setTitleWidth(int v) { m_titleWidth = v; }
     void setTitlePos(int v) { m_titlePos = v; }
 
-    // The values as the typesetter uses them: clamped to the ranges that the
-    // export dialog accepts, so that any stored value lays out in bounded time
-    // and memory. Inside those ranges they equal the stored values.
-    struct Ranges {
-        static constexpr int minPageSide = 10, maxPageSide = 10000;
-        static constexpr int minMargin = 0, maxMargin = 10000;
-        static constexpr int minWidth = 10, maxWidth = 10000;
-        static constexpr int minSpace = -200, maxSpace = 200;
-        static constexpr int minAngle = -360, maxAngle = 360;
-        static constexpr int minFontSize = 5, maxFontSize = 300;
-    };
-    int usedPageWidth() const;  // portrait width, clamped
-    int usedPageHeight() const; // portrait height, clamped
-    int usedMarginTop() const;
-    int usedMarginBottom() const;
-    int usedMarginLeft() const;
-    int usedMarginRight() const;
-    int usedColWidth() const;
-    int usedMColWidth() const;
-    int usedTitleWidth() const;
-    int usedLyricSpace() const;
-    int usedScoreSpace() const;
-    int usedBanYanSpace() const;
-    int usedLyricScoreSpace() const;
-    int usedScoreBanYanSpace() const;
-    int usedScoreAngle() const;
-    // The point size a font is built with: the stored size, within the font box's range.
-    static int usedFontSize(int size);
+    // The page style of these settings, bounded to the ranges that the export
+    // form accepts; inside those ranges it holds the stored values.
+    PageStyle pageStyle() const;
 
 private:
     ExportConfig();
@@ -218,7 +181,6 @@ private:
 
     void setFontSize(FontRole role, int size);
     void setFont(FontRole role, const QFont &font);
-    void rebuildMetrics(FontRole role);
     QJsonValue jsonValueOf(const QString &key) const;
 
     QList<PageSizeOption> m_pageSizeOptions;
@@ -240,7 +202,6 @@ private:
 
     std::array<int, FontRoleCount> m_fontSizes{};
     std::array<QFont, FontRoleCount> m_fonts;
-    std::array<std::unique_ptr<QFontMetrics>, FontRoleCount> m_metrics;
 
     QColor m_titleColor;
     QColor m_lyricColor;

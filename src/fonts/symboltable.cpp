@@ -1,16 +1,18 @@
 #include "fonts/symboltable.h"
 
 #include "inputmethod/dictionaryrow.h"
+#include "model/gongchesymbol.h"
 
 #include <QFile>
 #include <QHash>
 
 namespace {
 
-QVector<uint> codeRange(uint first, int count) {
+// The code points first .. last.
+QVector<uint> codeRange(char32_t first, char32_t last) {
     QVector<uint> codes;
-    for (int i = 0; i < count; ++i) {
-        codes.append(first + uint(i));
+    for (char32_t c = first; c <= last; ++c) {
+        codes.append(uint(c));
     }
     return codes;
 }
@@ -58,19 +60,26 @@ SymbolTable::SymbolTable(const QString &dictionaryPath) {
         }
         return row;
     };
-    m_groups.append({QStringLiteral("板眼 · 腔格"),
-                     {rowOf(codeRange(0xF0000, 8)), rowOf(codeRange(0xF0008, 6))}});
+    using S = GongcheSymbol;
+    // The beat marks, then the ornaments with 底板 among them, in code order.
+    m_groups.append(
+        {QStringLiteral("板眼 · 腔格"),
+         {rowOf(codeRange(S::TouBan, S::YaoZengBan)), rowOf(codeRange(S::DieQiang, S::SouQiang))}});
     const struct {
-        uint first;
+        S::Series series;
         const char *title;
-    } series[] = {{0xF0020, "工尺"},
-                  {0xF003F, "工尺 · 气口"},
-                  {0xF005E, "工尺 · 小"},
-                  {0xF007D, "工尺 · 气口小"}};
+    } series[] = {{S::Series::Plain, "工尺"},
+                  {S::Series::QiKou, "工尺 · 气口"},
+                  {S::Series::Small, "工尺 · 小"},
+                  {S::Series::SmallQiKou, "工尺 · 气口小"}};
     for (const auto &s : series) {
-        // low octave 7, middle 10, high 7, double high 7
-        m_groups.append({QString::fromUtf8(s.title),
-                         {rowOf(codeRange(s.first, 7)), rowOf(codeRange(s.first + 7, 10)),
-                          rowOf(codeRange(s.first + 17, 7)), rowOf(codeRange(s.first + 24, 7))}});
+        // One row per octave section, low to double high.
+        QVector<QVector<SymbolEntry>> rows;
+        for (const S::Octave octave :
+             {S::Octave::Low, S::Octave::Middle, S::Octave::High, S::Octave::DoubleHigh}) {
+            const char32_t first = S::sectionStart(s.series, octave);
+            rows.append(rowOf(codeRange(first, first + char32_t(S::sectionLength(octave)) - 1)));
+        }
+        m_groups.append({QString::fromUtf8(s.title), rows});
     }
 }

@@ -1,6 +1,7 @@
 #include "inputmethod/scoretree.h"
 
 #include "inputmethod/dictionaryrow.h"
+#include "model/gongchesymbol.h"
 #include "shell/apppaths.h"
 
 #include <QFile>
@@ -11,14 +12,6 @@
 #include <cmath>
 #include <vector>
 
-namespace {
-
-QString symbolOf(uint code) {
-    return QString::fromUcs4(&code, 1);
-}
-
-} // namespace
-
 ScoreTree::ScoreTree(const QString &fileName) {
     buildRelatedTable();
     m_filePath = dictionaryFilePath(fileName);
@@ -28,27 +21,38 @@ ScoreTree::ScoreTree(const QString &fileName) {
 ScoreTree::~ScoreTree() = default;
 
 void ScoreTree::buildRelatedTable() {
+    using S = GongcheSymbol;
     // Each list: the beat itself, its partner (plain / 腰 form), the other two
     // beats of its class (板 or 眼), the four beats of the other class, then
     // the six ornaments.
-    static const uint table[8][8] = {
-        {0xF0000, 0xF0006, 0xF0003, 0xF0007, 0xF0001, 0xF0002, 0xF0004, 0xF0005},
-        {0xF0001, 0xF0004, 0xF0002, 0xF0005, 0xF0000, 0xF0006, 0xF0003, 0xF0007},
-        {0xF0002, 0xF0005, 0xF0001, 0xF0004, 0xF0000, 0xF0006, 0xF0003, 0xF0007},
-        {0xF0003, 0xF0007, 0xF0000, 0xF0006, 0xF0001, 0xF0002, 0xF0004, 0xF0005},
-        {0xF0004, 0xF0001, 0xF0002, 0xF0005, 0xF0000, 0xF0006, 0xF0003, 0xF0007},
-        {0xF0005, 0xF0002, 0xF0001, 0xF0004, 0xF0000, 0xF0006, 0xF0003, 0xF0007},
-        {0xF0006, 0xF0000, 0xF0003, 0xF0007, 0xF0001, 0xF0002, 0xF0004, 0xF0005},
-        {0xF0007, 0xF0003, 0xF0000, 0xF0006, 0xF0001, 0xF0002, 0xF0004, 0xF0005},
+    static const char32_t table[8][8] = {
+        {S::TouBan, S::YaoBan, S::ZengBan, S::YaoZengBan, S::XiaoYan, S::ZhongYan, S::YaoXiaoYan,
+         S::YaoZhongYan},
+        {S::XiaoYan, S::YaoXiaoYan, S::ZhongYan, S::YaoZhongYan, S::TouBan, S::YaoBan, S::ZengBan,
+         S::YaoZengBan},
+        {S::ZhongYan, S::YaoZhongYan, S::XiaoYan, S::YaoXiaoYan, S::TouBan, S::YaoBan, S::ZengBan,
+         S::YaoZengBan},
+        {S::ZengBan, S::YaoZengBan, S::TouBan, S::YaoBan, S::XiaoYan, S::ZhongYan, S::YaoXiaoYan,
+         S::YaoZhongYan},
+        {S::YaoXiaoYan, S::XiaoYan, S::ZhongYan, S::YaoZhongYan, S::TouBan, S::YaoBan, S::ZengBan,
+         S::YaoZengBan},
+        {S::YaoZhongYan, S::ZhongYan, S::XiaoYan, S::YaoXiaoYan, S::TouBan, S::YaoBan, S::ZengBan,
+         S::YaoZengBan},
+        {S::YaoBan, S::TouBan, S::ZengBan, S::YaoZengBan, S::XiaoYan, S::ZhongYan, S::YaoXiaoYan,
+         S::YaoZhongYan},
+        {S::YaoZengBan, S::ZengBan, S::TouBan, S::YaoBan, S::XiaoYan, S::ZhongYan, S::YaoXiaoYan,
+         S::YaoZhongYan},
     };
-    static const uint ornaments[6] = {0xF000C, 0xF000D, 0xF0008, 0xF0009, 0xF000A, 0xF000B};
+    // 底板 is offered with the ornaments.
+    static const char32_t ornaments[6] = {S::HuoQiang,      S::SouQiang, S::DieQiang,
+                                          S::DieQiangQiKou, S::DiBan,    S::DaiQiangCuoQiang};
     for (const auto &row : table) {
         QStringList list;
-        for (uint code : row) {
-            list.append(symbolOf(code));
+        for (const char32_t code : row) {
+            list.append(S::textOf(code));
         }
-        for (uint code : ornaments) {
-            list.append(symbolOf(code));
+        for (const char32_t code : ornaments) {
+            list.append(S::textOf(code));
         }
         m_related.insert(list.first(), list);
     }

@@ -1,7 +1,5 @@
 #include "model/scorefile.h"
 
-#include "dialogs/prompt.h"
-
 #include <QFile>
 #include <QSaveFile>
 #include <QtEndian>
@@ -66,8 +64,8 @@ private:
     bool m_ok = true;
 };
 
-void saveFailed(QWidget *parent) {
-    Prompt::warning(parent, QStringLiteral("错误"), QStringLiteral("保存文件时发生错误！"));
+Outcome saveFailed() {
+    return Outcome::failure(QStringLiteral("错误"), QStringLiteral("保存文件时发生错误！"));
 }
 
 } // namespace
@@ -88,44 +86,38 @@ void decodeScoreFile(const QByteArray &bytes, QString *lyric, QString *score) {
     *score = reader.readString();
 }
 
-bool writeScoreFile(const QString &path, const QString &lyric, const QString &score,
-                    QWidget *parent) {
+Outcome writeScoreFile(const QString &path, const QString &lyric, const QString &score) {
     // Written atomically: the old file stays intact until the new one is
     // complete, so a full disk or an I/O error never destroys a saved score.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        saveFailed(parent);
-        return false;
+        return saveFailed();
     }
     const QByteArray bytes = encodeScoreFile(lyric, score);
     if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
         file.commit();
-        saveFailed(parent);
-        return false;
+        return saveFailed();
     }
     if (!file.commit()) {
-        saveFailed(parent);
-        return false;
+        return saveFailed();
     }
-    return true;
+    return Outcome::success(path);
 }
 
-bool readScoreFile(const QString &path, QString *lyric, QString *score, QWidget *parent) {
+Outcome readScoreFile(const QString &path, QString *lyric, QString *score) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        Prompt::warning(parent, QStringLiteral("错误"), QStringLiteral("打开文件时发生错误！"));
-        return false;
+        return Outcome::failure(QStringLiteral("错误"), QStringLiteral("打开文件时发生错误！"));
     }
     if (!path.endsWith(QLatin1String(".gcp"), Qt::CaseInsensitive)) {
-        Prompt::warning(parent, QStringLiteral("文件类型错误"),
-                        QStringLiteral("请选择工尺谱文件（.gcp）格式！"));
-        return false;
+        return Outcome::failure(QStringLiteral("文件类型错误"),
+                                QStringLiteral("请选择工尺谱文件（.gcp）格式！"));
     }
     // Only what the file really holds is read, so a forged length field never
     // makes the reader allocate more than the file's size.
     const QByteArray bytes = file.readAll();
     file.close();
     decodeScoreFile(bytes, lyric, score);
-    return true;
+    return Outcome::success(path);
 }

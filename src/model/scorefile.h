@@ -1,9 +1,9 @@
 #pragma once
 
+#include "model/outcome.h"
+
 #include <QByteArray>
 #include <QString>
-
-class QWidget;
 
 // The ".gcp" score file: a big-endian Qt data stream of two strings, the lyric
 // text and the score text, each preceded by a 32-bit length field:
@@ -11,11 +11,11 @@ class QWidget;
 // where a QString is a quint32 byte count (0xFFFFFFFF for null) followed by
 // UTF-16BE code units.
 //
-// Both operations report their own failures with a warning box whose parent
-// is the given widget.
-bool writeScoreFile(const QString &path, const QString &lyric, const QString &score,
-                    QWidget *parent = nullptr);
-bool readScoreFile(const QString &path, QString *lyric, QString *score, QWidget *parent = nullptr);
+// Both operations return the message of their failure for the caller to show.
+// The file is written atomically: the old file stays intact until the new
+// one is complete.
+Outcome writeScoreFile(const QString &path, const QString &lyric, const QString &score);
+Outcome readScoreFile(const QString &path, QString *lyric, QString *score);
 
 // The byte image of a score file, and its inverse. decodeScoreFile never reads
 // past the buffer and never allocates more than the buffer's size: a string

@@ -2,7 +2,7 @@
 
 #include "dialogs/recoverydialog.h"
 #include "editor/lyricedit.h"
-#include "editor/qorveledit.h"
+#include "editor/documenttab.h"
 #include "editor/scoreedit.h"
 
 #include <QTimer>
@@ -28,7 +28,7 @@ void Autosaver::setInterval(int ms) {
     }
 }
 
-void Autosaver::watch(QorvelEdit *edit) {
+void Autosaver::watch(DocumentTab *edit) {
     if (!edit || m_watches.contains(edit)) {
         return;
     }
@@ -44,7 +44,7 @@ void Autosaver::watch(QorvelEdit *edit) {
             [this, edit] { onChange(edit); });
     connect(edit->scoreEditor(), &QPlainTextEdit::textChanged, this,
             [this, edit] { onChange(edit); });
-    connect(edit, &QorvelEdit::modifiedChanged, this,
+    connect(edit, &DocumentTab::modifiedChanged, this,
             [this, edit](bool modified) { onModifiedChanged(edit, modified); });
     // A tab destroyed without forget() (the window closing with it) keeps its
     // file.
@@ -54,7 +54,7 @@ void Autosaver::watch(QorvelEdit *edit) {
     }
 }
 
-void Autosaver::stopWatching(QorvelEdit *edit, bool destroyed) {
+void Autosaver::stopWatching(DocumentTab *edit, bool destroyed) {
     auto it = m_watches.find(edit);
     if (it == m_watches.end()) {
         return;
@@ -68,7 +68,7 @@ void Autosaver::stopWatching(QorvelEdit *edit, bool destroyed) {
     }
 }
 
-void Autosaver::forget(QorvelEdit *edit) {
+void Autosaver::forget(DocumentTab *edit) {
     auto it = m_watches.find(edit);
     if (it == m_watches.end()) {
         return;
@@ -78,14 +78,14 @@ void Autosaver::forget(QorvelEdit *edit) {
     m_store.remove(serial);
 }
 
-void Autosaver::onChange(QorvelEdit *edit) {
+void Autosaver::onChange(DocumentTab *edit) {
     auto it = m_watches.find(edit);
     if (it != m_watches.end() && !it->timer->isActive()) {
         it->timer->start();
     }
 }
 
-void Autosaver::onModifiedChanged(QorvelEdit *edit, bool modified) {
+void Autosaver::onModifiedChanged(DocumentTab *edit, bool modified) {
     auto it = m_watches.find(edit);
     if (it == m_watches.end() || modified) {
         return;
@@ -95,7 +95,7 @@ void Autosaver::onModifiedChanged(QorvelEdit *edit, bool modified) {
     m_store.remove(it->serial);
 }
 
-bool Autosaver::writeNow(QorvelEdit *edit) {
+bool Autosaver::writeNow(DocumentTab *edit) {
     auto it = m_watches.constFind(edit);
     if (it == m_watches.cend() || !edit->isModified()) {
         return false;
@@ -107,17 +107,17 @@ bool Autosaver::writeNow(QorvelEdit *edit) {
     return ok;
 }
 
-QString Autosaver::recoveryFileOf(QorvelEdit *edit) const {
+QString Autosaver::recoveryFileOf(DocumentTab *edit) const {
     auto it = m_watches.constFind(edit);
     return it == m_watches.cend() ? QString() : m_store.fileFor(it->serial);
 }
 
-bool Autosaver::isPending(QorvelEdit *edit) const {
+bool Autosaver::isPending(DocumentTab *edit) const {
     auto it = m_watches.constFind(edit);
     return it != m_watches.cend() && it->timer->isActive();
 }
 
-int Autosaver::offerRecovery(QWidget *parent, const std::function<void(QorvelEdit *)> &addDocument,
+int Autosaver::offerRecovery(QWidget *parent, const std::function<void(DocumentTab *)> &addDocument,
                              const Chooser &chooser) {
     const QList<RecoveryStore::Entry> entries = m_store.adoptOrphans();
     if (entries.isEmpty()) {
@@ -132,7 +132,7 @@ int Autosaver::offerRecovery(QWidget *parent, const std::function<void(QorvelEdi
         if (choices.at(i) == RecoveryStore::Choice::Discard) {
             m_store.discard(e.recoveryFile);
         } else if (choices.at(i) == RecoveryStore::Choice::Restore && !e.damaged) {
-            auto *edit = new QorvelEdit;
+            auto *edit = new DocumentTab;
             edit->restore(e.lyric, e.score, e.filePath);
             addDocument(edit);
             watch(edit);

@@ -6,7 +6,7 @@
 #include <QObject>
 #include <functional>
 
-class QorvelEdit;
+class DocumentTab;
 class QTimer;
 class QWidget;
 
@@ -38,41 +38,41 @@ public:
     void setInterval(int ms);
 
     // Starts keeping a recovery file for edit while it is modified.
-    void watch(QorvelEdit *edit);
+    void watch(DocumentTab *edit);
     // The tab is being closed with its changes saved or discarded: stops
     // watching it and removes its recovery file.
-    void forget(QorvelEdit *edit);
+    void forget(DocumentTab *edit);
     // Writes edit's recovery file now (when modified); false when it fails.
-    bool writeNow(QorvelEdit *edit);
+    bool writeNow(DocumentTab *edit);
     // The recovery file of a watched tab (which need not exist).
-    QString recoveryFileOf(QorvelEdit *edit) const;
-    bool isPending(QorvelEdit *edit) const;
+    QString recoveryFileOf(DocumentTab *edit) const;
+    bool isPending(DocumentTab *edit) const;
 
     // Offers the recovery files of programs no longer running: chooser (the
     // modal recovery dialog when empty) decides; every restored document is
     // put into a new tab by addDocument, modified, with its original path,
     // and its recovery file moves to this program. Returns the number of
     // restored documents.
-    int offerRecovery(QWidget *parent, const std::function<void(QorvelEdit *)> &addDocument,
+    int offerRecovery(QWidget *parent, const std::function<void(DocumentTab *)> &addDocument,
                       const Chooser &chooser = Chooser());
 
     RecoveryStore *store() { return &m_store; }
 
 signals:
     // After each attempted write of a tab's recovery file.
-    void written(QorvelEdit *edit, bool ok);
+    void written(DocumentTab *edit, bool ok);
 
 private:
     struct Watch {
         int serial = 0;
         QTimer *timer = nullptr;
     };
-    void onChange(QorvelEdit *edit);
-    void onModifiedChanged(QorvelEdit *edit, bool modified);
-    void stopWatching(QorvelEdit *edit, bool destroyed);
+    void onChange(DocumentTab *edit);
+    void onModifiedChanged(DocumentTab *edit, bool modified);
+    void stopWatching(DocumentTab *edit, bool destroyed);
 
     RecoveryStore m_store;
-    QHash<QorvelEdit *, Watch> m_watches;
+    QHash<DocumentTab *, Watch> m_watches;
     int m_nextSerial = 1;
     int m_interval = defaultInterval;
 };

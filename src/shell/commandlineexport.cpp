@@ -1,10 +1,10 @@
 #include "shell/commandlineexport.h"
 
-#include "dialogs/prompt.h"
 #include "export/exportconfig.h"
-#include "export/generatesvg.h"
-#include "export/scoredocument.h"
+#include "export/exportformat.h"
+#include "model/rendermodel.h"
 #include "model/scorefile.h"
+#include "typeset/typesetter.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -39,15 +39,17 @@ int failure(const QString &reason) {
 // A progress bar on standard error, redrawn in place.
 class ProgressBar {
 public:
-    void update(int status, int value, int maxValue, const QString &title) {
-        if (status == 0) {
+    void update(Typesetter::Progress progress, int value, int maxValue, const QString &title) {
+        using Progress = Typesetter::Progress;
+        if (progress == Progress::Started) {
             m_title = title;
             m_max = maxValue;
         }
         if (m_max <= 0) {
             return;
         }
-        const int shown = status == 2 ? m_max : std::min(std::max(value, 0), m_max);
+        const int shown =
+            progress == Progress::Finished ? m_max : std::min(std::max(value, 0), m_max);
         constexpr int width = 30;
         const int filled = shown * width / m_max;
         const QString bar = QStringLiteral("\r%1 [%2%3] %4/%5")
@@ -57,7 +59,7 @@ public:
                                 .arg(m_max);
         const QByteArray bytes = bar.toLocal8Bit();
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-        if (status == 2) {
+        if (progress == Progress::Finished) {
             std::fputc('\n', stderr);
         }
         std::fflush(stderr);
@@ -80,30 +82,6 @@ int resolutionIndexOf(int dpi) {
         return 0;
     }
 }
-
-// Collects what would have been a message box; the run reports the last one.
-class MessageCollector {
-public:
-    MessageCollector() {
-        Prompt::setResponder([this](const Prompt::Request &r) {
-            m_last = r.text;
-            return QVariant();
-        });
-    }
-    ~MessageCollector() { Prompt::setResponder({}); }
-    MessageCollector(const MessageCollector &) = delete;
-    MessageCollector &operator=(const MessageCollector &) = delete;
-
-    // The text of the last box since the previous call, or fallback.
-    QString take(const QString &fallback) {
-        const QString text = m_last.isEmpty() ? fallback : m_last;
-        m_last.clear();
-        return text;
-    }
-
-private:
-    QString m_last;
-};
 
 // Standard error carries the progress and the one line of a failure; the
 // toolkit's notes and complaints (a missing runtime directory, say) would
@@ -187,12 +165,10 @@ int CommandLineExport::run(const QStringList &arguments) {
     if (!parser.isSet(exportOption)) {
         return usageError(QStringLiteral("--export FORMAT is missing"));
     }
-    const QString format = parser.value(exportOption).toLower();
-    static const QStringList formats = {QStringLiteral("pdf"), QStringLiteral("png"),
-                                        QStringLiteral("jpg"), QStringLiteral("svg")};
-    if (!formats.contains(format)) {
-        return usageError(QStringLiteral("unknown format \"%1\"; use pdf, png, jpg or svg")
-                              .arg(parser.value(exportOption)));
+    const ExportFormat *format = ExportFormat::find(parser.value(exportOption));
+    if (!format) {
+        return usageError(QStringLiteral("unknown format \"%1\"; use %2")
+                              .arg(parser.value(exportOption), ExportFormat::idList()));
     }
     if (!parser.isSet(outputOption) || parser.value(outputOption).isEmpty()) {
         return usageError(QStringLiteral("--output PATH is missing"));
@@ -213,8 +189,6 @@ int CommandLineExport::run(const QStringList &arguments) {
     const QString file = files.first();
     const QString output = parser.value(outputOption);
 
-    MessageCollector messages;
-
     // The settings file is read, never written: what this run changes (a
     // scheme, the values saved at exit) goes to a private copy.
     ExportConfig &config = *ExportConfig::instance();
@@ -228,35 +202,31 @@ int CommandLineExport::run(const QStringList &arguments) {
     }
 
     QString lyric, score;
-    if (!readScoreFile(file, &lyric, &score, nullptr)) {
-        return failure(QStringLiteral("cannot read %1: %2")
-                           .arg(file, messages.take(QStringLiteral("打开文件时发生错误！"))));
+    const Outcome read = readScoreFile(file, &lyric, &score);
+    if (!read) {
+        return failure(QStringLiteral("cannot read %1: %2").arg(file, read.message()));
     }
-    const DocumentLines lines = ScoreDocument::fromTexts(lyric, score);
+    const DocumentLines lines = renderModel(lyric, score);
 
-    GenerateSVG engine;
+    Typesetter engine;
     ProgressBar bar;
     if (isatty(STDERR_FILENO)) {
-        QObject::connect(&engine, &GenerateSVG::progressUpdate,
-                         [&bar](int status, int value, int maxValue, const QString &title) {
-                             bar.update(status, value, maxValue, title);
+        QObject::connect(&engine, &Typesetter::progressUpdate,
+                         [&bar, format](Typesetter::Task task, Typesetter::Progress progress,
+                                        int value, int maxValue) {
+                             const QString title = task == Typesetter::Task::Typeset
+                                                       ? QStringLiteral("绘制曲谱")
+                                                       : QStringLiteral("导出");
+                             bar.update(progress, value, maxValue, title);
                          });
     }
     engine.reset();
-    engine.generate(lines, false);
+    engine.generate(config.pageStyle(), lines, false);
 
-    bool ok = false;
-    if (format == QLatin1String("pdf")) {
-        ok = engine.exportPdf(output);
-    } else if (format == QLatin1String("svg")) {
-        ok = engine.exportSvg(output);
-    } else {
-        ok = engine.exportImages(output, resolutionIndexOf(dpi), format);
+    const Outcome written = format->write(engine, output, resolutionIndexOf(dpi));
+    if (!written) {
+        return failure(QStringLiteral("cannot write to %1: %2").arg(output, written.message()));
     }
-    if (!ok) {
-        return failure(QStringLiteral("cannot write to %1: %2")
-                           .arg(output, messages.take(QStringLiteral("创建目录失败"))));
-    }
-    printLine(stdout, QDir::toNativeSeparators(engine.lastExportPath()));
+    printLine(stdout, QDir::toNativeSeparators(written.path()));
     return Success;
 }

@@ -5,9 +5,9 @@
 #include "dialogs/helpdialog.h"
 #include "dialogs/prompt.h"
 #include "editor/lyricedit.h"
-#include "editor/qorveledit.h"
+#include "editor/documenttab.h"
 #include "editor/scoreedit.h"
-#include "export/export.h"
+#include "export/exportdialog.h"
 #include "fonts/fontmanager.h"
 #include "inputmethod/inputmethod.h"
 #include "online/boundedreply.h"
@@ -95,8 +95,8 @@ MainWindow::~MainWindow() {
     delete ui;
 }
 
-QorvelEdit *MainWindow::currentEdit() const {
-    return qobject_cast<QorvelEdit *>(ui->tabWidget->currentWidget());
+DocumentTab *MainWindow::currentEdit() const {
+    return qobject_cast<DocumentTab *>(ui->tabWidget->currentWidget());
 }
 
 QTabWidget *MainWindow::tabWidget() const {
@@ -160,18 +160,18 @@ void MainWindow::onStartPageLink(const QUrl &url) {
 
 // --- documents ----------------------------------------------------------------
 
-void MainWindow::addDocument(QorvelEdit *edit) {
+void MainWindow::addDocument(DocumentTab *edit) {
     const int index = ui->tabWidget->addTab(edit, edit->tabTitle(true));
     ui->tabWidget->setCurrentIndex(index);
     m_autosaver->watch(edit);
-    connect(edit, &QorvelEdit::modifiedChanged, this, &MainWindow::modifiedChanged);
-    connect(edit, &QorvelEdit::canUndoChanged, this, &MainWindow::onCanUndoChanged);
-    connect(edit, &QorvelEdit::canRedoChanged, this, &MainWindow::onCanRedoChanged);
+    connect(edit, &DocumentTab::modifiedChanged, this, &MainWindow::modifiedChanged);
+    connect(edit, &DocumentTab::canUndoChanged, this, &MainWindow::onCanUndoChanged);
+    connect(edit, &DocumentTab::canRedoChanged, this, &MainWindow::onCanRedoChanged);
     edit->lyricEditor()->setFocus();
 }
 
 void MainWindow::newAction() {
-    addDocument(new QorvelEdit);
+    addDocument(new DocumentTab);
 }
 
 void MainWindow::openAction() {
@@ -183,7 +183,7 @@ void MainWindow::openDocument(const QString &path) {
     if (path.isEmpty()) {
         return;
     }
-    auto *edit = new QorvelEdit;
+    auto *edit = new DocumentTab;
     if (!edit->open(path)) {
         delete edit;
         return;
@@ -198,7 +198,7 @@ void MainWindow::openFromArguments(const QStringList &arguments) {
 }
 
 void MainWindow::modifiedChanged(bool) {
-    if (QorvelEdit *edit = currentEdit()) {
+    if (DocumentTab *edit = currentEdit()) {
         ui->tabWidget->setTabText(ui->tabWidget->currentIndex(), edit->tabTitle(true));
     }
 }
@@ -218,8 +218,8 @@ void MainWindow::tabWidgetCurrentChanged(int index) {
         ui->saveAsAction,        ui->insertTitleAction,  ui->insertQupaiAction,
         ui->insertLianbaiAction, ui->insertJiabaiAction, ui->insertCommentAction,
         ui->lineBreakAction,     ui->pageBreakAction};
-    QorvelEdit *edit =
-        index < 0 ? nullptr : qobject_cast<QorvelEdit *>(ui->tabWidget->widget(index));
+    DocumentTab *edit =
+        index < 0 ? nullptr : qobject_cast<DocumentTab *>(ui->tabWidget->widget(index));
     if (!edit) {
         ui->tabWidget->hide();
         m_startPage->show();
@@ -245,7 +245,7 @@ void MainWindow::tabWidgetCurrentChanged(int index) {
 }
 
 bool MainWindow::tabWidgetClose(int index) {
-    auto *edit = qobject_cast<QorvelEdit *>(ui->tabWidget->widget(index));
+    auto *edit = qobject_cast<DocumentTab *>(ui->tabWidget->widget(index));
     if (!edit) {
         return true;
     }
@@ -312,102 +312,102 @@ void MainWindow::showEvent(QShowEvent *event) {
 int MainWindow::offerRecovery(const Autosaver::Chooser &chooser) {
     m_recoveryOffered = true;
     return m_autosaver->offerRecovery(
-        this, [this](QorvelEdit *edit) { addDocument(edit); }, chooser);
+        this, [this](DocumentTab *edit) { addDocument(edit); }, chooser);
 }
 
 // --- forwarded actions --------------------------------------------------------
 
 void MainWindow::saveAction() {
-    if (QorvelEdit *edit = currentEdit()) {
+    if (DocumentTab *edit = currentEdit()) {
         edit->save(false);
     }
 }
 
 void MainWindow::saveAsAction() {
-    if (QorvelEdit *edit = currentEdit()) {
+    if (DocumentTab *edit = currentEdit()) {
         edit->save(true);
     }
 }
 
 void MainWindow::copyAction() {
-    if (QorvelEdit *edit = currentEdit()) {
+    if (DocumentTab *edit = currentEdit()) {
         edit->copy();
     }
 }
 
 void MainWindow::pasteAction() {
-    if (QorvelEdit *edit = currentEdit()) {
+    if (DocumentTab *edit = currentEdit()) {
         edit->paste();
     }
 }
 
 void MainWindow::cutAction() {
-    if (QorvelEdit *edit = currentEdit()) {
+    if (DocumentTab *edit = currentEdit()) {
         edit->cut();
     }
 }
 
 void MainWindow::undoAction() {
-    if (QorvelEdit *edit = currentEdit()) {
+    if (DocumentTab *edit = currentEdit()) {
         edit->undo();
     }
 }
 
 void MainWindow::redoAction() {
-    if (QorvelEdit *edit = currentEdit()) {
+    if (DocumentTab *edit = currentEdit()) {
         edit->redo();
     }
 }
 
 void MainWindow::insertTitleAction() {
-    if (QorvelEdit *edit = currentEdit()) {
+    if (DocumentTab *edit = currentEdit()) {
         edit->insertTitle();
     }
 }
 
 void MainWindow::insertQuPaiAction() {
-    if (QorvelEdit *edit = currentEdit()) {
+    if (DocumentTab *edit = currentEdit()) {
         edit->insertQuPai();
     }
 }
 
 void MainWindow::insertLianBaiAction() {
-    if (QorvelEdit *edit = currentEdit()) {
+    if (DocumentTab *edit = currentEdit()) {
         edit->insertLianBai();
     }
 }
 
 void MainWindow::insertJiaBaiAction() {
-    if (QorvelEdit *edit = currentEdit()) {
+    if (DocumentTab *edit = currentEdit()) {
         edit->insertJiaBai();
     }
 }
 
 void MainWindow::insertCommentAction() {
-    if (QorvelEdit *edit = currentEdit()) {
+    if (DocumentTab *edit = currentEdit()) {
         edit->insertComment();
     }
 }
 
 void MainWindow::insertLineBreakAction() {
-    if (QorvelEdit *edit = currentEdit()) {
+    if (DocumentTab *edit = currentEdit()) {
         edit->insertLineBreak();
     }
 }
 
 void MainWindow::insertPageBreakAction() {
-    if (QorvelEdit *edit = currentEdit()) {
+    if (DocumentTab *edit = currentEdit()) {
         edit->insertPageBreak();
     }
 }
 
 void MainWindow::exportAction() {
-    QorvelEdit *edit = currentEdit();
+    DocumentTab *edit = currentEdit();
     if (!edit) {
         return;
     }
     // The dialog saves the export settings when it is destroyed.
-    Export dialog(this, edit->documentLines());
+    ExportDialog dialog(this, edit->documentLines());
     dialog.exec();
 }
 
@@ -444,7 +444,7 @@ void MainWindow::searchAction() {
 }
 
 void MainWindow::onSearchNextBtnClicked() {
-    QorvelEdit *edit = currentEdit();
+    DocumentTab *edit = currentEdit();
     if (!edit || ui->searchEdit->text().isEmpty()) {
         return;
     }
@@ -454,7 +454,7 @@ void MainWindow::onSearchNextBtnClicked() {
 }
 
 void MainWindow::onSearchPrevBtnClicked() {
-    QorvelEdit *edit = currentEdit();
+    DocumentTab *edit = currentEdit();
     if (!edit || ui->searchEdit->text().isEmpty()) {
         return;
     }

@@ -7,7 +7,7 @@
 namespace Ui {
 class MainWindow;
 }
-class QorvelEdit;
+class DocumentTab;
 class QTextBrowser;
 class UpdateManager;
 struct ServiceConfig;
@@ -29,7 +29,7 @@ public:
     // it is an existing regular file; anything else is ignored silently.
     void openFromArguments(const QStringList &arguments);
 
-    QorvelEdit *currentEdit() const;
+    DocumentTab *currentEdit() const;
     QTabWidget *tabWidget() const;
     QTextBrowser *startPage() const { return m_startPage; }
     UpdateManager *updateManager() const { return m_updateManager; }
@@ -81,7 +81,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    void addDocument(QorvelEdit *edit);
+    void addDocument(DocumentTab *edit);
     void loadStartPage();
     void onStartPageReply(bool ok, const QByteArray &body);
     void showStartPageHtml(const QString &html, bool builtIn);

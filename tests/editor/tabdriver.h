@@ -5,7 +5,7 @@
 // pairing of sung characters with score lines.
 
 #include "editor/lyricedit.h"
-#include "editor/qorveledit.h"
+#include "editor/documenttab.h"
 #include "editor/scoreedit.h"
 #include "editor/sungwalk.h"
 
@@ -17,7 +17,7 @@
 namespace tabdriver {
 
 // Replaces both texts, with empty histories, as opening a file does.
-inline void load(QorvelEdit *tab, const QString &lyric, const QString &score) {
+inline void load(DocumentTab *tab, const QString &lyric, const QString &score) {
     tab->setSyncing(true);
     tab->lyricEditor()->setPlainText(lyric);
     tab->scoreEditor()->setPlainText(score);
@@ -75,13 +75,13 @@ inline bool focus(QWidget *editor) {
 }
 
 // The number of sung characters of the lyric, by the walking definition.
-inline int sungTotal(QorvelEdit *tab) {
+inline int sungTotal(DocumentTab *tab) {
     return walkAllSungText(tab->lyricEditor()->document()).size();
 }
 
 // One score line per sung character. A text always has at least one line:
 // without sung characters the score's one line belongs to none.
-inline bool pairingHolds(QorvelEdit *tab, QString *why = nullptr) {
+inline bool pairingHolds(DocumentTab *tab, QString *why = nullptr) {
     const int total = sungTotal(tab);
     const QTextDocument *score = tab->scoreEditor()->document();
     const bool ok = score->blockCount() == qMax(1, total);
@@ -95,7 +95,7 @@ inline bool pairingHolds(QorvelEdit *tab, QString *why = nullptr) {
 }
 
 // The lyric and score texts of the tab.
-inline QPair<QString, QString> texts(QorvelEdit *tab) {
+inline QPair<QString, QString> texts(DocumentTab *tab) {
     return {tab->lyricEditor()->toPlainText(), tab->scoreEditor()->toPlainText()};
 }
 

@@ -63,13 +63,13 @@ private slots:
     void undoLimit();
 
 private:
-    QorvelEdit *tab = nullptr;
+    DocumentTab *tab = nullptr;
     LyricEdit *lyric = nullptr;
     ScoreEdit *score = nullptr;
 };
 
 void TestCommands::init() {
-    tab = new QorvelEdit;
+    tab = new DocumentTab;
     lyric = tab->lyricEditor();
     score = tab->scoreEditor();
 }

@@ -3,7 +3,7 @@
 // Small documents and helpers shared by the writer, dialog and command-line
 // tests.
 
-#include "export/scoredocument.h"
+#include "model/rendermodel.h"
 
 #include <QImage>
 #include <QProcess>
@@ -54,7 +54,7 @@ inline SampleScore sampleScore(bool withTitle = true) {
 
 inline DocumentLines sampleLines(bool withTitle = true) {
     const SampleScore s = sampleScore(withTitle);
-    return ScoreDocument::fromTexts(s.lyric, s.score);
+    return renderModel(s.lyric, s.score);
 }
 
 // Lines that fill n pages at the default settings.

@@ -1,6 +1,6 @@
 #pragma once
 
-// Reads a page written by GenerateSVG back into text items and rectangles
+// Reads a page written by Typesetter back into text items and rectangles
 // with page coordinates, so that tests can check where things were drawn.
 
 #include <QFont>

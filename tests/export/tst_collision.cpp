@@ -1,13 +1,13 @@
 // The typeset sample aria, at the default settings, puts no ink on top of
 // other ink: for every pair of text elements of a page, the boxes of their
 // ink (from the SVG positions and the fonts' tight boxes) do not overlap.
-#include "editor/qorveledit.h"
+#include "editor/documenttab.h"
 #include "export/exportconfig.h"
-#include "export/generatesvg.h"
 #include "fonts/fontsubstitutions.h"
 #include "promptscript.h"
 #include "shell/apppaths.h"
 #include "svgpage.h"
+#include "typeset/typesetter.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -53,12 +53,12 @@ void TestCollision::initTestCase() {
 
 QStringList TestCollision::overlapsInSample() {
     PromptScript prompts;
-    QorvelEdit tab;
+    DocumentTab tab;
     if (!tab.open(QStringLiteral(QORVEL_SOURCE_DIR "/examples/youyuan-zaoluopao.gcp"))) {
         return {QStringLiteral("the sample did not open")};
     }
-    GenerateSVG engine;
-    engine.generate(tab.documentLines(), false);
+    Typesetter engine;
+    engine.generate(ExportConfig::instance()->pageStyle(), tab.documentLines(), false);
 
     QStringList overlaps;
     for (int p = 0; p < engine.pages().size(); ++p) {

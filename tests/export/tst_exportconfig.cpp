@@ -114,8 +114,8 @@ void TestExportConfig::freshDefaults() {
     QCOMPARE(c->jiaBaiFont().pointSize(), 26);
     QCOMPARE(c->lyricFont().weight(), int(QFont::Normal));
     QVERIFY(!c->lyricFont().italic());
-    QCOMPARE(c->lyricFontMetrics().height(), QFontMetrics(c->lyricFont()).height());
-    QCOMPARE(c->titleFontMetrics().averageCharWidth(),
+    QCOMPARE(QFontMetrics(c->lyricFont()).height(), QFontMetrics(c->lyricFont()).height());
+    QCOMPARE(QFontMetrics(c->titleFont()).averageCharWidth(),
              QFontMetrics(c->titleFont()).averageCharWidth());
 
     const QColor black(QStringLiteral("#000000")), orange(QStringLiteral("#ff4c00"));
@@ -298,7 +298,7 @@ void TestExportConfig::fontSetterKeepsElementSize() {
     QCOMPARE(cfg()->lyricFont().family(), QStringLiteral("DejaVu Serif"));
     QCOMPARE(cfg()->lyricFont().pointSize(), 30);
     QCOMPARE(cfg()->lyricFontSize(), 30);
-    QCOMPARE(cfg()->lyricFontMetrics().height(), QFontMetrics(cfg()->lyricFont()).height());
+    QCOMPARE(QFontMetrics(cfg()->lyricFont()).height(), QFontMetrics(cfg()->lyricFont()).height());
     cfg()->save();
     QSettings raw = rawSettings();
     QCOMPARE(raw.value(QStringLiteral("Export/lyricFont")).toString(),
@@ -306,12 +306,12 @@ void TestExportConfig::fontSetterKeepsElementSize() {
 }
 
 void TestExportConfig::fontSizeSetterRebuildsMetrics() {
-    const int before = cfg()->quPaiFontMetrics().height();
+    const int before = QFontMetrics(cfg()->quPaiFont()).height();
     cfg()->setQuPaiFontSize(100);
     QCOMPARE(cfg()->quPaiFontSize(), 100);
     QCOMPARE(cfg()->quPaiFont().pointSize(), 100);
-    QVERIFY(cfg()->quPaiFontMetrics().height() > before);
-    QCOMPARE(cfg()->quPaiFontMetrics().height(), QFontMetrics(cfg()->quPaiFont()).height());
+    QVERIFY(QFontMetrics(cfg()->quPaiFont()).height() > before);
+    QCOMPARE(QFontMetrics(cfg()->quPaiFont()).height(), QFontMetrics(cfg()->quPaiFont()).height());
 }
 
 void TestExportConfig::colourSavedLowerCaseWithoutAlpha() {
@@ -425,27 +425,27 @@ void TestExportConfig::hostileValuesAreClampedAtUse() {
     QCOMPARE(c->titleFontSize(), 100000);
     QCOMPARE(c->pageSizeId(), QPageSize::A4);
     // ...and the typesetter reads it within the dialog's ranges.
-    QCOMPARE(c->usedColWidth(), 10);
-    QCOMPARE(c->usedMColWidth(), 10000);
-    QCOMPARE(c->usedTitleWidth(), 10);
-    QCOMPARE(c->usedPageWidth(), 10);
-    QCOMPARE(c->usedPageHeight(), 10000);
-    QCOMPARE(c->usedMarginTop(), 10000);
-    QCOMPARE(c->usedMarginLeft(), 0);
-    QCOMPARE(c->usedMarginRight(), 10000);
-    QCOMPARE(c->usedScoreAngle(), 360);
-    QCOMPARE(c->usedLyricSpace(), -200);
-    QCOMPARE(c->usedScoreSpace(), 200);
-    QCOMPARE(c->usedBanYanSpace(), 200);
-    QCOMPARE(c->usedLyricScoreSpace(), -200);
-    QCOMPARE(c->usedScoreBanYanSpace(), 77);
+    QCOMPARE(c->pageStyle().colWidth, 10);
+    QCOMPARE(c->pageStyle().mColWidth, 10000);
+    QCOMPARE(c->pageStyle().titleWidth, 10);
+    QCOMPARE(c->pageStyle().pageWidth, 10);
+    QCOMPARE(c->pageStyle().pageHeight, 10000);
+    QCOMPARE(c->pageStyle().marginTop, 10000);
+    QCOMPARE(c->pageStyle().marginLeft, 0);
+    QCOMPARE(c->pageStyle().marginRight, 10000);
+    QCOMPARE(c->pageStyle().scoreAngle, 360);
+    QCOMPARE(c->pageStyle().lyricSpace, -200);
+    QCOMPARE(c->pageStyle().scoreSpace, 200);
+    QCOMPARE(c->pageStyle().banYanSpace, 200);
+    QCOMPARE(c->pageStyle().lyricScoreSpace, -200);
+    QCOMPARE(c->pageStyle().scoreBanYanSpace, 77);
     QCOMPARE(c->lyricFont().pointSize(), 5);
     QCOMPARE(c->titleFont().pointSize(), 300);
     QCOMPARE(c->scoreFont().pointSize(), 5);
     c->setJiaBaiFontSize(0);
     QCOMPARE(c->jiaBaiFontSize(), 0);
     QCOMPARE(c->jiaBaiFont().pointSize(), 5);
-    QVERIFY(c->jiaBaiFontMetrics().height() > 0);
+    QVERIFY(QFontMetrics(c->jiaBaiFont()).height() > 0);
 
     // Within the ranges nothing is changed.
     c->restoreDefaults();
@@ -454,12 +454,12 @@ void TestExportConfig::hostileValuesAreClampedAtUse() {
     c->setScoreAngle(-360);
     c->setLyricSpace(-200);
     c->setMarginTop(10000);
-    QCOMPARE(c->usedColWidth(), 10);
-    QCOMPARE(c->usedMColWidth(), 10000);
-    QCOMPARE(c->usedScoreAngle(), -360);
-    QCOMPARE(c->usedLyricSpace(), -200);
-    QCOMPARE(c->usedMarginTop(), 10000);
-    QCOMPARE(c->usedPageWidth(), 595);
+    QCOMPARE(c->pageStyle().colWidth, 10);
+    QCOMPARE(c->pageStyle().mColWidth, 10000);
+    QCOMPARE(c->pageStyle().scoreAngle, -360);
+    QCOMPARE(c->pageStyle().lyricSpace, -200);
+    QCOMPARE(c->pageStyle().marginTop, 10000);
+    QCOMPARE(c->pageStyle().pageWidth, 595);
 }
 
 void TestExportConfig::detachedSettingsLeaveTheFileAlone() {

@@ -1,6 +1,5 @@
-#include "export/export.h"
 #include "export/exportconfig.h"
-#include "export/generatesvg.h"
+#include "export/exportdialog.h"
 #include "export/previewwindow.h"
 #include "exportfixture.h"
 #include "fonts/colorbox.h"
@@ -10,6 +9,7 @@
 #include "fonts/fontsubstitutions.h"
 #include "promptscript.h"
 #include "shell/apppaths.h"
+#include "typeset/typesetter.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -45,12 +45,13 @@ ExportConfig &cfg() {
 // Counts the preview runs of the dialog's engine.
 class PreviewCounter {
 public:
-    explicit PreviewCounter(Export &dialog)
-        : m_spy(dialog.engine(), &GenerateSVG::progressUpdate) {}
+    explicit PreviewCounter(ExportDialog &dialog)
+        : m_spy(dialog.engine(), &Typesetter::progressUpdate) {}
     int runs() const {
         int n = 0;
         for (const QList<QVariant> &a : m_spy) {
-            n += a.at(0).toInt() == 0 && a.at(3).toString() == QStringLiteral("生成预览");
+            n += a.at(0).value<Typesetter::Task>() == Typesetter::Task::Preview &&
+                 a.at(1).value<Typesetter::Progress>() == Typesetter::Progress::Started;
         }
         return n;
     }
@@ -59,7 +60,7 @@ private:
     QSignalSpy m_spy;
 };
 
-template <typename T> T *child(Export &d, const char *name) {
+template <typename T> T *child(ExportDialog &d, const char *name) {
     T *w = d.findChild<T *>(QString::fromLatin1(name));
     if (!w) {
         qFatal("no %s", name);
@@ -86,7 +87,7 @@ QString writeFile(const QString &path, const QByteArray &bytes) {
 }
 
 // The texts of every line edit and the choices of every combo box.
-QStringList formState(Export &d) {
+QStringList formState(ExportDialog &d) {
     QStringList out;
     for (QLineEdit *e : d.findChildren<QLineEdit *>()) {
         out << e->objectName() + QLatin1Char('=') + e->text();
@@ -150,7 +151,7 @@ void TestExportDialog::init() {
 }
 
 void TestExportDialog::form() {
-    Export d(nullptr, sampleLines());
+    ExportDialog d(nullptr, sampleLines());
     QCOMPARE(d.objectName(), QStringLiteral("Export"));
     QCOMPARE(d.windowTitle(), QStringLiteral("导出"));
     QVERIFY(d.isModal());
@@ -209,7 +210,7 @@ void TestExportDialog::validatorsAndPlaceholders() {
     QFETCH(int, bottom);
     QFETCH(int, top);
     QFETCH(QString, placeholder);
-    Export d(nullptr, {});
+    ExportDialog d(nullptr, {});
     auto *edit = d.findChild<QLineEdit *>(name);
     QVERIFY(edit);
     QCOMPARE(edit->placeholderText(), placeholder);
@@ -224,7 +225,7 @@ void TestExportDialog::validatorsAndPlaceholders() {
 }
 
 void TestExportDialog::comboBoxesCarryTheirValues() {
-    Export d(nullptr, {});
+    ExportDialog d(nullptr, {});
     auto *pageSize = child<QComboBox>(d, "pageSizeBox");
     QCOMPARE(pageSize->count(), 11);
     QCOMPARE(pageSize->itemText(0), QStringLiteral("自定义"));
@@ -256,7 +257,7 @@ void TestExportDialog::loadsTheConfiguration() {
     cfg().setIsLivePreview(false);
     cfg().setBanColor(QColor(QStringLiteral("#123456")));
     cfg().setLyricFontSize(28);
-    Export d(nullptr, {});
+    ExportDialog d(nullptr, {});
     QCOMPARE(child<QComboBox>(d, "pageSizeBox")->currentText(), QStringLiteral("B4 (709, 1001)"));
     QCOMPARE(child<QComboBox>(d, "isLandscapeBox")->currentText(), QStringLiteral("横向"));
     QCOMPARE(child<QComboBox>(d, "titlePosBox")->currentText(), QStringLiteral("居中"));
@@ -276,7 +277,7 @@ void TestExportDialog::loadsTheConfiguration() {
 }
 
 void TestExportDialog::standardPageSizeFillsWidthAndHeight() {
-    Export d(nullptr, {});
+    ExportDialog d(nullptr, {});
     PreviewCounter previews(d);
     auto *width = child<QLineEdit>(d, "widthBox");
     auto *height = child<QLineEdit>(d, "heightBox");
@@ -293,7 +294,7 @@ void TestExportDialog::standardPageSizeFillsWidthAndHeight() {
 }
 
 void TestExportDialog::customPageSizeEnablesWidthAndHeight() {
-    Export d(nullptr, {});
+    ExportDialog d(nullptr, {});
     PreviewCounter previews(d);
     auto *width = child<QLineEdit>(d, "widthBox");
     selectData(child<QComboBox>(d, "pageSizeBox"), QVariant::fromValue(QPageSize::Custom));
@@ -311,7 +312,7 @@ void TestExportDialog::customPageSizeEnablesWidthAndHeight() {
 }
 
 void TestExportDialog::disabledWidthBoxChangesNothing() {
-    Export d(nullptr, {});
+    ExportDialog d(nullptr, {});
     PreviewCounter previews(d);
     auto *width = child<QLineEdit>(d, "widthBox");
     QVERIFY(!width->isEnabled()); // A4
@@ -323,7 +324,7 @@ void TestExportDialog::disabledWidthBoxChangesNothing() {
 }
 
 void TestExportDialog::lineEditsCompareBeforeStoring() {
-    Export d(nullptr, {});
+    ExportDialog d(nullptr, {});
     PreviewCounter previews(d);
     type(child<QLineEdit>(d, "colWidthBox"), QStringLiteral("130")); // unchanged
     QCOMPARE(previews.runs(), 0);
@@ -341,7 +342,7 @@ void TestExportDialog::lineEditsCompareBeforeStoring() {
 }
 
 void TestExportDialog::emptyLineEditReadsZero() {
-    Export d(nullptr, {});
+    ExportDialog d(nullptr, {});
     type(child<QLineEdit>(d, "marginTopBox"), QString());
     QCOMPARE(cfg().marginTop(), 0);
     type(child<QLineEdit>(d, "lyricSpaceBox"), QStringLiteral("-"));
@@ -349,7 +350,7 @@ void TestExportDialog::emptyLineEditReadsZero() {
 }
 
 void TestExportDialog::fontsAndColours() {
-    Export d(nullptr, sampleLines());
+    ExportDialog d(nullptr, sampleLines());
     PreviewCounter previews(d);
     auto *lyricFont = child<FontBox>(d, "lyricFontBox");
     emit lyricFont->fontChanged(cfg().lyricFont(), cfg().lyricFontSize()); // no change
@@ -375,7 +376,7 @@ void TestExportDialog::fontsAndColours() {
 }
 
 void TestExportDialog::switchesAndLists() {
-    Export d(nullptr, sampleLines());
+    ExportDialog d(nullptr, sampleLines());
     PreviewCounter previews(d);
     child<QCheckBox>(d, "bgTransparentBox")->setChecked(true);
     QVERIFY(cfg().isBgTransparent());
@@ -392,7 +393,7 @@ void TestExportDialog::switchesAndLists() {
 }
 
 void TestExportDialog::livePreviewOffDoesNotRegenerate() {
-    Export d(nullptr, sampleLines());
+    ExportDialog d(nullptr, sampleLines());
     PreviewCounter previews(d);
     auto *live = child<QCheckBox>(d, "livePreviewBox");
     QVERIFY(live->isChecked());
@@ -413,7 +414,7 @@ void TestExportDialog::livePreviewOffDoesNotRegenerate() {
 
 void TestExportDialog::restoreAndImportAlwaysRegenerate() {
     QTemporaryDir dir;
-    Export d(nullptr, sampleLines());
+    ExportDialog d(nullptr, sampleLines());
     child<QCheckBox>(d, "livePreviewBox")->setChecked(false);
     type(child<QLineEdit>(d, "colWidthBox"), QStringLiteral("160"));
     PreviewCounter previews(d);
@@ -456,7 +457,7 @@ void TestExportDialog::restoreAndImportAlwaysRegenerate() {
 
 void TestExportDialog::rejectedSchemeLeavesTheFormUnchanged() {
     QTemporaryDir dir;
-    Export d(nullptr, sampleLines());
+    ExportDialog d(nullptr, sampleLines());
     type(child<QLineEdit>(d, "colWidthBox"), QStringLiteral("140"));
     const QStringList before = formState(d);
     PreviewCounter previews(d);
@@ -481,7 +482,7 @@ void TestExportDialog::rejectedSchemeLeavesTheFormUnchanged() {
 
 void TestExportDialog::saveScheme() {
     QTemporaryDir dir;
-    Export d(nullptr, {});
+    ExportDialog d(nullptr, {});
     type(child<QLineEdit>(d, "colWidthBox"), QStringLiteral("170"));
     PromptScript prompts;
     prompts.answer(dir.filePath(QStringLiteral("mine.json")));
@@ -509,7 +510,7 @@ void TestExportDialog::saveScheme() {
 }
 
 void TestExportDialog::dpiBoxOnlyForImages() {
-    Export d(nullptr, {});
+    ExportDialog d(nullptr, {});
     auto *fileType = child<QComboBox>(d, "fileTypeBox");
     auto *dpi = child<QComboBox>(d, "dpiBox");
     QCOMPARE(fileType->currentIndex(), 0);
@@ -525,7 +526,7 @@ void TestExportDialog::dpiBoxOnlyForImages() {
 }
 
 void TestExportDialog::wheelOverComboBoxesIsSwallowed() {
-    Export d(nullptr, {});
+    ExportDialog d(nullptr, {});
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
     for (const char *name :
@@ -544,7 +545,7 @@ void TestExportDialog::wheelOverComboBoxesIsSwallowed() {
 }
 
 void TestExportDialog::previewFitsItsFrame() {
-    Export d(nullptr, sampleLines());
+    ExportDialog d(nullptr, sampleLines());
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
     auto *frame = child<QFrame>(d, "preViewFrame");
@@ -568,7 +569,7 @@ void TestExportDialog::previewFitsItsFrame() {
 }
 
 void TestExportDialog::emptyDocumentPreviews() {
-    Export d(nullptr, {});
+    ExportDialog d(nullptr, {});
     QCOMPARE(d.engine()->pages().size(), 1);
     QVERIFY(child<QSvgWidget>(d, "preViewWidget")->renderer()->isValid());
 }
@@ -576,7 +577,7 @@ void TestExportDialog::emptyDocumentPreviews() {
 void TestExportDialog::missingScoreFontFallsBackToTheDefault() {
     cfg().setScoreFontSize(18);
     cfg().setScoreFont(QFont(QStringLiteral("No Such Gongche Font")));
-    Export d(nullptr, {});
+    ExportDialog d(nullptr, {});
     QCOMPARE(cfg().scoreFont().family(), FontRegistry::instance()->defaultFamily());
     QCOMPARE(cfg().scoreFontSize(), 18);
     QCOMPARE(cfg().scoreFont().pointSize(), 18);
@@ -585,7 +586,7 @@ void TestExportDialog::missingScoreFontFallsBackToTheDefault() {
 
 void TestExportDialog::exportPdf() {
     QTemporaryDir dir;
-    Export d(nullptr, sampleLines());
+    ExportDialog d(nullptr, sampleLines());
     PromptScript prompts;
     const QString path = dir.filePath(QStringLiteral("out/游园.pdf"));
     prompts.answer(path);
@@ -617,7 +618,7 @@ void TestExportDialog::exportImagesAndSvg() {
         {3, QStringLiteral("导出为SVG文件"), QStringLiteral("游园_svg")},
     };
     for (const auto &c : cases) {
-        Export d(nullptr, sampleLines());
+        ExportDialog d(nullptr, sampleLines());
         child<QComboBox>(d, "fileTypeBox")->setCurrentIndex(c.type);
         child<QComboBox>(d, "dpiBox")->setCurrentIndex(1);
         PromptScript prompts;
@@ -634,9 +635,9 @@ void TestExportDialog::exportImagesAndSvg() {
 }
 
 void TestExportDialog::cancelledExportDoesNothing() {
-    Export d(nullptr, sampleLines());
+    ExportDialog d(nullptr, sampleLines());
     PreviewCounter previews(d);
-    QSignalSpy spy(d.engine(), &GenerateSVG::progressUpdate);
+    QSignalSpy spy(d.engine(), &Typesetter::progressUpdate);
     PromptScript prompts;
     d.onSubmitBtnClicked();
     QCOMPARE(prompts.count(), 1);
@@ -647,7 +648,7 @@ void TestExportDialog::cancelledExportDoesNothing() {
 void TestExportDialog::failedExportKeepsTheDialogOpen() {
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("busy.pdf")));
-    Export d(nullptr, sampleLines());
+    ExportDialog d(nullptr, sampleLines());
     d.show();
     PromptScript prompts;
     prompts.answer(dir.filePath(QStringLiteral("busy.pdf")));
@@ -661,7 +662,7 @@ void TestExportDialog::failedExportKeepsTheDialogOpen() {
 
 void TestExportDialog::progressDialog() {
     QTemporaryDir dir;
-    Export d(nullptr, sampleLines());
+    ExportDialog d(nullptr, sampleLines());
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
     QProgressDialog *progress = d.progressDialog(); // made by the first preview
@@ -674,14 +675,15 @@ void TestExportDialog::progressDialog() {
 
     // While the writer works the dialog is disabled and the progress shown.
     bool seen = false;
-    connect(d.engine(), &GenerateSVG::progressUpdate, &d, [&](int status, int value) {
-        if (status == 1 && value == 1 &&
-            progress->labelText() == QStringLiteral("正在导出SVG文件···")) {
-            seen = progress->isVisible() && !d.isEnabled() &&
-                   progress->windowTitle() == QStringLiteral("导出") && progress->maximum() == 2 &&
-                   progress->value() == 1;
-        }
-    });
+    connect(d.engine(), &Typesetter::progressUpdate, &d,
+            [&](Typesetter::Task, Typesetter::Progress step, int value) {
+                if (step == Typesetter::Progress::Advanced && value == 1 &&
+                    progress->labelText() == QStringLiteral("正在导出SVG文件···")) {
+                    seen = progress->isVisible() && !d.isEnabled() &&
+                           progress->windowTitle() == QStringLiteral("导出") &&
+                           progress->maximum() == 2 && progress->value() == 1;
+                }
+            });
     child<QComboBox>(d, "fileTypeBox")->setCurrentIndex(3);
     PromptScript prompts;
     prompts.answer(dir.path());
@@ -693,7 +695,7 @@ void TestExportDialog::progressDialog() {
 }
 
 void TestExportDialog::previewAll() {
-    Export d(nullptr, sampleLines());
+    ExportDialog d(nullptr, sampleLines());
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
     int pages = -1;
@@ -718,7 +720,7 @@ void TestExportDialog::previewAll() {
 
 void TestExportDialog::closingSavesTheConfiguration() {
     {
-        Export d(nullptr, {});
+        ExportDialog d(nullptr, {});
         type(child<QLineEdit>(d, "colWidthBox"), QStringLiteral("175"));
         QSettings before(AppPaths::settingsFile(), QSettings::IniFormat);
         QCOMPARE(before.value(QStringLiteral("Export/colWidth")).toInt(), 130);

@@ -11,12 +11,12 @@
 //   QORVEL_UPDATE_GOLDEN=1 ctest --test-dir build -R export_golden
 // and review the diff of tests/export/golden/*.svg.
 #include "export/exportconfig.h"
-#include "export/generatesvg.h"
-#include "export/scoredocument.h"
 #include "fonts/fontregistry.h"
 #include "fonts/fontsubstitutions.h"
+#include "model/rendermodel.h"
 #include "model/scorefile.h"
 #include "shell/apppaths.h"
+#include "typeset/typesetter.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -79,7 +79,7 @@ GoldenDocument readDocument(const QString &path) {
         if (f.open(QIODevice::ReadOnly)) {
             decodeScoreFile(f.readAll(), &lyric, &score);
         }
-        d.lines = ScoreDocument::fromTexts(lyric, score);
+        d.lines = renderModel(lyric, score);
         return d;
     }
     QFile f(path);
@@ -158,8 +158,8 @@ void TestGolden::pages() {
         f.close();
         QVERIFY2(cfg->importScheme(path), d.scheme.constData());
     }
-    GenerateSVG engine;
-    engine.generate(d.lines, false);
+    Typesetter engine;
+    engine.generate(ExportConfig::instance()->pageStyle(), d.lines, false);
     const bool update = qEnvironmentVariableIsSet("QORVEL_UPDATE_GOLDEN");
     const QDir dir(goldenDir());
     if (update) {

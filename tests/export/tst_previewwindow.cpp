@@ -1,8 +1,8 @@
 #include "export/exportconfig.h"
-#include "export/generatesvg.h"
 #include "export/previewwindow.h"
 #include "exportfixture.h"
 #include "shell/apppaths.h"
+#include "typeset/typesetter.h"
 
 #include <QGraphicsScene>
 #include <QGraphicsSvgItem>
@@ -21,8 +21,8 @@ QTemporaryDir &programDir() {
 }
 
 QList<QByteArray> pagesOf(const DocumentLines &lines) {
-    GenerateSVG g;
-    g.generate(lines, false);
+    Typesetter g;
+    g.generate(ExportConfig::instance()->pageStyle(), lines, false);
     return g.pages();
 }
 

@@ -1,12 +1,12 @@
 // The written files as other programs read them: poppler for the PDF, librsvg
 // (with the exported font installed) for an SVG page.
 #include "export/exportconfig.h"
-#include "export/generatesvg.h"
 #include "exportfixture.h"
 #include "fonts/fontregistry.h"
 #include "fonts/fontsubstitutions.h"
 #include "promptscript.h"
 #include "shell/apppaths.h"
+#include "typeset/typesetter.h"
 
 #include <QDir>
 #include <QPainter>
@@ -65,7 +65,7 @@ private slots:
 
 private:
     QString writePdf(const DocumentLines &lines, const QString &name);
-    GenerateSVG m_engine;
+    Typesetter m_engine;
     QTemporaryDir m_out;
     QString m_pdf;
 };
@@ -86,7 +86,7 @@ void TestReaders::initTestCase() {
 
 QString TestReaders::writePdf(const DocumentLines &lines, const QString &name) {
     m_engine.reset();
-    m_engine.generate(lines, false);
+    m_engine.generate(ExportConfig::instance()->pageStyle(), lines, false);
     PromptScript prompts;
     const QString path = m_out.filePath(name);
     if (!m_engine.exportPdf(path) || prompts.count() != 0) {
@@ -218,7 +218,7 @@ void TestReaders::svgPageWithTheExportedFont() {
         QSKIP("rsvg-convert (librsvg2-bin) is not installed");
     }
     m_engine.reset();
-    m_engine.generate(sampleLines(), false);
+    m_engine.generate(ExportConfig::instance()->pageStyle(), sampleLines(), false);
     PromptScript prompts;
     QVERIFY(m_engine.exportSvg(m_out.path()));
     const QString folder = m_engine.lastExportPath();
@@ -258,7 +258,7 @@ void TestReaders::svgPageWithTheExportedFont() {
     QVERIFY(!withFont.isEmpty() && !withoutFont.isEmpty());
 
     const QString page = folder + QLatin1Char('/') +
-                         GenerateSVG::safeFileName(m_engine.documentTitle()) +
+                         Typesetter::safeFileName(m_engine.documentTitle()) +
                          QStringLiteral("_0.svg");
     const QImage byRsvg = rsvg(withFont, page);
     QVERIFY(!byRsvg.isNull());

@@ -1,10 +1,11 @@
 #include "export/exportconfig.h"
-#include "export/generatesvg.h"
+#include "export/exportformat.h"
 #include "exportfixture.h"
 #include "fonts/fontregistry.h"
 #include "fonts/fontsubstitutions.h"
 #include "promptscript.h"
 #include "shell/apppaths.h"
+#include "typeset/typesetter.h"
 
 #include <QDir>
 #include <QImageReader>
@@ -29,16 +30,17 @@ QStringList entries(const QString &dir) {
     return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
 }
 
+// One progress report; status 0 started, 1 advanced, 2 finished.
 struct Progress {
+    Typesetter::Task task;
     int status, value, max;
-    QString title, tip;
 };
 
 QList<Progress> progressOf(const QSignalSpy &spy) {
     QList<Progress> out;
     for (const QList<QVariant> &a : spy) {
-        out.append({a.at(0).toInt(), a.at(1).toInt(), a.at(2).toInt(), a.at(3).toString(),
-                    a.at(4).toString()});
+        out.append({a.at(0).value<Typesetter::Task>(), int(a.at(1).value<Typesetter::Progress>()),
+                    a.at(2).toInt(), a.at(3).toInt()});
     }
     return out;
 }
@@ -88,8 +90,8 @@ void TestWriters::init() {
 
 void TestWriters::imageFoldersCountUp() {
     QTemporaryDir dir;
-    GenerateSVG g;
-    g.generate(sampleLines(), false);
+    Typesetter g;
+    g.generate(ExportConfig::instance()->pageStyle(), sampleLines(), false);
     PromptScript prompts;
     for (int i = 0; i < 3; ++i) {
         QVERIFY(g.exportImages(dir.path(), 0, QStringLiteral("PNG")));
@@ -107,8 +109,8 @@ void TestWriters::imageFoldersCountUp() {
 
 void TestWriters::a4At96Dpi() {
     QTemporaryDir dir;
-    GenerateSVG g;
-    g.generate(sampleLines(), false);
+    Typesetter g;
+    g.generate(ExportConfig::instance()->pageStyle(), sampleLines(), false);
     PromptScript prompts;
     QVERIFY(g.exportImages(dir.path(), 0, QStringLiteral("png")));
     QCOMPARE(QImageReader(dir.filePath(QStringLiteral("游园_png/游园_0.png"))).size(),
@@ -116,7 +118,7 @@ void TestWriters::a4At96Dpi() {
 
     cfg().setIsLandscape(true);
     g.reset();
-    g.generate(sampleLines(), false);
+    g.generate(ExportConfig::instance()->pageStyle(), sampleLines(), false);
     QVERIFY(g.exportImages(dir.path(), 0, QStringLiteral("jpg")));
     QCOMPARE(QImageReader(dir.filePath(QStringLiteral("游园_jpg/游园_0.jpg"))).size(),
              QSize(1123, 794));
@@ -124,17 +126,17 @@ void TestWriters::a4At96Dpi() {
 }
 
 void TestWriters::resolutionIndex() {
-    QCOMPARE(GenerateSVG::resolutionDpi(0), 96);
-    QCOMPARE(GenerateSVG::resolutionDpi(1), 160);
-    QCOMPARE(GenerateSVG::resolutionDpi(2), 300);
-    QCOMPARE(GenerateSVG::resolutionDpi(3), 600);
-    QCOMPARE(GenerateSVG::resolutionDpi(4), 96);
-    QCOMPARE(GenerateSVG::resolutionDpi(-1), 96);
+    QCOMPARE(Typesetter::resolutionDpi(0), 96);
+    QCOMPARE(Typesetter::resolutionDpi(1), 160);
+    QCOMPARE(Typesetter::resolutionDpi(2), 300);
+    QCOMPARE(Typesetter::resolutionDpi(3), 600);
+    QCOMPARE(Typesetter::resolutionDpi(4), 96);
+    QCOMPARE(Typesetter::resolutionDpi(-1), 96);
     // A6 at 160 dpi, through the writer.
     cfg().setPageSizeId(QPageSize::A6);
     QTemporaryDir dir;
-    GenerateSVG g;
-    g.generate(sampleLines(), false);
+    Typesetter g;
+    g.generate(ExportConfig::instance()->pageStyle(), sampleLines(), false);
     PromptScript prompts;
     QVERIFY(g.exportImages(dir.path(), 1, QStringLiteral("png")));
     QCOMPARE(QImageReader(dir.filePath(QStringLiteral("游园_png/游园_0.png"))).size(),
@@ -145,11 +147,11 @@ void TestWriters::resolutionIndex() {
 void TestWriters::transparentPngAndOpaqueJpg() {
     QTemporaryDir dir;
     cfg().setBackgroundColor(QColor(QStringLiteral("#3366cc")));
-    GenerateSVG g;
+    Typesetter g;
     PromptScript prompts;
 
     // The page paints its background: a PNG shows it.
-    g.generate(sampleLines(), false);
+    g.generate(ExportConfig::instance()->pageStyle(), sampleLines(), false);
     QVERIFY(g.exportImages(dir.path(), 0, QStringLiteral("png")));
     QImage png(dir.filePath(QStringLiteral("游园_png/游园_0.png")));
     QCOMPARE(png.pixelColor(2, 2), QColor(QStringLiteral("#3366cc")));
@@ -157,7 +159,7 @@ void TestWriters::transparentPngAndOpaqueJpg() {
     // A transparent page leaves a PNG transparent where nothing is drawn...
     cfg().setIsBgTransparent(true);
     g.reset();
-    g.generate(sampleLines(), false);
+    g.generate(ExportConfig::instance()->pageStyle(), sampleLines(), false);
     QVERIFY(g.exportImages(dir.path(), 0, QStringLiteral("png")));
     png = QImage(dir.filePath(QStringLiteral("游园_png_0/游园_0.png")));
     QVERIFY(png.hasAlphaChannel());
@@ -182,8 +184,8 @@ void TestWriters::transparentPngAndOpaqueJpg() {
 
 void TestWriters::svgFolderHoldsPagesFontAndReadMe() {
     QTemporaryDir dir;
-    GenerateSVG g;
-    g.generate(sampleLines(), false);
+    Typesetter g;
+    g.generate(ExportConfig::instance()->pageStyle(), sampleLines(), false);
     QCOMPARE(g.pages().size(), 2);
     PromptScript prompts;
     QVERIFY(g.exportSvg(dir.path()));
@@ -215,10 +217,10 @@ void TestWriters::svgFolderHoldsPagesFontAndReadMe() {
 
 void TestWriters::defaultTitleNamesTheSvgFiles() {
     QTemporaryDir dir;
-    GenerateSVG g;
+    Typesetter g;
     DocumentLines lines = sampleLines(false);
     lines.removeAt(0); // no tune heading either
-    g.generate(lines, false);
+    g.generate(ExportConfig::instance()->pageStyle(), lines, false);
     QVERIFY(g.documentTitle().isEmpty());
     PromptScript prompts;
     QVERIFY(g.exportSvg(dir.path()));
@@ -229,37 +231,34 @@ void TestWriters::defaultTitleNamesTheSvgFiles() {
 
 void TestWriters::progressOfEachWriter() {
     QTemporaryDir dir;
-    GenerateSVG g;
-    g.generate(sampleLines(), false);
+    Typesetter g;
+    g.generate(ExportConfig::instance()->pageStyle(), sampleLines(), false);
     const int n = g.pages().size();
     PromptScript prompts;
-    struct Case {
-        QString tip;
-        std::function<bool()> run;
-    };
-    const QList<Case> cases = {
-        {QStringLiteral("正在导出PDF文件···"),
-         [&] { return g.exportPdf(dir.filePath(QStringLiteral("a.pdf"))); }},
-        {QStringLiteral("正在导出png文件···"),
-         [&] { return g.exportImages(dir.path(), 0, QStringLiteral("PNG")); }},
-        {QStringLiteral("正在导出jpg文件···"),
-         [&] { return g.exportImages(dir.path(), 0, QStringLiteral("jpg")); }},
-        {QStringLiteral("正在导出SVG文件···"), [&] { return g.exportSvg(dir.path()); }},
-    };
-    for (const Case &c : cases) {
-        QSignalSpy spy(&g, &GenerateSVG::progressUpdate);
-        QVERIFY(c.run());
+    const QMap<QString, Typesetter::Task> tasks = {
+        {QStringLiteral("pdf"), Typesetter::Task::WritePdf},
+        {QStringLiteral("png"), Typesetter::Task::WriteImages},
+        {QStringLiteral("jpg"), Typesetter::Task::WriteImages},
+        {QStringLiteral("svg"), Typesetter::Task::WriteSvg}};
+    QCOMPARE(ExportFormat::all().size(), tasks.size());
+    for (const ExportFormat &f : ExportFormat::all()) {
+        QSignalSpy spy(&g, &Typesetter::progressUpdate);
+        const QString target =
+            f.toFolder ? dir.path() : dir.filePath(QStringLiteral("a") + f.suffix);
+        const Outcome outcome = f.write(g, target, 0);
+        QVERIFY2(outcome.ok(), qPrintable(f.id));
+        QVERIFY(QFileInfo::exists(outcome.path()));
         const QList<Progress> p = progressOf(spy);
         QCOMPARE(p.size(), n + 2);
+        for (const Progress &step : p) {
+            QCOMPARE(step.task, tasks.value(f.id));
+        }
         QCOMPARE(p.first().status, 0);
         QCOMPARE(p.first().value, 0);
         QCOMPARE(p.first().max, n);
-        QCOMPARE(p.first().title, QStringLiteral("导出"));
-        QCOMPARE(p.first().tip, c.tip);
         for (int k = 1; k <= n; ++k) {
             QCOMPARE(p.at(k).status, 1);
             QCOMPARE(p.at(k).value, k);
-            QVERIFY(p.at(k).title.isEmpty() && p.at(k).tip.isEmpty());
         }
         QCOMPARE(p.last().status, 2);
         QCOMPARE(p.last().value, n);
@@ -287,7 +286,7 @@ void TestWriters::titlesMakeSafeFileNames_data() {
 void TestWriters::titlesMakeSafeFileNames() {
     QFETCH(QString, title);
     QFETCH(QString, name);
-    QCOMPARE(GenerateSVG::safeFileName(title), name);
+    QCOMPARE(Typesetter::safeFileName(title), name);
 }
 
 void TestWriters::titleWithSpacesStaysInTheDirectory() {
@@ -297,8 +296,8 @@ void TestWriters::titleWithSpacesStaysInTheDirectory() {
     title.text = QStringLiteral("#  牡丹亭 游园 ");
     title.kind = LineKind::Title;
     lines.prepend(title);
-    GenerateSVG g;
-    g.generate(lines, false);
+    Typesetter g;
+    g.generate(ExportConfig::instance()->pageStyle(), lines, false);
     QCOMPARE(g.documentTitle(), QStringLiteral("  牡丹亭 游园 "));
     QTemporaryDir dir;
     PromptScript prompts;
@@ -309,7 +308,7 @@ void TestWriters::titleWithSpacesStaysInTheDirectory() {
     // A very long title is shortened to a name the file system takes.
     lines.first().text = QStringLiteral("# ") + QString(300, QChar(0x6625));
     g.reset();
-    g.generate(lines, false);
+    g.generate(ExportConfig::instance()->pageStyle(), lines, false);
     QVERIFY(g.exportImages(dir.path(), 0, QStringLiteral("png")));
     QCOMPARE(prompts.count(), 0);
     QCOMPARE(entries(dir.path()).size(), 2);
@@ -318,16 +317,15 @@ void TestWriters::titleWithSpacesStaysInTheDirectory() {
 void TestWriters::pdfExistingDirectoryIsNotWritable() {
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("busy.pdf")));
-    GenerateSVG g;
-    g.generate(sampleLines(), false);
+    Typesetter g;
+    g.generate(ExportConfig::instance()->pageStyle(), sampleLines(), false);
     PromptScript prompts;
-    QSignalSpy spy(&g, &GenerateSVG::progressUpdate);
-    QVERIFY(!g.exportPdf(dir.filePath(QStringLiteral("busy.pdf"))));
-    QCOMPARE(prompts.count(), 1);
-    QCOMPARE(prompts.last().kind, Prompt::Kind::Warning);
-    QCOMPARE(prompts.last().title, QStringLiteral("错误"));
-    QCOMPARE(prompts.last().text, QStringLiteral("文件无写入权限或文件已被占用!"));
-    QVERIFY(prompts.last().parent == nullptr);
+    QSignalSpy spy(&g, &Typesetter::progressUpdate);
+    const Outcome outcome = g.exportPdf(dir.filePath(QStringLiteral("busy.pdf")));
+    QVERIFY(!outcome);
+    QCOMPARE(prompts.count(), 0); // the caller shows the message
+    QCOMPARE(outcome.title(), QStringLiteral("错误"));
+    QCOMPARE(outcome.message(), QStringLiteral("文件无写入权限或文件已被占用!"));
     QCOMPARE(spy.size(), 0);
 }
 
@@ -338,12 +336,13 @@ void TestWriters::pdfUnderARegularFile() {
     QFile plain(dir.filePath(QStringLiteral("plain")));
     QVERIFY(plain.open(QIODevice::WriteOnly));
     plain.close();
-    GenerateSVG g;
-    g.generate(sampleLines(), false);
+    Typesetter g;
+    g.generate(ExportConfig::instance()->pageStyle(), sampleLines(), false);
     PromptScript prompts;
-    QVERIFY(!g.exportPdf(dir.filePath(QStringLiteral("plain/sub/score.pdf"))));
-    QCOMPARE(prompts.count(), 1);
-    QCOMPARE(prompts.last().text, QStringLiteral("文件无写入权限或文件已被占用!"));
+    const Outcome outcome = g.exportPdf(dir.filePath(QStringLiteral("plain/sub/score.pdf")));
+    QVERIFY(!outcome);
+    QCOMPARE(prompts.count(), 0); // the caller shows the message
+    QCOMPARE(outcome.message(), QStringLiteral("文件无写入权限或文件已被占用!"));
     QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("plain")});
 }
 
@@ -354,18 +353,18 @@ void TestWriters::pdfFailedWriteKeepsTheOldFile() {
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write("old");
     old.close();
-    GenerateSVG g;
-    g.generate(manyPages(3), false);
+    Typesetter g;
+    g.generate(ExportConfig::instance()->pageStyle(), manyPages(3), false);
     PromptScript prompts;
-    bool ok = true;
+    Outcome outcome;
     {
         FileSizeLimit limit(2048);
         QVERIFY(limit.ok());
-        ok = g.exportPdf(path);
+        outcome = (g.exportPdf(path));
     }
-    QVERIFY(!ok);
-    QCOMPARE(prompts.count(), 1);
-    QCOMPARE(prompts.last().text, QStringLiteral("文件无写入权限或文件已被占用!"));
+    QVERIFY(!outcome);
+    QCOMPARE(prompts.count(), 0); // the caller shows the message
+    QCOMPARE(outcome.message(), QStringLiteral("文件无写入权限或文件已被占用!"));
     QVERIFY(old.open(QIODevice::ReadOnly));
     QCOMPARE(old.readAll(), QByteArray("old"));
     QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("score.pdf")});
@@ -376,8 +375,8 @@ void TestWriters::imagesMissingDirectoryNotCreatable() {
     QFile plain(dir.filePath(QStringLiteral("plain")));
     QVERIFY(plain.open(QIODevice::WriteOnly));
     plain.close();
-    GenerateSVG g;
-    g.generate(sampleLines(), false);
+    Typesetter g;
+    g.generate(ExportConfig::instance()->pageStyle(), sampleLines(), false);
     PromptScript prompts;
     QVERIFY(!g.exportImages(dir.filePath(QStringLiteral("plain/out")), 0, QStringLiteral("png")));
     QCOMPARE(prompts.count(), 0);
@@ -388,32 +387,32 @@ void TestWriters::imagesFolderNotCreatable() {
     if (!QFileInfo(QStringLiteral("/proc/self")).exists()) {
         QSKIP("needs /proc");
     }
-    GenerateSVG g;
-    g.generate(sampleLines(), false);
+    Typesetter g;
+    g.generate(ExportConfig::instance()->pageStyle(), sampleLines(), false);
     PromptScript prompts;
-    QVERIFY(!g.exportImages(QStringLiteral("/proc"), 0, QStringLiteral("png")));
-    QCOMPARE(prompts.count(), 1);
-    QCOMPARE(prompts.last().kind, Prompt::Kind::Warning);
-    QCOMPARE(prompts.last().title, QStringLiteral("提示"));
-    QCOMPARE(prompts.last().text, QStringLiteral("创建目录失败"));
+    const Outcome outcome = g.exportImages(QStringLiteral("/proc"), 0, QStringLiteral("png"));
+    QVERIFY(!outcome);
+    QCOMPARE(prompts.count(), 0); // the caller shows the message
+    QCOMPARE(outcome.title(), QStringLiteral("提示"));
+    QCOMPARE(outcome.message(), QStringLiteral("创建目录失败"));
 }
 
 void TestWriters::imageWriteFails() {
     QTemporaryDir dir;
-    GenerateSVG g;
-    g.generate(sampleLines(), false);
+    Typesetter g;
+    g.generate(ExportConfig::instance()->pageStyle(), sampleLines(), false);
     PromptScript prompts;
-    QSignalSpy spy(&g, &GenerateSVG::progressUpdate);
-    bool ok = true;
+    QSignalSpy spy(&g, &Typesetter::progressUpdate);
+    Outcome outcome;
     {
         FileSizeLimit limit(1024);
         QVERIFY(limit.ok());
-        ok = g.exportImages(dir.path(), 0, QStringLiteral("png"));
+        outcome = (g.exportImages(dir.path(), 0, QStringLiteral("png")));
     }
-    QVERIFY(!ok);
-    QCOMPARE(prompts.count(), 1);
-    QCOMPARE(prompts.last().title, QStringLiteral("提示"));
-    QCOMPARE(prompts.last().text, QStringLiteral("导出图片失败！"));
+    QVERIFY(!outcome);
+    QCOMPARE(prompts.count(), 0); // the caller shows the message
+    QCOMPARE(outcome.title(), QStringLiteral("提示"));
+    QCOMPARE(outcome.message(), QStringLiteral("导出图片失败！"));
     const QList<Progress> p = progressOf(spy);
     QCOMPARE(p.size(), 2);
     QCOMPARE(p.last().status, 2);
@@ -424,12 +423,13 @@ void TestWriters::hugeImageFailsCleanly() {
     // B1 at 600 dpi: 16700 × 23625 pixels, 1.6 GB as an image.
     cfg().setPageSizeId(QPageSize::B1);
     QTemporaryDir dir;
-    GenerateSVG g;
-    g.generate(sampleLines(), false);
+    Typesetter g;
+    g.generate(ExportConfig::instance()->pageStyle(), sampleLines(), false);
     PromptScript prompts;
-    QVERIFY(!g.exportImages(dir.path(), 3, QStringLiteral("png")));
-    QCOMPARE(prompts.count(), 1);
-    QCOMPARE(prompts.last().text, QStringLiteral("导出图片失败！"));
+    const Outcome outcome = g.exportImages(dir.path(), 3, QStringLiteral("png"));
+    QVERIFY(!outcome);
+    QCOMPARE(prompts.count(), 0); // the caller shows the message
+    QCOMPARE(outcome.message(), QStringLiteral("导出图片失败！"));
     QCOMPARE(entries(dir.filePath(QStringLiteral("游园_png"))), QStringList());
 }
 
@@ -438,8 +438,8 @@ void TestWriters::svgMissingDirectoryNotCreatable() {
     QFile plain(dir.filePath(QStringLiteral("plain")));
     QVERIFY(plain.open(QIODevice::WriteOnly));
     plain.close();
-    GenerateSVG g;
-    g.generate(sampleLines(), false);
+    Typesetter g;
+    g.generate(ExportConfig::instance()->pageStyle(), sampleLines(), false);
     PromptScript prompts;
     QVERIFY(!g.exportSvg(dir.filePath(QStringLiteral("plain/out"))));
     QCOMPARE(prompts.count(), 0);
@@ -449,39 +449,40 @@ void TestWriters::svgFolderNotCreatable() {
     if (!QFileInfo(QStringLiteral("/proc/self")).exists()) {
         QSKIP("needs /proc");
     }
-    GenerateSVG g;
-    g.generate(sampleLines(), false);
+    Typesetter g;
+    g.generate(ExportConfig::instance()->pageStyle(), sampleLines(), false);
     PromptScript prompts;
-    QVERIFY(!g.exportSvg(QStringLiteral("/proc")));
-    QCOMPARE(prompts.count(), 1);
-    QCOMPARE(prompts.last().title, QStringLiteral("错误"));
-    QCOMPARE(prompts.last().text, QStringLiteral("创建目录失败!"));
+    const Outcome outcome = g.exportSvg(QStringLiteral("/proc"));
+    QVERIFY(!outcome);
+    QCOMPARE(prompts.count(), 0); // the caller shows the message
+    QCOMPARE(outcome.title(), QStringLiteral("错误"));
+    QCOMPARE(outcome.message(), QStringLiteral("创建目录失败!"));
 }
 
 void TestWriters::svgPageWriteFails() {
     QTemporaryDir dir;
-    GenerateSVG g;
-    g.generate(sampleLines(), false);
+    Typesetter g;
+    g.generate(ExportConfig::instance()->pageStyle(), sampleLines(), false);
     PromptScript prompts;
-    QSignalSpy spy(&g, &GenerateSVG::progressUpdate);
-    bool ok = true;
+    QSignalSpy spy(&g, &Typesetter::progressUpdate);
+    Outcome outcome;
     {
         FileSizeLimit limit(512);
         QVERIFY(limit.ok());
-        ok = g.exportSvg(dir.path());
+        outcome = (g.exportSvg(dir.path()));
     }
-    QVERIFY(!ok);
-    QCOMPARE(prompts.count(), 1);
-    QCOMPARE(prompts.last().title, QStringLiteral("错误"));
-    QCOMPARE(prompts.last().text, QStringLiteral("导出SVG文件失败!"));
+    QVERIFY(!outcome);
+    QCOMPARE(prompts.count(), 0); // the caller shows the message
+    QCOMPARE(outcome.title(), QStringLiteral("错误"));
+    QCOMPARE(outcome.message(), QStringLiteral("导出SVG文件失败!"));
     QCOMPARE(progressOf(spy).last().status, 2);
     QCOMPARE(progressOf(spy).last().value, 1);
 }
 
 void TestWriters::svgFontWriteFails() {
     QTemporaryDir dir;
-    GenerateSVG g;
-    g.generate({}, false); // one small page
+    Typesetter g;
+    g.generate(ExportConfig::instance()->pageStyle(), {}, false); // one small page
     int largestPage = 0;
     for (const QByteArray &p : g.pages()) {
         largestPage = std::max(largestPage, int(p.size()));
@@ -490,15 +491,15 @@ void TestWriters::svgFontWriteFails() {
     QVERIFY(embedded.open(QIODevice::ReadOnly));
     QVERIFY(embedded.size() > largestPage + 1024);
     PromptScript prompts;
-    bool ok = true;
+    Outcome outcome;
     {
         FileSizeLimit limit(rlim_t(largestPage + 512));
         QVERIFY(limit.ok());
-        ok = g.exportSvg(dir.path());
+        outcome = (g.exportSvg(dir.path()));
     }
-    QVERIFY(!ok);
-    QCOMPARE(prompts.count(), 1);
-    QCOMPARE(prompts.last().text, QStringLiteral("导出字体文件失败!"));
+    QVERIFY(!outcome);
+    QCOMPARE(prompts.count(), 0); // the caller shows the message
+    QCOMPARE(outcome.message(), QStringLiteral("导出字体文件失败!"));
     // The pages written before stay.
     QCOMPARE(QDir(dir.filePath(defaultTitle + QStringLiteral("_svg")))
                  .entryList(QStringList{QStringLiteral("*.svg")}, QDir::Files)

@@ -1,5 +1,5 @@
 #include "editor/lyricedit.h"
-#include "editor/qorveledit.h"
+#include "editor/documenttab.h"
 #include "model/scorefile.h"
 #include "online/updatemanager.h"
 #include "promptscript.h"
@@ -51,9 +51,9 @@ private:
                                 Qt::NoModifier);
         }
     }
-    QorvelEdit *modifiedTab() {
+    DocumentTab *modifiedTab() {
         m_window->newAction();
-        QorvelEdit *edit = m_window->currentEdit();
+        DocumentTab *edit = m_window->currentEdit();
         typeInto(edit->lyricEditor(), QStringLiteral("春"));
         return edit;
     }
@@ -208,7 +208,7 @@ void TestMainWindow::ctrlFWithoutTabDoesNothing() {
 
 void TestMainWindow::untitledPromptAndSave() {
     QTemporaryDir dir;
-    QorvelEdit *edit = modifiedTab();
+    DocumentTab *edit = modifiedTab();
     QCOMPARE(m_window->tabWidget()->tabText(0), QStringLiteral("未命名*"));
     QVERIFY(action("undoAction")->isEnabled());
     PromptScript prompts;
@@ -225,7 +225,7 @@ void TestMainWindow::untitledPromptAndSave() {
 }
 
 void TestMainWindow::closingThreeModifiedTabsStopsAtCancel() {
-    QList<QorvelEdit *> tabs;
+    QList<DocumentTab *> tabs;
     for (int i = 0; i < 3; ++i) {
         tabs.append(modifiedTab());
     }
@@ -242,7 +242,7 @@ void TestMainWindow::closingThreeModifiedTabsStopsAtCancel() {
 
 void TestMainWindow::searchLabel() {
     m_window->newAction();
-    QorvelEdit *edit = m_window->currentEdit();
+    DocumentTab *edit = m_window->currentEdit();
     typeInto(edit->lyricEditor(), QStringLiteral("工尺工上工"));
     edit->lyricEditor()->moveCursor(QTextCursor::Start);
     m_window->searchAction();

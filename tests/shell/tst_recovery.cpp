@@ -3,7 +3,7 @@
 // offer at start-up with its dialog.
 #include "dialogs/recoverydialog.h"
 #include "editor/lyricedit.h"
-#include "editor/qorveledit.h"
+#include "editor/documenttab.h"
 #include "editor/scoreedit.h"
 #include "model/scorefile.h"
 #include "promptscript.h"
@@ -97,7 +97,7 @@ private:
 
 void TestRecovery::initTestCase() {
     qputenv("QORVEL_API_BASE_URL", "http://127.0.0.1:9");
-    qRegisterMetaType<QorvelEdit *>();
+    qRegisterMetaType<DocumentTab *>();
     // No dialog may block a test: every offer not given a chooser keeps all.
     RecoveryDialog::setResponder([](const QList<Entry> &) { return QList<Choice>(); });
 }
@@ -169,7 +169,7 @@ void TestRecovery::truncatedAndCorruptFilesAreDamaged() {
 void TestRecovery::filesAppearAfterTheInterval() {
     m_window->autosaver()->setInterval(200);
     m_window->newAction();
-    QorvelEdit *untitled = m_window->currentEdit();
+    DocumentTab *untitled = m_window->currentEdit();
     QVERIFY(recoveryFiles().isEmpty()); // nothing before a change
     typeInto(untitled->lyricEditor(), QStringLiteral("春香"));
     QVERIFY(m_window->autosaver()->isPending(untitled));
@@ -187,7 +187,7 @@ void TestRecovery::filesAppearAfterTheInterval() {
     const QString path = m_programDir->filePath(QStringLiteral("曲.gcp"));
     QVERIFY(writeScoreFile(path, QStringLiteral("春"), QStringLiteral("\n")));
     m_window->openDocument(path);
-    QorvelEdit *file = m_window->currentEdit();
+    DocumentTab *file = m_window->currentEdit();
     QCOMPARE(recoveryFiles().size(), 1); // opening is no change
     typeInto(file->lyricEditor(), QStringLiteral("香"));
     QTRY_COMPARE(recoveryFiles().size(), 2);
@@ -199,7 +199,7 @@ void TestRecovery::filesAppearAfterTheInterval() {
 
 void TestRecovery::laterChangesAreWrittenAgain() {
     m_window->newAction();
-    QorvelEdit *edit = m_window->currentEdit();
+    DocumentTab *edit = m_window->currentEdit();
     QSignalSpy written(m_window->autosaver(), &Autosaver::written);
     typeInto(edit->lyricEditor(), QStringLiteral("春"));
     typeInto(edit->lyricEditor(), QStringLiteral("香"));
@@ -220,7 +220,7 @@ void TestRecovery::laterChangesAreWrittenAgain() {
 
 void TestRecovery::removedOnSaveButNotOnSaveAs() {
     m_window->newAction();
-    QorvelEdit *edit = m_window->currentEdit();
+    DocumentTab *edit = m_window->currentEdit();
     typeInto(edit->lyricEditor(), QStringLiteral("春"));
     QTRY_COMPARE(recoveryFiles().size(), 1);
 
@@ -441,10 +441,10 @@ void TestRecovery::restoredTabHasTextsPathAndModifiedFlag() {
     }),
              2);
     QCOMPARE(m_window->tabWidget()->count(), 2);
-    auto *first = qobject_cast<QorvelEdit *>(m_window->tabWidget()->widget(0));
-    auto *second = qobject_cast<QorvelEdit *>(m_window->tabWidget()->widget(1));
-    QorvelEdit *file = first->filePath() == path ? first : second;
-    QorvelEdit *untitled = file == first ? second : first;
+    auto *first = qobject_cast<DocumentTab *>(m_window->tabWidget()->widget(0));
+    auto *second = qobject_cast<DocumentTab *>(m_window->tabWidget()->widget(1));
+    DocumentTab *file = first->filePath() == path ? first : second;
+    DocumentTab *untitled = file == first ? second : first;
     QCOMPARE(file->lyricEditor()->toPlainText(), lyric);
     QCOMPARE(file->scoreEditor()->toPlainText(), score);
     QCOMPARE(file->filePath(), path);

@@ -6,9 +6,10 @@
 #include "editor/insertlyriccommand.h"
 #include "editor/insertscorecommand.h"
 #include "editor/lyricedit.h"
-#include "editor/qorveledit.h"
+#include "editor/documenttab.h"
 #include "editor/scoreedit.h"
-#include "export/generatesvg.h"
+#include "export/exportconfig.h"
+#include "typeset/typesetter.h"
 
 #include <QApplication>
 #include <QTextBlock>
@@ -23,7 +24,7 @@ int main(int argc, char **argv) {
         return 2;
     }
     const QString stage = argc > 2 ? QString::fromLatin1(argv[2]) : QStringLiteral("export");
-    auto tab = std::make_unique<QorvelEdit>();
+    auto tab = std::make_unique<DocumentTab>();
     if (!tab->open(QFile::decodeName(argv[1]))) {
         return 1;
     }
@@ -47,8 +48,8 @@ int main(int argc, char **argv) {
         }
     }
     if (stage == QLatin1String("export")) {
-        GenerateSVG engine;
-        engine.generate(tab->documentLines(), false);
+        Typesetter engine;
+        engine.generate(ExportConfig::instance()->pageStyle(), tab->documentLines(), false);
         qint64 bytes = 0;
         for (const QByteArray &page : engine.pages()) {
             bytes += page.size();

@@ -1,10 +1,8 @@
-// The writers of GenerateSVG: the generated pages as one PDF file, as a
+// The writers of Typesetter: the generated pages as one PDF file, as a
 // folder of PNG or JPG images, or as a folder of SVG files with the gongche
 // font and a read-me.
-#include "dialogs/prompt.h"
-#include "export/exportconfig.h"
-#include "export/generatesvg.h"
 #include "fonts/fontregistry.h"
+#include "typeset/typesetter.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,7 +19,8 @@
 namespace {
 
 const QString defaultTitle = QStringLiteral("Qorvel工尺谱导出曲谱");
-const QString exportWindowTitle = QStringLiteral("导出");
+const QString errorTitle = QStringLiteral("错误");
+const QString noticeTitle = QStringLiteral("提示");
 
 // A file name component: at most this many bytes of UTF-8, leaving room for
 // the suffixes ("_png_12", "_123.png") within the usual limit of 255.
@@ -66,14 +65,14 @@ QString freeName(const QDir &dir, const QString &base) {
 
 // The page size as the writers use it: the configured paper in points,
 // matched to a standard size when it is close to one.
-QPageSize configuredPageSize(const ExportConfig &config) {
-    return QPageSize(QSize(config.usedPageWidth(), config.usedPageHeight()), QPageSize::Point,
-                     QString(), QPageSize::FuzzyMatch);
+QPageSize configuredPageSize(const PageStyle &style) {
+    return QPageSize(QSize(style.pageWidth, style.pageHeight), QPageSize::Point, QString(),
+                     QPageSize::FuzzyMatch);
 }
 
 } // namespace
 
-QString GenerateSVG::safeFileName(const QString &name) {
+QString Typesetter::safeFileName(const QString &name) {
     QString out;
     out.reserve(name.size());
     for (QChar c : name) {
@@ -102,7 +101,7 @@ QString GenerateSVG::safeFileName(const QString &name) {
     return out.isEmpty() ? defaultTitle : out;
 }
 
-int GenerateSVG::resolutionDpi(int resolutionIndex) {
+int Typesetter::resolutionDpi(int resolutionIndex) {
     switch (resolutionIndex) {
     case 1:
         return 160;
@@ -115,10 +114,10 @@ int GenerateSVG::resolutionDpi(int resolutionIndex) {
     }
 }
 
-QSize GenerateSVG::imageSize(int dpi) const {
+QSize Typesetter::imageSize(int dpi) const {
     // From the paper's own definition (millimetres for A4), not from its
     // size rounded to points: A4 at 96 dpi is 794 × 1123 pixels.
-    const QPageSize page = configuredPageSize(m_config);
+    const QPageSize page = configuredPageSize(m_style);
     const QSizeF def = page.definitionSize();
     qreal perUnit = dpi / 72.0;
     switch (page.definitionUnits()) {
@@ -141,13 +140,13 @@ QSize GenerateSVG::imageSize(int dpi) const {
         break;
     }
     QSize size(qRound(def.width() * perUnit), qRound(def.height() * perUnit));
-    if (m_config.isLandscape()) {
+    if (m_style.landscape) {
         size.transpose();
     }
     return size;
 }
 
-bool GenerateSVG::exportPdf(const QString &filePath) {
+Outcome Typesetter::exportPdf(const QString &filePath) {
     const QFileInfo info(filePath);
     const QDir dir = info.absoluteDir();
     const bool dirExisted = dir.exists();
@@ -159,8 +158,7 @@ bool GenerateSVG::exportPdf(const QString &filePath) {
         // Opened without truncating: a file that cannot be written keeps its content.
         QFile probe(info.absoluteFilePath());
         if (!info.isWritable() || !probe.open(QIODevice::ReadWrite)) {
-            Prompt::warning(nullptr, QStringLiteral("错误"), cannotWrite);
-            return false;
+            return Outcome::failure(errorTitle, cannotWrite);
         }
         probe.close();
     }
@@ -170,8 +168,7 @@ bool GenerateSVG::exportPdf(const QString &filePath) {
     QSaveFile file(info.absoluteFilePath());
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly)) {
-        Prompt::warning(nullptr, QStringLiteral("错误"), cannotWrite);
-        return false;
+        return Outcome::failure(errorTitle, cannotWrite);
     }
 
     const int count = m_pages.size();
@@ -181,8 +178,8 @@ bool GenerateSVG::exportPdf(const QString &filePath) {
         // At 72 dpi the writer's user unit is the point, the pages' own unit.
         writer.setResolution(72);
         writer.setPageLayout(
-            QPageLayout(configuredPageSize(m_config),
-                        m_config.isLandscape() ? QPageLayout::Landscape : QPageLayout::Portrait,
+            QPageLayout(configuredPageSize(m_style),
+                        m_style.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
                         QMarginsF(0, 0, 0, 0)));
         writer.setCreator(QStringLiteral("Qorvel工尺谱"));
         writer.setTitle(m_documentTitle.isEmpty() ? defaultTitle : m_documentTitle.trimmed());
@@ -190,8 +187,7 @@ bool GenerateSVG::exportPdf(const QString &filePath) {
         if (!painter.begin(&writer)) {
             ok = false;
         } else {
-            emit progressUpdate(0, 0, count, exportWindowTitle,
-                                QStringLiteral("正在导出PDF文件···"));
+            emit progressUpdate(Task::WritePdf, Progress::Started, 0, count);
             for (int k = 0; k < count; ++k) {
                 if (k > 0) {
                     writer.newPage();
@@ -199,46 +195,43 @@ bool GenerateSVG::exportPdf(const QString &filePath) {
                 painter.save();
                 paintPage(painter, k);
                 painter.restore();
-                emit progressUpdate(1, k + 1, count, QString(), QString());
+                emit progressUpdate(Task::WritePdf, Progress::Advanced, k + 1, count);
             }
-            emit progressUpdate(2, count, count, QString(), QString());
+            emit progressUpdate(Task::WritePdf, Progress::Finished, count, count);
             ok = painter.end();
         }
     }
     if (!ok || !file.commit()) {
         file.cancelWriting();
-        Prompt::warning(nullptr, QStringLiteral("错误"), cannotWrite);
-        return false;
+        return Outcome::failure(errorTitle, cannotWrite);
     }
     m_lastExportPath = info.absoluteFilePath();
-    return true;
+    return Outcome::success(m_lastExportPath);
 }
 
-bool GenerateSVG::exportImages(const QString &dirPath, int resolutionIndex, QString fmt) {
+Outcome Typesetter::exportImages(const QString &dirPath, int resolutionIndex, QString fmt) {
     fmt = fmt.toLower();
     if (m_documentTitle.isEmpty()) {
         m_documentTitle = defaultTitle;
     }
     if (!QDir(dirPath).exists() && !QDir().mkpath(dirPath)) {
-        return false;
+        return Outcome::failure(noticeTitle, QStringLiteral("创建目录失败"));
     }
     QDir dir(dirPath);
     const QString title = safeFileName(m_documentTitle);
     const QString folder = freeName(dir, title + QLatin1Char('_') + fmt);
     if (!dir.mkdir(folder)) {
-        Prompt::warning(nullptr, QStringLiteral("提示"), QStringLiteral("创建目录失败"));
-        return false;
+        return Outcome::failure(noticeTitle, QStringLiteral("创建目录失败"));
     }
     dir.cd(folder);
 
     const int dpi = resolutionDpi(resolutionIndex);
     const int count = m_pages.size();
-    emit progressUpdate(0, 0, count, exportWindowTitle,
-                        QStringLiteral("正在导出") + fmt + QStringLiteral("文件···"));
+    emit progressUpdate(Task::WriteImages, Progress::Started, 0, count);
     const QSize size = imageSize(dpi);
     const bool transparent = fmt.contains(QLatin1String("png"));
     const QColor background =
-        m_config.backgroundColor().isValid() ? m_config.backgroundColor() : QColor(Qt::white);
+        m_style.backgroundColor.isValid() ? m_style.backgroundColor : QColor(Qt::white);
     for (int n = 0; n < count; ++n) {
         bool written = false;
         if (!size.isEmpty() && qint64(size.width()) * size.height() * 4 <= maxImageBytes) {
@@ -258,35 +251,33 @@ bool GenerateSVG::exportImages(const QString &dirPath, int resolutionIndex, QStr
             }
         }
         if (!written) {
-            emit progressUpdate(2, n + 1, count, QString(), QString());
-            Prompt::warning(nullptr, QStringLiteral("提示"), QStringLiteral("导出图片失败！"));
-            return false;
+            emit progressUpdate(Task::WriteImages, Progress::Finished, n + 1, count);
+            return Outcome::failure(noticeTitle, QStringLiteral("导出图片失败！"));
         }
-        emit progressUpdate(1, n + 1, count, QString(), QString());
+        emit progressUpdate(Task::WriteImages, Progress::Advanced, n + 1, count);
     }
-    emit progressUpdate(2, count, count, QString(), QString());
+    emit progressUpdate(Task::WriteImages, Progress::Finished, count, count);
     m_lastExportPath = dir.absolutePath();
-    return true;
+    return Outcome::success(m_lastExportPath);
 }
 
-bool GenerateSVG::exportSvg(const QString &dirPath) {
+Outcome Typesetter::exportSvg(const QString &dirPath) {
     if (m_documentTitle.isEmpty()) {
         m_documentTitle = defaultTitle;
     }
     if (!QDir(dirPath).exists() && !QDir().mkpath(dirPath)) {
-        return false;
+        return Outcome::failure(errorTitle, QStringLiteral("创建目录失败!"));
     }
     QDir dir(dirPath);
     const QString title = safeFileName(m_documentTitle);
     const QString folder = freeName(dir, title + QStringLiteral("_svg"));
     if (!dir.mkdir(folder)) {
-        Prompt::warning(nullptr, QStringLiteral("错误"), QStringLiteral("创建目录失败!"));
-        return false;
+        return Outcome::failure(errorTitle, QStringLiteral("创建目录失败!"));
     }
     dir.cd(folder);
 
     const int count = m_pages.size();
-    emit progressUpdate(0, 0, count, exportWindowTitle, QStringLiteral("正在导出SVG文件···"));
+    emit progressUpdate(Task::WriteSvg, Progress::Started, 0, count);
     for (int n = 0; n < count; ++n) {
         QFile file(
             dir.filePath(title + QLatin1Char('_') + QString::number(n) + QStringLiteral(".svg")));
@@ -297,27 +288,24 @@ bool GenerateSVG::exportSvg(const QString &dirPath) {
                              file.write(bytes) == bytes.size() && file.flush();
         file.close();
         if (!written || file.error() != QFileDevice::NoError) {
-            Prompt::warning(nullptr, QStringLiteral("错误"), QStringLiteral("导出SVG文件失败!"));
-            emit progressUpdate(2, n + 1, count, QString(), QString());
-            return false;
+            emit progressUpdate(Task::WriteSvg, Progress::Finished, n + 1, count);
+            return Outcome::failure(errorTitle, QStringLiteral("导出SVG文件失败!"));
         }
-        emit progressUpdate(1, n + 1, count, QString(), QString());
+        emit progressUpdate(Task::WriteSvg, Progress::Advanced, n + 1, count);
     }
-    emit progressUpdate(2, count, count, QString(), QString());
+    emit progressUpdate(Task::WriteSvg, Progress::Finished, count, count);
 
     // The pages name the score font's family; its file travels with them. The
     // bytes are those of the embedded font.
     QFile embedded(FontRegistry::defaultFontPath());
     const QByteArray font = embedded.open(QIODevice::ReadOnly) ? embedded.readAll() : QByteArray();
     if (!font.isEmpty()) {
-        QFile file(
-            dir.filePath(safeFileName(m_config.scoreFont().family()) + QStringLiteral(".ttf")));
+        QFile file(dir.filePath(safeFileName(m_style.scoreFont.family()) + QStringLiteral(".ttf")));
         const bool written =
             file.open(QIODevice::WriteOnly) && file.write(font) == font.size() && file.flush();
         file.close();
         if (!written || file.error() != QFileDevice::NoError) {
-            Prompt::warning(nullptr, QStringLiteral("错误"), QStringLiteral("导出字体文件失败!"));
-            return false;
+            return Outcome::failure(errorTitle, QStringLiteral("导出字体文件失败!"));
         }
     }
 
@@ -330,5 +318,5 @@ bool GenerateSVG::exportSvg(const QString &dirPath) {
         readMe.close();
     }
     m_lastExportPath = dir.absolutePath();
-    return true;
+    return Outcome::success(m_lastExportPath);
 }

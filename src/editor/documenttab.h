@@ -14,7 +14,7 @@ class QUndoStack;
 class ScoreEdit;
 
 namespace Ui {
-class QorvelEdit;
+class DocumentTab;
 }
 
 // One open document: the lyric editor and the score editor side by side, the
@@ -26,14 +26,14 @@ class QorvelEdit;
 // pastes into such commands, and keeps every other way of editing out. The
 // tab keeps the two cursors in step: the score line of the character under
 // the lyric cursor is the current score line, and the reverse.
-class QorvelEdit : public QWidget {
+class DocumentTab : public QWidget {
     Q_OBJECT
 
 public:
     static constexpr int undoLimit = 200;
 
-    explicit QorvelEdit(QWidget *parent = nullptr);
-    ~QorvelEdit() override;
+    explicit DocumentTab(QWidget *parent = nullptr);
+    ~DocumentTab() override;
 
     // Writes the document to its file, asking for one when it has none or
     // when saveAs is set. Save as writes a copy: the tab keeps its file and
@@ -116,7 +116,7 @@ private:
     void insertLyricDirective(const QString &text, int selectFrom, int selectLength);
     void deleteCurrentLine(bool score);
 
-    Ui::QorvelEdit *ui;
+    Ui::DocumentTab *ui;
     QUndoStack *m_undoStack;
     bool m_syncing = false;
     QString m_filePath;

@@ -1,4 +1,4 @@
-#include "export/pagecanvas.h"
+#include "typeset/pagecanvas.h"
 
 void PageCanvas::clear() {
     m_state = State();

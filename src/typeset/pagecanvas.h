@@ -17,7 +17,7 @@
 // points: the SVG generator of the page, a PDF page, a scaled image. So every
 // output shows the same layout, and text stays text.
 //
-// Fonts given to setFont() should be sized in pixels (see GenerateSVG), so
+// Fonts given to setFont() should be sized in pixels (see Typesetter), so
 // that they measure the same on every device the page is played on.
 class PageCanvas {
 public:

@@ -1,8 +1,8 @@
 #include "export/exportconfig.h"
-#include "export/generatesvg.h"
-#include "export/pagecanvas.h"
 #include "shell/apppaths.h"
 #include "svgpage.h"
+#include "typeset/pagecanvas.h"
+#include "typeset/typesetter.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -68,7 +68,7 @@ constexpr double tol = 1.5;
 
 } // namespace
 
-class TestGenerateSVG : public QObject {
+class TestTypesetter : public QObject {
     Q_OBJECT
 
 private slots:
@@ -110,9 +110,26 @@ private slots:
 
 private:
     static ExportConfig &cfg() { return *ExportConfig::instance(); }
+    // g, holding the style of the configuration as it is now (measures such
+    // as scoreExtent use the style of the last run).
+    static Typesetter &styled(Typesetter &g) {
+        g.reset();
+        g.generate(cfg().pageStyle(), {}, true);
+        return g;
+    }
+    // One progress report as "Task Progress value max".
+    static QString report(const QList<QVariant> &args) {
+        const QMetaEnum tasks = QMetaEnum::fromType<Typesetter::Task>();
+        const QMetaEnum steps = QMetaEnum::fromType<Typesetter::Progress>();
+        return QStringLiteral("%1 %2 %3 %4")
+            .arg(QLatin1String(tasks.valueToKey(int(args.at(0).value<Typesetter::Task>()))),
+                 QLatin1String(steps.valueToKey(int(args.at(1).value<Typesetter::Progress>()))))
+            .arg(args.at(2).toInt())
+            .arg(args.at(3).toInt());
+    }
     static QList<SvgPage> run(const DocumentLines &lines, bool previewOnly = false) {
-        GenerateSVG g;
-        g.generate(lines, previewOnly);
+        Typesetter g;
+        g.generate(ExportConfig::instance()->pageStyle(), lines, previewOnly);
         QList<SvgPage> out;
         for (const QByteArray &bytes : g.pages()) {
             out << parseSvgPage(bytes);
@@ -125,10 +142,10 @@ private:
     static int availH() { return cfg().pageHeight() - cfg().marginTop() - cfg().marginBottom(); }
     // The frame of the score of a sung character whose cell starts at (x, y).
     static QTransform scoreFrame(int x, int y) {
-        const QFontMetrics &lfm = cfg().lyricFontMetrics();
+        const QFontMetrics &lfm = QFontMetrics(cfg().lyricFont());
         QTransform t;
         t.translate(right(), top());
-        t.translate(x + ExportConfig::characterCellWidth(lfm) + cfg().lyricScoreSpace(),
+        t.translate(x + PageStyle::characterCellWidth(lfm) + cfg().lyricScoreSpace(),
                     y + 3 * lfm.height() / 5);
         t.rotate(cfg().scoreAngle());
         return t;
@@ -136,23 +153,25 @@ private:
     static QPointF local(const QTransform &frame, const SvgText &t) {
         return frame.inverted().map(t.inkCentre());
     }
-    static QRect tight(const QString &s) { return cfg().scoreFontMetrics().tightBoundingRect(s); }
+    static QRect tight(const QString &s) {
+        return QFontMetrics(cfg().scoreFont()).tightBoundingRect(s);
+    }
     static int markH(const QString &s) { return int(tight(s).height() * 0.8); }
 };
 
-void TestGenerateSVG::initTestCase() {
+void TestTypesetter::initTestCase() {
     QVERIFY(programDir().isValid());
     AppPaths::setProgramDirOverride(programDir().path(), true);
 }
 
-void TestGenerateSVG::init() {
+void TestTypesetter::init() {
     cfg().restoreDefaults();
 }
 
-void TestGenerateSVG::emptyDocumentGivesOnePage() {
-    GenerateSVG g;
-    QSignalSpy spy(&g, &GenerateSVG::progressUpdate);
-    g.generate({}, false);
+void TestTypesetter::emptyDocumentGivesOnePage() {
+    Typesetter g;
+    QSignalSpy spy(&g, &Typesetter::progressUpdate);
+    g.generate(ExportConfig::instance()->pageStyle(), {}, false);
     QCOMPARE(g.pages().size(), 1);
     const SvgPage page = parseSvgPage(g.pages().first());
     QVERIFY(page.ok);
@@ -165,12 +184,11 @@ void TestGenerateSVG::emptyDocumentGivesOnePage() {
     QCOMPARE(page.rects.first().rect, QRectF(0, 0, 595, 842));
     QCOMPARE(page.rects.first().fill, QStringLiteral("#ffffff"));
     QCOMPARE(spy.size(), 2);
-    QCOMPARE(spy.first(), (QVariantList{0, 0, 0, QStringLiteral("绘制曲谱"),
-                                        QStringLiteral("正在绘制曲谱···")}));
-    QCOMPARE(spy.last(), (QVariantList{2, 0, 0, QString(), QString()}));
+    QCOMPARE(report(spy.first()), QStringLiteral("Typeset Started 0 0"));
+    QCOMPARE(report(spy.last()), QStringLiteral("Typeset Finished 0 0"));
 }
 
-void TestGenerateSVG::transparentBackgroundHasNoRectangle() {
+void TestTypesetter::transparentBackgroundHasNoRectangle() {
     cfg().setIsBgTransparent(true);
     const QList<SvgPage> pages = run(doc({QStringLiteral("春")}));
     QCOMPARE(pages.size(), 1);
@@ -184,20 +202,20 @@ void TestGenerateSVG::transparentBackgroundHasNoRectangle() {
     QCOMPARE(page.rects.first().fill, QStringLiteral("#102030"));
 }
 
-void TestGenerateSVG::landscapeSwapsThePage() {
+void TestTypesetter::landscapeSwapsThePage() {
     cfg().setIsLandscape(true);
     const SvgPage page = run(doc({QStringLiteral("春")})).first();
     QCOMPARE(page.viewBox, QStringLiteral("0 0 842 595"));
-    const QFontMetrics &fm = cfg().lyricFontMetrics();
+    const QFontMetrics &fm = QFontMetrics(cfg().lyricFont());
     const QPointF c = page.first(QStringLiteral("春")).centre();
-    QVERIFY(qAbs(c.x() - (842 - 25 - 130 + ExportConfig::characterCellWidth(fm) / 2.0)) < tol);
+    QVERIFY(qAbs(c.x() - (842 - 25 - 130 + PageStyle::characterCellWidth(fm) / 2.0)) < tol);
 }
 
-void TestGenerateSVG::firstColumnUsesTitleWidthAfterATitle() {
+void TestTypesetter::firstColumnUsesTitleWidthAfterATitle() {
     cfg().setTitleWidth(200);
-    const QFontMetrics &tfm = cfg().titleFontMetrics();
-    const QFontMetrics &lfm = cfg().lyricFontMetrics();
-    const int A = ExportConfig::characterCellWidth(lfm);
+    const QFontMetrics &tfm = QFontMetrics(cfg().titleFont());
+    const QFontMetrics &lfm = QFontMetrics(cfg().lyricFont());
+    const int A = PageStyle::characterCellWidth(lfm);
     SvgPage page = run(doc({QStringLiteral("# 标题"), QStringLiteral("春")})).first();
     // The title is centred in a column of titleWidth...
     QPointF c = page.first(QStringLiteral("标")).centre();
@@ -217,17 +235,17 @@ void TestGenerateSVG::firstColumnUsesTitleWidthAfterATitle() {
     QVERIFY(qAbs(c.x() - (right() - 130 + A / 2.0)) < tol);
 }
 
-void TestGenerateSVG::titlePositions_data() {
+void TestTypesetter::titlePositions_data() {
     QTest::addColumn<int>("pos");
     QTest::newRow("top") << 0;
     QTest::newRow("centre") << 1;
     QTest::newRow("bottom") << 2;
 }
 
-void TestGenerateSVG::titlePositions() {
+void TestTypesetter::titlePositions() {
     QFETCH(int, pos);
     cfg().setTitlePos(pos);
-    const int H = cfg().titleFontMetrics().height();
+    const int H = QFontMetrics(cfg().titleFont()).height();
     const SvgPage page = run(doc({QStringLiteral("#  长生殿 ")})).first();
     const int n = 3;
     const int expectedTop = pos == 0 ? 0 : pos == 1 ? (availH() - H * n) / 2 : availH() - H * n;
@@ -242,8 +260,8 @@ void TestGenerateSVG::titlePositions() {
     }
 }
 
-void TestGenerateSVG::pageAndLineBreaks() {
-    const int A = ExportConfig::characterCellWidth(cfg().lyricFontMetrics());
+void TestTypesetter::pageAndLineBreaks() {
+    const int A = PageStyle::characterCellWidth(QFontMetrics(cfg().lyricFont()));
     const int y1 = top() + cfg().lyricSpace();
     QList<SvgPage> pages =
         run(doc({QStringLiteral("春"), QStringLiteral("@分页符"), QStringLiteral("秋")}));
@@ -251,7 +269,7 @@ void TestGenerateSVG::pageAndLineBreaks() {
     QCOMPARE(pages.at(0).textsOf(QStringLiteral("秋")).size(), 0);
     QPointF c = pages.at(1).first(QStringLiteral("秋")).centre();
     QVERIFY(qAbs(c.x() - (right() - 130 + A / 2.0)) < tol);
-    QVERIFY(c.y() > y1 && c.y() < y1 + cfg().lyricFontMetrics().height());
+    QVERIFY(c.y() > y1 && c.y() < y1 + QFontMetrics(cfg().lyricFont()).height());
 
     pages = run(doc({QStringLiteral("春"), QStringLiteral("@换行符"), QStringLiteral("秋")}));
     QCOMPARE(pages.size(), 1);
@@ -260,7 +278,7 @@ void TestGenerateSVG::pageAndLineBreaks() {
     QVERIFY(qAbs(c.y() - pages.at(0).first(QStringLiteral("春")).centre().y()) < tol);
 }
 
-void TestGenerateSVG::fourColumnsPerA4Page() {
+void TestTypesetter::fourColumnsPerA4Page() {
     const QStringList chars = {QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三"),
                                QStringLiteral("四"), QStringLiteral("五")};
     QStringList texts;
@@ -272,7 +290,7 @@ void TestGenerateSVG::fourColumnsPerA4Page() {
     }
     const QList<SvgPage> pages = run(doc(texts));
     QCOMPARE(pages.size(), 2);
-    const int A = ExportConfig::characterCellWidth(cfg().lyricFontMetrics());
+    const int A = PageStyle::characterCellWidth(QFontMetrics(cfg().lyricFont()));
     for (int i = 0; i < 4; ++i) {
         const QPointF c = pages.at(0).first(chars.at(i)).centre();
         QVERIFY(qAbs(c.x() - (right() - 130 * (i + 1) + A / 2.0)) < tol);
@@ -281,8 +299,8 @@ void TestGenerateSVG::fourColumnsPerA4Page() {
     QVERIFY(qAbs(pages.at(1).first(chars.at(4)).centre().x() - (right() - 130 + A / 2.0)) < tol);
 }
 
-void TestGenerateSVG::lyricFlowsIntoTheNextColumn() {
-    const QFontMetrics &fm = cfg().lyricFontMetrics();
+void TestTypesetter::lyricFlowsIntoTheNextColumn() {
+    const QFontMetrics &fm = QFontMetrics(cfg().lyricFont());
     const int step = fm.height() + cfg().lyricSpace();
     const int perColumn = availH() / step; // characters that fit in one column
     const QString text = QString(QChar(0x6625)).repeated(perColumn + 2);
@@ -290,39 +308,38 @@ void TestGenerateSVG::lyricFlowsIntoTheNextColumn() {
     const SvgPage page = run({line(text)}).first();
     const QList<SvgText> all = page.textsOf(QStringLiteral("春"));
     QCOMPARE(all.size(), perColumn + 2);
-    const double col1 = right() - 130 + ExportConfig::characterCellWidth(fm) / 2.0;
+    const double col1 = right() - 130 + PageStyle::characterCellWidth(fm) / 2.0;
     QVERIFY(qAbs(all.at(perColumn - 1).centre().x() - col1) < tol);
     QVERIFY(qAbs(all.at(perColumn).centre().x() - (col1 - 130)) < tol);
     // The wrapped character starts at the very top of the new column.
     QVERIFY(qAbs(all.at(perColumn).centre().y() - (top() + fm.height() / 2.0)) < tol);
 }
 
-void TestGenerateSVG::previewOnlyStopsAfterTheSecondPageBegins() {
+void TestTypesetter::previewOnlyStopsAfterTheSecondPageBegins() {
     const DocumentLines lines =
         doc({QStringLiteral("春"), QStringLiteral("@分页符"), QStringLiteral("秋"),
              QStringLiteral("@分页符"), QStringLiteral("冬")});
-    GenerateSVG g;
-    QSignalSpy spy(&g, &GenerateSVG::progressUpdate);
-    g.generate(lines, true);
+    Typesetter g;
+    QSignalSpy spy(&g, &Typesetter::progressUpdate);
+    g.generate(ExportConfig::instance()->pageStyle(), lines, true);
     QCOMPARE(g.pages().size(), 2);
     QCOMPARE(parseSvgPage(g.pages().at(1)).texts.size(), 0);
-    QCOMPARE(spy.first(), (QVariantList{0, 0, 0, QStringLiteral("生成预览"),
-                                        QStringLiteral("正在生成预览···")}));
-    QCOMPARE(spy.last(), (QVariantList{2, 2, 0, QString(), QString()}));
+    QCOMPARE(report(spy.first()), QStringLiteral("Preview Started 0 0"));
+    QCOMPARE(report(spy.last()), QStringLiteral("Preview Finished 2 0"));
     QCOMPARE(spy.size(), 4);
-    QCOMPARE(spy.at(1).at(1).toInt(), 0);
+    QCOMPARE(report(spy.at(1)), QStringLiteral("Preview Advanced 0 0"));
     QCOMPARE(spy.at(2).at(1).toInt(), 1);
 
     // All pages without the flag.
     g.reset();
-    g.generate(lines, false);
+    g.generate(ExportConfig::instance()->pageStyle(), lines, false);
     QCOMPARE(g.pages().size(), 3);
 }
 
-void TestGenerateSVG::quPaiHeadingWithMode() {
+void TestTypesetter::quPaiHeadingWithMode() {
     const SvgPage page = run(doc({QStringLiteral("【皂罗袍】(仙吕)")})).first();
-    const QFontMetrics &qfm = cfg().quPaiFontMetrics();
-    const QFontMetrics &dfm = cfg().diaoMingFontMetrics();
+    const QFontMetrics &qfm = QFontMetrics(cfg().quPaiFont());
+    const QFontMetrics &dfm = QFontMetrics(cfg().diaoMingFont());
     const QString q = QStringLiteral("︻皂罗袍︼");
     const QString d = QStringLiteral("︵仙吕︶");
     QStringList drawn;
@@ -341,8 +358,8 @@ void TestGenerateSVG::quPaiHeadingWithMode() {
         Hd += height(c, dfm);
     }
     const int x0 = right() - 130;
-    const int qw = ExportConfig::characterCellWidth(qfm);
-    const int dw = ExportConfig::characterCellWidth(dfm);
+    const int qw = PageStyle::characterCellWidth(qfm);
+    const int dw = PageStyle::characterCellWidth(dfm);
     // The tune name in the quPai font, at the top of the column.
     const SvgText zao = page.first(QStringLiteral("皂"));
     QCOMPARE(zao.fontSize, 50.0);
@@ -357,9 +374,9 @@ void TestGenerateSVG::quPaiHeadingWithMode() {
             tol);
 }
 
-void TestGenerateSVG::hiddenPunctuation() {
+void TestTypesetter::hiddenPunctuation() {
     cfg().setIsHiddenSymbol(true);
-    const QFontMetrics &fm = cfg().lyricFontMetrics();
+    const QFontMetrics &fm = QFontMetrics(cfg().lyricFont());
     const SvgPage page =
         run({line(QStringLiteral("春，秋"), {P, P2}), line(QStringLiteral("【皂罗袍】"))}).first();
     QCOMPARE(page.textsOf(QStringLiteral("，")).size(), 0);
@@ -378,11 +395,11 @@ void TestGenerateSVG::hiddenPunctuation() {
     QCOMPARE(shown.textsOf(QStringLiteral("，")).size(), 1);
 }
 
-void TestGenerateSVG::sentencePunctuationSitsBottomRight() {
-    const QFontMetrics &fm = cfg().lyricFontMetrics();
+void TestTypesetter::sentencePunctuationSitsBottomRight() {
+    const QFontMetrics &fm = QFontMetrics(cfg().lyricFont());
     const SvgPage page = run({line(QStringLiteral("春。"))}).first();
     const SvgText stop = page.first(QStringLiteral("。"));
-    const int A = ExportConfig::characterCellWidth(fm);
+    const int A = PageStyle::characterCellWidth(fm);
     const int cellX = right() - 130 + A / 2;
     const QPointF origin = stop.transform.map(stop.origin);
     QVERIFY2(qAbs(origin.x() - cellX) < tol, qPrintable(QString::number(origin.x())));
@@ -392,7 +409,7 @@ void TestGenerateSVG::sentencePunctuationSitsBottomRight() {
     QVERIFY(qAbs(origin.y() + stop.deviceMetrics().descent() - (top() + cellTop + h)) < tol);
 }
 
-void TestGenerateSVG::lianBaiInAtMostThreeSubColumns() {
+void TestTypesetter::lianBaiInAtMostThreeSubColumns() {
     const QString s = QStringLiteral("一二三四五六七八九十");
     const SvgPage page = run(doc({QStringLiteral("= ") + s})).first();
     QCOMPARE(page.texts.size(), 10);
@@ -424,13 +441,13 @@ void TestGenerateSVG::lianBaiInAtMostThreeSubColumns() {
             tol);
 }
 
-void TestGenerateSVG::lianBaiAfterSungLineStartsBelowItsScores() {
+void TestTypesetter::lianBaiAfterSungLineStartsBelowItsScores() {
     const QString score = QStringList{P, TouBan, P2, TouYan, P, P2, P, P2}.join(QString());
-    const QFontMetrics &lfm = cfg().lyricFontMetrics();
-    const QFontMetrics &bfm = cfg().lianBaiFontMetrics();
+    const QFontMetrics &lfm = QFontMetrics(cfg().lyricFont());
+    const QFontMetrics &bfm = QFontMetrics(cfg().lianBaiFont());
     const int ls = cfg().lyricSpace();
-    GenerateSVG probe;
-    const int e = probe.scoreExtent(score);
+    Typesetter probe;
+    const int e = styled(probe).scoreExtent(score);
     QVERIFY2(e > lfm.height(), "the score must reach below its character");
     const int lowest = ls + e;
 
@@ -447,25 +464,25 @@ void TestGenerateSVG::lianBaiAfterSungLineStartsBelowItsScores() {
     QVERIFY(qAbs(y - (top() + ls + lfm.height() + ls + bfm.height() / 2.0)) < tol);
 }
 
-void TestGenerateSVG::generateWithoutResetAppends() {
+void TestTypesetter::generateWithoutResetAppends() {
     const DocumentLines lines = doc({QStringLiteral("春")});
-    GenerateSVG g;
-    g.generate(lines, false);
-    g.generate(lines, false);
+    Typesetter g;
+    g.generate(ExportConfig::instance()->pageStyle(), lines, false);
+    g.generate(ExportConfig::instance()->pageStyle(), lines, false);
     QCOMPARE(g.pages().size(), 2);
     QCOMPARE(parseSvgPage(g.pages().at(1)).textsOf(QStringLiteral("春")).size(), 1);
     // A first-page-only run now stops at once: its page stays empty.
-    g.generate(lines, true);
+    g.generate(ExportConfig::instance()->pageStyle(), lines, true);
     QCOMPARE(g.pages().size(), 3);
     QCOMPARE(parseSvgPage(g.pages().at(2)).texts.size(), 0);
     g.reset();
     QCOMPARE(g.pages().size(), 0);
-    g.generate(lines, true);
+    g.generate(ExportConfig::instance()->pageStyle(), lines, true);
     QCOMPARE(g.pages().size(), 1);
     QCOMPARE(parseSvgPage(g.pages().at(0)).texts.size(), 1);
 }
 
-void TestGenerateSVG::descriptionOnlyOnFirstPage() {
+void TestTypesetter::descriptionOnlyOnFirstPage() {
     QList<SvgPage> pages =
         run(doc({QStringLiteral("春"), QStringLiteral("@分页符"), QStringLiteral("秋"),
                  QStringLiteral("@分页符"), QStringLiteral("# 第二出")}));
@@ -478,70 +495,72 @@ void TestGenerateSVG::descriptionOnlyOnFirstPage() {
     QCOMPARE(pages.at(2).titles, QStringList{QStringLiteral(" 第二出")});
 }
 
-void TestGenerateSVG::documentTitleFromTitlesAndHeadings() {
-    GenerateSVG g;
+void TestTypesetter::documentTitleFromTitlesAndHeadings() {
+    Typesetter g;
     QCOMPARE(g.documentTitle(), QString());
-    g.generate(doc({QStringLiteral("【皂罗袍】(仙吕)"), QStringLiteral("【好姐姐】")}), false);
+    g.generate(ExportConfig::instance()->pageStyle(),
+               doc({QStringLiteral("【皂罗袍】(仙吕)"), QStringLiteral("【好姐姐】")}), false);
     QCOMPARE(g.documentTitle(), QStringLiteral("皂罗袍"));
     QCOMPARE(parseSvgPage(g.pages().first()).titles, QStringList{QStringLiteral("皂罗袍")});
     g.reset();
     // Survives reset; a heading no longer changes it.
     QCOMPARE(g.documentTitle(), QStringLiteral("皂罗袍"));
-    g.generate(doc({QStringLiteral("【好姐姐】")}), false);
+    g.generate(ExportConfig::instance()->pageStyle(), doc({QStringLiteral("【好姐姐】")}), false);
     QCOMPARE(g.documentTitle(), QStringLiteral("皂罗袍"));
     // Every title line sets it anew.
     g.generate(
+        ExportConfig::instance()->pageStyle(),
         doc({QStringLiteral("#牡丹亭"), QStringLiteral("【山坡羊】"), QStringLiteral("#游园")}),
         false);
     QCOMPARE(g.documentTitle(), QStringLiteral("游园"));
 }
 
-void TestGenerateSVG::scoreExtentAtAngles_data() {
+void TestTypesetter::scoreExtentAtAngles_data() {
     QTest::addColumn<int>("angle");
     QTest::newRow("0") << 0;
     QTest::newRow("-45") << -45;
     QTest::newRow("90") << 90;
 }
 
-void TestGenerateSVG::scoreExtentAtAngles() {
+void TestTypesetter::scoreExtentAtAngles() {
     QFETCH(int, angle);
     cfg().setScoreAngle(angle);
     cfg().setScoreSpace(3);
-    GenerateSVG g;
-    const int Hl = cfg().lyricFontMetrics().height();
-    QCOMPARE(g.scoreExtent(QString()), 0);
+    Typesetter g;
+    const int Hl = QFontMetrics(cfg().lyricFont()).height();
+    QCOMPARE(styled(g).scoreExtent(QString()), 0);
     const int h = tight(P).height();
     const int expected = int((h + 3) * std::cos(angle * M_PI / 180.0)) + 3 * Hl / 5;
-    QCOMPARE(g.scoreExtent(P), expected);
+    QCOMPARE(styled(g).scoreExtent(P), expected);
     if (angle == 90) {
-        QCOMPARE(g.scoreExtent(P + P2 + P), 3 * Hl / 5);
+        QCOMPARE(styled(g).scoreExtent(P + P2 + P), 3 * Hl / 5);
     }
     // A negative spacing never shortens the score below its plain length.
     cfg().setScoreSpace(-4);
-    QCOMPARE(g.scoreExtent(P), int(h * std::cos(angle * M_PI / 180.0)) + 3 * Hl / 5);
+    QCOMPARE(styled(g).scoreExtent(P), int(h * std::cos(angle * M_PI / 180.0)) + 3 * Hl / 5);
 }
 
-void TestGenerateSVG::scoreExtentWithMarks() {
+void TestTypesetter::scoreExtentWithMarks() {
     cfg().setScoreAngle(0);
     cfg().setBanYanSpace(2);
-    GenerateSVG g;
-    const int base = 3 * cfg().lyricFontMetrics().height() / 5;
+    Typesetter g;
+    const int base = 3 * QFontMetrics(cfg().lyricFont()).height() / 5;
     const int hp = tight(P).height();
     const int hb = markH(TouBan);
     const int hy = markH(YaoBan);
     // Pitch + 头板: the mark reaches past the pitch only when it is taller.
     int pos = -hp + hb + 2;
-    QCOMPARE(g.scoreExtent(P + TouBan), std::max(hp + (pos > 0 ? pos - 2 : -2), hp) + base);
+    QCOMPARE(styled(g).scoreExtent(P + TouBan), std::max(hp + (pos > 0 ? pos - 2 : -2), hp) + base);
     // Pitch + 腰板: dropped by its own height.
     pos = -hp + hy + hy + 2;
-    QCOMPARE(g.scoreExtent(P + YaoBan), std::max(hp + (pos > 0 ? pos - 2 : -2), hp) + base);
+    QCOMPARE(styled(g).scoreExtent(P + YaoBan), std::max(hp + (pos > 0 ? pos - 2 : -2), hp) + base);
     // A pitch after marks counts the marks' overhang.
     pos = -hp + hb + 2 + hb + 2;
     const int total = hp + (pos - 2 > 0 ? pos - 2 : 0) + tight(P2).height();
-    QCOMPARE(g.scoreExtent(P + TouBan + TouBan + P2), total + base);
+    QCOMPARE(styled(g).scoreExtent(P + TouBan + TouBan + P2), total + base);
 }
 
-void TestGenerateSVG::symbolColours() {
+void TestTypesetter::symbolColours() {
     cfg().setScoreColor(QColor(QStringLiteral("#010101")));
     cfg().setBanColor(QColor(QStringLiteral("#020202")));
     cfg().setXiaoYanColor(QColor(QStringLiteral("#030303")));
@@ -566,18 +585,18 @@ void TestGenerateSVG::symbolColours() {
     QCOMPARE(page.first(DieQiang).fill, QStringLiteral("#050505"));
     QCOMPARE(page.first(HuoQiang).fill, QStringLiteral("#050505"));
 
-    QCOMPARE(GenerateSVG::symbolClass(sym(0xF009B)), GenerateSVG::SymbolClass::Pitch);
-    QCOMPARE(GenerateSVG::symbolClass(sym(0xF000E)), GenerateSVG::SymbolClass::Pitch);
-    QCOMPARE(GenerateSVG::symbolClass(sym(0xF000D)), GenerateSVG::SymbolClass::QiangGe);
-    QCOMPARE(GenerateSVG::symbolClass(sym(0xF000B)), GenerateSVG::SymbolClass::QiangGe);
-    QCOMPARE(GenerateSVG::symbolClass(sym(0xF0009)), GenerateSVG::SymbolClass::QiangGe);
-    QCOMPARE(GenerateSVG::symbolClass(QStringLiteral("ab")), GenerateSVG::SymbolClass::QiangGe);
+    QCOMPARE(Typesetter::symbolClass(sym(0xF009B)), Typesetter::SymbolClass::Pitch);
+    QCOMPARE(Typesetter::symbolClass(sym(0xF000E)), Typesetter::SymbolClass::Pitch);
+    QCOMPARE(Typesetter::symbolClass(sym(0xF000D)), Typesetter::SymbolClass::QiangGe);
+    QCOMPARE(Typesetter::symbolClass(sym(0xF000B)), Typesetter::SymbolClass::QiangGe);
+    QCOMPARE(Typesetter::symbolClass(sym(0xF0009)), Typesetter::SymbolClass::QiangGe);
+    QCOMPARE(Typesetter::symbolClass(QStringLiteral("ab")), Typesetter::SymbolClass::QiangGe);
 }
 
-void TestGenerateSVG::pitchThenTouBan() {
+void TestTypesetter::pitchThenTouBan() {
     const SvgPage page = run({line(QStringLiteral("春"), {P + TouBan})}).first();
     const QTransform frame = scoreFrame(-130, cfg().lyricSpace());
-    const int S = cfg().scoreFontMetrics().averageCharWidth();
+    const int S = QFontMetrics(cfg().scoreFont()).averageCharWidth();
     const QPointF p = local(frame, page.first(P));
     const QPointF b = local(frame, page.first(TouBan));
     QVERIFY2(qAbs(p.x() - S / 2.0) < tol, qPrintable(QString::number(p.x())));
@@ -589,7 +608,7 @@ void TestGenerateSVG::pitchThenTouBan() {
     QCOMPARE(page.first(TouBan).fill, QStringLiteral("#ff4c00"));
 }
 
-void TestGenerateSVG::pitchThenYaoBan() {
+void TestTypesetter::pitchThenYaoBan() {
     const SvgPage page = run({line(QStringLiteral("春"), {P + YaoBan})}).first();
     const QTransform frame = scoreFrame(-130, cfg().lyricSpace());
     const QPointF b = local(frame, page.first(YaoBan));
@@ -597,7 +616,7 @@ void TestGenerateSVG::pitchThenYaoBan() {
     QVERIFY2(qAbs(b.y() - (markH(YaoBan) * 1.5)) < tol, qPrintable(QString::number(b.y())));
 }
 
-void TestGenerateSVG::touBanThenYaoBan() {
+void TestTypesetter::touBanThenYaoBan() {
     cfg().setBanYanSpace(3);
     const SvgPage page = run({line(QStringLiteral("春"), {P + TouBan + YaoBan})}).first();
     const QTransform frame = scoreFrame(-130, cfg().lyricSpace());
@@ -608,11 +627,11 @@ void TestGenerateSVG::touBanThenYaoBan() {
     QVERIFY(qAbs(y.y() - (markH(TouBan) + 3 + markH(YaoBan) / 2.0)) < tol);
 }
 
-void TestGenerateSVG::diBanPlacement() {
+void TestTypesetter::diBanPlacement() {
     cfg().setScoreBanYanSpace(4);
     const SvgPage page = run({line(QStringLiteral("春"), {P + DiBan + P2})}).first();
     const QTransform frame = scoreFrame(-130, cfg().lyricSpace());
-    const int S = cfg().scoreFontMetrics().averageCharWidth();
+    const int S = QFontMetrics(cfg().scoreFont()).averageCharWidth();
     const int hp = tight(P).height();
     const QPointF d = local(frame, page.first(DiBan));
     const QPointF p2 = local(frame, page.first(P2));
@@ -625,7 +644,7 @@ void TestGenerateSVG::diBanPlacement() {
              qPrintable(QString::number(p2.y())));
 }
 
-void TestGenerateSVG::clearanceBeforeAMarkedPitch() {
+void TestTypesetter::clearanceBeforeAMarkedPitch() {
     const int hp = tight(P).height();
     const int h1 = markH(TouBan), h2 = markH(TouYan);
     const int pos = -hp + h1 + h2;
@@ -642,8 +661,8 @@ void TestGenerateSVG::clearanceBeforeAMarkedPitch() {
     QVERIFY(qAbs(y2 - (pos >= -5 ? hp + std::max(pos, 0) : hp)) < tol);
 }
 
-void TestGenerateSVG::smallSignsStandFurtherOut() {
-    const int S = cfg().scoreFontMetrics().averageCharWidth();
+void TestTypesetter::smallSignsStandFurtherOut() {
+    const int S = QFontMetrics(cfg().scoreFont()).averageCharWidth();
     const QTransform frame = scoreFrame(-130, cfg().lyricSpace());
     for (const QString &s : {Small, HuoQiang, sym(0xF000D)}) {
         const SvgPage page = run({line(QStringLiteral("春"), {s})}).first();
@@ -654,15 +673,15 @@ void TestGenerateSVG::smallSignsStandFurtherOut() {
     QVERIFY(qAbs(local(frame, page.first(DieQiang)).x() - S / 2.0) < tol);
 }
 
-void TestGenerateSVG::scoreAngleZeroRunsStraightDown() {
+void TestTypesetter::scoreAngleZeroRunsStraightDown() {
     cfg().setScoreAngle(0);
     const SvgPage page = run({line(QStringLiteral("春"), {P + P2})}).first();
     const QPointF a = page.first(P).centre();
     const QPointF b = page.first(P2).centre();
     QVERIFY(qAbs(a.x() - b.x()) < tol);
     QVERIFY(b.y() > a.y());
-    const int A = ExportConfig::characterCellWidth(cfg().lyricFontMetrics());
-    const int S = cfg().scoreFontMetrics().averageCharWidth();
+    const int A = PageStyle::characterCellWidth(QFontMetrics(cfg().lyricFont()));
+    const int S = QFontMetrics(cfg().scoreFont()).averageCharWidth();
     QVERIFY(qAbs(a.x() - (right() - 130 + A + S / 2.0)) < tol);
 
     cfg().setScoreAngle(-45);
@@ -673,7 +692,7 @@ void TestGenerateSVG::scoreAngleZeroRunsStraightDown() {
     QVERIFY(d.y() > c.y() + 1);
 }
 
-void TestGenerateSVG::charactersOutsideTheBmpKeepScoresInStep() {
+void TestTypesetter::charactersOutsideTheBmpKeepScoresInStep() {
     const QString wide = QString::fromUcs4(U"\U00020000");
     const SvgPage page =
         run({line(QStringLiteral("春") + wide + QStringLiteral("秋"), {P, P2})}).first();
@@ -692,7 +711,7 @@ void TestGenerateSVG::charactersOutsideTheBmpKeepScoresInStep() {
     QCOMPARE(run({shortScores}).first().textsOf(QStringLiteral("冬")).size(), 1);
 }
 
-void TestGenerateSVG::controlCharactersKeepPagesWellFormed() {
+void TestTypesetter::controlCharactersKeepPagesWellFormed() {
     // Score files and the clipboard can carry any UTF-16 unit; the pages
     // must still be XML a reader accepts, and a preview must show the same
     // first page as the export.
@@ -705,8 +724,8 @@ void TestGenerateSVG::controlCharactersKeepPagesWellFormed() {
     for (int i = 0; i < 40; ++i) {
         lines << line(QStringLiteral("花") + nul + QStringLiteral("月"), {P, P2});
     }
-    GenerateSVG full;
-    full.generate(lines, false);
+    Typesetter full;
+    full.generate(ExportConfig::instance()->pageStyle(), lines, false);
     QVERIFY(full.pages().size() > 1);
     for (const QByteArray &bytes : full.pages()) {
         QXmlStreamReader xml(bytes);
@@ -724,8 +743,8 @@ void TestGenerateSVG::controlCharactersKeepPagesWellFormed() {
     }
     QCOMPARE(touBans, 1); // the score around the stray NUL is still drawn
 
-    GenerateSVG preview;
-    preview.generate(lines, true);
+    Typesetter preview;
+    preview.generate(ExportConfig::instance()->pageStyle(), lines, true);
     QCOMPARE(preview.pages().constFirst(), full.pages().constFirst());
 
     QCOMPARE(PageCanvas::drawableText(QStringLiteral("a\tb")), QStringLiteral("a\tb"));
@@ -734,7 +753,7 @@ void TestGenerateSVG::controlCharactersKeepPagesWellFormed() {
              QStringLiteral("x"));
 }
 
-void TestGenerateSVG::hostileSchemesTerminate_data() {
+void TestTypesetter::hostileSchemesTerminate_data() {
     QTest::addColumn<QByteArray>("scheme");
     QTest::newRow("zero widths") << QByteArray(R"({"colWidth":0,"mColWidth":0,"titleWidth":0})");
     QTest::newRow("negative page") << QByteArray(R"({"pageWidth":-595,"pageHeight":-842})");
@@ -754,7 +773,7 @@ void TestGenerateSVG::hostileSchemesTerminate_data() {
     QTest::newRow("strings") << QByteArray(R"({"colWidth":"wide","pageSizeId":"x","titlePos":9})");
 }
 
-void TestGenerateSVG::hostileSchemesTerminate() {
+void TestTypesetter::hostileSchemesTerminate() {
     QFETCH(QByteArray, scheme);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("s.json"));
@@ -774,8 +793,8 @@ void TestGenerateSVG::hostileSchemesTerminate() {
     }
     QElapsedTimer timer;
     timer.start();
-    GenerateSVG g;
-    g.generate(lines, false);
+    Typesetter g;
+    g.generate(ExportConfig::instance()->pageStyle(), lines, false);
     QVERIFY(timer.elapsed() < 20000);
     // At most a page per character or line, and every page a whole document.
     QVERIFY(g.pages().size() >= 1);
@@ -795,9 +814,9 @@ void TestGenerateSVG::hostileSchemesTerminate() {
     // previewOnly is just as safe (one line may still run over several pages).
     const int all = g.pages().size();
     g.reset();
-    g.generate(lines, true);
+    g.generate(ExportConfig::instance()->pageStyle(), lines, true);
     QVERIFY(g.pages().size() <= std::max(2, all));
 }
 
-QTEST_MAIN(TestGenerateSVG)
-#include "tst_generatesvg.moc"
+QTEST_MAIN(TestTypesetter)
+#include "tst_typesetter.moc"

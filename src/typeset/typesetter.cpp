@@ -1,7 +1,5 @@
-// The layout of GenerateSVG: lines into columns, columns into pages.
-#include "export/generatesvg.h"
-
-#include "export/exportconfig.h"
+// The layout of Typesetter: lines into columns, columns into pages.
+#include "typeset/typesetter.h"
 
 #include <QPainter>
 #include <QRegularExpression>
@@ -55,17 +53,20 @@ QString body(const QString &text) {
 
 } // namespace
 
-GenerateSVG::GenerateSVG(QObject *parent)
+Typesetter::Typesetter(QObject *parent)
     : QObject(parent)
-    , m_config(*ExportConfig::instance()) {}
+    , m_metrics(std::make_unique<Metrics>(m_style)) {
+    qRegisterMetaType<Task>();
+    qRegisterMetaType<Progress>();
+}
 
-GenerateSVG::~GenerateSVG() {
+Typesetter::~Typesetter() {
     if (m_pageBuffer.isOpen()) {
         m_pageBuffer.close();
     }
 }
 
-void GenerateSVG::reset() {
+void Typesetter::reset() {
     if (m_pageBuffer.isOpen()) {
         m_pageBuffer.close();
     }
@@ -73,30 +74,27 @@ void GenerateSVG::reset() {
     m_pageRecords.clear();
 }
 
-int GenerateSVG::openPageCount() const {
+int Typesetter::openPageCount() const {
     return m_pages.size() + (m_pageOpen ? 1 : 0);
 }
 
-void GenerateSVG::setPageTitle(const QString &title) {
+void Typesetter::setPageTitle(const QString &title) {
     m_pageTitle = title;
 }
 
-void GenerateSVG::generate(const DocumentLines &lines, bool previewOnly) {
-    int total = 0;
-    if (previewOnly) {
-        emit progressUpdate(0, 0, 0, QStringLiteral("生成预览"), QStringLiteral("正在生成预览···"));
-    } else {
-        total = lines.size();
-        emit progressUpdate(0, 0, total, QStringLiteral("绘制曲谱"),
-                            QStringLiteral("正在绘制曲谱···"));
-    }
+void Typesetter::generate(const PageStyle &style, const DocumentLines &lines, bool previewOnly) {
+    m_style = style.bounded();
+    m_metrics = std::make_unique<Metrics>(m_style);
+    const Task task = previewOnly ? Task::Preview : Task::Typeset;
+    const int total = previewOnly ? 0 : lines.size();
+    emit progressUpdate(task, Progress::Started, 0, total);
 
     PageCanvas painter;
     newPage(painter);
     m_pageTitle = exportTitle;
     m_pageDescription = exportTitle;
     const bool startsWithTitle = !lines.isEmpty() && lines.first().kind == LineKind::Title;
-    newColumn(painter, startsWithTitle ? m_config.usedTitleWidth() : m_config.usedColWidth());
+    newColumn(painter, startsWithTitle ? m_style.titleWidth : m_style.colWidth);
 
     static const QRegularExpression quPaiName(QStringLiteral("【.+?】"));
     bool hasPrev = false;
@@ -132,10 +130,10 @@ void GenerateSVG::generate(const DocumentLines &lines, bool previewOnly) {
         case LineKind::PageBreak:
             finishPage(painter);
             newPage(painter);
-            newColumn(painter, m_config.usedColWidth());
+            newColumn(painter, m_style.colWidth);
             break;
         case LineKind::LineBreak:
-            newColumn(painter, m_config.usedColWidth());
+            newColumn(painter, m_style.colWidth);
             break;
         case LineKind::Lyric:
             layoutLyricLine(painter, line.text, line.scores);
@@ -148,15 +146,15 @@ void GenerateSVG::generate(const DocumentLines &lines, bool previewOnly) {
         prevKind = line.kind;
         hasPrev = true;
         ++handled;
-        emit progressUpdate(1, i, total, QString(), QString());
+        emit progressUpdate(task, Progress::Advanced, i, total);
     }
     finishPage(painter);
-    emit progressUpdate(2, handled, total, QString(), QString());
+    emit progressUpdate(task, Progress::Finished, handled, total);
 }
 
-void GenerateSVG::newColumn(PageCanvas &painter, int width) {
+void Typesetter::newColumn(PageCanvas &painter, int width) {
     if (width <= 0) {
-        width = m_config.usedColWidth();
+        width = m_style.colWidth;
     }
     m_cursorX -= width;
     m_cursorY = 0;
@@ -176,21 +174,21 @@ void GenerateSVG::newColumn(PageCanvas &painter, int width) {
     }
 }
 
-void GenerateSVG::layoutTitle(PageCanvas &painter, const QString &text) {
+void Typesetter::layoutTitle(PageCanvas &painter, const QString &text) {
     if (text.isEmpty()) {
         return;
     }
-    painter.setFont(pageFont(m_config.titleFont()));
-    painter.setPen(m_config.titleColor());
+    painter.setFont(pageFont(m_style.titleFont));
+    painter.setPen(m_style.titleColor);
     const QStringList chars = splitCharacters(body(text));
-    const int H = m_config.titleFontMetrics().height();
+    const int H = m_metrics->title.height();
     const int n = chars.size();
     const int availH = availableSize().height();
-    const int titleWidth = m_config.usedTitleWidth();
+    const int titleWidth = m_style.titleWidth;
     if (m_cursorY > 0) {
         newColumn(painter, titleWidth);
     }
-    switch (m_config.titlePos()) {
+    switch (m_style.titlePos) {
     case 1:
         m_cursorY = (availH - H * n) / 2;
         break;
@@ -210,7 +208,7 @@ void GenerateSVG::layoutTitle(PageCanvas &painter, const QString &text) {
     m_cursorY = availH;
 }
 
-void GenerateSVG::layoutQuPai(PageCanvas &painter, const QString &text) {
+void Typesetter::layoutQuPai(PageCanvas &painter, const QString &text) {
     static const QRegularExpression namePattern(QStringLiteral("【.+?】"));
     static const QRegularExpression modePattern(QStringLiteral("[（(].+?[)）]"));
     QStringList q = splitCharacters(namePattern.match(text).captured(0));
@@ -228,8 +226,8 @@ void GenerateSVG::layoutQuPai(PageCanvas &painter, const QString &text) {
         }
         return out;
     };
-    const QFontMetrics &qfm = m_config.quPaiFontMetrics();
-    const QFontMetrics &dfm = m_config.diaoMingFontMetrics();
+    const QFontMetrics &qfm = m_metrics->quPai;
+    const QFontMetrics &dfm = m_metrics->diaoMing;
     const QList<int> qh = heights(q, qfm);
     const QList<int> dh = heights(d, dfm);
     int Hq = 0;
@@ -244,13 +242,13 @@ void GenerateSVG::layoutQuPai(PageCanvas &painter, const QString &text) {
     const int availH = availableSize().height();
     int y0 = m_cursorY;
     if (y0 + Hq > availH || y0 + Hd > availH) {
-        newColumn(painter, m_config.usedColWidth());
+        newColumn(painter, m_style.colWidth);
         y0 = m_cursorY;
     }
     const int x0 = m_cursorX;
-    painter.setFont(pageFont(m_config.quPaiFont()));
-    painter.setPen(m_config.quPaiColor());
-    const int qw = ExportConfig::characterCellWidth(qfm);
+    painter.setFont(pageFont(m_style.quPaiFont));
+    painter.setPen(m_style.quPaiColor);
+    const int qw = PageStyle::characterCellWidth(qfm);
     for (int i = 0; i < q.size(); ++i) {
         painter.drawText(QRect(m_cursorX, m_cursorY, qw, qh.at(i)), Qt::AlignCenter, q.at(i));
         m_cursorY += qh.at(i);
@@ -258,9 +256,9 @@ void GenerateSVG::layoutQuPai(PageCanvas &painter, const QString &text) {
     // The mode name is centred against the tune name only when that is taller.
     m_cursorY = Hq - Hd >= 2 ? y0 + (Hq - Hd) / 2 : y0;
     m_cursorX = x0 + qw + 10;
-    painter.setFont(pageFont(m_config.diaoMingFont()));
-    painter.setPen(m_config.diaoMingColor());
-    const int dw = ExportConfig::characterCellWidth(dfm);
+    painter.setFont(pageFont(m_style.diaoMingFont));
+    painter.setPen(m_style.diaoMingColor);
+    const int dw = PageStyle::characterCellWidth(dfm);
     for (int i = 0; i < d.size(); ++i) {
         painter.drawText(QRect(m_cursorX, m_cursorY, dw, dh.at(i)), Qt::AlignCenter, d.at(i));
         m_cursorY += dh.at(i);
@@ -269,28 +267,28 @@ void GenerateSVG::layoutQuPai(PageCanvas &painter, const QString &text) {
     m_cursorY = y0 + std::max(Hq, Hd);
 }
 
-void GenerateSVG::layoutJiaBai(PageCanvas &painter, const QString &text) {
+void Typesetter::layoutJiaBai(PageCanvas &painter, const QString &text) {
     const QStringList chars = splitCharacters(body(text));
     if (chars.isEmpty()) {
         return;
     }
-    m_cursorY += m_config.usedLyricSpace();
-    painter.setFont(pageFont(m_config.jiaBaiFont()));
-    painter.setPen(m_config.jiaBaiColor());
-    const QFontMetrics &fm = m_config.jiaBaiFontMetrics();
-    const int A = ExportConfig::characterCellWidth(fm);
+    m_cursorY += m_style.lyricSpace;
+    painter.setFont(pageFont(m_style.jiaBaiFont));
+    painter.setPen(m_style.jiaBaiColor);
+    const QFontMetrics &fm = m_metrics->jiaBai;
+    const int A = PageStyle::characterCellWidth(fm);
     const int availH = availableSize().height();
     for (const QString &c : chars) {
         const QString v = verticalForm(c);
         int h = fm.height();
         if (isPunctuationCharacter(v)) {
-            if (m_config.isHiddenSymbol()) {
+            if (m_style.hiddenSymbol) {
                 continue;
             }
             h = fm.boundingRect(v).height();
         }
         if (m_cursorY + h > availH) {
-            newColumn(painter, m_config.usedColWidth());
+            newColumn(painter, m_style.colWidth);
         }
         if (isSentencePunctuation(v)) {
             painter.drawText(QRect(m_cursorX + A / 2, m_cursorY, fm.boundingRect(v).width(), h),
@@ -302,9 +300,9 @@ void GenerateSVG::layoutJiaBai(PageCanvas &painter, const QString &text) {
     }
 }
 
-int GenerateSVG::lianBaiBlockHeight(const QStringList &chars, int &n) const {
-    const QFontMetrics &fm = m_config.lianBaiFontMetrics();
-    const bool hidden = m_config.isHiddenSymbol();
+int Typesetter::lianBaiBlockHeight(const QStringList &chars, int &n) const {
+    const QFontMetrics &fm = m_metrics->lianBai;
+    const bool hidden = m_style.hiddenSymbol;
     QList<int> heights;
     heights.reserve(chars.size());
     int total = 0;
@@ -342,16 +340,16 @@ int GenerateSVG::lianBaiBlockHeight(const QStringList &chars, int &n) const {
     return best;
 }
 
-void GenerateSVG::layoutLianBai(PageCanvas &painter, const QString &text) {
+void Typesetter::layoutLianBai(PageCanvas &painter, const QString &text) {
     const QStringList chars = splitCharacters(body(text));
     if (chars.isEmpty()) {
         return;
     }
-    const QFontMetrics &fm = m_config.lianBaiFontMetrics();
+    const QFontMetrics &fm = m_metrics->lianBai;
     const int availH = availableSize().height();
-    const int colWidth = m_config.usedColWidth();
-    const int mColWidth = m_config.usedMColWidth();
-    m_cursorY += m_config.usedLyricSpace();
+    const int colWidth = m_style.colWidth;
+    const int mColWidth = m_style.mColWidth;
+    m_cursorY += m_style.lyricSpace;
     if (m_cursorY + fm.height() > availH) {
         newColumn(painter, colWidth);
     }
@@ -363,13 +361,13 @@ void GenerateSVG::layoutLianBai(PageCanvas &painter, const QString &text) {
     int x0 = m_cursorX;
     m_cursorX = x0 + mColWidth * (n - 1); // sub-columns fill from the right
 
-    painter.setFont(pageFont(m_config.lianBaiFont()));
-    painter.setPen(m_config.lianBaiColor());
+    painter.setFont(pageFont(m_style.lianBaiFont));
+    painter.setPen(m_style.lianBaiColor);
     for (int i = 0; i < chars.size(); ++i) {
         const QString v = verticalForm(chars.at(i));
         int h = fm.height();
         if (isPunctuationCharacter(v)) {
-            if (m_config.isHiddenSymbol()) {
+            if (m_style.hiddenSymbol) {
                 continue;
             }
             h = fm.tightBoundingRect(v).height();
@@ -404,18 +402,18 @@ void GenerateSVG::layoutLianBai(PageCanvas &painter, const QString &text) {
     m_cursorY = bottom;
 }
 
-void GenerateSVG::layoutLyricLine(PageCanvas &painter, const QString &text,
-                                  const QStringList &scores) {
+void Typesetter::layoutLyricLine(PageCanvas &painter, const QString &text,
+                                 const QStringList &scores) {
     if (text.isEmpty()) {
         return;
     }
-    painter.setFont(pageFont(m_config.lyricFont()));
-    painter.setPen(m_config.lyricColor());
-    const QFontMetrics &fm = m_config.lyricFontMetrics();
-    const int A = ExportConfig::characterCellWidth(fm);
+    painter.setFont(pageFont(m_style.lyricFont));
+    painter.setPen(m_style.lyricColor);
+    const QFontMetrics &fm = m_metrics->lyric;
+    const int A = PageStyle::characterCellWidth(fm);
     const int availH = availableSize().height();
-    const int lyricSpace = m_config.usedLyricSpace();
-    const bool hidden = m_config.isHiddenSymbol();
+    const int lyricSpace = m_style.lyricSpace;
+    const bool hidden = m_style.hiddenSymbol;
     int lowest = m_cursorY;
     // scores has one entry per character, a surrogate pair being one character.
     const QStringList chars = splitCharacters(text);
@@ -434,9 +432,8 @@ void GenerateSVG::layoutLyricLine(PageCanvas &painter, const QString &text,
             m_cursorY += lyricSpace;
         }
         const int e = scoreExtent(score);
-        if ((m_config.isLineBreakScoreOverflow() && m_cursorY + e > availH) ||
-            m_cursorY + h > availH) {
-            newColumn(painter, m_config.usedColWidth());
+        if ((m_style.lineBreakScoreOverflow && m_cursorY + e > availH) || m_cursorY + h > availH) {
+            newColumn(painter, m_style.colWidth);
             lowest = m_cursorY;
         }
         if (sentence) {

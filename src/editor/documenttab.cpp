@@ -1,4 +1,4 @@
-#include "editor/qorveledit.h"
+#include "editor/documenttab.h"
 
 #include "dialogs/prompt.h"
 #include "editor/copylyriccommand.h"
@@ -12,8 +12,9 @@
 #include "editor/scorelinenumberarea.h"
 #include "inputmethod/inputmethod.h"
 #include "model/linegrammar.h"
+#include "model/rendermodel.h"
 #include "model/scorefile.h"
-#include "ui_qorveledit.h"
+#include "ui_documenttab.h"
 
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -92,9 +93,9 @@ bool isOtherEditingKey(const QKeyEvent *event) {
 
 } // namespace
 
-QorvelEdit::QorvelEdit(QWidget *parent)
+DocumentTab::DocumentTab(QWidget *parent)
     : QWidget(parent)
-    , ui(new Ui::QorvelEdit)
+    , ui(new Ui::DocumentTab)
     , m_undoStack(new QUndoStack(this))
     , m_filePath(untitled)
     , m_imKeys({Qt::Key_Comma, Qt::Key_Period, Qt::Key_Escape, Qt::Key_Backspace, Qt::Key_Delete,
@@ -116,29 +117,29 @@ QorvelEdit::QorvelEdit(QWidget *parent)
     emit canUndoChanged(false);
 
     connect(ui->lyricEdit, &QPlainTextEdit::textChanged, this,
-            &QorvelEdit::updateScoreLineNumberArea);
+            &DocumentTab::updateScoreLineNumberArea);
     connect(ui->lyricEdit, &QPlainTextEdit::cursorPositionChanged, this,
-            &QorvelEdit::lyricCursorPositionChanged);
+            &DocumentTab::lyricCursorPositionChanged);
     // A selection can change while the position stays (a click at the end of
     // the selection, a selection made backwards up to the cursor).
     connect(ui->lyricEdit, &QPlainTextEdit::selectionChanged, this,
-            &QorvelEdit::lyricCursorPositionChanged);
+            &DocumentTab::lyricCursorPositionChanged);
     lyricCursorPositionChanged();
-    connect(ui->scoreEdit, &QPlainTextEdit::textChanged, this, &QorvelEdit::onScoreTextChanged);
+    connect(ui->scoreEdit, &QPlainTextEdit::textChanged, this, &DocumentTab::onScoreTextChanged);
     connect(ui->scoreEdit, &QPlainTextEdit::cursorPositionChanged, this,
-            &QorvelEdit::scoreCursorPositionChanged);
+            &DocumentTab::scoreCursorPositionChanged);
     connect(ui->scoreEdit, &QPlainTextEdit::selectionChanged, this,
-            &QorvelEdit::scoreCursorPositionChanged);
-    connect(ui->undoAction, &QAction::triggered, this, &QorvelEdit::undo);
-    connect(ui->redoAction, &QAction::triggered, this, &QorvelEdit::redo);
-    connect(ui->cutAction, &QAction::triggered, this, &QorvelEdit::cut);
-    connect(ui->copyAction, &QAction::triggered, this, &QorvelEdit::copy);
-    connect(ui->pasteAction, &QAction::triggered, this, &QorvelEdit::paste);
-    connect(m_undoStack, &QUndoStack::canUndoChanged, this, &QorvelEdit::onCanUndoChanged);
-    connect(m_undoStack, &QUndoStack::canRedoChanged, this, &QorvelEdit::onCanRedoChanged);
+            &DocumentTab::scoreCursorPositionChanged);
+    connect(ui->undoAction, &QAction::triggered, this, &DocumentTab::undo);
+    connect(ui->redoAction, &QAction::triggered, this, &DocumentTab::redo);
+    connect(ui->cutAction, &QAction::triggered, this, &DocumentTab::cut);
+    connect(ui->copyAction, &QAction::triggered, this, &DocumentTab::copy);
+    connect(ui->pasteAction, &QAction::triggered, this, &DocumentTab::paste);
+    connect(m_undoStack, &QUndoStack::canUndoChanged, this, &DocumentTab::onCanUndoChanged);
+    connect(m_undoStack, &QUndoStack::canRedoChanged, this, &DocumentTab::onCanRedoChanged);
 }
 
-QorvelEdit::~QorvelEdit() {
+DocumentTab::~DocumentTab() {
     // The children outlive this body; nothing they do while they go may reach
     // the tab any more.
     for (QPlainTextEdit *editor : {static_cast<QPlainTextEdit *>(ui->lyricEdit),
@@ -151,23 +152,23 @@ QorvelEdit::~QorvelEdit() {
     delete ui;
 }
 
-LyricEdit *QorvelEdit::lyricEditor() const {
+LyricEdit *DocumentTab::lyricEditor() const {
     return ui->lyricEdit;
 }
 
-ScoreEdit *QorvelEdit::scoreEditor() const {
+ScoreEdit *DocumentTab::scoreEditor() const {
     return ui->scoreEdit;
 }
 
-bool QorvelEdit::canUndo() const {
+bool DocumentTab::canUndo() const {
     return m_undoStack->canUndo();
 }
 
-bool QorvelEdit::canRedo() const {
+bool DocumentTab::canRedo() const {
     return m_undoStack->canRedo();
 }
 
-void QorvelEdit::runCommand(EditCommand *command) {
+void DocumentTab::runCommand(EditCommand *command) {
     if (command->hasEdits()) {
         m_undoStack->push(command);
     } else {
@@ -177,7 +178,7 @@ void QorvelEdit::runCommand(EditCommand *command) {
 
 // ---- modified flag and undo state
 
-void QorvelEdit::updateScoreLineNumberArea() {
+void DocumentTab::updateScoreLineNumberArea() {
     if (!m_modified) {
         m_modified = true;
         emit modifiedChanged(true);
@@ -185,34 +186,34 @@ void QorvelEdit::updateScoreLineNumberArea() {
     ui->scoreEdit->lineNumberArea()->update();
 }
 
-void QorvelEdit::onScoreTextChanged() {
+void DocumentTab::onScoreTextChanged() {
     if (!m_modified) {
         m_modified = true;
         emit modifiedChanged(true);
     }
 }
 
-void QorvelEdit::onCanUndoChanged(bool canUndo) {
+void DocumentTab::onCanUndoChanged(bool canUndo) {
     ui->undoAction->setEnabled(canUndo);
     emit canUndoChanged(canUndo);
 }
 
-void QorvelEdit::onCanRedoChanged(bool canRedo) {
+void DocumentTab::onCanRedoChanged(bool canRedo) {
     ui->redoAction->setEnabled(canRedo);
     emit canRedoChanged(canRedo);
 }
 
-void QorvelEdit::undo() {
+void DocumentTab::undo() {
     m_undoStack->undo();
 }
 
-void QorvelEdit::redo() {
+void DocumentTab::redo() {
     m_undoStack->redo();
 }
 
 // ---- cursor synchronisation
 
-void QorvelEdit::lyricCursorPositionChanged() {
+void DocumentTab::lyricCursorPositionChanged() {
     if (m_syncing) {
         return;
     }
@@ -262,7 +263,7 @@ void QorvelEdit::lyricCursorPositionChanged() {
     m_syncing = false;
 }
 
-void QorvelEdit::scoreCursorPositionChanged() {
+void DocumentTab::scoreCursorPositionChanged() {
     if (m_syncing) {
         return;
     }
@@ -301,7 +302,7 @@ void QorvelEdit::scoreCursorPositionChanged() {
 
 // ---- event filter
 
-bool QorvelEdit::eventFilter(QObject *watched, QEvent *event) {
+bool DocumentTab::eventFilter(QObject *watched, QEvent *event) {
     LyricEdit *lyric = ui->lyricEdit;
     ScoreEdit *score = ui->scoreEdit;
     if (watched == lyric->viewport() || watched == score->viewport()) {
@@ -355,7 +356,7 @@ bool QorvelEdit::eventFilter(QObject *watched, QEvent *event) {
     }
 }
 
-bool QorvelEdit::viewportEvent(QObject *viewport, QEvent *event) {
+bool DocumentTab::viewportEvent(QObject *viewport, QEvent *event) {
     QPlainTextEdit *editor = viewport == ui->lyricEdit->viewport()
                                  ? static_cast<QPlainTextEdit *>(ui->lyricEdit)
                                  : static_cast<QPlainTextEdit *>(ui->scoreEdit);
@@ -397,7 +398,7 @@ bool QorvelEdit::viewportEvent(QObject *viewport, QEvent *event) {
 
 // The document's own shortcuts, in both editors: Ctrl+X, C, V, Z,
 // Ctrl+Shift+Z and Shift+Insert.
-bool QorvelEdit::documentShortcut(int key, Qt::KeyboardModifiers mods) {
+bool DocumentTab::documentShortcut(int key, Qt::KeyboardModifiers mods) {
     if (mods == Qt::ControlModifier) {
         switch (key) {
         case Qt::Key_X:
@@ -429,7 +430,7 @@ bool QorvelEdit::documentShortcut(int key, Qt::KeyboardModifiers mods) {
 
 // The platform's other bindings for undo, redo and the clipboard (Ctrl+Y,
 // Ctrl+Insert, ...): routed through the document, never the editor's own.
-bool QorvelEdit::platformShortcut(QKeyEvent *event) {
+bool DocumentTab::platformShortcut(QKeyEvent *event) {
     if (event->matches(QKeySequence::Undo)) {
         m_undoStack->undo();
     } else if (event->matches(QKeySequence::Redo)) {
@@ -446,7 +447,7 @@ bool QorvelEdit::platformShortcut(QKeyEvent *event) {
     return true;
 }
 
-bool QorvelEdit::lyricKeyPress(QKeyEvent *event) {
+bool DocumentTab::lyricKeyPress(QKeyEvent *event) {
     const Qt::KeyboardModifiers mods = modifiersOf(event);
     const int key = event->key();
     if (documentShortcut(key, mods)) {
@@ -484,7 +485,7 @@ bool QorvelEdit::lyricKeyPress(QKeyEvent *event) {
     return isOtherEditingKey(event);
 }
 
-bool QorvelEdit::scoreKeyPress(QKeyEvent *event) {
+bool DocumentTab::scoreKeyPress(QKeyEvent *event) {
     const Qt::KeyboardModifiers mods = modifiersOf(event);
     const int key = event->key();
     if (documentShortcut(key, mods)) {
@@ -543,7 +544,7 @@ bool QorvelEdit::scoreKeyPress(QKeyEvent *event) {
     return isOtherEditingKey(event);
 }
 
-void QorvelEdit::deleteCurrentLine(bool score) {
+void DocumentTab::deleteCurrentLine(bool score) {
     QPlainTextEdit *editor = score ? static_cast<QPlainTextEdit *>(ui->scoreEdit)
                                    : static_cast<QPlainTextEdit *>(ui->lyricEdit);
     QTextCursor cursor = editor->textCursor();
@@ -562,7 +563,7 @@ void QorvelEdit::deleteCurrentLine(bool score) {
 
 // ---- context menu
 
-QMenu *QorvelEdit::createContextMenu(QWidget *parent) {
+QMenu *DocumentTab::createContextMenu(QWidget *parent) {
     auto *menu = new QMenu(parent);
     const bool selection =
         ui->lyricEdit->textCursor().hasSelection() || ui->scoreEdit->textCursor().hasSelection();
@@ -577,14 +578,14 @@ QMenu *QorvelEdit::createContextMenu(QWidget *parent) {
     return menu;
 }
 
-void QorvelEdit::showContextMenu(const QPoint &globalPos) {
+void DocumentTab::showContextMenu(const QPoint &globalPos) {
     QScopedPointer<QMenu> menu(createContextMenu(this));
     menu->exec(globalPos);
 }
 
 // ---- clipboard
 
-void QorvelEdit::copy() {
+void DocumentTab::copy() {
     if (ui->lyricEdit->hasFocus() && ui->lyricEdit->textCursor().hasSelection()) {
         CopyLyricCommand command(this);
     } else if (ui->scoreEdit->hasFocus() && ui->scoreEdit->textCursor().hasSelection()) {
@@ -592,7 +593,7 @@ void QorvelEdit::copy() {
     }
 }
 
-void QorvelEdit::cut() {
+void DocumentTab::cut() {
     if (ui->lyricEdit->hasFocus() && ui->lyricEdit->textCursor().hasSelection()) {
         { CopyLyricCommand command(this); }
         runCommand(new DeleteLyricCommand(this, true, Qt::NoModifier));
@@ -602,7 +603,7 @@ void QorvelEdit::cut() {
     }
 }
 
-void QorvelEdit::paste() {
+void DocumentTab::paste() {
     const QString text = QGuiApplication::clipboard()->text();
     if (text.isEmpty()) {
         return;
@@ -616,7 +617,7 @@ void QorvelEdit::paste() {
 
 // ---- insert operations
 
-void QorvelEdit::insertLyricDirective(const QString &text, int selectFrom, int selectLength) {
+void DocumentTab::insertLyricDirective(const QString &text, int selectFrom, int selectLength) {
     LyricEdit *lyric = ui->lyricEdit;
     QTextCursor cursor = lyric->textCursor();
     QString insertion = text;
@@ -638,37 +639,37 @@ void QorvelEdit::insertLyricDirective(const QString &text, int selectFrom, int s
     lyric->setFocus();
 }
 
-void QorvelEdit::insertTitle() {
+void DocumentTab::insertTitle() {
     insertLyricDirective(QStringLiteral("# 标题"), 2, 2);
 }
 
-void QorvelEdit::insertQuPai() {
+void DocumentTab::insertQuPai() {
     insertLyricDirective(QStringLiteral("【曲牌名】(调)"), 1, 3);
 }
 
-void QorvelEdit::insertLianBai() {
+void DocumentTab::insertLianBai() {
     insertLyricDirective(QStringLiteral("= "), 0, 0);
 }
 
-void QorvelEdit::insertJiaBai() {
+void DocumentTab::insertJiaBai() {
     insertLyricDirective(QStringLiteral("> "), 0, 0);
 }
 
-void QorvelEdit::insertComment() {
+void DocumentTab::insertComment() {
     insertLyricDirective(QStringLiteral("; "), 0, 0);
 }
 
-void QorvelEdit::insertLineBreak() {
+void DocumentTab::insertLineBreak() {
     insertLyricDirective(QStringLiteral("@换行符"), 0, 0);
 }
 
-void QorvelEdit::insertPageBreak() {
+void DocumentTab::insertPageBreak() {
     insertLyricDirective(QStringLiteral("@分页符"), 0, 0);
 }
 
 // ---- files
 
-bool QorvelEdit::save(bool saveAs) {
+bool DocumentTab::save(bool saveAs) {
     QString target;
     const QFileInfo current(m_filePath);
     if (!saveAs && current.isFile() &&
@@ -687,7 +688,10 @@ bool QorvelEdit::save(bool saveAs) {
             m_filePath = target;
         }
     }
-    if (!writeScoreFile(target, ui->lyricEdit->toPlainText(), ui->scoreEdit->toPlainText(), this)) {
+    const Outcome saved =
+        writeScoreFile(target, ui->lyricEdit->toPlainText(), ui->scoreEdit->toPlainText());
+    if (!saved) {
+        Prompt::warning(this, saved.title(), saved.message());
         return false;
     }
     if (saveAs) {
@@ -699,15 +703,17 @@ bool QorvelEdit::save(bool saveAs) {
     return true;
 }
 
-bool QorvelEdit::open(const QString &path) {
+bool DocumentTab::open(const QString &path) {
     QString lyricText;
     QString scoreText;
-    if (!readScoreFile(path, &lyricText, &scoreText, this)) {
+    const Outcome read = readScoreFile(path, &lyricText, &scoreText);
+    if (!read) {
+        Prompt::warning(this, read.title(), read.message());
         return false;
     }
     m_syncing = true;
-    ui->lyricEdit->setPlainText(lyricText);
-    ui->scoreEdit->setPlainText(scoreText);
+    ui->lyricEdit->setPlainText(normalizedText(lyricText));
+    ui->scoreEdit->setPlainText(normalizedText(scoreText));
     m_syncing = false;
     // The editors' own histories are gone; commands replaying them would
     // undo the wrong edits.
@@ -719,10 +725,10 @@ bool QorvelEdit::open(const QString &path) {
     return true;
 }
 
-void QorvelEdit::restore(const QString &lyric, const QString &score, const QString &filePath) {
+void DocumentTab::restore(const QString &lyric, const QString &score, const QString &filePath) {
     m_syncing = true;
-    ui->lyricEdit->setPlainText(lyric);
-    ui->scoreEdit->setPlainText(score);
+    ui->lyricEdit->setPlainText(normalizedText(lyric));
+    ui->scoreEdit->setPlainText(normalizedText(score));
     m_syncing = false;
     m_undoStack->clear();
     m_filePath = filePath;
@@ -731,7 +737,7 @@ void QorvelEdit::restore(const QString &lyric, const QString &score, const QStri
     lyricCursorPositionChanged();
 }
 
-QString QorvelEdit::tabTitle(bool withFileName) const {
+QString DocumentTab::tabTitle(bool withFileName) const {
     if (!withFileName) {
         return m_filePath;
     }
@@ -740,44 +746,7 @@ QString QorvelEdit::tabTitle(bool withFileName) const {
 
 // ---- render model
 
-DocumentLines QorvelEdit::documentLines() const {
-    QStringList scoreLines;
-    for (QTextBlock b = ui->scoreEdit->document()->begin(); b.isValid(); b = b.next()) {
-        scoreLines.append(b.text());
-    }
-    DocumentLines lines;
-    int sungBefore = 0; // sung characters of the lines before this one
-    for (QTextBlock b = ui->lyricEdit->document()->begin(); b.isValid(); b = b.next()) {
-        DocumentLine line;
-        line.text = b.text();
-        line.kind = lineKindOf(line.text);
-        const bool directive = isDirectiveLine(line.text);
-        if (line.kind == LineKind::Lyric) {
-            // The score line of a sung character is the number of sung
-            // characters up to and including it, minus one; on a directive
-            // line the line's own characters do not count.
-            int sung = sungBefore;
-            const QString &t = line.text;
-            for (int i = 0; i < t.size(); ++i) {
-                if (t.at(i).isHighSurrogate() && i + 1 < t.size() && t.at(i + 1).isLowSurrogate()) {
-                    line.scores.append(QString());
-                    ++i;
-                    continue;
-                }
-                if (!isSungChar(t.at(i))) {
-                    line.scores.append(QString());
-                    continue;
-                }
-                if (!directive) {
-                    ++sung;
-                }
-                line.scores.append(scoreLines.value(sung - 1));
-            }
-        }
-        if (!directive) {
-            sungBefore += sungCharCount(line.text);
-        }
-        lines.append(line);
-    }
-    return lines;
+DocumentLines DocumentTab::documentLines() const {
+    // The texts as they are saved, so that pages always show what the file holds.
+    return renderModel(ui->lyricEdit->toPlainText(), ui->scoreEdit->toPlainText());
 }

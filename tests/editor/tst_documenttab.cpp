@@ -54,7 +54,7 @@ QStringList menuTexts(QMenu *menu, QList<bool> *enabled = nullptr) {
 
 } // namespace
 
-class TestQorvelEdit : public QObject {
+class TestDocumentTab : public QObject {
     Q_OBJECT
 
 private slots:
@@ -88,27 +88,27 @@ private slots:
     void rendersRealDocument();
 
 private:
-    QorvelEdit *tab = nullptr;
+    DocumentTab *tab = nullptr;
     LyricEdit *lyric = nullptr;
     ScoreEdit *score = nullptr;
 };
 
-void TestQorvelEdit::init() {
-    tab = new QorvelEdit;
+void TestDocumentTab::init() {
+    tab = new DocumentTab;
     tab->resize(647, 416);
     lyric = tab->lyricEditor();
     score = tab->scoreEditor();
 }
 
-void TestQorvelEdit::cleanup() {
+void TestDocumentTab::cleanup() {
     delete tab;
     tab = nullptr;
     InputMethod::instance()->reset();
     QGuiApplication::clipboard()->clear();
 }
 
-void TestQorvelEdit::newTabState() {
-    QCOMPARE(tab->objectName(), QStringLiteral("QorvelEdit"));
+void TestDocumentTab::newTabState() {
+    QCOMPARE(tab->objectName(), QStringLiteral("DocumentTab"));
     QCOMPARE(lyric->objectName(), QStringLiteral("lyricEdit"));
     QCOMPARE(score->objectName(), QStringLiteral("scoreEdit"));
     QCOMPARE(tab->filePath(), QStringLiteral("未命名"));
@@ -125,7 +125,7 @@ void TestQorvelEdit::newTabState() {
     QTRY_COMPARE(lyric->font().family(), EditorConfig::instance()->lyricFont().family());
 }
 
-void TestQorvelEdit::lettersGoToInputMethod() {
+void TestDocumentTab::lettersGoToInputMethod() {
     load(tab, QStringLiteral("春"), QString());
     InputMethod *im = InputMethod::instance();
     QTest::keyClick(score, Qt::Key_A);
@@ -138,7 +138,7 @@ void TestQorvelEdit::lettersGoToInputMethod() {
     QCOMPARE(tab->undoStack()->count(), 0);
 }
 
-void TestQorvelEdit::inputMethodCommitAndNumbers() {
+void TestDocumentTab::inputMethodCommitAndNumbers() {
     load(tab, QStringLiteral("春香"), QStringLiteral("\n"));
     InputMethod *im = InputMethod::instance();
     QTest::keyClick(score, Qt::Key_Z);
@@ -162,7 +162,7 @@ void TestQorvelEdit::inputMethodCommitAndNumbers() {
     QCOMPARE(score->toPlainText(), QStringLiteral("\n"));
 }
 
-void TestQorvelEdit::spaceOpensRelatedBeats() {
+void TestDocumentTab::spaceOpensRelatedBeats() {
     load(tab, QStringLiteral("春"), QString());
     QTest::keyClick(score, Qt::Key_Space);
     InputMethod *im = InputMethod::instance();
@@ -174,7 +174,7 @@ void TestQorvelEdit::spaceOpensRelatedBeats() {
     QVERIFY(pairingHolds(tab));
 }
 
-void TestQorvelEdit::capitalsAndDigitsGoThroughCommands() {
+void TestDocumentTab::capitalsAndDigitsGoThroughCommands() {
     load(tab, QStringLiteral("春香"), QStringLiteral("a\nb"));
     setCursor(score, 1);
     QTest::keyClick(score, 'A', Qt::ShiftModifier);
@@ -188,7 +188,7 @@ void TestQorvelEdit::capitalsAndDigitsGoThroughCommands() {
     QCOMPARE(score->toPlainText(), QStringLiteral("a\nb"));
 }
 
-void TestQorvelEdit::keysEditingBehindTheCommands_data() {
+void TestDocumentTab::keysEditingBehindTheCommands_data() {
     QTest::addColumn<bool>("inScore");
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
@@ -227,7 +227,7 @@ void TestQorvelEdit::keysEditingBehindTheCommands_data() {
     }
 }
 
-void TestQorvelEdit::keysEditingBehindTheCommands() {
+void TestDocumentTab::keysEditingBehindTheCommands() {
     // Whatever these keys do, every change must be a command: undoing all of
     // them restores the texts, and the pairing holds throughout.
     QFETCH(bool, inScore);
@@ -261,7 +261,7 @@ void TestQorvelEdit::keysEditingBehindTheCommands() {
     QVERIFY(!score->document()->isUndoAvailable());
 }
 
-void TestQorvelEdit::navigationKeysReachTheEditors() {
+void TestDocumentTab::navigationKeysReachTheEditors() {
     load(tab, QStringLiteral("春香\n你好"), QStringLiteral("a\nb\nc\nd"));
     QVERIFY(focus(lyric));
     setCursor(lyric, 0);
@@ -279,7 +279,7 @@ void TestQorvelEdit::navigationKeysReachTheEditors() {
     QCOMPARE(score->textCursor().position(), 1);
 }
 
-void TestQorvelEdit::inputMethodEvents() {
+void TestDocumentTab::inputMethodEvents() {
     load(tab, QStringLiteral("春"), QStringLiteral("x"));
     toEnd(lyric);
     {
@@ -307,7 +307,7 @@ void TestQorvelEdit::inputMethodEvents() {
     QCOMPARE(texts(tab), qMakePair(QStringLiteral("春"), QStringLiteral("x")));
 }
 
-void TestQorvelEdit::lyricCursorMovesScoreCursor() {
+void TestDocumentTab::lyricCursorMovesScoreCursor() {
     load(tab, QStringLiteral("春香\n# 标题\n你好"), QStringLiteral("aa\nbb\ncc\ndd"));
     setCursor(lyric, 2);                         // after 香
     QCOMPARE(score->textCursor().position(), 5); // end of line 1
@@ -326,7 +326,7 @@ void TestQorvelEdit::lyricCursorMovesScoreCursor() {
     QCOMPARE(score->textCursor().position(), 11);
 }
 
-void TestQorvelEdit::lyricSelectionSelectsScoreLines() {
+void TestDocumentTab::lyricSelectionSelectsScoreLines() {
     load(tab, QStringLiteral("春香，你好"), QStringLiteral("aa\nbb\ncc\ndd"));
     setCursor(lyric, 4, 1); // 香，你
     QCOMPARE(score->textCursor().selectedText(),
@@ -335,7 +335,7 @@ void TestQorvelEdit::lyricSelectionSelectsScoreLines() {
     QVERIFY(score->extraSelections().isEmpty());
 }
 
-void TestQorvelEdit::scoreCursorMovesLyricCursor() {
+void TestDocumentTab::scoreCursorMovesLyricCursor() {
     load(tab, QStringLiteral("# 题\n春香，你好"), QStringLiteral("aa\nbb\ncc\ndd"));
     setCursor(score, 7);                         // line 2
     QCOMPARE(lyric->textCursor().position(), 8); // after 你
@@ -344,7 +344,7 @@ void TestQorvelEdit::scoreCursorMovesLyricCursor() {
     QCOMPARE(score->extraSelections().at(0).cursor.blockNumber(), 2);
 }
 
-void TestQorvelEdit::scoreSelectionSelectsLyricCharacters() {
+void TestDocumentTab::scoreSelectionSelectsLyricCharacters() {
     load(tab, QStringLiteral("# 题\n春香，你好"), QStringLiteral("aa\nbb\ncc\ndd"));
     setCursor(score, 7, 4); // from line 1 to line 2
     QCOMPARE(lyric->textCursor().selectedText(), QStringLiteral("香，你"));
@@ -353,7 +353,7 @@ void TestQorvelEdit::scoreSelectionSelectsLyricCharacters() {
     QVERIFY(lyric->extraSelections().isEmpty());
 }
 
-void TestQorvelEdit::contextMenuOnFrameAndTextArea() {
+void TestDocumentTab::contextMenuOnFrameAndTextArea() {
     load(tab, QStringLiteral("春"), QStringLiteral("x"));
     QVERIFY(focus(lyric));
     QList<bool> enabled;
@@ -380,7 +380,7 @@ void TestQorvelEdit::contextMenuOnFrameAndTextArea() {
     QCOMPARE(enabled.at(4), true);
 }
 
-void TestQorvelEdit::middleClickAndDrops() {
+void TestDocumentTab::middleClickAndDrops() {
     load(tab, QStringLiteral("春"), QStringLiteral("x"));
     tab->show();
     QVERIFY(QTest::qWaitForWindowExposed(tab));
@@ -403,7 +403,7 @@ void TestQorvelEdit::middleClickAndDrops() {
     QCOMPARE(texts(tab), qMakePair(QStringLiteral("春"), QStringLiteral("x")));
 }
 
-void TestQorvelEdit::pressInsideSelectionStartsNoDrag() {
+void TestDocumentTab::pressInsideSelectionStartsNoDrag() {
     load(tab, QStringLiteral("春香你好"), QStringLiteral("a\nb\nc\nd"));
     tab->show();
     QVERIFY(QTest::qWaitForWindowExposed(tab));
@@ -418,7 +418,7 @@ void TestQorvelEdit::pressInsideSelectionStartsNoDrag() {
     QCOMPARE(texts(tab), qMakePair(QStringLiteral("春香你好"), QStringLiteral("a\nb\nc\nd")));
 }
 
-void TestQorvelEdit::insertOperations() {
+void TestDocumentTab::insertOperations() {
     tab->insertTitle();
     QCOMPARE(lyric->toPlainText(), QStringLiteral("# 标题"));
     QCOMPARE(lyric->textCursor().selectedText(), QStringLiteral("标题"));
@@ -448,7 +448,7 @@ void TestQorvelEdit::insertOperations() {
     QVERIFY(pairingHolds(tab));
 }
 
-void TestQorvelEdit::cutAndCopyNeedFocus() {
+void TestDocumentTab::cutAndCopyNeedFocus() {
     load(tab, QStringLiteral("春香"), QStringLiteral("a\nb"));
     QVERIFY(focus(lyric));
     setCursor(score, 3, 0);                      // a selection in the unfocused score editor
@@ -470,10 +470,10 @@ void TestQorvelEdit::cutAndCopyNeedFocus() {
         QString::fromLatin1(lyricScoreMimeType)));
 }
 
-void TestQorvelEdit::modifiedFlagAndUndoSignals() {
-    QSignalSpy modified(tab, &QorvelEdit::modifiedChanged);
-    QSignalSpy canUndo(tab, &QorvelEdit::canUndoChanged);
-    QSignalSpy canRedo(tab, &QorvelEdit::canRedoChanged);
+void TestDocumentTab::modifiedFlagAndUndoSignals() {
+    QSignalSpy modified(tab, &DocumentTab::modifiedChanged);
+    QSignalSpy canUndo(tab, &DocumentTab::canUndoChanged);
+    QSignalSpy canRedo(tab, &DocumentTab::canRedoChanged);
     type(lyric, QStringLiteral("春"));
     QVERIFY(tab->isModified());
     QCOMPARE(modified.count(), 1);
@@ -487,13 +487,13 @@ void TestQorvelEdit::modifiedFlagAndUndoSignals() {
     QCOMPARE(modified.count(), 1);
 }
 
-void TestQorvelEdit::saveAndOpen() {
+void TestDocumentTab::saveAndOpen() {
     QTemporaryDir dir;
     PromptScript prompts;
     load(tab, QStringLiteral("春香"), sym(0xF0001) + "\n" + sym(0xF0002));
     type(lyric, QStringLiteral("，"));
     prompts.answer(dir.filePath(QStringLiteral("piece")));
-    QSignalSpy modified(tab, &QorvelEdit::modifiedChanged);
+    QSignalSpy modified(tab, &DocumentTab::modifiedChanged);
     QVERIFY(tab->save(false));
     QCOMPARE(prompts.count(), 1);
     QCOMPARE(prompts.last().kind, Prompt::Kind::SaveFile);
@@ -510,7 +510,7 @@ void TestQorvelEdit::saveAndOpen() {
     QVERIFY(tab->save(false));
     QCOMPARE(prompts.count(), 1);
 
-    QorvelEdit other;
+    DocumentTab other;
     QVERIFY(other.open(path));
     QCOMPARE(texts(&other), texts(tab));
     QVERIFY(!other.isModified());
@@ -519,12 +519,12 @@ void TestQorvelEdit::saveAndOpen() {
     QCOMPARE(other.tabTitle(true), QStringLiteral("piece.gcp"));
 
     // A cancelled dialog.
-    QorvelEdit third;
+    DocumentTab third;
     QVERIFY(!third.save(false));
     QCOMPARE(third.filePath(), QStringLiteral("未命名"));
 }
 
-void TestQorvelEdit::saveAsKeepsUntitled() {
+void TestDocumentTab::saveAsKeepsUntitled() {
     QTemporaryDir dir;
     PromptScript prompts;
     type(lyric, QStringLiteral("春"));
@@ -540,7 +540,7 @@ void TestQorvelEdit::saveAsKeepsUntitled() {
     QVERIFY(tab->isModified());
 }
 
-void TestQorvelEdit::openFailureAndHistory() {
+void TestDocumentTab::openFailureAndHistory() {
     QTemporaryDir dir;
     PromptScript prompts;
     load(tab, QStringLiteral("春"), QStringLiteral("x"));
@@ -561,7 +561,7 @@ void TestQorvelEdit::openFailureAndHistory() {
     QCOMPARE(texts(tab), qMakePair(QStringLiteral("你好"), QStringLiteral("1\n2")));
 }
 
-void TestQorvelEdit::documentLines() {
+void TestDocumentTab::documentLines() {
     load(tab, QStringLiteral("# 标题\n春，香\n@注\n【曲】\n\nabc\n好"),
          QStringLiteral("S1\nS2\nS3"));
     const DocumentLines lines = tab->documentLines();
@@ -584,7 +584,7 @@ void TestQorvelEdit::documentLines() {
              (QStringList{QStringLiteral("A"), QString(), QString()}));
 }
 
-void TestQorvelEdit::randomKeysNeverBypassTheCommands() {
+void TestDocumentTab::randomKeysNeverBypassTheCommands() {
     // Random keys with random modifiers and texts into both editors: no key
     // may change a text without a command, and undoing every command
     // restores the texts.
@@ -666,7 +666,7 @@ void TestQorvelEdit::randomKeysNeverBypassTheCommands() {
     }
 }
 
-void TestQorvelEdit::rendersRealDocument() {
+void TestDocumentTab::rendersRealDocument() {
     // A real piece with both gutters, the highlights and a paired selection.
     // With QORVEL_GRAB_DIR set, the tab is saved there as tab.png.
     const QString pitch = sym(0xF002C) + sym(0xF0030);
@@ -694,5 +694,5 @@ void TestQorvelEdit::rendersRealDocument() {
     }
 }
 
-QTEST_MAIN(TestQorvelEdit)
-#include "tst_qorveledit.moc"
+QTEST_MAIN(TestDocumentTab)
+#include "tst_documenttab.moc"

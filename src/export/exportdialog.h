@@ -1,33 +1,34 @@
 #pragma once
 
 #include "model/documentline.h"
+#include "typeset/typesetter.h"
 
 #include <QColor>
 #include <QDialog>
 #include <QFont>
 
 class ExportConfig;
-class GenerateSVG;
+struct ExportFormat;
 class QComboBox;
 class QLineEdit;
 class QProgressDialog;
 
 namespace Ui {
-class Export;
+class ExportDialog;
 }
 
 // The export dialog: every export parameter, a live preview of the first
 // page, preview of all pages, parameter schemes, and the export itself as
 // PDF, JPG, PNG or SVG. It edits the one ExportConfig in place and saves it
 // when it is destroyed.
-class Export : public QDialog {
+class ExportDialog : public QDialog {
     Q_OBJECT
 
 public:
-    Export(QWidget *parent, const DocumentLines &lines);
-    ~Export() override;
+    ExportDialog(QWidget *parent, const DocumentLines &lines);
+    ~ExportDialog() override;
 
-    GenerateSVG *engine() const { return m_engine; }
+    Typesetter *engine() const { return m_engine; }
     QProgressDialog *progressDialog() const { return m_progress; }
 
 public slots:
@@ -77,13 +78,16 @@ public slots:
     void onSaveBtnClicked();
     void onImportBtnClicked();
     void onSubmitBtnClicked();
-    void onProgressUpdate(int status, int value, int maxValue, QString winTitle, QString tip);
+    void onProgressUpdate(Typesetter::Task task, Typesetter::Progress progress, int value,
+                          int maxValue);
     void onPreviewAllBtnClicked();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The format chosen in the file-type list.
+    const ExportFormat *currentFormat() const;
     void fillComboBoxes();
     void installValidators();
     void loadForm();
@@ -110,10 +114,11 @@ private:
     using BoolSetter = void (ExportConfig::*)(bool);
     void boolChanged(bool value, BoolGetter get, BoolSetter set);
 
-    Ui::Export *ui;
+    Ui::ExportDialog *ui;
     DocumentLines m_lines;
-    GenerateSVG *m_engine;
+    Typesetter *m_engine;
     QProgressDialog *m_progress = nullptr;
     ExportConfig &m_config;
     bool m_loading = false;
+    const ExportFormat *m_writing = nullptr; // while a format writes
 };

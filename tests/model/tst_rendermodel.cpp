@@ -1,8 +1,8 @@
-#include "export/scoredocument.h"
+#include "model/rendermodel.h"
 
 #include <QtTest>
 
-class TestScoreDocument : public QObject {
+class TestRenderModel : public QObject {
     Q_OBJECT
 
 private slots:
@@ -12,9 +12,9 @@ private slots:
     void missingScoreLinesAreEmpty();
 };
 
-void TestScoreDocument::pairsSungCharactersWithScoreLines() {
-    const DocumentLines lines = ScoreDocument::fromTexts(
-        QStringLiteral("# 游园\n春，香\nabc 1\n你好"), QStringLiteral("a\nb\nc\nd\ne"));
+void TestRenderModel::pairsSungCharactersWithScoreLines() {
+    const DocumentLines lines =
+        renderModel(QStringLiteral("# 游园\n春，香\nabc 1\n你好"), QStringLiteral("a\nb\nc\nd\ne"));
     QCOMPARE(lines.size(), 4);
     QCOMPARE(lines.at(0).kind, LineKind::Title);
     QVERIFY(lines.at(0).scores.isEmpty());
@@ -26,9 +26,9 @@ void TestScoreDocument::pairsSungCharactersWithScoreLines() {
     QCOMPARE(lines.at(3).scores, (QStringList{"d", "e"}));
 }
 
-void TestScoreDocument::directiveLinesOwnNoScoreLines() {
-    const DocumentLines lines = ScoreDocument::fromTexts(
-        QStringLiteral("春香\n@注\n= 念白\n【皂罗袍】仙吕\n好"), QStringLiteral("a\nb\nc"));
+void TestRenderModel::directiveLinesOwnNoScoreLines() {
+    const DocumentLines lines = renderModel(QStringLiteral("春香\n@注\n= 念白\n【皂罗袍】仙吕\n好"),
+                                            QStringLiteral("a\nb\nc"));
     QCOMPARE(lines.at(1).kind, LineKind::Lyric); // a directive line all the same
     QCOMPARE(lines.at(1).scores, (QStringList{"", "b"}));
     QCOMPARE(lines.at(2).kind, LineKind::LianBai);
@@ -39,19 +39,18 @@ void TestScoreDocument::directiveLinesOwnNoScoreLines() {
     QCOMPARE(lines.at(4).scores, QStringList{"c"});
 }
 
-void TestScoreDocument::charactersOutsideTheBmpAreOneEntry() {
+void TestRenderModel::charactersOutsideTheBmpAreOneEntry() {
     const QString text =
         QStringLiteral("春") + QString::fromUcs4(U"\U00020000") + QStringLiteral("香");
-    const DocumentLines lines = ScoreDocument::fromTexts(text, QStringLiteral("a\nb"));
+    const DocumentLines lines = renderModel(text, QStringLiteral("a\nb"));
     QCOMPARE(lines.first().scores, (QStringList{"a", "", "b"}));
 }
 
-void TestScoreDocument::missingScoreLinesAreEmpty() {
-    const DocumentLines lines =
-        ScoreDocument::fromTexts(QStringLiteral("春香秋"), QStringLiteral("a"));
+void TestRenderModel::missingScoreLinesAreEmpty() {
+    const DocumentLines lines = renderModel(QStringLiteral("春香秋"), QStringLiteral("a"));
     QCOMPARE(lines.first().scores, (QStringList{"a", "", ""}));
-    QCOMPARE(ScoreDocument::fromTexts(QString(), QString()).size(), 1);
+    QCOMPARE(renderModel(QString(), QString()).size(), 1);
 }
 
-QTEST_MAIN(TestScoreDocument)
-#include "tst_scoredocument.moc"
+QTEST_MAIN(TestRenderModel)
+#include "tst_rendermodel.moc"

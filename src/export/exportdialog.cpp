@@ -1,11 +1,12 @@
-#include "export/export.h"
+#include "export/exportdialog.h"
 
 #include "dialogs/prompt.h"
 #include "export/exportconfig.h"
-#include "export/generatesvg.h"
+#include "export/exportformat.h"
 #include "export/previewwindow.h"
 #include "fonts/fontregistry.h"
-#include "ui_export.h"
+#include "typeset/typesetter.h"
+#include "ui_exportdialog.h"
 
 #include <QAbstractItemView>
 #include <QEvent>
@@ -37,16 +38,16 @@ int numberOf(const QLineEdit *edit) {
 
 } // namespace
 
-Export::Export(QWidget *parent, const DocumentLines &lines)
+ExportDialog::ExportDialog(QWidget *parent, const DocumentLines &lines)
     : QDialog(parent)
-    , ui(new Ui::Export)
+    , ui(new Ui::ExportDialog)
     , m_lines(lines)
     , m_engine(nullptr)
     , m_config(*ExportConfig::instance()) {
     ui->setupUi(this);
     setWindowFlags((windowFlags() | Qt::WindowMaximizeButtonHint) &
                    ~Qt::WindowContextHelpButtonHint);
-    m_engine = new GenerateSVG(this);
+    m_engine = new Typesetter(this);
     fillComboBoxes();
     installValidators();
     loadForm();
@@ -54,12 +55,12 @@ Export::Export(QWidget *parent, const DocumentLines &lines)
     refreshPreview(true);
 }
 
-Export::~Export() {
+ExportDialog::~ExportDialog() {
     m_config.save();
     delete ui;
 }
 
-void Export::fillComboBoxes() {
+void ExportDialog::fillComboBoxes() {
     for (const auto &o : m_config.pageSizeOptions()) {
         ui->pageSizeBox->addItem(o.first, QVariant::fromValue(o.second));
     }
@@ -73,9 +74,12 @@ void Export::fillComboBoxes() {
         ui->titlePosBox->addItem(o.first, o.second);
     }
     fitPageSizeList();
+    for (const ExportFormat &f : ExportFormat::all()) {
+        ui->fileTypeBox->addItem(QIcon(f.icon), f.label, f.id);
+    }
 }
 
-void Export::fitPageSizeList() {
+void ExportDialog::fitPageSizeList() {
     QAbstractItemView *list = ui->pageSizeBox->view();
     const QFontMetrics fm(list->font());
     int widest = 0;
@@ -85,7 +89,7 @@ void Export::fitPageSizeList() {
     list->setFixedWidth(std::max(widest, ui->pageSizeBox->width()));
 }
 
-void Export::installValidators() {
+void ExportDialog::installValidators() {
     auto set = [this](QLineEdit *edit, int min, int max) {
         edit->setValidator(new QIntValidator(min, max, edit));
     };
@@ -106,7 +110,7 @@ void Export::installValidators() {
     set(ui->scoreAngleBox, -360, 360);
 }
 
-void Export::loadForm() {
+void ExportDialog::loadForm() {
     m_loading = true;
     const ExportConfig &c = m_config;
     ui->pageSizeBox->setCurrentIndex(
@@ -175,65 +179,81 @@ void Export::loadForm() {
     m_loading = false;
 }
 
-void Export::connectSignals() {
-    connect(ui->titleFontBox, &FontBox::fontChanged, this, &Export::onTitleFontChanged);
-    connect(ui->lyricFontBox, &FontBox::fontChanged, this, &Export::onLyricFontChanged);
-    connect(ui->quPaiFontBox, &FontBox::fontChanged, this, &Export::onQuPaiFontChanged);
-    connect(ui->diaoMingFontBox, &FontBox::fontChanged, this, &Export::onDiaoMingFontChanged);
-    connect(ui->lianBaiFontBox, &FontBox::fontChanged, this, &Export::onLianBaiFontChanged);
-    connect(ui->jiaBaiFontBox, &FontBox::fontChanged, this, &Export::onJiaBaiFontChanged);
-    connect(ui->scoreFontBox, &CustomFontBox::fontChanged, this, &Export::onScoreFontChanged);
+void ExportDialog::connectSignals() {
+    connect(ui->titleFontBox, &FontBox::fontChanged, this, &ExportDialog::onTitleFontChanged);
+    connect(ui->lyricFontBox, &FontBox::fontChanged, this, &ExportDialog::onLyricFontChanged);
+    connect(ui->quPaiFontBox, &FontBox::fontChanged, this, &ExportDialog::onQuPaiFontChanged);
+    connect(ui->diaoMingFontBox, &FontBox::fontChanged, this, &ExportDialog::onDiaoMingFontChanged);
+    connect(ui->lianBaiFontBox, &FontBox::fontChanged, this, &ExportDialog::onLianBaiFontChanged);
+    connect(ui->jiaBaiFontBox, &FontBox::fontChanged, this, &ExportDialog::onJiaBaiFontChanged);
+    connect(ui->scoreFontBox, &CustomFontBox::fontChanged, this, &ExportDialog::onScoreFontChanged);
 
-    connect(ui->titleColorBox, &ColorBox::colorChanged, this, &Export::onTitleColorChanged);
-    connect(ui->lyricColorBox, &ColorBox::colorChanged, this, &Export::onLyricColorChanged);
-    connect(ui->quPaiColorBox, &ColorBox::colorChanged, this, &Export::onQuPaiColorChanged);
-    connect(ui->diaoMingColorBox, &ColorBox::colorChanged, this, &Export::onDiaoMingColorChanged);
-    connect(ui->lianBaiColorBox, &ColorBox::colorChanged, this, &Export::onLianBaiColorChanged);
-    connect(ui->jiaBaiColorBox, &ColorBox::colorChanged, this, &Export::onJiaBaiColorChanged);
-    connect(ui->scoreColorBox, &ColorBox::colorChanged, this, &Export::onScoreColorChanged);
-    connect(ui->banColorBox, &ColorBox::colorChanged, this, &Export::onBanColorChanged);
-    connect(ui->xiaoYanColorBox, &ColorBox::colorChanged, this, &Export::onXiaoYanColorChanged);
-    connect(ui->zhongYanColorBox, &ColorBox::colorChanged, this, &Export::onZhongYanColorChanged);
-    connect(ui->qiangGeColorBox, &ColorBox::colorChanged, this, &Export::onQiangGeColorChanged);
+    connect(ui->titleColorBox, &ColorBox::colorChanged, this, &ExportDialog::onTitleColorChanged);
+    connect(ui->lyricColorBox, &ColorBox::colorChanged, this, &ExportDialog::onLyricColorChanged);
+    connect(ui->quPaiColorBox, &ColorBox::colorChanged, this, &ExportDialog::onQuPaiColorChanged);
+    connect(ui->diaoMingColorBox, &ColorBox::colorChanged, this,
+            &ExportDialog::onDiaoMingColorChanged);
+    connect(ui->lianBaiColorBox, &ColorBox::colorChanged, this,
+            &ExportDialog::onLianBaiColorChanged);
+    connect(ui->jiaBaiColorBox, &ColorBox::colorChanged, this, &ExportDialog::onJiaBaiColorChanged);
+    connect(ui->scoreColorBox, &ColorBox::colorChanged, this, &ExportDialog::onScoreColorChanged);
+    connect(ui->banColorBox, &ColorBox::colorChanged, this, &ExportDialog::onBanColorChanged);
+    connect(ui->xiaoYanColorBox, &ColorBox::colorChanged, this,
+            &ExportDialog::onXiaoYanColorChanged);
+    connect(ui->zhongYanColorBox, &ColorBox::colorChanged, this,
+            &ExportDialog::onZhongYanColorChanged);
+    connect(ui->qiangGeColorBox, &ColorBox::colorChanged, this,
+            &ExportDialog::onQiangGeColorChanged);
     connect(ui->backgroundColorBox, &ColorBox::colorChanged, this,
-            &Export::onBackgroundColorChanged);
+            &ExportDialog::onBackgroundColorChanged);
 
-    connect(ui->bgTransparentBox, &QCheckBox::stateChanged, this, &Export::onBgTransparentChanged);
-    connect(ui->hiddenSymbolBox, &QCheckBox::stateChanged, this, &Export::onHiddenSymbolChanged);
+    connect(ui->bgTransparentBox, &QCheckBox::stateChanged, this,
+            &ExportDialog::onBgTransparentChanged);
+    connect(ui->hiddenSymbolBox, &QCheckBox::stateChanged, this,
+            &ExportDialog::onHiddenSymbolChanged);
     connect(ui->pageSizeBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &Export::onPageSizeChanged);
+            &ExportDialog::onPageSizeChanged);
     connect(ui->isLandscapeBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &Export::onIsLandscapeChanged);
-    connect(ui->widthBox, &QLineEdit::editingFinished, this, &Export::onPageWidthChanged);
-    connect(ui->heightBox, &QLineEdit::editingFinished, this, &Export::onPageHeightChanged);
-    connect(ui->marginTopBox, &QLineEdit::editingFinished, this, &Export::onMarginTopChanged);
-    connect(ui->marginRightBox, &QLineEdit::editingFinished, this, &Export::onMarginRightChanged);
-    connect(ui->marginBottomBox, &QLineEdit::editingFinished, this, &Export::onMarginBottomChanged);
-    connect(ui->marginLeftBox, &QLineEdit::editingFinished, this, &Export::onMarginLeftChanged);
+            &ExportDialog::onIsLandscapeChanged);
+    connect(ui->widthBox, &QLineEdit::editingFinished, this, &ExportDialog::onPageWidthChanged);
+    connect(ui->heightBox, &QLineEdit::editingFinished, this, &ExportDialog::onPageHeightChanged);
+    connect(ui->marginTopBox, &QLineEdit::editingFinished, this, &ExportDialog::onMarginTopChanged);
+    connect(ui->marginRightBox, &QLineEdit::editingFinished, this,
+            &ExportDialog::onMarginRightChanged);
+    connect(ui->marginBottomBox, &QLineEdit::editingFinished, this,
+            &ExportDialog::onMarginBottomChanged);
+    connect(ui->marginLeftBox, &QLineEdit::editingFinished, this,
+            &ExportDialog::onMarginLeftChanged);
     connect(ui->isLineBreakScoreOverflowBox, QOverload<int>::of(&QComboBox::currentIndexChanged),
-            this, &Export::onIsLineBreakScoreOverflowChanged);
-    connect(ui->colWidthBox, &QLineEdit::editingFinished, this, &Export::onColWidthChanged);
-    connect(ui->lyricSpaceBox, &QLineEdit::editingFinished, this, &Export::onLyricSpaceChanged);
-    connect(ui->scoreSpaceBox, &QLineEdit::editingFinished, this, &Export::onScoreSpaceChanged);
-    connect(ui->banYanSpaceBox, &QLineEdit::editingFinished, this, &Export::onBanYanSpaceChanged);
-    connect(ui->scoreAngleBox, &QLineEdit::editingFinished, this, &Export::onScoreAngleChanged);
+            this, &ExportDialog::onIsLineBreakScoreOverflowChanged);
+    connect(ui->colWidthBox, &QLineEdit::editingFinished, this, &ExportDialog::onColWidthChanged);
+    connect(ui->lyricSpaceBox, &QLineEdit::editingFinished, this,
+            &ExportDialog::onLyricSpaceChanged);
+    connect(ui->scoreSpaceBox, &QLineEdit::editingFinished, this,
+            &ExportDialog::onScoreSpaceChanged);
+    connect(ui->banYanSpaceBox, &QLineEdit::editingFinished, this,
+            &ExportDialog::onBanYanSpaceChanged);
+    connect(ui->scoreAngleBox, &QLineEdit::editingFinished, this,
+            &ExportDialog::onScoreAngleChanged);
     connect(ui->lyricScoreSpaceBox, &QLineEdit::editingFinished, this,
-            &Export::onLyricScoreSpaceChanged);
+            &ExportDialog::onLyricScoreSpaceChanged);
     connect(ui->scoreBanYanSpaceBox, &QLineEdit::editingFinished, this,
-            &Export::onScoreBanYanSpaceChanged);
-    connect(ui->mColWidthBox, &QLineEdit::editingFinished, this, &Export::onMColWidthChanged);
+            &ExportDialog::onScoreBanYanSpaceChanged);
+    connect(ui->mColWidthBox, &QLineEdit::editingFinished, this, &ExportDialog::onMColWidthChanged);
     connect(ui->titlePosBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &Export::onTitlePosChanged);
-    connect(ui->titleWidthBox, &QLineEdit::editingFinished, this, &Export::onTitleWidthChanged);
+            &ExportDialog::onTitlePosChanged);
+    connect(ui->titleWidthBox, &QLineEdit::editingFinished, this,
+            &ExportDialog::onTitleWidthChanged);
     connect(ui->fileTypeBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &Export::onFileTypeChanged);
-    connect(ui->livePreviewBox, &QCheckBox::stateChanged, this, &Export::onLivePreviewChanged);
-    connect(ui->restoreBtn, &QPushButton::clicked, this, &Export::onRestoreBtnClicked);
-    connect(ui->saveBtn, &QPushButton::clicked, this, &Export::onSaveBtnClicked);
-    connect(ui->importBtn, &QPushButton::clicked, this, &Export::onImportBtnClicked);
-    connect(ui->submitBtn, &QPushButton::clicked, this, &Export::onSubmitBtnClicked);
-    connect(m_engine, &GenerateSVG::progressUpdate, this, &Export::onProgressUpdate);
-    connect(ui->previewAllBtn, &QPushButton::clicked, this, &Export::onPreviewAllBtnClicked);
+            &ExportDialog::onFileTypeChanged);
+    connect(ui->livePreviewBox, &QCheckBox::stateChanged, this,
+            &ExportDialog::onLivePreviewChanged);
+    connect(ui->restoreBtn, &QPushButton::clicked, this, &ExportDialog::onRestoreBtnClicked);
+    connect(ui->saveBtn, &QPushButton::clicked, this, &ExportDialog::onSaveBtnClicked);
+    connect(ui->importBtn, &QPushButton::clicked, this, &ExportDialog::onImportBtnClicked);
+    connect(ui->submitBtn, &QPushButton::clicked, this, &ExportDialog::onSubmitBtnClicked);
+    connect(m_engine, &Typesetter::progressUpdate, this, &ExportDialog::onProgressUpdate);
+    connect(ui->previewAllBtn, &QPushButton::clicked, this, &ExportDialog::onPreviewAllBtnClicked);
 
     // The preview follows its frame; the combo boxes ignore the wheel, so
     // that scrolling the form never changes a choice.
@@ -245,7 +265,7 @@ void Export::connectSignals() {
     onFileTypeChanged(ui->fileTypeBox->currentIndex());
 }
 
-bool Export::eventFilter(QObject *watched, QEvent *event) {
+bool ExportDialog::eventFilter(QObject *watched, QEvent *event) {
     if (event->type() == QEvent::Wheel &&
         (watched == ui->pageSizeBox || watched == ui->isLandscapeBox ||
          watched == ui->isLineBreakScoreOverflowBox || watched == ui->titlePosBox)) {
@@ -261,12 +281,12 @@ bool Export::eventFilter(QObject *watched, QEvent *event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void Export::refreshPreview(bool force) {
+void ExportDialog::refreshPreview(bool force) {
     if (!force && !m_config.isLivePreview()) {
         return;
     }
     m_engine->reset();
-    m_engine->generate(m_lines, true);
+    m_engine->generate(m_config.pageStyle(), m_lines, true);
     if (m_engine->pages().isEmpty()) {
         return;
     }
@@ -274,7 +294,7 @@ void Export::refreshPreview(bool force) {
     ui->preViewWidget->load(m_engine->pages().first());
 }
 
-void Export::fitPreview() {
+void ExportDialog::fitPreview() {
     int pageWidth = m_config.pageWidth();
     int pageHeight = m_config.pageHeight();
     if (m_config.isLandscape()) {
@@ -295,8 +315,8 @@ void Export::fitPreview() {
 
 // Fonts
 
-void Export::fontChanged(const QFont &font, int size, FontGetter getFont, SizeGetter getSize,
-                         FontSetter setFont, SizeSetter setSize) {
+void ExportDialog::fontChanged(const QFont &font, int size, FontGetter getFont, SizeGetter getSize,
+                               FontSetter setFont, SizeSetter setSize) {
     if (m_loading) {
         return;
     }
@@ -309,44 +329,44 @@ void Export::fontChanged(const QFont &font, int size, FontGetter getFont, SizeGe
     refreshPreview();
 }
 
-void Export::onTitleFontChanged(QFont font, int size) {
+void ExportDialog::onTitleFontChanged(QFont font, int size) {
     fontChanged(font, size, &ExportConfig::titleFont, &ExportConfig::titleFontSize,
                 &ExportConfig::setTitleFont, &ExportConfig::setTitleFontSize);
 }
 
-void Export::onLyricFontChanged(QFont font, int size) {
+void ExportDialog::onLyricFontChanged(QFont font, int size) {
     fontChanged(font, size, &ExportConfig::lyricFont, &ExportConfig::lyricFontSize,
                 &ExportConfig::setLyricFont, &ExportConfig::setLyricFontSize);
 }
 
-void Export::onQuPaiFontChanged(QFont font, int size) {
+void ExportDialog::onQuPaiFontChanged(QFont font, int size) {
     fontChanged(font, size, &ExportConfig::quPaiFont, &ExportConfig::quPaiFontSize,
                 &ExportConfig::setQuPaiFont, &ExportConfig::setQuPaiFontSize);
 }
 
-void Export::onDiaoMingFontChanged(QFont font, int size) {
+void ExportDialog::onDiaoMingFontChanged(QFont font, int size) {
     fontChanged(font, size, &ExportConfig::diaoMingFont, &ExportConfig::diaoMingFontSize,
                 &ExportConfig::setDiaoMingFont, &ExportConfig::setDiaoMingFontSize);
 }
 
-void Export::onLianBaiFontChanged(QFont font, int size) {
+void ExportDialog::onLianBaiFontChanged(QFont font, int size) {
     fontChanged(font, size, &ExportConfig::lianBaiFont, &ExportConfig::lianBaiFontSize,
                 &ExportConfig::setLianBaiFont, &ExportConfig::setLianBaiFontSize);
 }
 
-void Export::onJiaBaiFontChanged(QFont font, int size) {
+void ExportDialog::onJiaBaiFontChanged(QFont font, int size) {
     fontChanged(font, size, &ExportConfig::jiaBaiFont, &ExportConfig::jiaBaiFontSize,
                 &ExportConfig::setJiaBaiFont, &ExportConfig::setJiaBaiFontSize);
 }
 
-void Export::onScoreFontChanged(QFont font, int size) {
+void ExportDialog::onScoreFontChanged(QFont font, int size) {
     fontChanged(font, size, &ExportConfig::scoreFont, &ExportConfig::scoreFontSize,
                 &ExportConfig::setScoreFont, &ExportConfig::setScoreFontSize);
 }
 
 // Colours
 
-void Export::colorChanged(const QColor &c, ColorGetter get, ColorSetter set) {
+void ExportDialog::colorChanged(const QColor &c, ColorGetter get, ColorSetter set) {
     if (m_loading || c == (m_config.*get)()) {
         return;
     }
@@ -354,57 +374,57 @@ void Export::colorChanged(const QColor &c, ColorGetter get, ColorSetter set) {
     refreshPreview();
 }
 
-void Export::onTitleColorChanged(QColor c) {
+void ExportDialog::onTitleColorChanged(QColor c) {
     colorChanged(c, &ExportConfig::titleColor, &ExportConfig::setTitleColor);
 }
 
-void Export::onLyricColorChanged(QColor c) {
+void ExportDialog::onLyricColorChanged(QColor c) {
     colorChanged(c, &ExportConfig::lyricColor, &ExportConfig::setLyricColor);
 }
 
-void Export::onQuPaiColorChanged(QColor c) {
+void ExportDialog::onQuPaiColorChanged(QColor c) {
     colorChanged(c, &ExportConfig::quPaiColor, &ExportConfig::setQuPaiColor);
 }
 
-void Export::onDiaoMingColorChanged(QColor c) {
+void ExportDialog::onDiaoMingColorChanged(QColor c) {
     colorChanged(c, &ExportConfig::diaoMingColor, &ExportConfig::setDiaoMingColor);
 }
 
-void Export::onLianBaiColorChanged(QColor c) {
+void ExportDialog::onLianBaiColorChanged(QColor c) {
     colorChanged(c, &ExportConfig::lianBaiColor, &ExportConfig::setLianBaiColor);
 }
 
-void Export::onJiaBaiColorChanged(QColor c) {
+void ExportDialog::onJiaBaiColorChanged(QColor c) {
     colorChanged(c, &ExportConfig::jiaBaiColor, &ExportConfig::setJiaBaiColor);
 }
 
-void Export::onScoreColorChanged(QColor c) {
+void ExportDialog::onScoreColorChanged(QColor c) {
     colorChanged(c, &ExportConfig::scoreColor, &ExportConfig::setScoreColor);
 }
 
-void Export::onBanColorChanged(QColor c) {
+void ExportDialog::onBanColorChanged(QColor c) {
     colorChanged(c, &ExportConfig::banColor, &ExportConfig::setBanColor);
 }
 
-void Export::onXiaoYanColorChanged(QColor c) {
+void ExportDialog::onXiaoYanColorChanged(QColor c) {
     colorChanged(c, &ExportConfig::xiaoYanColor, &ExportConfig::setXiaoYanColor);
 }
 
-void Export::onZhongYanColorChanged(QColor c) {
+void ExportDialog::onZhongYanColorChanged(QColor c) {
     colorChanged(c, &ExportConfig::zhongYanColor, &ExportConfig::setZhongYanColor);
 }
 
-void Export::onQiangGeColorChanged(QColor c) {
+void ExportDialog::onQiangGeColorChanged(QColor c) {
     colorChanged(c, &ExportConfig::qiangGeColor, &ExportConfig::setQiangGeColor);
 }
 
-void Export::onBackgroundColorChanged(QColor c) {
+void ExportDialog::onBackgroundColorChanged(QColor c) {
     colorChanged(c, &ExportConfig::backgroundColor, &ExportConfig::setBackgroundColor);
 }
 
 // Switches and lists
 
-void Export::boolChanged(bool value, BoolGetter get, BoolSetter set) {
+void ExportDialog::boolChanged(bool value, BoolGetter get, BoolSetter set) {
     if (m_loading || value == (m_config.*get)()) {
         return;
     }
@@ -412,17 +432,17 @@ void Export::boolChanged(bool value, BoolGetter get, BoolSetter set) {
     refreshPreview();
 }
 
-void Export::onBgTransparentChanged(int transparent) {
+void ExportDialog::onBgTransparentChanged(int transparent) {
     boolChanged(transparent == Qt::Checked, &ExportConfig::isBgTransparent,
                 &ExportConfig::setIsBgTransparent);
 }
 
-void Export::onHiddenSymbolChanged(int state) {
+void ExportDialog::onHiddenSymbolChanged(int state) {
     boolChanged(state == Qt::Checked, &ExportConfig::isHiddenSymbol,
                 &ExportConfig::setIsHiddenSymbol);
 }
 
-void Export::onIsLandscapeChanged(int index) {
+void ExportDialog::onIsLandscapeChanged(int index) {
     if (m_loading) {
         return;
     }
@@ -430,7 +450,7 @@ void Export::onIsLandscapeChanged(int index) {
                 &ExportConfig::setIsLandscape);
 }
 
-void Export::onIsLineBreakScoreOverflowChanged(int index) {
+void ExportDialog::onIsLineBreakScoreOverflowChanged(int index) {
     if (m_loading) {
         return;
     }
@@ -439,7 +459,7 @@ void Export::onIsLineBreakScoreOverflowChanged(int index) {
                 &ExportConfig::setIsLineBreakScoreOverflow);
 }
 
-void Export::onTitlePosChanged(int index) {
+void ExportDialog::onTitlePosChanged(int index) {
     if (m_loading) {
         return;
     }
@@ -451,7 +471,7 @@ void Export::onTitlePosChanged(int index) {
     refreshPreview();
 }
 
-void Export::onPageSizeChanged(int index) {
+void ExportDialog::onPageSizeChanged(int index) {
     if (m_loading) {
         return;
     }
@@ -483,7 +503,7 @@ void Export::onPageSizeChanged(int index) {
 
 // Numbers
 
-void Export::lineEditChanged(const QLineEdit *edit, IntGetter get, IntSetter set) {
+void ExportDialog::lineEditChanged(const QLineEdit *edit, IntGetter get, IntSetter set) {
     if (m_loading) {
         return;
     }
@@ -495,81 +515,87 @@ void Export::lineEditChanged(const QLineEdit *edit, IntGetter get, IntSetter set
     refreshPreview();
 }
 
-void Export::onPageWidthChanged() {
+void ExportDialog::onPageWidthChanged() {
     if (ui->widthBox->isEnabled()) {
         lineEditChanged(ui->widthBox, &ExportConfig::pageWidth, &ExportConfig::setPageWidth);
     }
 }
 
-void Export::onPageHeightChanged() {
+void ExportDialog::onPageHeightChanged() {
     if (ui->heightBox->isEnabled()) {
         lineEditChanged(ui->heightBox, &ExportConfig::pageHeight, &ExportConfig::setPageHeight);
     }
 }
 
-void Export::onMarginTopChanged() {
+void ExportDialog::onMarginTopChanged() {
     lineEditChanged(ui->marginTopBox, &ExportConfig::marginTop, &ExportConfig::setMarginTop);
 }
 
-void Export::onMarginRightChanged() {
+void ExportDialog::onMarginRightChanged() {
     lineEditChanged(ui->marginRightBox, &ExportConfig::marginRight, &ExportConfig::setMarginRight);
 }
 
-void Export::onMarginBottomChanged() {
+void ExportDialog::onMarginBottomChanged() {
     lineEditChanged(ui->marginBottomBox, &ExportConfig::marginBottom,
                     &ExportConfig::setMarginBottom);
 }
 
-void Export::onMarginLeftChanged() {
+void ExportDialog::onMarginLeftChanged() {
     lineEditChanged(ui->marginLeftBox, &ExportConfig::marginLeft, &ExportConfig::setMarginLeft);
 }
 
-void Export::onColWidthChanged() {
+void ExportDialog::onColWidthChanged() {
     lineEditChanged(ui->colWidthBox, &ExportConfig::colWidth, &ExportConfig::setColWidth);
 }
 
-void Export::onLyricSpaceChanged() {
+void ExportDialog::onLyricSpaceChanged() {
     lineEditChanged(ui->lyricSpaceBox, &ExportConfig::lyricSpace, &ExportConfig::setLyricSpace);
 }
 
-void Export::onScoreSpaceChanged() {
+void ExportDialog::onScoreSpaceChanged() {
     lineEditChanged(ui->scoreSpaceBox, &ExportConfig::scoreSpace, &ExportConfig::setScoreSpace);
 }
 
-void Export::onBanYanSpaceChanged() {
+void ExportDialog::onBanYanSpaceChanged() {
     lineEditChanged(ui->banYanSpaceBox, &ExportConfig::banYanSpace, &ExportConfig::setBanYanSpace);
 }
 
-void Export::onScoreAngleChanged() {
+void ExportDialog::onScoreAngleChanged() {
     lineEditChanged(ui->scoreAngleBox, &ExportConfig::scoreAngle, &ExportConfig::setScoreAngle);
 }
 
-void Export::onLyricScoreSpaceChanged() {
+void ExportDialog::onLyricScoreSpaceChanged() {
     lineEditChanged(ui->lyricScoreSpaceBox, &ExportConfig::lyricScoreSpace,
                     &ExportConfig::setLyricScoreSpace);
 }
 
-void Export::onScoreBanYanSpaceChanged() {
+void ExportDialog::onScoreBanYanSpaceChanged() {
     lineEditChanged(ui->scoreBanYanSpaceBox, &ExportConfig::scoreBanYanSpace,
                     &ExportConfig::setScoreBanYanSpace);
 }
 
-void Export::onMColWidthChanged() {
+void ExportDialog::onMColWidthChanged() {
     lineEditChanged(ui->mColWidthBox, &ExportConfig::mColWidth, &ExportConfig::setMColWidth);
 }
 
-void Export::onTitleWidthChanged() {
+void ExportDialog::onTitleWidthChanged() {
     lineEditChanged(ui->titleWidthBox, &ExportConfig::titleWidth, &ExportConfig::setTitleWidth);
 }
 
 // Output
 
-void Export::onFileTypeChanged(int index) {
-    // Only images have a resolution.
-    ui->dpiBox->setEnabled(index == 1 || index == 2);
+const ExportFormat *ExportDialog::currentFormat() const {
+    const int index = ui->fileTypeBox->currentIndex();
+    const QVector<ExportFormat> &formats = ExportFormat::all();
+    return index >= 0 && index < formats.size() ? &formats.at(index) : nullptr;
 }
 
-void Export::onLivePreviewChanged(int state) {
+void ExportDialog::onFileTypeChanged(int) {
+    const ExportFormat *format = currentFormat();
+    ui->dpiBox->setEnabled(format && format->usesResolution);
+}
+
+void ExportDialog::onLivePreviewChanged(int state) {
     if (m_loading) {
         return;
     }
@@ -583,13 +609,13 @@ void Export::onLivePreviewChanged(int state) {
     }
 }
 
-void Export::onRestoreBtnClicked() {
+void ExportDialog::onRestoreBtnClicked() {
     m_config.restoreDefaults();
     loadForm();
     refreshPreview(true);
 }
 
-void Export::onSaveBtnClicked() {
+void ExportDialog::onSaveBtnClicked() {
     const QString path = Prompt::saveFileName(this, QStringLiteral("保存方案"), QString(),
                                               QStringLiteral("JSON文件 (*.json)"));
     if (path.isEmpty()) {
@@ -602,7 +628,7 @@ void Export::onSaveBtnClicked() {
     }
 }
 
-void Export::onImportBtnClicked() {
+void ExportDialog::onImportBtnClicked() {
     const QString path = Prompt::openFileName(this, QStringLiteral("导入方案"), QString(),
                                               QStringLiteral("JSON文件 (*.json)"));
     if (path.isEmpty()) {
@@ -617,64 +643,44 @@ void Export::onImportBtnClicked() {
     }
 }
 
-void Export::onPreviewAllBtnClicked() {
+void ExportDialog::onPreviewAllBtnClicked() {
     m_engine->reset();
-    m_engine->generate(m_lines, false);
+    m_engine->generate(m_config.pageStyle(), m_lines, false);
     auto *window = new PreviewWindow(this);
     window->setPages(m_engine->pages());
     window->exec();
     delete window;
 }
 
-void Export::onSubmitBtnClicked() {
-    const int type = ui->fileTypeBox->currentIndex();
-    const int dpi = ui->dpiBox->currentIndex();
-    const int resolutionIndex = dpi >= 1 && dpi <= 3 ? dpi : 0;
-    QString path;
-    switch (type) {
-    case 0:
-        path = Prompt::saveFileName(this, QStringLiteral("导出为PDF文件"), QString(),
-                                    QStringLiteral("PDF文件 (*.pdf)"));
-        break;
-    case 1:
-        path = Prompt::existingDirectory(this, QStringLiteral("导出为JPG文件"), QString());
-        break;
-    case 2:
-        path = Prompt::existingDirectory(this, QStringLiteral("导出为PNG文件"), QString());
-        break;
-    case 3:
-        path = Prompt::existingDirectory(this, QStringLiteral("导出为SVG文件"), QString());
-        break;
-    default:
+void ExportDialog::onSubmitBtnClicked() {
+    const ExportFormat *format = currentFormat();
+    if (!format) {
         return;
     }
+    const int dpi = ui->dpiBox->currentIndex();
+    const int resolutionIndex = dpi >= 1 && dpi <= 3 ? dpi : 0;
+    const QString path =
+        format->toFolder
+            ? Prompt::existingDirectory(this, format->chooserTitle, QString())
+            : Prompt::saveFileName(this, format->chooserTitle, QString(), format->fileFilter);
     if (path.isEmpty()) {
         return;
     }
+    m_writing = format;
     m_engine->reset();
-    m_engine->generate(m_lines, false);
-    bool ok = false;
-    switch (type) {
-    case 0:
-        ok = m_engine->exportPdf(path);
-        break;
-    case 1:
-        ok = m_engine->exportImages(path, resolutionIndex, QStringLiteral("jpg"));
-        break;
-    case 2:
-        ok = m_engine->exportImages(path, resolutionIndex, QStringLiteral("png"));
-        break;
-    default:
-        ok = m_engine->exportSvg(path);
-        break;
+    m_engine->generate(m_config.pageStyle(), m_lines, false);
+    const Outcome outcome = format->write(*m_engine, path, resolutionIndex);
+    m_writing = nullptr;
+    if (!outcome) {
+        Prompt::warning(this, outcome.title(), outcome.message());
+        return;
     }
-    if (ok) {
-        Prompt::information(this, QStringLiteral("成功"), QStringLiteral("导出成功！"));
-        accept();
-    }
+    Prompt::information(this, QStringLiteral("成功"), QStringLiteral("导出成功！"));
+    accept();
 }
 
-void Export::onProgressUpdate(int status, int value, int maxValue, QString winTitle, QString tip) {
+void ExportDialog::onProgressUpdate(Typesetter::Task task, Typesetter::Progress progress, int value,
+                                    int maxValue) {
     if (!m_progress) {
         m_progress = new QProgressDialog(this, Qt::CustomizeWindowHint | Qt::WindowTitleHint);
         m_progress->setCancelButton(nullptr);
@@ -686,19 +692,35 @@ void Export::onProgressUpdate(int status, int value, int maxValue, QString winTi
         m_progress->reset();
         m_progress->hide();
     }
-    switch (status) {
-    case 0:
+    switch (progress) {
+    case Typesetter::Progress::Started: {
+        QString title = QStringLiteral("导出");
+        QString text;
+        switch (task) {
+        case Typesetter::Task::Preview:
+            title = QStringLiteral("生成预览");
+            text = QStringLiteral("正在生成预览···");
+            break;
+        case Typesetter::Task::Typeset:
+            title = QStringLiteral("绘制曲谱");
+            text = QStringLiteral("正在绘制曲谱···");
+            break;
+        default:
+            text = m_writing ? m_writing->progressText : QString();
+            break;
+        }
         setEnabled(false);
-        m_progress->setLabelText(tip);
-        m_progress->setWindowTitle(winTitle);
+        m_progress->setLabelText(text);
+        m_progress->setWindowTitle(title);
         m_progress->setRange(0, maxValue);
         m_progress->setValue(value);
         m_progress->show();
         break;
-    case 1:
+    }
+    case Typesetter::Progress::Advanced:
         m_progress->setValue(value);
         break;
-    default:
+    case Typesetter::Progress::Finished:
         m_progress->hide();
         setEnabled(true);
         break;

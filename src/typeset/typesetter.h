@@ -1,42 +1,55 @@
 #pragma once
 
-#include "export/pagecanvas.h"
 #include "model/documentline.h"
+#include "model/outcome.h"
+#include "typeset/pagecanvas.h"
+#include "typeset/pagestyle.h"
 
 #include <QBuffer>
 #include <QByteArray>
 #include <QColor>
+#include <QFontMetrics>
 #include <QList>
 #include <QObject>
 #include <QSize>
 #include <QString>
-
-class ExportConfig;
+#include <memory>
 
 // Typesets a document into pages, each a complete SVG document held as bytes.
 // Columns run top to bottom and follow each other right to left; every sung
-// character gets its gongche score drawn beside it at the configured angle.
-// Layout and drawing happen in one pass through one painter.
+// character gets its gongche score drawn beside it at the style's angle.
+// Layout and drawing happen in one pass through one painter. The typesetter
+// knows nothing of windows: it is given a page style, reports progress as
+// numbers and returns what its writers came to.
 //
 // Page coordinates: the painter's origin is the top-right corner of the
 // printable area; a column of width w spans cursorX .. cursorX + w
 // (cursorX <= 0) and y runs from 0 at the top margin down to the printable
 // height. One SVG user unit is one point.
-class GenerateSVG : public QObject {
+class Typesetter : public QObject {
     Q_OBJECT
 
 public:
     // The colour classes of gongche symbols.
     enum class SymbolClass { Pitch, Ban, XiaoYan, ZhongYan, QiangGe };
 
-    explicit GenerateSVG(QObject *parent = nullptr);
-    ~GenerateSVG() override;
+    // What a progress report is about, and how far it is.
+    enum class Task { Preview, Typeset, WritePdf, WriteImages, WriteSvg };
+    enum class Progress { Started, Advanced, Finished };
+    Q_ENUM(Task)
+    Q_ENUM(Progress)
+
+    explicit Typesetter(QObject *parent = nullptr);
+    ~Typesetter() override;
 
     // Closes the page buffer and empties the page list.
     void reset();
-    // Lays out and draws all lines, appending the pages to the page list. With
-    // previewOnly it stops as soon as a second page has been begun.
-    void generate(const DocumentLines &lines, bool previewOnly);
+    // Lays out and draws all lines in style (bounded to its ranges first),
+    // appending the pages to the page list. With previewOnly it stops as soon
+    // as a second page has been begun. The style stays in force for the
+    // writers and the measures below until the next run.
+    void generate(const PageStyle &style, const DocumentLines &lines, bool previewOnly);
+    const PageStyle &style() const { return m_style; }
     const QList<QByteArray> &pages() const { return m_pages; }
     // Paints page index onto a painter whose user units are points (the
     // page's own units), with real text: the same drawing as its SVG. Text
@@ -47,16 +60,16 @@ public:
     // heading); survives runs.
     QString documentTitle() const { return m_documentTitle; }
 
-    // Writers (pagewriters.cpp). Each reports its own failure in a message box
-    // and returns false; files written before a failure stay.
+    // Writers (pagewriters.cpp). Each returns the file or folder it wrote, or
+    // the message of its failure; files written before a failure stay.
     // One PDF file, a page per page.
-    bool exportPdf(const QString &filePath);
+    Outcome exportPdf(const QString &filePath);
     // A new folder in dirPath of one image per page; fmt is "png" or "jpg",
     // the resolution index 0..3 means 96, 160, 300, 600 dpi.
-    bool exportImages(const QString &dirPath, int resolutionIndex, QString fmt);
+    Outcome exportImages(const QString &dirPath, int resolutionIndex, QString fmt);
     // A new folder in dirPath of one SVG file per page, with the gongche font
     // and a read-me.
-    bool exportSvg(const QString &dirPath);
+    Outcome exportSvg(const QString &dirPath);
     // The file or folder written by the last successful export.
     QString lastExportPath() const { return m_lastExportPath; }
 
@@ -80,9 +93,10 @@ public:
     QSize availableSize() const;
 
 signals:
-    // status 0 = start (with window title and tip), 1 = step, 2 = finished.
-    void progressUpdate(int status, int value, int maxValue, QString winTitle = QString(),
-                        QString tip = QString());
+    // value of maxValue steps of task done; maxValue is 0 when the length of
+    // the task is not known (a preview stops when its first page is full).
+    void progressUpdate(Typesetter::Task task, Typesetter::Progress progress, int value,
+                        int maxValue);
 
 private:
     // Page canvas (scoredrawing.cpp)
@@ -118,7 +132,29 @@ private:
     int m_scoreOverhang = 0;
     QString m_documentTitle;
     QString m_lastExportPath;
-    ExportConfig &m_config;
+    PageStyle m_style;
+    // The style's fonts measured as the layout measures them.
+    struct Metrics {
+        explicit Metrics(const PageStyle &style)
+            : title(style.titleFont)
+            , lyric(style.lyricFont)
+            , score(style.scoreFont)
+            , quPai(style.quPaiFont)
+            , diaoMing(style.diaoMingFont)
+            , lianBai(style.lianBaiFont)
+            , jiaBai(style.jiaBaiFont) {}
+
+        // Measured on the screen, as the layout always has been: the page units
+        // are points and the pages are drawn with pixel-sized fonts (pageFont).
+        QFontMetrics title;
+        QFontMetrics lyric;
+        QFontMetrics score;
+        QFontMetrics quPai;
+        QFontMetrics diaoMing;
+        QFontMetrics lianBai;
+        QFontMetrics jiaBai;
+    };
+    std::unique_ptr<Metrics> m_metrics;
 
     // Title and description of the open page, written into its SVG when it is completed.
     QString m_pageTitle;

@@ -1,7 +1,6 @@
-// The page canvas of GenerateSVG: opening and completing SVG pages, and
+// The page canvas of Typesetter: opening and completing SVG pages, and
 // drawing the gongche score of one sung character.
-#include "export/exportconfig.h"
-#include "export/generatesvg.h"
+#include "typeset/typesetter.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -90,7 +89,7 @@ void insertTitle(QByteArray &svg, const QString &title, const QString &descripti
 
 } // namespace
 
-GenerateSVG::SymbolClass GenerateSVG::symbolClass(const QString &symbol) {
+Typesetter::SymbolClass Typesetter::symbolClass(const QString &symbol) {
     static const QString souQiang = symbolString(SouQiang);
     if (symbol > souQiang) {
         return SymbolClass::Pitch;
@@ -113,19 +112,15 @@ GenerateSVG::SymbolClass GenerateSVG::symbolClass(const QString &symbol) {
     }
 }
 
-QSize GenerateSVG::pageSize() const {
-    const int w = m_config.usedPageWidth();
-    const int h = m_config.usedPageHeight();
-    return m_config.isLandscape() ? QSize(h, w) : QSize(w, h);
+QSize Typesetter::pageSize() const {
+    return m_style.pageSize();
 }
 
-QSize GenerateSVG::availableSize() const {
-    const QSize page = pageSize();
-    return QSize(page.width() - m_config.usedMarginLeft() - m_config.usedMarginRight(),
-                 page.height() - m_config.usedMarginTop() - m_config.usedMarginBottom());
+QSize Typesetter::availableSize() const {
+    return m_style.availableSize();
 }
 
-void GenerateSVG::newPage(PageCanvas &painter) {
+void Typesetter::newPage(PageCanvas &painter) {
     painter.clear();
     m_pageOpen = true;
     m_pageTitle.clear();
@@ -137,14 +132,14 @@ void GenerateSVG::newPage(PageCanvas &painter) {
     const QSize size = pageSize();
     m_pageSize = size;
     // The background is painted when the page is played, under the list.
-    m_pageBackground = m_config.isBgTransparent() ? QColor() : m_config.backgroundColor();
-    painter.translate(size.width() - m_config.usedMarginRight(), m_config.usedMarginTop());
+    m_pageBackground = m_style.transparentBackground ? QColor() : m_style.backgroundColor;
+    painter.translate(size.width() - m_style.marginRight, m_style.marginTop);
     painter.setRenderHint(QPainter::Antialiasing);
     m_cursorX = 0;
     m_cursorY = 0;
 }
 
-QFont GenerateSVG::pageFont(const QFont &font) {
+QFont Typesetter::pageFont(const QFont &font) {
     // Sized in pixels, a font measures the same on every device the page is
     // played on: one pixel is one page unit, that is one point.
     QFont f = font;
@@ -154,7 +149,7 @@ QFont GenerateSVG::pageFont(const QFont &font) {
     return f;
 }
 
-void GenerateSVG::finishPage(PageCanvas &painter) {
+void Typesetter::finishPage(PageCanvas &painter) {
     if (!m_pageOpen) {
         return;
     }
@@ -193,7 +188,7 @@ void GenerateSVG::finishPage(PageCanvas &painter) {
     m_pages.append(bytes);
 }
 
-void GenerateSVG::paintPage(QPainter &painter, int index) const {
+void Typesetter::paintPage(QPainter &painter, int index) const {
     if (index < 0 || index >= m_pageRecords.size()) {
         return;
     }
@@ -204,13 +199,13 @@ void GenerateSVG::paintPage(QPainter &painter, int index) const {
     page.canvas.play(painter, true);
 }
 
-int GenerateSVG::scoreExtent(const QString &score) const {
+int Typesetter::scoreExtent(const QString &score) const {
     if (score.isEmpty()) {
         return 0;
     }
-    const QFontMetrics &fm = m_config.scoreFontMetrics();
-    const int scoreSpace = m_config.usedScoreSpace();
-    const int banYanSpace = m_config.usedBanYanSpace();
+    const QFontMetrics &fm = m_metrics->score;
+    const int scoreSpace = m_style.scoreSpace;
+    const int banYanSpace = m_style.banYanSpace;
     int total = 0;
     int pos = 0;
     bool prevMark = false;
@@ -244,27 +239,27 @@ int GenerateSVG::scoreExtent(const QString &score) const {
         }
     }
     const int length = std::max(total, plain);
-    const double angle = m_config.usedScoreAngle() * M_PI / 180.0;
-    return int(length * std::cos(angle)) + (3 * m_config.lyricFontMetrics().height()) / 5;
+    const double angle = m_style.scoreAngle * M_PI / 180.0;
+    return int(length * std::cos(angle)) + (3 * m_metrics->lyric.height()) / 5;
 }
 
-void GenerateSVG::drawScore(PageCanvas &painter, const QString &score) {
+void Typesetter::drawScore(PageCanvas &painter, const QString &score) {
     if (score.isEmpty()) {
         return;
     }
-    const QFontMetrics &fm = m_config.scoreFontMetrics();
+    const QFontMetrics &fm = m_metrics->score;
     const int S = fm.averageCharWidth();
-    const int A = ExportConfig::characterCellWidth(m_config.lyricFontMetrics());
-    const int Hl = m_config.lyricFontMetrics().height();
-    const int scoreSpace = m_config.usedScoreSpace();
-    const int banYanSpace = m_config.usedBanYanSpace();
-    const int scoreBanYanSpace = m_config.usedScoreBanYanSpace();
+    const int A = PageStyle::characterCellWidth(m_metrics->lyric);
+    const int Hl = m_metrics->lyric.height();
+    const int scoreSpace = m_style.scoreSpace;
+    const int banYanSpace = m_style.banYanSpace;
+    const int scoreBanYanSpace = m_style.scoreBanYanSpace;
 
     painter.save();
-    painter.setFont(pageFont(m_config.scoreFont()));
-    painter.translate(m_cursorX + A + m_config.usedLyricScoreSpace(), m_cursorY + (3 * Hl) / 5);
+    painter.setFont(pageFont(m_style.scoreFont));
+    painter.translate(m_cursorX + A + m_style.lyricScoreSpace, m_cursorY + (3 * Hl) / 5);
     // Local y runs along the score, local x across it.
-    painter.rotate(m_config.usedScoreAngle());
+    painter.rotate(m_style.scoreAngle);
 
     int pos = 0; // where the next beat mark goes, relative to the local origin
     bool prevMark = false;
@@ -273,19 +268,19 @@ void GenerateSVG::drawScore(PageCanvas &painter, const QString &score) {
         const QString s = score.mid(i, 2);
         switch (symbolClass(s)) {
         case SymbolClass::Pitch:
-            painter.setPen(m_config.scoreColor());
+            painter.setPen(m_style.scoreColor);
             break;
         case SymbolClass::Ban:
-            painter.setPen(m_config.banColor());
+            painter.setPen(m_style.banColor);
             break;
         case SymbolClass::XiaoYan:
-            painter.setPen(m_config.xiaoYanColor());
+            painter.setPen(m_style.xiaoYanColor);
             break;
         case SymbolClass::ZhongYan:
-            painter.setPen(m_config.zhongYanColor());
+            painter.setPen(m_style.zhongYanColor);
             break;
         case SymbolClass::QiangGe:
-            painter.setPen(m_config.qiangGeColor());
+            painter.setPen(m_style.qiangGeColor);
             break;
         }
         const QRect box = fm.tightBoundingRect(s);

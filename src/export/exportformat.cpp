@@ -1,0 +1,72 @@
+#include "export/exportformat.h"
+
+#include "typeset/typesetter.h"
+
+#include <QStringList>
+
+namespace {
+
+ExportFormat imageFormat(const QString &id) {
+    ExportFormat f;
+    f.id = id;
+    f.label = id;
+    f.icon = QStringLiteral(":/icons/resources/icons/%1.png").arg(id);
+    f.suffix = QLatin1Char('.') + id;
+    f.toFolder = true;
+    f.usesResolution = true;
+    f.chooserTitle = QStringLiteral("导出为%1文件").arg(id.toUpper());
+    f.progressText = QStringLiteral("正在导出%1文件···").arg(id);
+    f.write = [id](Typesetter &t, const QString &path, int resolutionIndex) {
+        return t.exportImages(path, resolutionIndex, id);
+    };
+    return f;
+}
+
+QVector<ExportFormat> makeFormats() {
+    ExportFormat pdf;
+    pdf.id = QStringLiteral("pdf");
+    pdf.label = pdf.id;
+    pdf.icon = QStringLiteral(":/icons/resources/icons/pdf.png");
+    pdf.suffix = QStringLiteral(".pdf");
+    pdf.chooserTitle = QStringLiteral("导出为PDF文件");
+    pdf.fileFilter = QStringLiteral("PDF文件 (*.pdf)");
+    pdf.progressText = QStringLiteral("正在导出PDF文件···");
+    pdf.write = [](Typesetter &t, const QString &path, int) { return t.exportPdf(path); };
+
+    ExportFormat svg;
+    svg.id = QStringLiteral("svg");
+    svg.label = svg.id;
+    svg.icon = QStringLiteral(":/icons/resources/icons/svg.png");
+    svg.suffix = QStringLiteral(".svg");
+    svg.toFolder = true;
+    svg.chooserTitle = QStringLiteral("导出为SVG文件");
+    svg.progressText = QStringLiteral("正在导出SVG文件···");
+    svg.write = [](Typesetter &t, const QString &path, int) { return t.exportSvg(path); };
+
+    return {pdf, imageFormat(QStringLiteral("jpg")), imageFormat(QStringLiteral("png")), svg};
+}
+
+} // namespace
+
+const QVector<ExportFormat> &ExportFormat::all() {
+    static const QVector<ExportFormat> formats = makeFormats();
+    return formats;
+}
+
+const ExportFormat *ExportFormat::find(const QString &id) {
+    for (const ExportFormat &f : all()) {
+        if (f.id.compare(id, Qt::CaseInsensitive) == 0) {
+            return &f;
+        }
+    }
+    return nullptr;
+}
+
+QString ExportFormat::idList() {
+    QStringList ids;
+    for (const ExportFormat &f : all()) {
+        ids.append(f.id);
+    }
+    const QString last = ids.takeLast();
+    return ids.isEmpty() ? last : ids.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+}
