@@ -1,5 +1,6 @@
 // The page canvas of Typesetter: opening and completing SVG pages, and
 // drawing the gongche score of one sung character.
+#include "model/gongchesymbol.h"
 #include "typeset/typesetter.h"
 
 #include <QFontMetricsF>
@@ -19,45 +20,28 @@ void drawCentredByInk(PageCanvas &painter, const QRectF &rect, const QString &s)
     painter.drawText(rect.center() - ink.center(), s);
 }
 
-// The code point of a symbol (a two-unit string), or -1 when it is not one
-// character outside the Basic Multilingual Plane.
-char32_t symbolCode(const QString &s) {
-    if (s.size() == 2 && s.at(0).isHighSurrogate() && s.at(1).isLowSurrogate()) {
-        return QChar::surrogateToUcs4(s.at(0), s.at(1));
-    }
-    return char32_t(-1);
-}
-
-constexpr char32_t TouBan = 0xF0000;
-constexpr char32_t ZengBan = 0xF0003;
-constexpr char32_t YaoBan = 0xF0006;
-constexpr char32_t YaoZengBan = 0xF0007;
-constexpr char32_t DiBan = 0xF000A;
-constexpr char32_t HuoQiang = 0xF000C;
-constexpr char32_t SouQiang = 0xF000D;
-constexpr char32_t FirstSmallPitch = 0xF005E;
-constexpr char32_t LastSmallPitch = 0xF009B;
-
-// 板眼: U+F0000..U+F0007 and 底板.
 bool isBeatMark(const QString &s) {
-    const char32_t c = symbolCode(s);
-    return (c >= TouBan && c <= YaoZengBan) || c == DiBan;
+    return GongcheSymbol::of(s).isBeatMark();
 }
 
-// 腰 marks: U+F0004..U+F0007.
+// 腰 marks stand between the pitch before them and the next one.
 bool isWaistMark(const QString &s) {
-    const char32_t c = symbolCode(s);
-    return c >= 0xF0004 && c <= YaoZengBan;
+    const GongcheSymbol symbol = GongcheSymbol::of(s);
+    return symbol.isBeatMark() && symbol.beatPosition() == GongcheSymbol::BeatPosition::Yao;
+}
+
+bool isDiBan(const QString &s) {
+    return GongcheSymbol::codeOf(s) == GongcheSymbol::DiBan;
 }
 
 // Small pitches, 豁腔 and 擻腔 stand a little further from the character.
 bool isSmallSymbol(const QString &s) {
-    const char32_t c = symbolCode(s);
-    return (c >= FirstSmallPitch && c <= LastSmallPitch) || c == HuoQiang || c == SouQiang;
-}
-
-QString symbolString(char32_t c) {
-    return QString::fromUcs4(&c, 1);
+    const GongcheSymbol symbol = GongcheSymbol::of(s);
+    if (symbol.isPitch()) {
+        return symbol.isSmall();
+    }
+    return symbol.isOrnament() && (symbol.ornament() == GongcheSymbol::Ornament::HuoQiang ||
+                                   symbol.ornament() == GongcheSymbol::Ornament::SouQiang);
 }
 
 // Writes the title and description into the header of a completed page.
@@ -89,27 +73,31 @@ void insertTitle(QByteArray &svg, const QString &title, const QString &descripti
 
 } // namespace
 
-Typesetter::SymbolClass Typesetter::symbolClass(const QString &symbol) {
-    static const QString souQiang = symbolString(SouQiang);
-    if (symbol > souQiang) {
+Typesetter::SymbolClass Typesetter::symbolClass(const QString &text) {
+    const GongcheSymbol symbol = GongcheSymbol::of(text);
+    switch (symbol.kind()) {
+    case GongcheSymbol::Kind::Pitch:
         return SymbolClass::Pitch;
-    }
-    switch (symbolCode(symbol)) {
-    case TouBan:
-    case ZengBan:
-    case YaoBan:
-    case YaoZengBan:
-    case DiBan:
-        return SymbolClass::Ban;
-    case 0xF0001:
-    case 0xF0004:
-        return SymbolClass::XiaoYan;
-    case 0xF0002:
-    case 0xF0005:
-        return SymbolClass::ZhongYan;
-    default:
+    case GongcheSymbol::Kind::Ornament:
         return SymbolClass::QiangGe;
+    case GongcheSymbol::Kind::BeatMark:
+        switch (symbol.beat()) {
+        case GongcheSymbol::Beat::Ban:
+        case GongcheSymbol::Beat::ZengBan:
+            return SymbolClass::Ban;
+        case GongcheSymbol::Beat::XiaoYan:
+            return SymbolClass::XiaoYan;
+        case GongcheSymbol::Beat::ZhongYan:
+            return SymbolClass::ZhongYan;
+        }
+        break;
+    case GongcheSymbol::Kind::None:
+        break;
     }
+    // Text that is no symbol takes the colour of what it sorts among: after
+    // the marks and ornaments, the pitches.
+    static const QString lastOrnament = GongcheSymbol::textOf(GongcheSymbol::SouQiang);
+    return text > lastOrnament ? SymbolClass::Pitch : SymbolClass::QiangGe;
 }
 
 QSize Typesetter::pageSize() const {
@@ -216,7 +204,7 @@ int Typesetter::scoreExtent(const QString &score) const {
             h = int(h * 0.8);
             if (isWaistMark(s) && !prevMark) {
                 pos += h;
-            } else if (symbolCode(s) == DiBan) {
+            } else if (isDiBan(s)) {
                 pos = std::max(pos, 0);
             }
             pos += h + banYanSpace;
@@ -294,7 +282,7 @@ void Typesetter::drawScore(PageCanvas &painter, const QString &score) {
             if (isWaistMark(s) && !prevMark) {
                 // A waist mark after a pitch sits between it and the next one.
                 pos += h;
-            } else if (symbolCode(s) == DiBan) {
+            } else if (isDiBan(s)) {
                 mx = S / 2 + scoreBanYanSpace;
                 afterDiBan = true;
                 pos = std::max(pos, 0);

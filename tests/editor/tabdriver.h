@@ -4,10 +4,11 @@
 // editors (one per character), cursors and selections, and checks of the
 // pairing of sung characters with score lines.
 
-#include "editor/lyricedit.h"
 #include "editor/documenttab.h"
+#include "editor/lyricedit.h"
 #include "editor/scoreedit.h"
 #include "editor/sungwalk.h"
+#include "testsupport.h"
 
 #include <QApplication>
 #include <QTest>
@@ -92,11 +93,6 @@ inline bool pairingHolds(DocumentTab *tab, QString *why = nullptr) {
                    .arg(score->isEmpty() ? QStringLiteral("empty") : QStringLiteral("text"));
     }
     return ok;
-}
-
-// The lyric and score texts of the tab.
-inline QPair<QString, QString> texts(DocumentTab *tab) {
-    return {tab->lyricEditor()->toPlainText(), tab->scoreEditor()->toPlainText()};
 }
 
 } // namespace tabdriver

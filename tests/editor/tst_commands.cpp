@@ -9,6 +9,7 @@
 #include "editor/pastelyriccommand.h"
 #include "model/clipboardrecord.h"
 #include "tabdriver.h"
+#include "testsupport.h"
 
 #include <QClipboard>
 #include <QMimeData>
@@ -17,10 +18,6 @@
 using namespace tabdriver;
 
 namespace {
-
-QString sym(uint code) {
-    return QString::fromUcs4(&code, 1);
-}
 
 void putRecord(const QStringList &lyric, const QStringList &score, const QString &text) {
     auto *mime = new QMimeData;

@@ -6,6 +6,7 @@
 #include "model/scorefile.h"
 #include "promptscript.h"
 #include "tabdriver.h"
+#include "testsupport.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -21,10 +22,6 @@
 using namespace tabdriver;
 
 namespace {
-
-QString sym(uint code) {
-    return QString::fromUcs4(&code, 1);
-}
 
 // Runs check on the next popup menu shown, then closes it.
 void onNextMenu(const std::function<void(QMenu *)> &check) {

@@ -5,18 +5,13 @@
 #include "editor/scoreedit.h"
 #include "editor/scorelinenumberarea.h"
 #include "inputmethod/inputmethod.h"
+#include "testsupport.h"
 
 #include <QLineEdit>
 #include <QTextBlock>
 #include <QtTest>
 
-namespace {
-
-QString sym(uint code) {
-    return QString::fromUcs4(&code, 1);
-}
-
-} // namespace
+namespace {} // namespace
 
 class TestEditors : public QObject {
     Q_OBJECT

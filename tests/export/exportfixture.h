@@ -4,6 +4,7 @@
 // tests.
 
 #include "model/rendermodel.h"
+#include "testsupport.h"
 
 #include <QImage>
 #include <QProcess>
@@ -14,10 +15,6 @@
 #include <cmath>
 #include <csignal>
 #include <sys/resource.h>
-
-inline QString sym(char32_t c) {
-    return QString::fromUcs4(&c, 1);
-}
 
 // A short scene with every kind of line: title, tune heading, sung lines with
 // scores, a spoken passage, interjected speech, a page break and a second page.

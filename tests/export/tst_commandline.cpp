@@ -1,9 +1,16 @@
 // The export from the command line, run as the real program: a copy of the
 // built executable in a directory of its own, so that the test decides what
 // "settings.ini" beside it holds.
+#include "editor/documenttab.h"
+#include "export/exportconfig.h"
 #include "exportfixture.h"
 #include "fonts/fontregistry.h"
+#include "fonts/fontsubstitutions.h"
 #include "model/scorefile.h"
+#include "promptscript.h"
+#include "shell/apppaths.h"
+#include "testsupport.h"
+#include "typeset/typesetter.h"
 
 #include <QDir>
 #include <QImageReader>
@@ -47,6 +54,7 @@ private slots:
     void unwritableOutput();
     void usageErrors_data();
     void usageErrors();
+    void lineBreaksTypesetAlikeEverywhere();
 
 private:
     Result run(const QStringList &args, bool keepPlatform = false);
@@ -305,6 +313,70 @@ void TestCommandLine::usageErrors() {
     QCOMPARE(r.errLines().size(), 1);
     QVERIFY(r.err.contains(QStringLiteral("--help")));
     QVERIFY(r.out.isEmpty());
+}
+
+// A file whose texts break their lines in every way an editor knows, with
+// no-break spaces, typesets to the same pages in a document tab, from the
+// command line and as the same document written with plain line feeds.
+void TestCommandLine::lineBreaksTypesetAlikeEverywhere() {
+    installChineseFontSubstitutions();
+    QVERIFY(useProgramDir());
+    ExportConfig::instance()->restoreDefaults();
+
+    const SampleScore plain = sampleScore();
+    const QStringList separators = {QStringLiteral("\r\n"), QStringLiteral("\r"),
+                                    QString(QChar(0x2028)), QString(QChar(0x2029)),
+                                    QStringLiteral("\n")};
+    const auto mixed = [&separators](const QString &text) {
+        const QStringList lines = text.split(QLatin1Char('\n'));
+        QString out = lines.first();
+        for (int i = 1; i < lines.size(); ++i) {
+            out += separators.at(i % separators.size()) + lines.at(i);
+        }
+        return out;
+    };
+    QString lyric = mixed(plain.lyric);
+    lyric.replace(QStringLiteral("= "), QStringLiteral("=") + QChar(0x00A0));
+    lyric.replace(QStringLiteral("# "), QStringLiteral("#") + QChar(0x00A0));
+    const QString score = mixed(plain.score);
+    QVERIFY(lyric.contains(QChar(0x2028)) && lyric.contains(QChar(0x00A0)) &&
+            lyric.contains(QStringLiteral("\r\n")) && score.contains(QChar(0x2029)));
+    // Split at line feeds alone, the file would be a different document.
+    QVERIFY(renderModel(QStringList{lyric}, score.split(QLatin1Char('\n'))) !=
+            renderModel(plain.lyric, plain.score));
+    const QString file = m_work.filePath(QStringLiteral("mixed.gcp"));
+    QVERIFY(writeScoreFile(file, lyric, score));
+
+    const auto pagesOf = [](const DocumentLines &lines) {
+        Typesetter t;
+        t.generate(ExportConfig::instance()->pageStyle(), lines, false);
+        return t.pages();
+    };
+    const QList<QByteArray> fromPlain = pagesOf(renderModel(plain.lyric, plain.score));
+    QVERIFY(fromPlain.size() > 1);
+
+    PromptScript prompts;
+    DocumentTab tab;
+    QVERIFY(tab.open(file));
+    QCOMPARE(prompts.count(), 0);
+    QCOMPARE(pagesOf(tab.documentLines()), fromPlain);
+
+    const QString out = m_work.filePath(QStringLiteral("mixed-out"));
+    const Result r = run(
+        {QStringLiteral("--export"), QStringLiteral("svg"), QStringLiteral("--output"), out, file});
+    QCOMPARE(r.exitCode, 0);
+    const QDir folder(r.out.trimmed());
+    QList<QByteArray> fromCommandLine;
+    for (int n = 0; n < fromPlain.size() + 1; ++n) {
+        const QString page = folder.filePath(QStringLiteral("游园_%1.svg").arg(n));
+        if (QFileInfo::exists(page)) {
+            fromCommandLine << readAll(page);
+        }
+    }
+    QCOMPARE(fromCommandLine.size(), fromPlain.size());
+    for (int n = 0; n < fromPlain.size(); ++n) {
+        QVERIFY2(fromCommandLine.at(n) == fromPlain.at(n), qPrintable(QString::number(n)));
+    }
 }
 
 QTEST_MAIN(TestCommandLine)

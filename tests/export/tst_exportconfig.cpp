@@ -1,6 +1,7 @@
 #include "export/exportconfig.h"
 #include "fonts/fontregistry.h"
 #include "shell/apppaths.h"
+#include "testsupport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -13,10 +14,6 @@ namespace {
 
 // Constructed before the configuration (first used in initTestCase), so it
 // outlives it: the configuration saves into it when the program ends.
-QTemporaryDir &programDir() {
-    static QTemporaryDir dir;
-    return dir;
-}
 
 } // namespace
 
@@ -73,8 +70,7 @@ private:
 };
 
 void TestExportConfig::initTestCase() {
-    QVERIFY(programDir().isValid());
-    AppPaths::setProgramDirOverride(programDir().path(), true);
+    QVERIFY(useProgramDir());
     QVERIFY(!QFile::exists(AppPaths::settingsFile()));
     // First use: the file does not exist yet, so everything is a default.
     QCOMPARE(cfg()->colWidth(), 130);

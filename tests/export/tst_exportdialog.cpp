@@ -9,6 +9,7 @@
 #include "fonts/fontsubstitutions.h"
 #include "promptscript.h"
 #include "shell/apppaths.h"
+#include "testsupport.h"
 #include "typeset/typesetter.h"
 
 #include <QAbstractItemView>
@@ -32,11 +33,6 @@
 #include <memory>
 
 namespace {
-
-QTemporaryDir &programDir() {
-    static QTemporaryDir dir;
-    return dir;
-}
 
 ExportConfig &cfg() {
     return *ExportConfig::instance();
@@ -141,8 +137,7 @@ private slots:
 };
 
 void TestExportDialog::initTestCase() {
-    QVERIFY(programDir().isValid());
-    AppPaths::setProgramDirOverride(programDir().path(), true);
+    QVERIFY(useProgramDir());
     installChineseFontSubstitutions();
 }
 

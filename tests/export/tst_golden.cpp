@@ -16,6 +16,7 @@
 #include "model/rendermodel.h"
 #include "model/scorefile.h"
 #include "shell/apppaths.h"
+#include "testsupport.h"
 #include "typeset/typesetter.h"
 
 #include <QDir>
@@ -24,11 +25,6 @@
 #include <QtTest>
 
 namespace {
-
-QTemporaryDir &programDir() {
-    static QTemporaryDir dir;
-    return dir;
-}
 
 QString goldenDir() {
     return QStringLiteral(QORVEL_SOURCE_DIR "/tests/export/golden");
@@ -124,8 +120,7 @@ private slots:
 };
 
 void TestGolden::initTestCase() {
-    QVERIFY(programDir().isValid());
-    AppPaths::setProgramDirOverride(programDir().path(), true);
+    QVERIFY(useProgramDir());
     installChineseFontSubstitutions();
     if (FontRegistry::instance()->defaultFamily().isEmpty()) {
         QSKIP("The embedded gongche font is missing: the reference pages need its glyph sizes.");

@@ -2,6 +2,7 @@
 #include "export/previewwindow.h"
 #include "exportfixture.h"
 #include "shell/apppaths.h"
+#include "testsupport.h"
 #include "typeset/typesetter.h"
 
 #include <QGraphicsScene>
@@ -14,11 +15,6 @@
 #include <QtTest>
 
 namespace {
-
-QTemporaryDir &programDir() {
-    static QTemporaryDir dir;
-    return dir;
-}
 
 QList<QByteArray> pagesOf(const DocumentLines &lines) {
     Typesetter g;
@@ -50,8 +46,7 @@ private slots:
 };
 
 void TestPreviewWindow::initTestCase() {
-    QVERIFY(programDir().isValid());
-    AppPaths::setProgramDirOverride(programDir().path(), true);
+    QVERIFY(useProgramDir());
     ExportConfig::instance()->restoreDefaults();
 }
 

@@ -6,6 +6,7 @@
 #include "fonts/fontsubstitutions.h"
 #include "promptscript.h"
 #include "shell/apppaths.h"
+#include "testsupport.h"
 #include "typeset/typesetter.h"
 
 #include <QDir>
@@ -16,11 +17,6 @@
 #include <QtTest>
 
 namespace {
-
-QTemporaryDir &programDir() {
-    static QTemporaryDir dir;
-    return dir;
-}
 
 // The text without gongche symbols (Supplementary Private Use Area-A) and
 // white space.
@@ -71,8 +67,7 @@ private:
 };
 
 void TestReaders::initTestCase() {
-    QVERIFY(programDir().isValid());
-    AppPaths::setProgramDirOverride(programDir().path(), true);
+    QVERIFY(useProgramDir());
     installChineseFontSubstitutions();
     ExportConfig::instance()->restoreDefaults();
     // QORVEL_KEEP_OUTPUT=1 keeps the written files and the renderings for a look.

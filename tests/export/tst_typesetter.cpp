@@ -1,6 +1,7 @@
 #include "export/exportconfig.h"
 #include "shell/apppaths.h"
 #include "svgpage.h"
+#include "testsupport.h"
 #include "typeset/pagecanvas.h"
 #include "typeset/typesetter.h"
 
@@ -12,15 +13,6 @@
 #include <cmath>
 
 namespace {
-
-QTemporaryDir &programDir() {
-    static QTemporaryDir dir;
-    return dir;
-}
-
-QString sym(char32_t c) {
-    return QString::fromUcs4(&c, 1);
-}
 
 const QString P = sym(0xF002C);     // a pitch
 const QString P2 = sym(0xF0030);    // another pitch
@@ -160,8 +152,7 @@ private:
 };
 
 void TestTypesetter::initTestCase() {
-    QVERIFY(programDir().isValid());
-    AppPaths::setProgramDirOverride(programDir().path(), true);
+    QVERIFY(useProgramDir());
 }
 
 void TestTypesetter::init() {

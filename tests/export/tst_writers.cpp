@@ -5,6 +5,7 @@
 #include "fonts/fontsubstitutions.h"
 #include "promptscript.h"
 #include "shell/apppaths.h"
+#include "testsupport.h"
 #include "typeset/typesetter.h"
 
 #include <QDir>
@@ -14,11 +15,6 @@
 #include <QtTest>
 
 namespace {
-
-QTemporaryDir &programDir() {
-    static QTemporaryDir dir;
-    return dir;
-}
 
 ExportConfig &cfg() {
     return *ExportConfig::instance();
@@ -79,8 +75,7 @@ private slots:
 };
 
 void TestWriters::initTestCase() {
-    QVERIFY(programDir().isValid());
-    AppPaths::setProgramDirOverride(programDir().path(), true);
+    QVERIFY(useProgramDir());
     installChineseFontSubstitutions();
 }
 

@@ -3,6 +3,7 @@
 // and embeds it.
 #include "fonts/fontregistry.h"
 #include "shell/apppaths.h"
+#include "testsupport.h"
 
 #include <QBuffer>
 #include <QFontDatabase>
@@ -28,16 +29,12 @@ constexpr int kUpm = 1024;
 constexpr qreal kAscent = 900;
 constexpr qreal kDescent = 124;
 
-QString symbol(uint code) {
-    return QString::fromUcs4(&code, 1);
-}
-
 QString hex(uint code) {
     return QStringLiteral("U+%1").arg(code, 5, 16).toUpper();
 }
 
 quint32 glyphOf(const QRawFont &font, uint code) {
-    return font.glyphIndexesForString(symbol(code)).value(0);
+    return font.glyphIndexesForString(sym(code)).value(0);
 }
 
 // Every distinct code of the shipped dictionary, in file order.
@@ -237,7 +234,7 @@ void TestGongcheFont::tightBoundingRectIsTheInk() {
         QVERIFY(raw.isValid());
         for (uint code : qAsConst(m_codes)) {
             const QRectF ink = raw.boundingRect(glyphOf(raw, code));
-            const QRect tight = metrics.tightBoundingRect(symbol(code));
+            const QRect tight = metrics.tightBoundingRect(sym(code));
             const QByteArray what = (hex(code) + QStringLiteral(" at %1 px").arg(pixels) +
                                      QStringLiteral(": tight %1,%2 %3x%4, ink %5,%6 %7x%8")
                                          .arg(tight.x())
@@ -302,7 +299,7 @@ void TestGongcheFont::drawnThroughAPlainFontOfTheFamily() {
     QPainter painter(&image);
     painter.setFont(font);
     painter.setPen(Qt::black);
-    painter.drawText(QPointF(32, 96), symbol(0xF002C));
+    painter.drawText(QPointF(32, 96), sym(0xF002C));
     painter.end();
     int inked = 0;
     int lowest = 0;
@@ -332,7 +329,7 @@ void TestGongcheFont::embeddedInPdfOutput() {
         QFont font(kFamily);
         font.setPointSize(24);
         painter.setFont(font);
-        painter.drawText(QPointF(100, 400), symbol(0xF0000) + symbol(0xF002C) + symbol(0xF0064));
+        painter.drawText(QPointF(100, 400), sym(0xF0000) + sym(0xF002C) + sym(0xF0064));
     }
     const QByteArray pdf = buffer.data();
     QVERIFY(pdf.startsWith("%PDF"));

@@ -1,6 +1,7 @@
 #include "fonts/fontregistry.h"
 #include "inputmethod/inputmethod.h"
 #include "shell/apppaths.h"
+#include "testsupport.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -11,10 +12,6 @@
 #include <QtTest>
 
 namespace {
-
-QString sym(uint code) {
-    return QString::fromUcs4(&code, 1);
-}
 
 QStringList texts(const CandidateList &list) {
     QStringList out;

@@ -1,14 +1,11 @@
 #include "inputmethod/scoretree.h"
 #include "shell/apppaths.h"
+#include "testsupport.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
-
-QString sym(uint code) {
-    return QString::fromUcs4(&code, 1);
-}
 
 QStringList texts(const CandidateList &list) {
     QStringList out;

@@ -10,6 +10,8 @@ private slots:
     void directiveLinesOwnNoScoreLines();
     void charactersOutsideTheBmpAreOneEntry();
     void missingScoreLinesAreEmpty();
+    void everyLineBreakTheEditorKnows_data();
+    void everyLineBreakTheEditorKnows();
 };
 
 void TestRenderModel::pairsSungCharactersWithScoreLines() {
@@ -50,6 +52,38 @@ void TestRenderModel::missingScoreLinesAreEmpty() {
     const DocumentLines lines = renderModel(QStringLiteral("春香秋"), QStringLiteral("a"));
     QCOMPARE(lines.first().scores, (QStringList{"a", "", ""}));
     QCOMPARE(renderModel(QString(), QString()).size(), 1);
+}
+
+void TestRenderModel::everyLineBreakTheEditorKnows_data() {
+    QTest::addColumn<QString>("separator");
+    QTest::newRow("LF") << QStringLiteral("\n");
+    QTest::newRow("CR") << QStringLiteral("\r");
+    QTest::newRow("CR LF") << QStringLiteral("\r\n");
+    QTest::newRow("U+2028") << QString(QChar(0x2028));
+    QTest::newRow("U+2029") << QString(QChar(0x2029));
+    QTest::newRow("U+FDD0") << QString(QChar(0xFDD0));
+    QTest::newRow("U+FDD1") << QString(QChar(0xFDD1));
+}
+
+void TestRenderModel::everyLineBreakTheEditorKnows() {
+    QFETCH(QString, separator);
+    const QStringList lyric = {QStringLiteral("# 游园"), QStringLiteral("春香"),
+                               QStringLiteral("= 念白"), QStringLiteral("秋 月")};
+    const QStringList score = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"),
+                               QStringLiteral("d"), QStringLiteral("e")};
+    const DocumentLines plain =
+        renderModel(lyric.join(QLatin1Char('\n')), score.join(QLatin1Char('\n')));
+    // A no-break space is a space: "=\u00a0念白" is still spoken, "秋\u00a0月" sings three.
+    QStringList spaced = lyric;
+    spaced[2].replace(QLatin1Char(' '), QChar(0x00A0));
+    spaced[3].replace(QLatin1Char(' '), QChar(0x00A0));
+    const DocumentLines odd = renderModel(spaced.join(separator), score.join(separator));
+    QCOMPARE(odd, plain);
+    QCOMPARE(plain.at(2).kind, LineKind::LianBai);
+    QCOMPARE(plain.at(3).scores, (QStringList{"c", "d", "e"}));
+    QCOMPARE(editorLines(score.join(separator)), score);
+    // An empty text is one empty line, as in an empty editor.
+    QCOMPARE(editorLines(QString()), QStringList{QString()});
 }
 
 QTEST_MAIN(TestRenderModel)

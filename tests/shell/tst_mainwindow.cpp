@@ -1,5 +1,5 @@
-#include "editor/lyricedit.h"
 #include "editor/documenttab.h"
+#include "editor/lyricedit.h"
 #include "model/scorefile.h"
 #include "online/updatemanager.h"
 #include "promptscript.h"

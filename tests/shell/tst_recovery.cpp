@@ -2,8 +2,8 @@
 // modified tabs and their clean-up, two programs sharing the folder, and the
 // offer at start-up with its dialog.
 #include "dialogs/recoverydialog.h"
-#include "editor/lyricedit.h"
 #include "editor/documenttab.h"
+#include "editor/lyricedit.h"
 #include "editor/scoreedit.h"
 #include "model/scorefile.h"
 #include "promptscript.h"
