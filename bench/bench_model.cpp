@@ -1,4 +1,6 @@
-// Reading and writing a 5 MB score file.
+// Reading and writing a 5 MB score file; the render model of documents of
+// 200 and of 20,000 sung characters.
+#include "model/rendermodel.h"
 #include "model/scorefile.h"
 
 #include <QTemporaryDir>
@@ -41,6 +43,25 @@ void BM_ReadScoreFile(benchmark::State &state) {
     state.SetBytesProcessed(state.iterations() * (16 + 2 * (lyric.size() + score.size())));
 }
 BENCHMARK(BM_ReadScoreFile)->Unit(benchmark::kMillisecond);
+
+// Lines of seven sung characters and a comma, with CR LF line breaks (as a
+// file from elsewhere may have), one score line of four symbols per character.
+void BM_RenderModel(benchmark::State &state) {
+    const int sung = int(state.range(0));
+    QString lyric, score;
+    const QString symbols = QString::fromUcs4(U"\U000F002C\U000F0000\U000F0030\U000F0001");
+    for (int i = 0; i < sung; i += 7) {
+        lyric += QStringLiteral("原来姹紫嫣红开，\r\n");
+    }
+    for (int i = 0; i < sung; ++i) {
+        score += symbols + QStringLiteral("\r\n");
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(renderModel(lyric, score));
+    }
+    state.SetItemsProcessed(state.iterations() * sung);
+}
+BENCHMARK(BM_RenderModel)->Arg(200)->Arg(20000)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
