@@ -4,6 +4,7 @@
 #include "editor/copylyriccommand.h"
 #include "editor/deletelyriccommand.h"
 #include "editor/deletescorecommand.h"
+#include "editor/filewatch.h"
 #include "editor/insertlyriccommand.h"
 #include "editor/insertscorecommand.h"
 #include "editor/lyricedit.h"
@@ -14,10 +15,13 @@
 #include "model/linegrammar.h"
 #include "model/rendermodel.h"
 #include "model/scorefile.h"
+#include "shell/backupstore.h"
 #include "ui_documenttab.h"
 
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
@@ -26,12 +30,20 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScopedPointer>
+#include <QScopedValueRollback>
 #include <QTextBlock>
+#include <QTimer>
 #include <QUndoStack>
 
 namespace {
 
 const QString untitled = QStringLiteral("未命名");
+
+// The bytes of a file as they are on disk now; empty if it cannot be read.
+QByteArray fileBytes(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 Qt::KeyboardModifiers modifiersOf(const QKeyEvent *event) {
     // A key of the keypad is the same key.
@@ -98,6 +110,7 @@ DocumentTab::DocumentTab(QWidget *parent)
     , ui(new Ui::DocumentTab)
     , m_undoStack(new QUndoStack(this))
     , m_filePath(untitled)
+    , m_fileWatch(new FileWatch(this))
     , m_imKeys({Qt::Key_Comma, Qt::Key_Period, Qt::Key_Escape, Qt::Key_Backspace, Qt::Key_Delete,
                 Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down}) {
     ui->setupUi(this);
@@ -125,6 +138,12 @@ DocumentTab::DocumentTab(QWidget *parent)
     connect(ui->lyricEdit, &QPlainTextEdit::selectionChanged, this,
             &DocumentTab::lyricCursorPositionChanged);
     lyricCursorPositionChanged();
+    connect(m_fileWatch, &FileWatch::changed, this, &DocumentTab::onFileChangedOnDisk);
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
+        if (s == Qt::ApplicationActive) {
+            onFileChangedOnDisk();
+        }
+    });
     connect(ui->scoreEdit, &QPlainTextEdit::textChanged, this, &DocumentTab::onScoreTextChanged);
     connect(ui->scoreEdit, &QPlainTextEdit::cursorPositionChanged, this,
             &DocumentTab::scoreCursorPositionChanged);
@@ -669,11 +688,28 @@ void DocumentTab::insertPageBreak() {
 
 // ---- files
 
+bool DocumentTab::hasOwnFile() const {
+    const QFileInfo file(m_filePath);
+    return m_filePath.endsWith(QLatin1String(".gcp"), Qt::CaseInsensitive) &&
+           (file.isFile() || (!file.exists() && file.absoluteDir().exists() &&
+                              m_fileWatch->path() == file.absoluteFilePath()));
+}
+
 bool DocumentTab::save(bool saveAs) {
+    bool toOwnFile = !saveAs && !m_needsNewName && hasOwnFile();
+    if (toOwnFile && (m_diskConflict || m_fileWatch->check() == FileWatch::State::Changed)) {
+        const QMessageBox::StandardButton answer = Prompt::question(
+            this, QStringLiteral("文件已更改"),
+            QStringLiteral("“%1”已被其他程序修改，保存将覆盖这些修改。\n是否另存为其他文件？")
+                .arg(QFileInfo(m_filePath).fileName()),
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+        if (answer == QMessageBox::Cancel) {
+            return false;
+        }
+        toOwnFile = answer == QMessageBox::No;
+    }
     QString target;
-    const QFileInfo current(m_filePath);
-    if (!saveAs && current.isFile() &&
-        m_filePath.endsWith(QLatin1String(".gcp"), Qt::CaseInsensitive)) {
+    if (toOwnFile) {
         target = m_filePath;
     } else {
         target = Prompt::saveFileName(this, QStringLiteral("选择文件"), QString(),
@@ -684,19 +720,28 @@ bool DocumentTab::save(bool saveAs) {
         if (!target.endsWith(QLatin1String(".gcp"), Qt::CaseInsensitive)) {
             target += QLatin1String(".gcp");
         }
-        if (!saveAs) {
-            m_filePath = target;
-        }
     }
-    const Outcome saved =
-        writeScoreFile(target, ui->lyricEdit->toPlainText(), ui->scoreEdit->toPlainText());
+    const QString lyric = ui->lyricEdit->toPlainText();
+    const QString score = ui->scoreEdit->toPlainText();
+
+    // The version this save replaces is kept; without a backup the save still goes ahead.
+    const Outcome kept = BackupStore().keep(target);
+    const Outcome saved = writeScoreFile(target, lyric, score);
     if (!saved) {
         Prompt::warning(this, saved.title(), saved.message());
         return false;
     }
+    if (!kept && !m_backupWarned) {
+        m_backupWarned = true;
+        Prompt::warning(this, kept.title(), kept.message() + QStringLiteral("文件已照常保存。"));
+    }
     if (saveAs) {
         Prompt::information(this, QStringLiteral("提示"), target + QStringLiteral("保存成功！"));
     } else {
+        m_filePath = target;
+        m_fileWatch->track(target, encodeScoreFile(lyric, score));
+        m_needsNewName = false;
+        m_diskConflict = false;
         m_modified = false;
         emit modifiedChanged(false);
     }
@@ -719,9 +764,17 @@ bool DocumentTab::open(const QString &path) {
     // undo the wrong edits.
     m_undoStack->clear();
     m_filePath = path;
-    m_modified = false;
-    emit modifiedChanged(false);
+    m_fileWatch->track(path, fileBytes(path));
+    m_diskConflict = false;
+    // What a damaged file could not give is lost unless the user keeps the
+    // original: the document is unsaved, and its first save asks for a name.
+    m_needsNewName = read.hasWarning();
+    m_modified = m_needsNewName;
+    emit modifiedChanged(m_modified);
     lyricCursorPositionChanged();
+    if (read.hasWarning()) {
+        Prompt::warning(this, read.title(), read.message());
+    }
     return true;
 }
 
@@ -732,9 +785,58 @@ void DocumentTab::restore(const QString &lyric, const QString &score, const QStr
     m_syncing = false;
     m_undoStack->clear();
     m_filePath = filePath;
+    // The file as it is now: a later change on disk is one the recovered
+    // text does not know of.
+    if (QFileInfo(filePath).isFile()) {
+        m_fileWatch->track(filePath, fileBytes(filePath));
+    } else {
+        m_fileWatch->clear();
+    }
     m_modified = true;
     emit modifiedChanged(true);
     lyricCursorPositionChanged();
+}
+
+void DocumentTab::onFileChangedOnDisk() {
+    if (!isVisible()) {
+        m_diskCheckPending = true;
+        return;
+    }
+    checkDisk();
+}
+
+void DocumentTab::showEvent(QShowEvent *event) {
+    QWidget::showEvent(event);
+    if (m_diskCheckPending) {
+        QTimer::singleShot(0, this, &DocumentTab::checkDisk);
+    }
+}
+
+void DocumentTab::checkDisk() {
+    m_diskCheckPending = false;
+    if (m_checkingDisk) {
+        return;
+    }
+    const QScopedValueRollback<bool> guard(m_checkingDisk, true);
+    if (m_fileWatch->check() != FileWatch::State::Changed) {
+        return;
+    }
+    if (m_modified) {
+        m_diskConflict = true;
+        m_fileWatch->acknowledge();
+        return;
+    }
+    const QMessageBox::StandardButton answer =
+        Prompt::question(this, QStringLiteral("文件已更改"),
+                         QStringLiteral("“%1”已被其他程序修改。\n是否重新载入？")
+                             .arg(QFileInfo(m_filePath).fileName()),
+                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    if (answer == QMessageBox::Yes) {
+        open(m_filePath);
+    } else {
+        m_diskConflict = true;
+        m_fileWatch->acknowledge();
+    }
 }
 
 QString DocumentTab::tabTitle(bool withFileName) const {

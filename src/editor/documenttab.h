@@ -7,6 +7,7 @@
 #include <QWidget>
 
 class EditCommand;
+class FileWatch;
 class LyricEdit;
 class QKeyEvent;
 class QMenu;
@@ -38,8 +39,16 @@ public:
     // Writes the document to its file, asking for one when it has none or
     // when saveAs is set. Save as writes a copy: the tab keeps its file and
     // its modified flag. False when cancelled or failed.
+    //
+    // The version a save replaces is kept as a backup first. A document read
+    // from a damaged file asks for a file name at its first save, so the
+    // damaged original stays unless the user chooses it. When the file was
+    // changed on disk by someone else, the save first asks whether to save
+    // under another name instead.
     bool save(bool saveAs);
     // Replaces both texts with the file's; false (tab unchanged) on failure.
+    // A damaged file opens with what could be read, after a warning, and the
+    // document counts as modified.
     bool open(const QString &path);
     // Fills both editors as open() does, with filePath as the document's file,
     // but leaves the document modified: a recovered document is saved only
@@ -53,6 +62,13 @@ public:
     bool isModified() const { return m_modified; }
     bool canUndo() const;
     bool canRedo() const;
+
+    // Looks whether the file changed on disk: offers to reload it when the
+    // document has no unsaved changes, else remembers to warn at the next
+    // save. A file deleted on disk changes nothing: the next save writes it
+    // again. Runs by itself when the file changes and when the window
+    // becomes active again.
+    void checkDisk();
 
     // The render model: every lyric line with its kind and, for a sung line,
     // the paired score line of each character.
@@ -102,6 +118,7 @@ public slots:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private slots:
     void updateScoreLineNumberArea();
@@ -115,11 +132,21 @@ private:
     void showContextMenu(const QPoint &globalPos);
     void insertLyricDirective(const QString &text, int selectFrom, int selectLength);
     void deleteCurrentLine(bool score);
+    // Whether the document belongs to a ".gcp" file that a save writes to
+    // (it may have been deleted on disk since).
+    bool hasOwnFile() const;
+    void onFileChangedOnDisk();
 
     Ui::DocumentTab *ui;
     QUndoStack *m_undoStack;
     bool m_syncing = false;
     QString m_filePath;
     bool m_modified = false;
+    FileWatch *m_fileWatch;
+    bool m_needsNewName = false; // read from a damaged file
+    bool m_diskConflict = false; // the file changed on disk since it was read
+    bool m_checkingDisk = false;
+    bool m_diskCheckPending = false;
+    bool m_backupWarned = false;
     QList<int> m_imKeys;
 };

@@ -13,6 +13,14 @@ public:
         o.m_path = path;
         return o;
     }
+    // Done, but not wholly: the warning says what is missing.
+    static Outcome partial(const QString &path, const QString &title, const QString &message) {
+        Outcome o;
+        o.m_path = path;
+        o.m_title = title;
+        o.m_message = message;
+        return o;
+    }
     static Outcome failure(const QString &title, const QString &message) {
         Outcome o;
         o.m_ok = false;
@@ -22,10 +30,12 @@ public:
     }
 
     bool ok() const { return m_ok; }
+    // A success that comes with a warning to show.
+    bool hasWarning() const { return m_ok && !m_message.isEmpty(); }
     explicit operator bool() const { return m_ok; }
     // The file or folder written, when the operation wrote one.
     const QString &path() const { return m_path; }
-    // The warning's title and text, for a failure.
+    // The warning's title and text, for a failure or a partial success.
     const QString &title() const { return m_title; }
     const QString &message() const { return m_message; }
 

@@ -21,24 +21,31 @@ void appendString(QByteArray &out, const QString &s) {
 }
 
 // Reads from a byte buffer the way QDataStream does, without ever trusting a
-// length field beyond the bytes that are really there.
+// length field beyond the bytes that are really there. What cannot be read
+// is recorded as the first damage met; a string cut short yields the code
+// units it holds.
 class Reader {
 public:
     explicit Reader(const QByteArray &bytes)
         : m_bytes(bytes) {}
 
-    bool readInt32() {
+    void skipInt32() {
+        if (m_damage != ScoreFileDamage::None) {
+            return;
+        }
         if (remaining() < 4) {
-            m_ok = false;
-            return false;
+            m_damage = ScoreFileDamage::Truncated;
+            return;
         }
         m_pos += 4;
-        return true;
     }
 
     QString readString() {
-        if (!m_ok || remaining() < 4) {
-            m_ok = false;
+        if (m_damage != ScoreFileDamage::None) {
+            return QString();
+        }
+        if (remaining() < 4) {
+            m_damage = ScoreFileDamage::Truncated;
             return QString();
         }
         const quint32 byteCount = qFromBigEndian<quint32>(m_bytes.constData() + m_pos);
@@ -46,23 +53,57 @@ public:
         if (byteCount == 0xFFFFFFFFu || byteCount == 0) {
             return QString();
         }
-        if ((byteCount & 1u) || byteCount > quint32(remaining())) {
-            m_ok = false;
-            return QString();
+        qint64 available = byteCount;
+        if (byteCount > quint32(remaining())) {
+            m_damage = ScoreFileDamage::LengthBeyondData;
+            available = remaining();
+        } else if (byteCount & 1u) {
+            m_damage = ScoreFileDamage::OddLength;
         }
-        QString s(int(byteCount / 2), Qt::Uninitialized);
+        QString s(int(available / 2), Qt::Uninitialized);
         qFromBigEndian<quint16>(m_bytes.constData() + m_pos, s.size(), s.data());
-        m_pos += int(byteCount);
+        // A pair of surrogates cut in half leaves nothing to show.
+        if (m_damage != ScoreFileDamage::None && !s.isEmpty() && s.at(s.size() - 1).isHighSurrogate()) {
+            s.chop(1);
+        }
+        m_pos += int(available);
+        if (m_damage == ScoreFileDamage::OddLength) {
+            // The length is not to be trusted, so neither is what follows.
+            m_pos = m_bytes.size();
+        }
         return s;
     }
+
+    void expectEnd() {
+        if (m_damage == ScoreFileDamage::None && remaining() > 0) {
+            m_damage = ScoreFileDamage::TrailingBytes;
+        }
+    }
+
+    ScoreFileDamage damage() const { return m_damage; }
 
 private:
     int remaining() const { return m_bytes.size() - m_pos; }
 
     const QByteArray &m_bytes;
     int m_pos = 0;
-    bool m_ok = true;
+    ScoreFileDamage m_damage = ScoreFileDamage::None;
 };
+
+// Code points of the texts, line feeds not counted.
+int characterCount(const QString &text) {
+    int n = 0;
+    for (int i = 0; i < text.size(); ++i) {
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() &&
+            text.at(i + 1).isLowSurrogate()) {
+            ++i;
+        }
+        if (text.at(i) != QLatin1Char('\n')) {
+            ++n;
+        }
+    }
+    return n;
+}
 
 Outcome saveFailed() {
     return Outcome::failure(QStringLiteral("错误"), QStringLiteral("保存文件时发生错误！"));
@@ -78,12 +119,30 @@ QByteArray encodeScoreFile(const QString &lyric, const QString &score) {
     return out;
 }
 
-void decodeScoreFile(const QByteArray &bytes, QString *lyric, QString *score) {
+ScoreFileDamage decodeScoreFile(const QByteArray &bytes, QString *lyric, QString *score) {
     Reader reader(bytes);
-    reader.readInt32();
+    reader.skipInt32();
     *lyric = reader.readString();
-    reader.readInt32();
+    reader.skipInt32();
     *score = reader.readString();
+    reader.expectEnd();
+    return reader.damage();
+}
+
+QString scoreFileDamageText(ScoreFileDamage damage) {
+    switch (damage) {
+    case ScoreFileDamage::None:
+        break;
+    case ScoreFileDamage::Truncated:
+        return QStringLiteral("the file ends inside a length field");
+    case ScoreFileDamage::LengthBeyondData:
+        return QStringLiteral("a text is longer than the data left in the file");
+    case ScoreFileDamage::OddLength:
+        return QStringLiteral("a text has an odd number of bytes");
+    case ScoreFileDamage::TrailingBytes:
+        return QStringLiteral("bytes are left over after the score text");
+    }
+    return QString();
 }
 
 Outcome writeScoreFile(const QString &path, const QString &lyric, const QString &score) {
@@ -105,7 +164,8 @@ Outcome writeScoreFile(const QString &path, const QString &lyric, const QString 
     return Outcome::success(path);
 }
 
-Outcome readScoreFile(const QString &path, QString *lyric, QString *score) {
+Outcome readScoreFile(const QString &path, QString *lyric, QString *score,
+                      ScoreFileDamage *damage) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return Outcome::failure(QStringLiteral("错误"), QStringLiteral("打开文件时发生错误！"));
@@ -118,6 +178,14 @@ Outcome readScoreFile(const QString &path, QString *lyric, QString *score) {
     // makes the reader allocate more than the file's size.
     const QByteArray bytes = file.readAll();
     file.close();
-    decodeScoreFile(bytes, lyric, score);
+    const ScoreFileDamage found = decodeScoreFile(bytes, lyric, score);
+    if (damage) {
+        *damage = found;
+    }
+    if (found != ScoreFileDamage::None) {
+        return Outcome::partial(path, QStringLiteral("警告"),
+                                QStringLiteral("文件已损坏，只读出了部分内容。\n已读出 %1 个字符。")
+                                    .arg(characterCount(*lyric) + characterCount(*score)));
+    }
     return Outcome::success(path);
 }

@@ -202,9 +202,15 @@ int CommandLineExport::run(const QStringList &arguments) {
     }
 
     QString lyric, score;
-    const Outcome read = readScoreFile(file, &lyric, &score);
+    ScoreFileDamage damage = ScoreFileDamage::None;
+    const Outcome read = readScoreFile(file, &lyric, &score, &damage);
     if (!read) {
         return failure(QStringLiteral("cannot read %1: %2").arg(file, read.message()));
+    }
+    if (damage != ScoreFileDamage::None) {
+        // Pages typeset from part of a score are not the score: nothing is written.
+        return failure(QStringLiteral("cannot read %1: the file is damaged (%2); nothing written")
+                           .arg(file, scoreFileDamageText(damage)));
     }
     const DocumentLines lines = renderModel(lyric, score);
 

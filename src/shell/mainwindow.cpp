@@ -2,6 +2,7 @@
 
 #include "appearance/settings.h"
 #include "dialogs/aboutdialog.h"
+#include "dialogs/backupdialog.h"
 #include "dialogs/helpdialog.h"
 #include "dialogs/prompt.h"
 #include "editor/lyricedit.h"
@@ -52,6 +53,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->openAction, &QAction::triggered, this, &MainWindow::openAction);
     connect(ui->saveAction, &QAction::triggered, this, &MainWindow::saveAction);
     connect(ui->saveAsAction, &QAction::triggered, this, &MainWindow::saveAsAction);
+    connect(ui->actionRestoreVersion, &QAction::triggered, this, &MainWindow::restoreVersionAction);
     connect(ui->copyAction, &QAction::triggered, this, &MainWindow::copyAction);
     connect(ui->pasteAction, &QAction::triggered, this, &MainWindow::pasteAction);
     connect(ui->cutAction, &QAction::triggered, this, &MainWindow::cutAction);
@@ -313,6 +315,40 @@ int MainWindow::offerRecovery(const Autosaver::Chooser &chooser) {
     m_recoveryOffered = true;
     return m_autosaver->offerRecovery(
         this, [this](DocumentTab *edit) { addDocument(edit); }, chooser);
+}
+
+// --- earlier versions ---------------------------------------------------------
+
+void MainWindow::restoreVersionAction() {
+    const BackupStore store;
+    DocumentTab *edit = currentEdit();
+    const bool hasFile = edit && QFileInfo(edit->filePath()).isAbsolute();
+    const QList<BackupStore::Version> versions =
+        hasFile ? store.versionsOf(edit->filePath()) : store.all();
+    BackupStore::Version chosen;
+    if (BackupDialog::choose(this, versions, &chosen)) {
+        openBackupVersion(chosen);
+    }
+}
+
+bool MainWindow::openBackupVersion(const BackupStore::Version &v) {
+    QString lyric;
+    QString score;
+    Outcome outcome;
+    const bool read = BackupStore().read(v, &lyric, &score, &outcome);
+    // A partly read file opens too, after its warning.
+    if (!outcome.message().isEmpty()) {
+        Prompt::warning(this, outcome.title(), outcome.message());
+    }
+    if (!read) {
+        return false;
+    }
+    auto *edit = new DocumentTab;
+    // Untitled, as a new document: saving it never overwrites the original
+    // unasked.
+    edit->restore(lyric, score, QStringLiteral("未命名"));
+    addDocument(edit);
+    return true;
 }
 
 // --- forwarded actions --------------------------------------------------------

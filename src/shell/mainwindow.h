@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shell/autosaver.h"
+#include "shell/backupstore.h"
 
 #include <QMainWindow>
 
@@ -41,11 +42,17 @@ public:
     // new tabs, modified. Done once by itself after the window is first shown.
     int offerRecovery(const Autosaver::Chooser &chooser = Autosaver::Chooser());
 
+    // --- earlier versions
+    // Opens a kept version in a new tab, untitled and modified; a warning
+    // and false when it cannot be read.
+    bool openBackupVersion(const BackupStore::Version &v);
+
 public slots:
     void newAction();
     void openAction();
     void saveAction();
     void saveAsAction();
+    void restoreVersionAction();
     void copyAction();
     void pasteAction();
     void cutAction();

@@ -51,6 +51,8 @@ private slots:
     void badScheme();
     void badFile();
     void notAScoreFile();
+    void damagedFileWritesNothing_data();
+    void damagedFileWritesNothing();
     void unwritableOutput();
     void usageErrors_data();
     void usageErrors();
@@ -251,6 +253,52 @@ void TestCommandLine::badFile() {
     QVERIFY2(r.err.contains(missing), qPrintable(r.err));
     QVERIFY(r.err.contains(QStringLiteral("打开文件时发生错误！")));
     QVERIFY(r.out.isEmpty());
+}
+
+void TestCommandLine::damagedFileWritesNothing_data() {
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("cut");
+    QTest::addColumn<QString>("damage");
+    QTest::newRow("pdf, cut short")
+        << QStringLiteral("pdf") << 3 << QStringLiteral("longer than the data");
+    QTest::newRow("svg, cut in a length")
+        << QStringLiteral("svg") << -1 << QStringLiteral("ends inside");
+    QTest::newRow("png, bytes left over")
+        << QStringLiteral("png") << -2 << QStringLiteral("left over");
+}
+
+// A damaged file is not typeset from what is left of it: nothing is written,
+// the one line on standard error names the file and the damage, and the exit
+// status says it failed.
+void TestCommandLine::damagedFileWritesNothing() {
+    QFETCH(QString, format);
+    QFETCH(int, cut);
+    QFETCH(QString, damage);
+    QByteArray bytes = readAll(m_score);
+    if (cut == -1) {
+        bytes = bytes.left(6);
+    } else if (cut == -2) {
+        bytes += QByteArray(2, '\0');
+    } else {
+        bytes.chop(cut * 2);
+    }
+    const QString damaged = m_work.filePath(QStringLiteral("damaged-%1.gcp").arg(format));
+    QFile f(damaged);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    f.close();
+    QTemporaryDir out;
+    const QString target =
+        format == QLatin1String("pdf") ? out.filePath(QStringLiteral("a.pdf")) : out.path();
+    const Result r =
+        run({QStringLiteral("--export"), format, QStringLiteral("--output"), target, damaged});
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.errLines().size(), 1);
+    QVERIFY2(r.err.contains(damaged) && r.err.contains(QStringLiteral("damaged")) &&
+                 r.err.contains(damage),
+             qPrintable(r.err));
+    QVERIFY(r.out.isEmpty());
+    QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
 void TestCommandLine::notAScoreFile() {

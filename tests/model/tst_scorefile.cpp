@@ -1,6 +1,7 @@
 #include "model/linegrammar.h"
 #include "model/scorefile.h"
 #include "promptscript.h"
+#include "testsupport.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -99,46 +100,93 @@ void TestScoreFile::extensionAndMissingFile() {
     QCOMPARE(prompts.count(), 0);
 }
 
+// Every prefix of a real score file is damaged, and what it yields is a
+// prefix of what the whole file holds.
 void TestScoreFile::truncatedFiles() {
-    const QByteArray full = encodeScoreFile(QStringLiteral("春香"), QStringLiteral("ab"));
+    QFile real(QStringLiteral(QORVEL_SOURCE_DIR "/examples/youyuan-zaoluopao.gcp"));
+    QVERIFY(real.open(QIODevice::ReadOnly));
+    const QByteArray full = real.readAll();
+    QString lyric, score;
+    QCOMPARE(decodeScoreFile(full, &lyric, &score), ScoreFileDamage::None);
+    QVERIFY(lyric.size() > 100 && score.size() > 100);
+    for (int n = 0; n < full.size(); ++n) {
+        QString l, s;
+        const ScoreFileDamage damage = decodeScoreFile(full.left(n), &l, &s);
+        QVERIFY2(damage != ScoreFileDamage::None, qPrintable(QString::number(n)));
+        QVERIFY(lyric.startsWith(l));
+        QVERIFY(score.startsWith(s));
+        QVERIFY(s.isEmpty() || l == lyric);
+        // A text cut inside a surrogate pair ends before the pair.
+        QVERIFY(l.isEmpty() || !l.at(l.size() - 1).isHighSurrogate());
+        QVERIFY(s.isEmpty() || !s.at(s.size() - 1).isHighSurrogate());
+        // Ends inside a text: the characters it holds, not an empty text.
+        if (n > 8 + 1) {
+            QVERIFY(!l.isEmpty());
+        }
+    }
+
+    // Through the file reader: a partial outcome that says how much was read.
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("t.gcp"));
     PromptScript prompts;
-    // Ends right after the lyric text: the lyric, an empty score, no message.
-    writeRaw(path, full.left(8 + 4));
-    QString lyric, score;
-    QVERIFY(readScoreFile(path, &lyric, &score));
+    const QByteArray small =
+        encodeScoreFile(QStringLiteral("春香"), sym(0xF002C) + QStringLiteral("\nb"));
+    writeRaw(path, small.left(small.size() - 2));
+    ScoreFileDamage damage = ScoreFileDamage::None;
+    const Outcome outcome = readScoreFile(path, &lyric, &score, &damage);
+    QVERIFY(outcome.ok());
+    QVERIFY(outcome.hasWarning());
+    QCOMPARE(damage, ScoreFileDamage::LengthBeyondData);
     QCOMPARE(lyric, QStringLiteral("春香"));
-    QVERIFY(score.isEmpty());
-    // Every shorter prefix reads without a message, too.
-    for (int n = 0; n < full.size(); ++n) {
-        writeRaw(path, full.left(n));
-        QVERIFY(readScoreFile(path, &lyric, &score));
-        QVERIFY(lyric.isEmpty() || lyric == QStringLiteral("春香"));
-        QVERIFY(score.isEmpty());
-    }
+    QCOMPARE(score, sym(0xF002C) + QStringLiteral("\n"));
+    QCOMPARE(outcome.message(),
+             QStringLiteral("文件已损坏，只读出了部分内容。\n已读出 3 个字符。"));
     QCOMPARE(prompts.count(), 0);
+    // A sound file has no warning.
+    writeRaw(path, small);
+    QVERIFY(!readScoreFile(path, &lyric, &score, &damage).hasWarning());
+    QCOMPARE(damage, ScoreFileDamage::None);
 }
 
 void TestScoreFile::forgedLengthsStayWithinTheFile() {
-    // A byte count of nearly 4 GiB in a 12-byte file must not be believed.
+    // A byte count of nearly 4 GiB in a 12-byte file is not believed: the
+    // text holds what is there.
     QString lyric = QStringLiteral("x"), score = QStringLiteral("y");
-    decodeScoreFile(QByteArray::fromHex("7FFFFFFF"
-                                        "FFFFFFFE"
-                                        "0041"),
-                    &lyric, &score);
-    QVERIFY(lyric.isEmpty());
+    QCOMPARE(decodeScoreFile(QByteArray::fromHex("7FFFFFFF"
+                                                 "FFFFFFFE"
+                                                 "0041"),
+                             &lyric, &score),
+             ScoreFileDamage::LengthBeyondData);
+    QCOMPARE(lyric, QStringLiteral("A"));
     QVERIFY(score.isEmpty());
-    // An odd byte count is corrupt, and so is everything after it.
-    decodeScoreFile(QByteArray::fromHex("00000000"
-                                        "00000003"
-                                        "004100"
-                                        "00000000"
-                                        "00000002"
-                                        "0042"),
-                    &lyric, &score);
-    QVERIFY(lyric.isEmpty());
+    // An odd byte count: the whole code units before it, and nothing after,
+    // which the broken length no longer locates.
+    QCOMPARE(decodeScoreFile(QByteArray::fromHex("00000000"
+                                                 "00000003"
+                                                 "004100"
+                                                 "00000000"
+                                                 "00000002"
+                                                 "0042"),
+                             &lyric, &score),
+             ScoreFileDamage::OddLength);
+    QCOMPARE(lyric, QStringLiteral("A"));
     QVERIFY(score.isEmpty());
+    // Bytes after the score text: both texts, but reported.
+    const QByteArray sound = encodeScoreFile(QStringLiteral("春"), QStringLiteral("b"));
+    QCOMPARE(decodeScoreFile(sound + QByteArray(1, '\0'), &lyric, &score),
+             ScoreFileDamage::TrailingBytes);
+    QCOMPARE(lyric, QStringLiteral("春"));
+    QCOMPARE(score, QStringLiteral("b"));
+    QCOMPARE(decodeScoreFile(sound, &lyric, &score), ScoreFileDamage::None);
+    // A short header, and an empty file.
+    QCOMPARE(decodeScoreFile(QByteArray::fromHex("000000"), &lyric, &score),
+             ScoreFileDamage::Truncated);
+    QCOMPARE(decodeScoreFile(QByteArray(), &lyric, &score), ScoreFileDamage::Truncated);
+    QVERIFY(lyric.isEmpty() && score.isEmpty());
+    for (ScoreFileDamage d : {ScoreFileDamage::Truncated, ScoreFileDamage::LengthBeyondData,
+                              ScoreFileDamage::OddLength, ScoreFileDamage::TrailingBytes}) {
+        QVERIFY(!scoreFileDamageText(d).isEmpty());
+    }
 }
 
 void TestScoreFile::randomRoundTrip() {

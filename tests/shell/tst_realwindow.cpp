@@ -14,6 +14,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void typeCommitAndSave();
+    void fileChangedOnDiskIsReloaded();
 
 private:
     QTemporaryDir m_home;
@@ -72,6 +73,42 @@ void TestRealWindow::typeCommitAndSave() {
     QCOMPARE(score, QString::fromUcs4(U"\U000F002C\U000F002B\n\U000F0000"));
 
     m_x.screenshot(QStringLiteral("realwindow.png"));
+}
+
+// Another program changes the open file: the window offers to reload it, and
+// Return (the default, 是) brings the new text in.
+void TestRealWindow::fileChangedOnDiskIsReloaded() {
+    QTemporaryDir home;
+    const QString path = home.filePath(QStringLiteral("游园.gcp"));
+    QVERIFY(writeScoreFile(path, QStringLiteral("原来"), QStringLiteral("\n")));
+    m_window = m_x.startProgram(home.path(), home.filePath(QStringLiteral("program")), {path});
+    QVERIFY(!m_window.isEmpty());
+    QTest::qWait(300); // let the tab take the keyboard focus
+
+    QVERIFY(writeScoreFile(path, QStringLiteral("良辰"), QStringLiteral("\n")));
+    QString box;
+    QVERIFY(waitUntil([&] {
+        box = m_x.findWindow(QStringLiteral("文件已更改"));
+        return !box.isEmpty();
+    }));
+    m_x.screenshot(QStringLiteral("realwindow-changed.png"));
+    m_x.key(box, QStringLiteral("Return"));
+    QVERIFY(waitUntil([&] { return m_x.findWindow(QStringLiteral("文件已更改")).isEmpty(); }));
+
+    // Typed after the reload and saved: the file holds the new text and the typing.
+    m_x.click(m_window, 200, 200);
+    m_x.key(m_window, QStringLiteral("ctrl+End"));
+    m_x.type(m_window, QStringLiteral("美"));
+    m_x.key(m_window, QStringLiteral("ctrl+s"));
+    QString lyric, score;
+    QVERIFY(waitUntil([&] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) &&
+               decodeScoreFile(file.readAll(), &lyric, &score) == ScoreFileDamage::None &&
+               lyric == QStringLiteral("良辰美");
+    }));
+    QCOMPARE(score, QStringLiteral("\n\n"));
+    QCOMPARE(m_x.program().state(), QProcess::Running);
 }
 
 QTEST_MAIN(TestRealWindow)
