@@ -1,7 +1,11 @@
 // One autosave write of a 20,000-character document: what the user's typing
-// waits for when a tab's recovery timer fires.
+// waits for when a tab's recovery timer fires. A save of that document with
+// its backup, and the look at the disk when the window becomes active.
 #include "editor/documenttab.h"
+#include "editor/filewatch.h"
+#include "model/scorefile.h"
 #include "shell/autosaver.h"
+#include "shell/backupstore.h"
 #include "shell/recoverystore.h"
 
 #include <QApplication>
@@ -75,6 +79,39 @@ void BM_RecoveryRead(benchmark::State &state) {
     }
 }
 BENCHMARK(BM_RecoveryRead)->Unit(benchmark::kMillisecond);
+
+// A save as the tab makes it: the version on disk kept, then the new one
+// written. Every round changes the text, so every round copies.
+void BM_SaveWithBackup(benchmark::State &state) {
+    QString lyric, score;
+    makeDocument(&lyric, &score);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("score.gcp"));
+    writeScoreFile(path, lyric, score);
+    BackupStore store(dir.filePath(QStringLiteral("backups")));
+    int round = 0;
+    for (auto _ : state) {
+        lyric[0] = QChar(0x4E00 + (++round % 100));
+        benchmark::DoNotOptimize(store.keep(path));
+        benchmark::DoNotOptimize(writeScoreFile(path, lyric, score));
+    }
+}
+BENCHMARK(BM_SaveWithBackup)->Unit(benchmark::kMillisecond);
+
+// Whether the file changed on disk, when it did not (size and time agree).
+void BM_FileWatchCheck(benchmark::State &state) {
+    QString lyric, score;
+    makeDocument(&lyric, &score);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("score.gcp"));
+    writeScoreFile(path, lyric, score);
+    FileWatch watch;
+    watch.track(path, encodeScoreFile(lyric, score));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(watch.check());
+    }
+}
+BENCHMARK(BM_FileWatchCheck)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
