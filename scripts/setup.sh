@@ -13,6 +13,8 @@ packages=(
   python3 python3-fonttools fonts-arphic-ukai
   # Chinese families for the Windows names 楷体 / 黑体 on Linux
   fonts-arphic-uming fonts-wqy-microhei fonts-dejavu-core
+  # Qt's own translations, so that standard dialogs and buttons speak Chinese
+  qttranslations5-l10n
   # tests and visual checks
   xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick poppler-utils librsvg2-bin
   # desktop integration: entry validation and the MIME database

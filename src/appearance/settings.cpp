@@ -1,6 +1,7 @@
 #include "appearance/settings.h"
 
 #include "appearance/editorconfig.h"
+#include "dialogs/screenfit.h"
 #include "ui_settings.h"
 
 Settings::Settings(QWidget *parent)
@@ -9,6 +10,7 @@ Settings::Settings(QWidget *parent)
     , m_config(EditorConfig::instance()) {
     ui->setupUi(this);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    ScreenFit::fit(this);
 
     ui->scoreFontBox->setRange(5, 80);
     ui->scoreLineFontBox->setRange(5, 80);

@@ -11,6 +11,7 @@ class EditorConfig;
 
 // The modal dialog that edits the editors' fonts and colours. It reads the
 // configuration when it opens and after a restore, and writes it on confirm.
+// The form scrolls above the buttons when the screen is too small for it.
 class Settings : public QDialog {
     Q_OBJECT
 

@@ -1,5 +1,7 @@
 #include "dialogs/pagedialog.h"
 
+#include "dialogs/screenfit.h"
+
 #include <QDialogButtonBox>
 #include <QTextBrowser>
 #include <QVBoxLayout>
@@ -13,6 +15,7 @@ PageDialog::PageDialog(const QString &objectName, const QString &title, const QS
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setModal(true);
     resize(size);
+    ScreenFit::fit(this);
 }
 
 void PageDialog::setPage(const QString &browserName, const QString &html) {

@@ -5,8 +5,9 @@
 class QVBoxLayout;
 
 // The frame of the program's reading dialogs (About, Help): a modal window
-// whose body is a fixed rich-text page, closed with "关闭". Subclasses may
-// put a header above the page before they set it.
+// whose body is a fixed rich-text page, closed with "关闭". It opens in the
+// given size where the screen has room, smaller where it has not. Subclasses
+// may put a header above the page before they set it.
 class PageDialog : public QDialog {
     Q_OBJECT
 

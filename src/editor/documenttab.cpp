@@ -1,6 +1,7 @@
 #include "editor/documenttab.h"
 
 #include "dialogs/prompt.h"
+#include "editor/convertscorecommand.h"
 #include "editor/copylyriccommand.h"
 #include "editor/deletelyriccommand.h"
 #include "editor/deletescorecommand.h"
@@ -13,6 +14,7 @@
 #include "editor/scorelinenumberarea.h"
 #include "inputmethod/inputmethod.h"
 #include "model/linegrammar.h"
+#include "model/ordinarygongche.h"
 #include "model/rendermodel.h"
 #include "model/scorefile.h"
 #include "shell/backupstore.h"
@@ -361,7 +363,7 @@ bool DocumentTab::eventFilter(QObject *watched, QEvent *event) {
             runCommand(new InsertLyricCommand(this, commit));
         } else {
             // A system input method may still commit into the score editor.
-            runCommand(new InsertScoreCommand(this, commit, Qt::NoModifier));
+            insertScoreText(commit);
         }
         return true;
     }
@@ -549,7 +551,7 @@ bool DocumentTab::scoreKeyPress(QKeyEvent *event) {
     if (isInsertableText(event->text(), mods)) {
         // Digits, capitals, punctuation: typed into the score as they are,
         // through a command like everything else.
-        runCommand(new InsertScoreCommand(this, event->text(), Qt::NoModifier));
+        insertScoreText(event->text());
         return true;
     }
     if (event->matches(QKeySequence::DeleteEndOfLine)) {
@@ -630,7 +632,18 @@ void DocumentTab::paste() {
     if (ui->lyricEdit->hasFocus()) {
         runCommand(new PasteLyricCommand(this));
     } else if (ui->scoreEdit->hasFocus()) {
-        runCommand(new InsertScoreCommand(this, text, Qt::NoModifier));
+        insertScoreText(text);
+    }
+}
+
+void DocumentTab::insertScoreText(const QString &text) {
+    auto *insert = new InsertScoreCommand(this, text, Qt::NoModifier);
+    const QVector<QPair<int, int>> ranges = insert->insertedRanges();
+    runCommand(insert);
+    // A score in ordinary characters (上尺工 from a system input method, a
+    // score copied from a web page) becomes symbols, one undo step later.
+    if (OrdinaryGongche::hasOrdinaryPitch(text)) {
+        runCommand(new ConvertScoreCommand(this, ranges));
     }
 }
 
@@ -686,6 +699,77 @@ void DocumentTab::insertPageBreak() {
     insertLyricDirective(QStringLiteral("@分页符"), 0, 0);
 }
 
+// ---- find
+
+SearchResult DocumentTab::find(const QString &query, bool backward) {
+    using Pane = DocumentSearch::Pane;
+    const QVector<DocumentSearch::Match> matches =
+        DocumentSearch::matches(ui->lyricEdit->document(), ui->scoreEdit->document(), query);
+    if (matches.isEmpty()) {
+        clearFind();
+        return SearchResult();
+    }
+    // From the pane being edited, or else from the last match.
+    Pane pane = m_searchPane;
+    if (ui->lyricEdit->hasFocus()) {
+        pane = Pane::Lyric;
+    } else if (ui->scoreEdit->hasFocus()) {
+        pane = Pane::Score;
+    }
+    const QTextCursor at =
+        pane == Pane::Lyric ? ui->lyricEdit->textCursor() : ui->scoreEdit->textCursor();
+    const int current =
+        DocumentSearch::step(matches, pane, at.selectionStart(), at.selectionEnd(), backward);
+    const DocumentSearch::Match &match = matches.at(current);
+    m_searchPane = match.pane;
+
+    // The match is selected with the cursor at its end, so that the other
+    // pane shows what belongs to its last character.
+    QPlainTextEdit *editor = match.pane == Pane::Lyric
+                                 ? static_cast<QPlainTextEdit *>(ui->lyricEdit)
+                                 : static_cast<QPlainTextEdit *>(ui->scoreEdit);
+    QTextCursor c(editor->document());
+    c.setPosition(match.start);
+    c.setPosition(match.end, QTextCursor::KeepAnchor);
+    editor->setTextCursor(c);
+    editor->ensureCursorVisible();
+
+    QList<QTextEdit::ExtraSelection> lyricMarks;
+    QList<QTextEdit::ExtraSelection> scoreMarks;
+    for (int i = 0; i < matches.size(); ++i) {
+        const DocumentSearch::Match &m = matches.at(i);
+        QTextEdit::ExtraSelection mark;
+        mark.format.setBackground(i == current ? LyricEdit::currentMatchColor
+                                               : LyricEdit::searchMatchColor);
+        mark.cursor = QTextCursor(m.pane == Pane::Lyric ? ui->lyricEdit->document()
+                                                        : ui->scoreEdit->document());
+        mark.cursor.setPosition(m.start);
+        mark.cursor.setPosition(m.end, QTextCursor::KeepAnchor);
+        (m.pane == Pane::Lyric ? lyricMarks : scoreMarks).append(mark);
+    }
+    ui->lyricEdit->setExtraSelections(lyricMarks);
+    ui->scoreEdit->setExtraSelections(scoreMarks);
+
+    SearchResult result;
+    result.matchCount = matches.size();
+    result.currentIndex = current + 1;
+    return result;
+}
+
+void DocumentTab::clearFind() {
+    ui->lyricEdit->setExtraSelections({});
+    ui->scoreEdit->setExtraSelections({});
+    lyricCursorPositionChanged();
+}
+
+void DocumentTab::switchPane() {
+    if (ui->lyricEdit->hasFocus()) {
+        ui->scoreEdit->setFocus(Qt::ShortcutFocusReason);
+    } else {
+        ui->lyricEdit->setFocus(Qt::ShortcutFocusReason);
+    }
+}
+
 // ---- files
 
 bool DocumentTab::hasOwnFile() const {
@@ -726,18 +810,16 @@ bool DocumentTab::save(bool saveAs) {
 
     // The version this save replaces is kept; without a backup the save still goes ahead.
     const Outcome kept = BackupStore().keep(target);
-    const Outcome saved = writeScoreFile(target, lyric, score);
-    if (!saved) {
-        Prompt::warning(this, saved.title(), saved.message());
+    const Outcome written = writeScoreFile(target, lyric, score);
+    if (!written) {
+        Prompt::warning(this, written.title(), written.message());
         return false;
     }
     if (!kept && !m_backupWarned) {
         m_backupWarned = true;
         Prompt::warning(this, kept.title(), kept.message() + QStringLiteral("文件已照常保存。"));
     }
-    if (saveAs) {
-        Prompt::information(this, QStringLiteral("提示"), target + QStringLiteral("保存成功！"));
-    } else {
+    if (!saveAs) {
         m_filePath = target;
         m_fileWatch->track(target, encodeScoreFile(lyric, score));
         m_needsNewName = false;
@@ -745,6 +827,7 @@ bool DocumentTab::save(bool saveAs) {
         m_modified = false;
         emit modifiedChanged(false);
     }
+    emit saved(target, saveAs);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "editor/documentsearch.h"
+#include "editor/searchresult.h"
 #include "model/documentline.h"
 
 #include <QList>
@@ -70,6 +72,17 @@ public:
     // becomes active again.
     void checkDisk();
 
+    // The find bar: goes to the next (or, backward, the previous) match of
+    // query after the current one, wrapping around, selects it in its pane
+    // (the other pane follows) and highlights every match. Matches are the
+    // query in the lyric text and, for a query in gongche signs, those pitches
+    // in the score text in any octave and form.
+    SearchResult find(const QString &query, bool backward);
+    // Removes the highlights of the last find.
+    void clearFind();
+    // Moves the keyboard focus to the other pane.
+    void switchPane();
+
     // The render model: every lyric line with its kind and, for a sung line,
     // the paired score line of each character.
     DocumentLines documentLines() const;
@@ -91,6 +104,8 @@ public:
     QMenu *createContextMenu(QWidget *parent = nullptr);
 
 signals:
+    // The document was written to path: its own file, or a copy (save as).
+    void saved(const QString &path, bool copy);
     void modifiedChanged(bool modified);
     void canUndoChanged(bool canUndo);
     void canRedoChanged(bool canRedo);
@@ -132,6 +147,9 @@ private:
     void showContextMenu(const QPoint &globalPos);
     void insertLyricDirective(const QString &text, int selectFrom, int selectLength);
     void deleteCurrentLine(bool score);
+    // Inserts text from outside (a paste, a system input method) at the score
+    // cursor; gongche in ordinary characters becomes symbols.
+    void insertScoreText(const QString &text);
     // Whether the document belongs to a ".gcp" file that a save writes to
     // (it may have been deleted on disk since).
     bool hasOwnFile() const;
@@ -148,5 +166,6 @@ private:
     bool m_checkingDisk = false;
     bool m_diskCheckPending = false;
     bool m_backupWarned = false;
+    DocumentSearch::Pane m_searchPane = DocumentSearch::Pane::Lyric; // of the last match
     QList<int> m_imKeys;
 };

@@ -23,14 +23,18 @@ InsertScoreCommand::InsertScoreCommand(DocumentTab *tab, const QString &text,
     cursor.setPosition(start);
     cursor.beginEditBlock();
     if (modifiers == Qt::ShiftModifier) {
+        const int from = cursor.position();
         cursor.insertText(text);
+        m_ranges.append({from, cursor.position()});
     } else {
         // Every kind of line break means "the next score line", so that no
         // text from elsewhere can add lines.
         const QStringList parts = normalizedText(text).split(QLatin1Char('\n'));
         for (int i = 0; i < parts.size(); ++i) {
             if (!parts.at(i).isEmpty()) {
+                const int from = cursor.position();
                 cursor.insertText(parts.at(i));
+                m_ranges.append({from, cursor.position()});
             }
             if (i + 1 < parts.size()) {
                 cursor.movePosition(QTextCursor::NextBlock);

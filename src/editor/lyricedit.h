@@ -1,7 +1,6 @@
 #pragma once
 
 #include "editor/gutterededit.h"
-#include "editor/searchresult.h"
 
 #include <QColor>
 #include <QPlainTextEdit>
@@ -51,14 +50,6 @@ public:
     QString allSungText() const;
     // The number of sung characters of the whole text.
     int sungCharTotal() const;
-
-    // Searches the whole text for text (case-insensitive), highlights every
-    // match and moves the cursor to the end of the next match after it,
-    // wrapping to the first.
-    SearchResult findNext(const QString &text);
-    // As findNext, backwards: the cursor goes to the start of the previous
-    // match, wrapping to the last.
-    SearchResult findPrevious(const QString &text);
 
     // With indexed off, the pairing is answered by walking the whole
     // document on every call, as the reference definition does. For

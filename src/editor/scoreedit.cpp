@@ -2,6 +2,7 @@
 
 #include "appearance/editorconfig.h"
 #include "editor/lyricedit.h"
+#include "editor/scorehighlighter.h"
 #include "editor/scorelinenumberarea.h"
 #include "inputmethod/inputmethod.h"
 #include "model/gongchesymbol.h"
@@ -32,6 +33,7 @@ ScoreEdit::ScoreEdit(QWidget *parent)
     , m_lineNumberArea(nullptr) {
     setInputMethodHints(Qt::ImhHiddenText | Qt::ImhNoPredictiveText);
     m_lineNumberArea = new ScoreLineNumberArea(this);
+    new ScoreHighlighter(document());
     setViewportMargins(gutterWidth(), 0, 0, 0);
     connect(this, &QPlainTextEdit::updateRequest, this, &ScoreEdit::updateLineNumberArea);
     connect(m_config, &EditorConfig::configChanged, this, &ScoreEdit::applyConfig);

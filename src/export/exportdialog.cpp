@@ -1,18 +1,28 @@
 #include "export/exportdialog.h"
 
 #include "dialogs/prompt.h"
+#include "dialogs/screenfit.h"
 #include "export/exportconfig.h"
 #include "export/exportformat.h"
 #include "export/previewwindow.h"
 #include "fonts/fontregistry.h"
+#include "shell/apppaths.h"
+#include "typeset/inkcollisions.h"
 #include "typeset/typesetter.h"
 #include "ui_exportdialog.h"
 
 #include <QAbstractItemView>
+#include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QIntValidator>
 #include <QPageSize>
+#include <QPainter>
 #include <QProgressDialog>
+#include <QScrollBar>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QWheelEvent>
 #include <QtMath>
 
 namespace {
@@ -36,6 +46,15 @@ int numberOf(const QLineEdit *edit) {
     return edit->text().toInt();
 }
 
+// The preview's zoom: one step of a button or a wheel notch, and its bounds
+// relative to the whole page.
+constexpr double zoomStep = 1.25;
+constexpr double minZoom = 0.25;
+constexpr double maxZoom = 8;
+
+// The dialog's size is kept beside the export settings, in a group of its own.
+const QString sizeGroup = QStringLiteral("ExportDialog");
+
 } // namespace
 
 ExportDialog::ExportDialog(QWidget *parent, const DocumentLines &lines)
@@ -48,16 +67,41 @@ ExportDialog::ExportDialog(QWidget *parent, const DocumentLines &lines)
     setWindowFlags((windowFlags() | Qt::WindowMaximizeButtonHint) &
                    ~Qt::WindowContextHelpButtonHint);
     m_engine = new Typesetter(this);
+    m_overlay = new QWidget(ui->preViewWidget);
+    m_overlay->setObjectName(QStringLiteral("overlapOverlay"));
+    m_overlay->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_overlay->installEventFilter(this);
     fillComboBoxes();
     installValidators();
     loadForm();
     connectSignals();
     refreshPreview(true);
+
+    QSettings settings(AppPaths::settingsFile(), QSettings::IniFormat);
+    settings.beginGroup(sizeGroup);
+    const QSize remembered(settings.value(QStringLiteral("width")).toInt(),
+                           settings.value(QStringLiteral("height")).toInt());
+    if (!remembered.isEmpty()) {
+        resize(remembered);
+    }
+    ScreenFit::fit(this);
 }
 
 ExportDialog::~ExportDialog() {
+    if (m_shown) {
+        const QSize last = isMaximized() ? normalGeometry().size() : size();
+        QSettings settings(AppPaths::settingsFile(), QSettings::IniFormat);
+        settings.beginGroup(sizeGroup);
+        settings.setValue(QStringLiteral("width"), last.width());
+        settings.setValue(QStringLiteral("height"), last.height());
+    }
     m_config.save();
     delete ui;
+}
+
+void ExportDialog::showEvent(QShowEvent *event) {
+    m_shown = true; // a size the user saw is worth remembering
+    QDialog::showEvent(event);
 }
 
 void ExportDialog::fillComboBoxes() {
@@ -254,10 +298,15 @@ void ExportDialog::connectSignals() {
     connect(ui->submitBtn, &QPushButton::clicked, this, &ExportDialog::onSubmitBtnClicked);
     connect(m_engine, &Typesetter::progressUpdate, this, &ExportDialog::onProgressUpdate);
     connect(ui->previewAllBtn, &QPushButton::clicked, this, &ExportDialog::onPreviewAllBtnClicked);
+    connect(ui->zoomInBtn, &QToolButton::clicked, this, &ExportDialog::onZoomInBtnClicked);
+    connect(ui->zoomOutBtn, &QToolButton::clicked, this, &ExportDialog::onZoomOutBtnClicked);
+    connect(ui->zoomFitBtn, &QToolButton::clicked, this, &ExportDialog::onZoomFitBtnClicked);
 
-    // The preview follows its frame; the combo boxes ignore the wheel, so
-    // that scrolling the form never changes a choice.
+    // The preview follows its frame and zooms with Ctrl + wheel; the combo
+    // boxes ignore the wheel, so that scrolling the form never changes a choice.
     ui->preViewFrame->installEventFilter(this);
+    ui->preViewFrame->viewport()->installEventFilter(this);
+    ui->preViewWidget->installEventFilter(this);
     for (QComboBox *box :
          {ui->pageSizeBox, ui->isLandscapeBox, ui->isLineBreakScoreOverflowBox, ui->titlePosBox}) {
         box->installEventFilter(this);
@@ -269,6 +318,23 @@ bool ExportDialog::eventFilter(QObject *watched, QEvent *event) {
     if (event->type() == QEvent::Wheel &&
         (watched == ui->pageSizeBox || watched == ui->isLandscapeBox ||
          watched == ui->isLineBreakScoreOverflowBox || watched == ui->titlePosBox)) {
+        return true;
+    }
+    if (event->type() == QEvent::Wheel &&
+        (watched == ui->preViewWidget || watched == ui->preViewFrame->viewport())) {
+        auto *wheel = static_cast<QWheelEvent *>(event);
+        if (wheel->modifiers() & Qt::ControlModifier) {
+            const int delta = wheel->angleDelta().y();
+            if (delta != 0) {
+                const QPoint at = static_cast<QWidget *>(watched)->mapTo(
+                    ui->preViewFrame->viewport(), wheel->position().toPoint());
+                zoomPreview(delta > 0 ? zoomStep : 1 / zoomStep, at);
+            }
+            return true;
+        }
+    }
+    if (watched == m_overlay && event->type() == QEvent::Paint) {
+        paintOverlaps();
         return true;
     }
     if (event->type() == QEvent::Resize) {
@@ -292,6 +358,12 @@ void ExportDialog::refreshPreview(bool force) {
     }
     fitPreview();
     ui->preViewWidget->load(m_engine->pages().first());
+
+    const InkCollisions collisions(m_engine->pageCanvas(0));
+    m_overlapInks = collisions.overlappingInks();
+    const int count = collisions.overlaps().size();
+    ui->overlapLabel->setText(count > 0 ? QStringLiteral("%1 处重叠").arg(count) : QString());
+    m_overlay->update();
 }
 
 void ExportDialog::fitPreview() {
@@ -306,11 +378,60 @@ void ExportDialog::fitPreview() {
     const QRect inner = ui->preViewFrame->contentsRect();
     const int W = inner.width();
     const int H = inner.height();
-    const double scale = std::min(0.9 * W / pageWidth, 0.9 * H / pageHeight);
+    const double scale = std::min(0.9 * W / pageWidth, 0.9 * H / pageHeight) * m_zoom;
     const int width = qFloor(pageWidth * scale + 0.5);
     const int height = qFloor(pageHeight * scale + 0.5);
+    // The frame centres the page while it is smaller, and scrolls it when larger.
     ui->preViewWidget->setFixedSize(std::max(width, 0), std::max(height, 0));
-    ui->preViewWidget->move((W - width) / 2, (H - height) / 2);
+    m_overlay->setGeometry(ui->preViewWidget->rect());
+}
+
+void ExportDialog::zoomPreview(double factor, const QPoint &anchor) {
+    const double zoom = qBound(minZoom, m_zoom * factor, maxZoom);
+    if (qFuzzyCompare(zoom, m_zoom)) {
+        return;
+    }
+    const QWidget *page = ui->preViewWidget;
+    const QPointF onPage((anchor.x() - page->x()) / std::max(1.0, double(page->width())),
+                         (anchor.y() - page->y()) / std::max(1.0, double(page->height())));
+    m_zoom = zoom;
+    fitPreview();
+    ui->preViewFrame->horizontalScrollBar()->setValue(
+        qRound(onPage.x() * page->width() - anchor.x()));
+    ui->preViewFrame->verticalScrollBar()->setValue(
+        qRound(onPage.y() * page->height() - anchor.y()));
+}
+
+void ExportDialog::onZoomInBtnClicked() {
+    zoomPreview(zoomStep, ui->preViewFrame->viewport()->rect().center());
+}
+
+void ExportDialog::onZoomOutBtnClicked() {
+    zoomPreview(1 / zoomStep, ui->preViewFrame->viewport()->rect().center());
+}
+
+void ExportDialog::onZoomFitBtnClicked() {
+    m_zoom = 1;
+    fitPreview();
+}
+
+void ExportDialog::paintOverlaps() {
+    const QSize page = m_engine->pageSize();
+    if (m_overlapInks.isEmpty() || page.isEmpty()) {
+        return;
+    }
+    QPainter painter(m_overlay);
+    painter.setRenderHint(QPainter::Antialiasing);
+    // The preview shows the page stretched over the whole widget.
+    painter.scale(m_overlay->width() / double(page.width()),
+                  m_overlay->height() / double(page.height()));
+    QPen pen(QColor(230, 0, 0), 1.5);
+    pen.setCosmetic(true);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    for (const QPolygonF &ink : qAsConst(m_overlapInks)) {
+        painter.drawPolygon(ink);
+    }
 }
 
 // Fonts
@@ -659,10 +780,11 @@ void ExportDialog::onSubmitBtnClicked() {
     }
     const int dpi = ui->dpiBox->currentIndex();
     const int resolutionIndex = dpi >= 1 && dpi <= 3 ? dpi : 0;
+    const QString start = suggestedPath(*format);
     const QString path =
         format->toFolder
-            ? Prompt::existingDirectory(this, format->chooserTitle, QString())
-            : Prompt::saveFileName(this, format->chooserTitle, QString(), format->fileFilter);
+            ? Prompt::existingDirectory(this, format->chooserTitle, start)
+            : Prompt::saveFileName(this, format->chooserTitle, start, format->fileFilter);
     if (path.isEmpty()) {
         return;
     }
@@ -675,8 +797,20 @@ void ExportDialog::onSubmitBtnClicked() {
         Prompt::warning(this, outcome.title(), outcome.message());
         return;
     }
-    Prompt::information(this, QStringLiteral("成功"), QStringLiteral("导出成功！"));
-    accept();
+    emit exported(outcome.path());
+}
+
+QString ExportDialog::suggestedPath(const ExportFormat &format) const {
+    // Beside the last export of this dialog, else among the user's documents.
+    const QString last = m_engine->lastExportPath();
+    const QString dir = last.isEmpty()
+                            ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+                            : QFileInfo(last).absolutePath();
+    if (format.toFolder) {
+        return dir;
+    }
+    // The preview has typeset the title.
+    return QDir(dir).filePath(Typesetter::safeFileName(m_engine->documentTitle()) + format.suffix);
 }
 
 void ExportDialog::onProgressUpdate(Typesetter::Task task, Typesetter::Progress progress, int value,

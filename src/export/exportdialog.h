@@ -6,6 +6,8 @@
 #include <QColor>
 #include <QDialog>
 #include <QFont>
+#include <QPolygonF>
+#include <QVector>
 
 class ExportConfig;
 struct ExportFormat;
@@ -20,7 +22,9 @@ class ExportDialog;
 // The export dialog: every export parameter, a live preview of the first
 // page, preview of all pages, parameter schemes, and the export itself as
 // PDF, JPG, PNG or SVG. It edits the one ExportConfig in place and saves it
-// when it is destroyed.
+// when it is destroyed. The preview zooms and outlines in red the texts whose
+// ink overlaps. A successful export leaves the dialog open and is reported by
+// exported(). The dialog remembers its size; shown, it fits its screen.
 class ExportDialog : public QDialog {
     Q_OBJECT
 
@@ -30,6 +34,12 @@ public:
 
     Typesetter *engine() const { return m_engine; }
     QProgressDialog *progressDialog() const { return m_progress; }
+    // The preview's scale relative to the whole page fitting its frame.
+    double previewZoom() const { return m_zoom; }
+
+signals:
+    // A successful export wrote path: the PDF file or the folder of pages.
+    void exported(const QString &path);
 
 public slots:
     void onTitleFontChanged(QFont font, int size);
@@ -81,9 +91,13 @@ public slots:
     void onProgressUpdate(Typesetter::Task task, Typesetter::Progress progress, int value,
                           int maxValue);
     void onPreviewAllBtnClicked();
+    void onZoomInBtnClicked();
+    void onZoomOutBtnClicked();
+    void onZoomFitBtnClicked();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     // The format chosen in the file-type list.
@@ -95,7 +109,13 @@ private:
     // Regenerates the first page when live preview is on, or always when forced.
     void refreshPreview(bool force = false);
     void fitPreview();
+    // Scales the preview by factor, keeping the point under anchor (in the
+    // preview frame's viewport) in place.
+    void zoomPreview(double factor, const QPoint &anchor);
+    void paintOverlaps();
     void fitPageSizeList();
+    // Where the file or folder chooser of format starts.
+    QString suggestedPath(const ExportFormat &format) const;
 
     // Shared by the handlers of one kind: compare, store, refresh.
     using FontGetter = const QFont &(ExportConfig::*)() const;
@@ -120,5 +140,9 @@ private:
     QProgressDialog *m_progress = nullptr;
     ExportConfig &m_config;
     bool m_loading = false;
+    bool m_shown = false;
+    double m_zoom = 1;
+    QWidget *m_overlay = nullptr;            // draws the outlines over the preview
+    QVector<QPolygonF> m_overlapInks;        // in page units
     const ExportFormat *m_writing = nullptr; // while a format writes
 };

@@ -1,5 +1,7 @@
 #include "export/previewwindow.h"
 
+#include "dialogs/screenfit.h"
+
 #include <QGraphicsScene>
 #include <QGraphicsSvgItem>
 #include <QGraphicsView>
@@ -15,7 +17,9 @@ PreviewWindow::PreviewWindow(QWidget *parent)
     setWindowFlags((windowFlags() | Qt::WindowMaximizeButtonHint) &
                    ~Qt::WindowContextHelpButtonHint);
     setWindowTitle(QStringLiteral("预览"));
-    setMinimumSize(800, 600);
+    // Opened maximized; restored, 800 × 600 where the screen has room.
+    resize(800, 600);
+    ScreenFit::fit(this);
     setWindowState(windowState() | Qt::WindowMaximized);
 
     m_scene = new QGraphicsScene(this);

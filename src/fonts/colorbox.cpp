@@ -3,11 +3,49 @@
 #include "dialogs/prompt.h"
 #include "fonts/chooserstyle.h"
 
+#include <QFormLayout>
+#include <QGridLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QStyle>
+
+namespace {
+
+// The label left of widget in its grid or form row, searched in layout and
+// the layouts nested in it.
+QLabel *labelBeside(const QLayout *layout, const QWidget *widget) {
+    for (int i = 0; i < layout->count(); ++i) {
+        QLayoutItem *item = layout->itemAt(i);
+        if (const QLayout *inner = item->layout()) {
+            if (QLabel *label = labelBeside(inner, widget)) {
+                return label;
+            }
+            continue;
+        }
+        if (item->widget() != widget) {
+            continue;
+        }
+        QLayoutItem *left = nullptr;
+        if (auto *grid = qobject_cast<const QGridLayout *>(layout)) {
+            int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
+            grid->getItemPosition(i, &row, &column, &rowSpan, &columnSpan);
+            left = column > 0 ? grid->itemAtPosition(row, column - 1) : nullptr;
+        } else if (auto *form = qobject_cast<const QFormLayout *>(layout)) {
+            int row = 0;
+            QFormLayout::ItemRole role = QFormLayout::LabelRole;
+            form->getItemPosition(i, &row, &role);
+            left = role == QFormLayout::FieldRole ? form->itemAt(row, QFormLayout::LabelRole)
+                                                  : nullptr;
+        }
+        return left ? qobject_cast<QLabel *>(left->widget()) : nullptr;
+    }
+    return nullptr;
+}
+
+} // namespace
 
 ColorBox::ColorBox(QWidget *parent)
     : QWidget(parent)
@@ -69,10 +107,38 @@ void ColorBox::onLineEditChanged() {
         return;
     }
     m_warning = true;
-    Prompt::warning(this, QStringLiteral("警告"), QStringLiteral("错误的颜色值!"));
+    const QString field = fieldName();
+    const QString message = QStringLiteral("错误的颜色值!");
+    Prompt::warning(this, QStringLiteral("警告"),
+                    field.isEmpty() ? message : QStringLiteral("“%1”：%2").arg(field, message));
     m_lineEdit->setText(m_colorName);
     m_lineEdit->setFocus();
     m_warning = false;
+}
+
+QString ColorBox::fieldName() const {
+    if (!m_fieldName.isEmpty()) {
+        return m_fieldName;
+    }
+    const QLabel *label = nullptr;
+    const QList<QLabel *> labels = window()->findChildren<QLabel *>();
+    for (const QLabel *candidate : labels) {
+        if (candidate->buddy() == this) {
+            label = candidate;
+            break;
+        }
+    }
+    if (!label && parentWidget() && parentWidget()->layout()) {
+        label = labelBeside(parentWidget()->layout(), this);
+    }
+    if (!label) {
+        return QString();
+    }
+    QString text = label->text().trimmed();
+    while (text.endsWith(QLatin1Char(':')) || text.endsWith(QChar(0xff1a))) {
+        text.chop(1);
+    }
+    return text.trimmed();
 }
 
 void ColorBox::applyColor(const QColor &color) {
@@ -82,6 +148,9 @@ void ColorBox::applyColor(const QColor &color) {
 }
 
 void ColorBox::restyleButton() {
+    // With a border of its own the swatch is drawn by the style sheet alone,
+    // in exactly the colour; the platform style would shade it as a button.
     m_button->setStyleSheet(QStringLiteral("QPushButton{ background-color: ") + m_colorName +
-                            QStringLiteral(";}"));
+                            QStringLiteral("; border: 1px solid #adadad; }"
+                                           "QPushButton:hover{ border-color: #608dfa; }"));
 }

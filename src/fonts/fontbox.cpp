@@ -1,6 +1,7 @@
 #include "fonts/fontbox.h"
 
 #include <QFontComboBox>
+#include <QFontDatabase>
 
 FontBox::FontBox(QWidget *parent)
     : FontBox(new QFontComboBox, parent) {}
@@ -9,6 +10,7 @@ FontBox::FontBox(QFontComboBox *combo, QWidget *parent)
     : SizedFontBox(combo, parent)
     , m_fontCombo(combo) {
     m_fontCombo->setEditable(false);
+    m_fontCombo->setWritingSystem(QFontDatabase::SimplifiedChinese);
     connect(m_fontCombo, &QFontComboBox::currentFontChanged, this, &FontBox::onFontChanged);
 }
 

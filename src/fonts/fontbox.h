@@ -4,7 +4,7 @@
 
 class QFontComboBox;
 
-// Any font family of the system plus a point size.
+// A font family of the system that covers Chinese, plus a point size.
 class FontBox : public SizedFontBox {
     Q_OBJECT
 

@@ -1,6 +1,7 @@
 #include "fonts/fontmanager.h"
 
 #include "dialogs/prompt.h"
+#include "dialogs/screenfit.h"
 #include "fonts/fontregistry.h"
 
 #include <QDir>
@@ -15,12 +16,12 @@
 
 namespace {
 
-// The "*.ttf" files directly inside dir, in the order the file system lists
+// The font files directly inside dir, in the order the file system lists
 // them, the suffix matched without regard to case.
 QStringList fontFiles(const QDir &dir) {
     QStringList paths;
-    const QStringList names =
-        dir.entryList({QStringLiteral("*.ttf")}, QDir::Files, QDir::Unsorted | QDir::IgnoreCase);
+    const QStringList names = dir.entryList(FontRegistry::fontFilePatterns(), QDir::Files,
+                                            QDir::Unsorted | QDir::IgnoreCase);
     for (const QString &name : names) {
         paths.append(dir.filePath(name));
     }
@@ -37,7 +38,8 @@ FontManager::FontManager(QWidget *parent)
     , m_closeButton(new QPushButton(tr("关闭"), this))
     , m_registry(*FontRegistry::instance()) {
     setWindowTitle(tr("字体管理"));
-    setMinimumSize(400, 300);
+    setMinimumSize(320, 240);
+    resize(420, 360);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 
     m_fontList->setObjectName(QStringLiteral("fontList"));
@@ -55,9 +57,15 @@ FontManager::FontManager(QWidget *parent)
     buttons->addStretch();
     buttons->addWidget(m_closeButton);
 
+    auto *note =
+        new QLabel(tr("安装的字体会复制到程序的 fonts 文件夹，可在曲谱字体中选用。"), this);
+    note->setObjectName(QStringLiteral("installNote"));
+    note->setWordWrap(true);
+
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(title);
     layout->addWidget(m_fontList);
+    layout->addWidget(note);
     layout->addLayout(buttons);
 
     connect(m_installButton, &QPushButton::clicked, this, &FontManager::installFont);
@@ -66,6 +74,7 @@ FontManager::FontManager(QWidget *parent)
     connect(m_fontList, &QListWidget::itemSelectionChanged, this, &FontManager::updateDeleteButton);
 
     refreshFontList();
+    ScreenFit::fit(this);
 }
 
 void FontManager::refreshFontList() {
@@ -94,8 +103,9 @@ void FontManager::updateDeleteButton() {
 }
 
 void FontManager::installFont() {
-    const QString source =
-        Prompt::openFileName(this, tr("选择字体文件"), QDir::homePath(), tr("字体文件 (*.ttf)"));
+    const QString source = Prompt::openFileName(
+        this, tr("选择字体文件"), QDir::homePath(),
+        tr("字体文件 (%1)").arg(FontRegistry::fontFilePatterns().join(QLatin1Char(' '))));
     if (source.isEmpty()) {
         return;
     }

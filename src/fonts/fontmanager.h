@@ -7,15 +7,16 @@ class QListWidget;
 class QPushButton;
 
 // The modal dialog that lists the gongche fonts of the registry, installs a
-// TrueType file into the "fonts" directory and deletes an installed one. The
-// embedded font is shown first, marked, and cannot be deleted.
+// font file (.ttf, .otf, .ttc) into the "fonts" directory and deletes an
+// installed one. The embedded font is shown first, marked, and cannot be
+// deleted.
 class FontManager : public QDialog {
     Q_OBJECT
 
 public:
     explicit FontManager(QWidget *parent = nullptr);
 
-    // The installed "*.ttf" file that provides family, or an empty string.
+    // The installed font file that provides family, or an empty string.
     QString findFontFile(const QString &family) const;
 
 public slots:

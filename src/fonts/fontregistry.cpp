@@ -43,7 +43,7 @@ void FontRegistry::reload() {
         QDir().mkpath(m_fontsDir);
         return;
     }
-    dir.setNameFilters({QStringLiteral("*.ttf")});
+    dir.setNameFilters(fontFilePatterns());
     dir.setFilter(QDir::Files);
     dir.setSorting(QDir::Unsorted | QDir::IgnoreCase);
     const QStringList files = dir.entryList();

@@ -5,9 +5,9 @@
 #include <QStringList>
 
 // The gongche fonts of the program: the font embedded as a resource, and every
-// "*.ttf" file installed in the "fonts" directory. All are registered with the
-// application font database; families() lists their family names, the
-// embedded one first.
+// font file (TrueType, OpenType or a collection) installed in the "fonts"
+// directory. All are registered with the application font database;
+// families() lists their family names, the embedded one first.
 class FontRegistry {
 public:
     static FontRegistry *instance();
@@ -19,6 +19,11 @@ public:
     QStringList families() const { return m_families; }
     QString defaultFamily() const { return m_defaultFamily; }
     QString fontsDir() const { return m_fontsDir; }
+
+    // The name patterns of installable font files, matched without regard to case.
+    static QStringList fontFilePatterns() {
+        return {QStringLiteral("*.ttf"), QStringLiteral("*.otf"), QStringLiteral("*.ttc")};
+    }
 
     static QString defaultFontPath() { return QStringLiteral(":/resources/fonts/tolvk.ttf"); }
 

@@ -15,6 +15,7 @@
 const QColor InputMethod::borderColor(0x89, 0xb8, 0xd0);
 const QColor InputMethod::validColor(0x00, 0x70, 0xdf);
 const QColor InputMethod::invalidColor(0xff, 0x2a, 0x00);
+const QString InputMethod::noMatchText = QStringLiteral("无匹配");
 const QColor InputMethod::pageColor(0x78, 0x78, 0x78);
 
 namespace {
@@ -120,6 +121,10 @@ void InputMethod::fillCandidates() {
         m_candidates.append(QString());
     }
     m_pager.reset(m_candidates.size());
+}
+
+bool InputMethod::hasMatches() const {
+    return m_candidates != QStringList{QString()};
 }
 
 void InputMethod::clearComposing() {
@@ -277,8 +282,12 @@ QSize InputMethod::popupSize(const QFont &compositionFont, const QFont &candidat
     const QFontMetrics candidateMetrics(candidateFont);
     const int labelWidth = compositionMetrics.horizontalAdvance(QStringLiteral("0 "));
     int candidatesWidth = (pageCandidates.size() - 1) * itemSpacing;
-    for (const QString &candidate : pageCandidates) {
-        candidatesWidth += candidateMetrics.horizontalAdvance(candidate) + labelWidth;
+    if (pageCandidates == QStringList{QString()}) {
+        candidatesWidth = compositionMetrics.horizontalAdvance(noMatchText);
+    } else {
+        for (const QString &candidate : pageCandidates) {
+            candidatesWidth += candidateMetrics.horizontalAdvance(candidate) + labelWidth;
+        }
     }
     const int width = std::max(compositionMetrics.horizontalAdvance(composition), candidatesWidth) +
                       insetLeft + insetRight;
@@ -362,6 +371,12 @@ void InputMethod::paintEvent(QPaintEvent *) {
     // The candidates of the page, each after its number.
     painter.translate(0, h1 + lineSpacing);
     const QStringList onPage = pageCandidates();
+    if (!hasMatches()) {
+        painter.setPen(pageColor);
+        painter.setFont(m_compositionFont);
+        painter.drawText(0, (h1 + h2) / 2, noMatchText);
+        return;
+    }
     x = 0;
     for (int i = 0; i < onPage.size(); ++i) {
         painter.setPen(i == m_pager.selected() ? invalidColor : validColor);

@@ -38,7 +38,9 @@ public:
     static const QColor borderColor;  // #89b8d0
     static const QColor validColor;   // #0070df: valid segments, candidate labels
     static const QColor invalidColor; // #ff2a00: unknown segments, the highlighted label
-    static const QColor pageColor;    // #787878: page indicator
+    static const QColor pageColor;    // #787878: page indicator, "无匹配"
+    // Shown instead of candidates when the input matches no symbol.
+    static const QString noMatchText;
 
     // The program's one popup, created on first use with six candidates a
     // page and destroyed when the application object goes away.
@@ -69,6 +71,8 @@ public:
 
     const SegmentList &segments() const { return m_segments; }
     const QStringList &candidates() const { return m_candidates; }
+    // False when the input matches no symbol: the popup says "无匹配".
+    bool hasMatches() const;
     QString composition() const { return m_composition; }
     int page() const { return m_pager.page(); }
     int selected() const { return m_pager.selected(); }

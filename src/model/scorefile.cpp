@@ -63,7 +63,8 @@ public:
         QString s(int(available / 2), Qt::Uninitialized);
         qFromBigEndian<quint16>(m_bytes.constData() + m_pos, s.size(), s.data());
         // A pair of surrogates cut in half leaves nothing to show.
-        if (m_damage != ScoreFileDamage::None && !s.isEmpty() && s.at(s.size() - 1).isHighSurrogate()) {
+        if (m_damage != ScoreFileDamage::None && !s.isEmpty() &&
+            s.at(s.size() - 1).isHighSurrogate()) {
             s.chop(1);
         }
         m_pos += int(available);

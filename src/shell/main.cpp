@@ -1,6 +1,7 @@
 #include "fonts/fontsubstitutions.h"
 #include "shell/commandlineexport.h"
 #include "shell/mainwindow.h"
+#include "shell/qttranslations.h"
 
 #include <QApplication>
 
@@ -16,6 +17,8 @@ int main(int argc, char *argv[]) {
     if (commandLine) {
         return CommandLineExport::run(QApplication::arguments());
     }
+    // The command line reports in English; the windows speak Chinese.
+    installQtTranslations();
 
     MainWindow window;
     window.show();

@@ -5,8 +5,8 @@
 #include "dialogs/backupdialog.h"
 #include "dialogs/helpdialog.h"
 #include "dialogs/prompt.h"
-#include "editor/lyricedit.h"
 #include "editor/documenttab.h"
+#include "editor/lyricedit.h"
 #include "editor/scoreedit.h"
 #include "export/exportdialog.h"
 #include "fonts/fontmanager.h"
@@ -21,10 +21,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QStatusBar>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QToolButton>
+#include <QUrl>
 
 namespace {
 
@@ -65,6 +69,16 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->helpAction, &QAction::triggered, this, &MainWindow::helpAction);
     connect(ui->aboutAction, &QAction::triggered, this, &MainWindow::aboutAction);
     connect(ui->exitAction, &QAction::triggered, this, &MainWindow::exitAction);
+    connect(ui->closeTabAction, &QAction::triggered, this, [this] {
+        if (ui->tabWidget->currentIndex() >= 0) {
+            tabWidgetClose(ui->tabWidget->currentIndex());
+        }
+    });
+    connect(ui->switchPaneAction, &QAction::triggered, this, [this] {
+        if (DocumentTab *edit = currentEdit()) {
+            edit->switchPane();
+        }
+    });
     connect(ui->exportAction, &QAction::triggered, this, &MainWindow::exportAction);
     connect(ui->insertTitleAction, &QAction::triggered, this, &MainWindow::insertTitleAction);
     connect(ui->insertQupaiAction, &QAction::triggered, this, &MainWindow::insertQuPaiAction);
@@ -81,6 +95,22 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->searchCloseBtn, &QToolButton::clicked, this, &MainWindow::onSearchCloseBtn);
     connect(ui->searchEdit, &QLineEdit::textChanged, this, &MainWindow::onSearchEditTextChanged);
     connect(m_startPage, &QTextBrowser::anchorClicked, this, &MainWindow::onStartPageLink);
+    // Enter finds the next match, Shift+Enter the previous one, Esc closes the bar.
+    ui->searchEdit->installEventFilter(this);
+
+    m_openFolderBtn = new QToolButton(this);
+    m_openFolderBtn->setObjectName(QStringLiteral("openFolderBtn"));
+    m_openFolderBtn->setText(QStringLiteral("打开所在文件夹"));
+    m_openFolderBtn->setAutoRaise(true);
+    m_openFolderBtn->hide();
+    ui->statusbar->addPermanentWidget(m_openFolderBtn);
+    connect(m_openFolderBtn, &QToolButton::clicked, this,
+            [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(m_exportedFolder)); });
+    connect(ui->statusbar, &QStatusBar::messageChanged, this, [this](const QString &message) {
+        if (message.isEmpty()) {
+            m_openFolderBtn->hide();
+        }
+    });
 
     loadStartPage();
 
@@ -169,7 +199,43 @@ void MainWindow::addDocument(DocumentTab *edit) {
     connect(edit, &DocumentTab::modifiedChanged, this, &MainWindow::modifiedChanged);
     connect(edit, &DocumentTab::canUndoChanged, this, &MainWindow::onCanUndoChanged);
     connect(edit, &DocumentTab::canRedoChanged, this, &MainWindow::onCanRedoChanged);
+    connect(edit, &DocumentTab::saved, this, [this, edit](const QString &path, bool copy) {
+        showStatus((copy ? QStringLiteral("已另存为 %1") : QStringLiteral("已保存 %1"))
+                       .arg(QDir::toNativeSeparators(path)));
+        if (edit == currentEdit()) {
+            updateWindowTitle();
+        }
+        const int index = ui->tabWidget->indexOf(edit);
+        if (index >= 0) {
+            ui->tabWidget->setTabText(index, edit->tabTitle(true));
+        }
+    });
     edit->lyricEditor()->setFocus();
+    updateWindowTitle();
+}
+
+void MainWindow::updateWindowTitle() {
+    DocumentTab *edit = currentEdit();
+    if (!edit) {
+        setWindowTitle(QStringLiteral("Qorvel工尺谱"));
+        setWindowModified(false);
+        return;
+    }
+    setWindowTitle(
+        QStringLiteral("%1[*] — Qorvel工尺谱").arg(QFileInfo(edit->filePath()).fileName()));
+    setWindowModified(edit->isModified());
+}
+
+void MainWindow::showStatus(const QString &message) {
+    m_openFolderBtn->hide();
+    ui->statusbar->showMessage(message);
+}
+
+void MainWindow::showExported(const QString &path) {
+    showStatus(QStringLiteral("已导出 %1").arg(QDir::toNativeSeparators(path)));
+    const QFileInfo info(path);
+    m_exportedFolder = info.isDir() ? info.absoluteFilePath() : info.absolutePath();
+    m_openFolderBtn->show();
 }
 
 void MainWindow::newAction() {
@@ -203,6 +269,7 @@ void MainWindow::modifiedChanged(bool) {
     if (DocumentTab *edit = currentEdit()) {
         ui->tabWidget->setTabText(ui->tabWidget->currentIndex(), edit->tabTitle(true));
     }
+    updateWindowTitle();
 }
 
 void MainWindow::onCanUndoChanged(bool canUndo) {
@@ -234,6 +301,7 @@ void MainWindow::tabWidgetCurrentChanged(int index) {
             ui->searchBox->hide();
         }
         InputMethod::instance()->setEditor(nullptr);
+        updateWindowTitle();
         return;
     }
     m_startPage->hide();
@@ -244,6 +312,7 @@ void MainWindow::tabWidgetCurrentChanged(int index) {
         a->setEnabled(true);
     }
     InputMethod::instance()->setEditor(edit->scoreEditor());
+    updateWindowTitle();
 }
 
 bool MainWindow::tabWidgetClose(int index) {
@@ -263,8 +332,6 @@ bool MainWindow::tabWidgetClose(int index) {
             if (!edit->save(false)) {
                 return false;
             }
-            Prompt::information(this, QStringLiteral("提示"),
-                                QStringLiteral("\"%1\"保存成功！").arg(edit->tabTitle(true)));
         }
     }
     ui->tabWidget->removeTab(index);
@@ -444,6 +511,7 @@ void MainWindow::exportAction() {
     }
     // The dialog saves the export settings when it is destroyed.
     ExportDialog dialog(this, edit->documentLines());
+    connect(&dialog, &ExportDialog::exported, this, &MainWindow::showExported);
     dialog.exec();
 }
 
@@ -479,28 +547,47 @@ void MainWindow::searchAction() {
     }
 }
 
-void MainWindow::onSearchNextBtnClicked() {
+void MainWindow::find(bool backward) {
     DocumentTab *edit = currentEdit();
     if (!edit || ui->searchEdit->text().isEmpty()) {
         return;
     }
-    const auto result = edit->lyricEditor()->findNext(ui->searchEdit->text());
+    const SearchResult result = edit->find(ui->searchEdit->text(), backward);
     ui->searchResLabel->setText(
-        QStringLiteral("%1/%2").arg(result.currentIndex).arg(result.matchCount));
+        result.matchCount == 0
+            ? QStringLiteral("未找到")
+            : QStringLiteral("%1/%2").arg(result.currentIndex).arg(result.matchCount));
+}
+
+void MainWindow::onSearchNextBtnClicked() {
+    find(false);
 }
 
 void MainWindow::onSearchPrevBtnClicked() {
-    DocumentTab *edit = currentEdit();
-    if (!edit || ui->searchEdit->text().isEmpty()) {
-        return;
-    }
-    const auto result = edit->lyricEditor()->findPrevious(ui->searchEdit->text());
-    ui->searchResLabel->setText(
-        QStringLiteral("%1/%2").arg(result.currentIndex).arg(result.matchCount));
+    find(true);
 }
 
 void MainWindow::onSearchCloseBtn() {
     ui->searchBox->hide();
+    if (DocumentTab *edit = currentEdit()) {
+        edit->clearFind();
+        edit->lyricEditor()->setFocus();
+    }
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == ui->searchEdit && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            find(key->modifiers() & Qt::ShiftModifier);
+            return true;
+        }
+        if (key->key() == Qt::Key_Escape) {
+            onSearchCloseBtn();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::onSearchEditTextChanged() {

@@ -10,6 +10,7 @@ class MainWindow;
 }
 class DocumentTab;
 class QTextBrowser;
+class QToolButton;
 class UpdateManager;
 struct ServiceConfig;
 
@@ -85,10 +86,18 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
 private:
     void addDocument(DocumentTab *edit);
+    // "file.gcp[*] — Qorvel工尺谱" for the current document.
+    void updateWindowTitle();
+    // A message in the status bar, where success is said.
+    void showStatus(const QString &message);
+    // After an export: its path, and a button that opens its folder.
+    void showExported(const QString &path);
+    void find(bool backward);
     void loadStartPage();
     void onStartPageReply(bool ok, const QByteArray &body);
     void showStartPageHtml(const QString &html, bool builtIn);
@@ -99,6 +108,8 @@ private:
 
     Ui::MainWindow *ui;
     QTextBrowser *m_startPage;
+    QToolButton *m_openFolderBtn = nullptr; // in the status bar after an export
+    QString m_exportedFolder;
     ServiceConfig *m_service;
     UpdateManager *m_updateManager;
     bool m_startPageBuiltIn = false;

@@ -187,6 +187,11 @@ void Typesetter::paintPage(QPainter &painter, int index) const {
     page.canvas.play(painter, true);
 }
 
+PageCanvas Typesetter::pageCanvas(int index) const {
+    return index >= 0 && index < m_pageRecords.size() ? m_pageRecords.at(index).canvas
+                                                      : PageCanvas();
+}
+
 int Typesetter::scoreExtent(const QString &score) const {
     if (score.isEmpty()) {
         return 0;

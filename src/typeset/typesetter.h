@@ -56,6 +56,9 @@ public:
     // set in a cell is never clipped to it, as in the SVG, where the
     // generator writes no clipping.
     void paintPage(QPainter &painter, int index) const;
+    // The drawing of page index in page units, without its background; empty
+    // for an index out of range.
+    PageCanvas pageCanvas(int index) const;
     // The plain title of the document (from its title lines or first tune
     // heading); survives runs.
     QString documentTitle() const { return m_documentTitle; }

@@ -4,6 +4,7 @@
 #include "fonts/customfontbox.h"
 #include "fonts/fontbox.h"
 #include "fonts/fontregistry.h"
+#include "promptscript.h"
 
 #include <QFile>
 #include <QGridLayout>
@@ -11,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollArea>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QtTest>
@@ -22,6 +24,8 @@ private slots:
     void initTestCase();
     void form();
     void gridsPairLabelsWithWidgets();
+    void formScrollsAboveButtons();
+    void colourWarningNamesItsField();
     void showsConfiguration();
     void confirmStoresEveryKey();
     void cancelDropsEdits();
@@ -46,8 +50,11 @@ void TestSettings::form() {
     Settings dialog;
     QCOMPARE(dialog.objectName(), QStringLiteral("Settings"));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("设置"));
-    QCOMPARE(dialog.minimumSize(), QSize(750, 530));
-    QCOMPARE(dialog.maximumSize(), QSize(750, 530));
+    // A preferred size, which the screen here has room for.
+    QVERIFY(dialog.maximumSize().width() > 750 && dialog.maximumSize().height() > 530);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(dialog.size(), QSize(750, 530));
     QVERIFY(!(dialog.windowFlags() & Qt::WindowContextHelpButtonHint));
 
     const QStringList names = {"restoreBtn", "cancelBtn", "submitBtn"};
@@ -102,6 +109,27 @@ void TestSettings::gridsPairLabelsWithWidgets() {
             QCOMPARE(box->objectName(), g.second.at(2 * r + 1));
         }
     }
+}
+
+void TestSettings::formScrollsAboveButtons() {
+    Settings dialog;
+    auto *scroll = dialog.findChild<QScrollArea *>(QStringLiteral("scrollArea"));
+    QVERIFY(scroll && scroll->widget());
+    QVERIFY(scroll->widget()->isAncestorOf(dialog.findChild<QWidget *>("groupBox_2")));
+    QVERIFY(!scroll->isAncestorOf(dialog.findChild<QPushButton *>("submitBtn")));
+}
+
+void TestSettings::colourWarningNamesItsField() {
+    Settings dialog;
+    auto *box = dialog.findChild<ColorBox *>(QStringLiteral("lyricColorBox"));
+    QCOMPARE(box->fieldName(), QStringLiteral("唱词颜色"));
+    QCOMPARE(dialog.findChild<ColorBox *>(QStringLiteral("errorColorBox"))->fieldName(),
+             QStringLiteral("错误内容"));
+    PromptScript prompts;
+    box->lineEdit()->setText(QStringLiteral("#12"));
+    box->onLineEditChanged();
+    QCOMPARE(prompts.count(), 1);
+    QCOMPARE(prompts.last().text, QStringLiteral("“唱词颜色”：错误的颜色值!"));
 }
 
 void TestSettings::showsConfiguration() {

@@ -107,7 +107,8 @@ public:
         QString window;
         waitUntil(
             [&] {
-                window = findWindow(QStringLiteral("Qorvel工尺谱"));
+                // "Qorvel工尺谱", or "file.gcp — Qorvel工尺谱" with a document open.
+                window = findWindowMatching(QStringLiteral("(^| — )Qorvel工尺谱$"));
                 return !window.isEmpty();
             },
             60000);
@@ -140,8 +141,12 @@ public:
 
     // A visible window whose title is exactly title; empty when there is none.
     QString findWindow(const QString &title) const {
+        return findWindowMatching(QStringLiteral("^%1$").arg(title));
+    }
+    // A visible window whose title matches the regular expression pattern.
+    QString findWindowMatching(const QString &pattern) const {
         return xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                        QStringLiteral("--name"), QStringLiteral("^%1$").arg(title)})
+                        QStringLiteral("--name"), pattern})
             .section(QLatin1Char('\n'), 0, 0);
     }
 

@@ -19,9 +19,6 @@ class TestEditors : public QObject {
 private slots:
     void pairingOfTitleAndSungLine();
     void gutterLabels();
-    void findNextStepsAndWraps();
-    void findPreviousWraps();
-    void findEmptyText();
     void highlights();
     void removeLines_data();
     void removeLines();
@@ -86,48 +83,6 @@ void TestEditors::gutterLabels() {
     QTRY_COMPARE(score->lineNumberArea()->width(), score->gutterWidth());
     QVERIFY(!lyric->lineNumberArea()->grab().isNull());
     QVERIFY(!score->lineNumberArea()->grab().isNull());
-}
-
-void TestEditors::findNextStepsAndWraps() {
-    LyricEdit lyric;
-    lyric.setPlainText(QStringLiteral("工尺\n上工，工"));
-    QTextCursor c = lyric.textCursor();
-    c.setPosition(0);
-    lyric.setTextCursor(c);
-    QCOMPARE(lyric.findNext(QStringLiteral("工")), (SearchResult{3, 1}));
-    QCOMPARE(lyric.textCursor().position(), 1);
-    QCOMPARE(lyric.extraSelections().size(), 3);
-    QCOMPARE(lyric.extraSelections().at(0).format.background().color(), QColor(255, 150, 50));
-    QCOMPARE(lyric.extraSelections().at(1).format.background().color(), QColor(255, 255, 0));
-    QCOMPARE(lyric.findNext(QStringLiteral("工")), (SearchResult{3, 2}));
-    QCOMPARE(lyric.findNext(QStringLiteral("工")), (SearchResult{3, 3}));
-    QCOMPARE(lyric.textCursor().position(), lyric.document()->characterCount() - 1);
-    QCOMPARE(lyric.findNext(QStringLiteral("工")), (SearchResult{3, 1}));
-    // Case-insensitive, plain text.
-    lyric.setPlainText(QStringLiteral("Ab ab"));
-    QCOMPARE(lyric.findNext(QStringLiteral("AB")).matchCount, 2);
-}
-
-void TestEditors::findPreviousWraps() {
-    LyricEdit lyric;
-    lyric.setPlainText(QStringLiteral("工尺\n上工，工"));
-    QTextCursor c = lyric.textCursor();
-    c.setPosition(0);
-    lyric.setTextCursor(c);
-    QCOMPARE(lyric.findPrevious(QStringLiteral("工")), (SearchResult{3, 3}));
-    QCOMPARE(lyric.textCursor().position(), 6);
-    QCOMPARE(lyric.findPrevious(QStringLiteral("工")), (SearchResult{3, 2}));
-    QCOMPARE(lyric.textCursor().position(), 4);
-    QCOMPARE(lyric.findPrevious(QStringLiteral("工")), (SearchResult{3, 1}));
-    QCOMPARE(lyric.findPrevious(QStringLiteral("工")), (SearchResult{3, 3}));
-}
-
-void TestEditors::findEmptyText() {
-    LyricEdit lyric;
-    lyric.setPlainText(QStringLiteral("工尺"));
-    QCOMPARE(lyric.findNext(QString()), (SearchResult{0, 0}));
-    QCOMPARE(lyric.findPrevious(QString()), (SearchResult{0, 0}));
-    QCOMPARE(lyric.findNext(QStringLiteral("x")), (SearchResult{0, 0}));
 }
 
 void TestEditors::highlights() {

@@ -22,12 +22,15 @@
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSvgRenderer>
 #include <QSvgWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 #include <QWheelEvent>
 #include <QtTest>
 #include <memory>
@@ -97,6 +100,24 @@ QStringList formState(ExportDialog &d) {
     return out;
 }
 
+void sendWheel(QWidget *target, int delta, Qt::KeyboardModifiers modifiers) {
+    const QPoint pos = target->rect().center();
+    QWheelEvent e(pos, target->mapToGlobal(pos), QPoint(), QPoint(0, delta), Qt::NoButton,
+                  modifiers, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(target, &e);
+}
+
+// The number shown under the preview, 0 when nothing is shown.
+int overlapCount(ExportDialog &d) {
+    const QString text = child<QLabel>(d, "overlapLabel")->text();
+    if (text.isEmpty()) {
+        return 0;
+    }
+    static const QRegularExpression shown(QStringLiteral("^(\\d+) 处重叠$"));
+    const QRegularExpressionMatch m = shown.match(text);
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
 } // namespace
 
 class TestExportDialog : public QObject {
@@ -107,6 +128,7 @@ private slots:
     void init();
 
     void form();
+    void lengthLabelsShowTheirUnit();
     void validatorsAndPlaceholders_data();
     void validatorsAndPlaceholders();
     void comboBoxesCarryTheirValues();
@@ -125,9 +147,13 @@ private slots:
     void dpiBoxOnlyForImages();
     void wheelOverComboBoxesIsSwallowed();
     void previewFitsItsFrame();
+    void ctrlWheelAndButtonsZoomThePreview();
+    void overlapsAreOutlined();
+    void remembersItsSize();
     void emptyDocumentPreviews();
     void missingScoreFontFallsBackToTheDefault();
     void exportPdf();
+    void exportSuggestsTheTitle();
     void exportImagesAndSvg();
     void cancelledExportDoesNothing();
     void failedExportKeepsTheDialogOpen();
@@ -143,6 +169,8 @@ void TestExportDialog::initTestCase() {
 
 void TestExportDialog::init() {
     cfg().restoreDefaults();
+    QSettings(AppPaths::settingsFile(), QSettings::IniFormat)
+        .remove(QStringLiteral("ExportDialog"));
 }
 
 void TestExportDialog::form() {
@@ -151,13 +179,24 @@ void TestExportDialog::form() {
     QCOMPARE(d.windowTitle(), QStringLiteral("导出"));
     QVERIFY(d.isModal());
     QCOMPARE(d.windowModality(), Qt::WindowModal);
-    QCOMPARE(d.minimumSize(), QSize(830, 610));
-    QCOMPARE(d.size(), QSize(830, 610));
+    QCOMPARE(d.size(), QSize(830, 610)); // preferred; fitted to the screen when shown
     QVERIFY(d.windowFlags() & Qt::WindowMaximizeButtonHint);
     QVERIFY(!(d.windowFlags() & Qt::WindowContextHelpButtonHint));
-    QCOMPARE(child<QFrame>(d, "preViewFrame")->styleSheet(),
-             QStringLiteral("border: 1px solid #dcdcdc;"));
-    QVERIFY(child<QSvgWidget>(d, "preViewWidget")->parent() == child<QFrame>(d, "preViewFrame"));
+    QVERIFY(child<QFrame>(d, "preViewFrame")
+                ->styleSheet()
+                .contains(QStringLiteral("border: 1px solid #dcdcdc;")));
+    QVERIFY(child<QScrollArea>(d, "preViewFrame")->widget() ==
+            child<QSvgWidget>(d, "preViewWidget"));
+    const struct {
+        const char *name;
+        QString text;
+    } zoom[] = {{"zoomInBtn", QStringLiteral("放大")},
+                {"zoomOutBtn", QStringLiteral("缩小")},
+                {"zoomFitBtn", QStringLiteral("适合页面")}};
+    for (const auto &z : zoom) {
+        QCOMPARE(child<QToolButton>(d, z.name)->text(), z.text);
+        QVERIFY(!child<QToolButton>(d, z.name)->toolTip().isEmpty());
+    }
     const QComboBox *fileType = child<QComboBox>(d, "fileTypeBox");
     QCOMPARE(fileType->count(), 4);
     QCOMPARE(fileType->itemText(3), QStringLiteral("svg"));
@@ -176,6 +215,22 @@ void TestExportDialog::form() {
     QVERIFY(d.findChild<ColorBox *>(QStringLiteral("backgroundColorBox")));
     QVERIFY(d.findChild<FontBox *>(QStringLiteral("jiaBaiFontBox")));
     QVERIFY(d.findChild<CustomFontBox *>(QStringLiteral("scoreFontBox")));
+}
+
+void TestExportDialog::lengthLabelsShowTheirUnit() {
+    ExportDialog d(nullptr, {});
+    const struct {
+        const char *name;
+        QString text;
+    } labels[] = {{"widthBoxLabel", QStringLiteral("宽度（pt）：")},
+                  {"heightBoxLabel", QStringLiteral("高度（pt）：")},
+                  {"marginTopBoxLabel", QStringLiteral("上边距（pt）：")},
+                  {"marginRightBoxLabel", QStringLiteral("右边距（pt）：")},
+                  {"marginBottomBoxLabel", QStringLiteral("下边距（pt）：")},
+                  {"marginLeftBoxLabel", QStringLiteral("左边距（pt）：")}};
+    for (const auto &l : labels) {
+        QCOMPARE(child<QLabel>(d, l.name)->text(), l.text);
+    }
 }
 
 void TestExportDialog::validatorsAndPlaceholders_data() {
@@ -551,7 +606,9 @@ void TestExportDialog::previewFitsItsFrame() {
         const double scale = std::min(0.9 * W / pw, 0.9 * H / ph);
         QCOMPARE(preview->width(), int(std::floor(pw * scale + 0.5)));
         QCOMPARE(preview->height(), int(std::floor(ph * scale + 0.5)));
-        QCOMPARE(preview->pos(), QPoint((W - preview->width()) / 2, (H - preview->height()) / 2));
+        // Centred by the frame, as QStyle::alignedRect centres.
+        QCOMPARE(preview->pos(),
+                 QPoint(W / 2 - preview->width() / 2, H / 2 - preview->height() / 2));
     };
     check(595, 842);
     d.resize(1200, 900);
@@ -561,6 +618,86 @@ void TestExportDialog::previewFitsItsFrame() {
     check(842, 595);
     QVERIFY(preview->renderer()->isValid());
     QCOMPARE(preview->renderer()->viewBox(), QRect(0, 0, 842, 595));
+}
+
+void TestExportDialog::ctrlWheelAndButtonsZoomThePreview() {
+    ExportDialog d(nullptr, sampleLines());
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    auto *preview = child<QSvgWidget>(d, "preViewWidget");
+    const QSize fit = preview->size();
+    QCOMPARE(d.previewZoom(), 1.0);
+
+    sendWheel(preview, 120, Qt::NoModifier); // scrolls, no zoom
+    QCOMPARE(preview->size(), fit);
+    sendWheel(preview, 120, Qt::ControlModifier);
+    QVERIFY(d.previewZoom() > 1);
+    QVERIFY(preview->width() > fit.width() && preview->height() > fit.height());
+    // Larger than its frame, the page scrolls.
+    sendWheel(preview, 120, Qt::ControlModifier);
+    sendWheel(preview, 120, Qt::ControlModifier);
+    QVERIFY(child<QScrollArea>(d, "preViewFrame")->verticalScrollBar()->maximum() > 0);
+    child<QToolButton>(d, "zoomFitBtn")->click();
+    QCOMPARE(d.previewZoom(), 1.0);
+    QCOMPARE(preview->size(), fit);
+
+    child<QToolButton>(d, "zoomOutBtn")->click();
+    QVERIFY(preview->width() < fit.width());
+    child<QToolButton>(d, "zoomInBtn")->click();
+    QCOMPARE(d.previewZoom(), 1.0);
+    QCOMPARE(preview->size(), fit);
+    // The zoom holds across previews.
+    child<QToolButton>(d, "zoomInBtn")->click();
+    type(child<QLineEdit>(d, "colWidthBox"), QStringLiteral("140"));
+    QVERIFY(preview->width() > fit.width());
+}
+
+// The overlaps of the previewed page are counted under it and outlined over
+// it; the outlines are not part of the page.
+void TestExportDialog::overlapsAreOutlined() {
+    ExportDialog d(nullptr, sampleLines());
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    auto *preview = child<QSvgWidget>(d, "preViewWidget");
+    auto *overlay = child<QWidget>(d, "overlapOverlay");
+    const auto outlinesShow = [&] {
+        const QImage with = preview->grab().toImage();
+        overlay->hide();
+        const QImage without = preview->grab().toImage();
+        overlay->show();
+        return with != without;
+    };
+    QCOMPARE(overlapCount(d), 0);
+    QVERIFY(!outlinesShow());
+    const QByteArray clean = d.engine()->pages().first();
+
+    type(child<QLineEdit>(d, "lyricScoreSpaceBox"), QStringLiteral("-30"));
+    QVERIFY(overlapCount(d) > 0);
+    QVERIFY(outlinesShow());
+    QVERIFY(!d.engine()->pages().first().contains("#e60000"));
+
+    type(child<QLineEdit>(d, "lyricScoreSpaceBox"), QStringLiteral("0"));
+    QCOMPARE(overlapCount(d), 0);
+    QCOMPARE(d.engine()->pages().first(), clean);
+}
+
+void TestExportDialog::remembersItsSize() {
+    {
+        ExportDialog d(nullptr, {});
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        d.resize(700, 500);
+        QTRY_COMPARE(d.size(), QSize(700, 500));
+    }
+    ExportDialog d(nullptr, {});
+    QCOMPARE(d.size(), QSize(700, 500));
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    QCOMPARE(d.size(), QSize(700, 500));
+    QSettings settings(AppPaths::settingsFile(), QSettings::IniFormat);
+    QCOMPARE(settings.value(QStringLiteral("ExportDialog/width")).toInt(), 700);
+    // Not among the export settings.
+    QVERIFY(!cfg().keys().contains(QStringLiteral("width")));
 }
 
 void TestExportDialog::emptyDocumentPreviews() {
@@ -585,20 +722,46 @@ void TestExportDialog::exportPdf() {
     PromptScript prompts;
     const QString path = dir.filePath(QStringLiteral("out/游园.pdf"));
     prompts.answer(path);
+    QSignalSpy exported(&d, &ExportDialog::exported);
+    d.show();
     QTest::mouseClick(child<QPushButton>(d, "submitBtn"), Qt::LeftButton);
-    QCOMPARE(prompts.count(), 2);
+    // Success is told by the signal alone; the dialog stays open.
+    QCOMPARE(prompts.count(), 1);
     QCOMPARE(prompts.shown().at(0).kind, Prompt::Kind::SaveFile);
     QCOMPARE(prompts.shown().at(0).title, QStringLiteral("导出为PDF文件"));
     QCOMPARE(prompts.shown().at(0).filter, QStringLiteral("PDF文件 (*.pdf)"));
-    QCOMPARE(prompts.last().kind, Prompt::Kind::Information);
-    QCOMPARE(prompts.last().title, QStringLiteral("成功"));
-    QCOMPARE(prompts.last().text, QStringLiteral("导出成功！"));
-    QCOMPARE(d.result(), int(QDialog::Accepted));
+    QCOMPARE(exported.size(), 1);
+    QCOMPARE(exported.first().first().toString(), QFileInfo(path).absoluteFilePath());
+    QVERIFY(d.isVisible());
+    QCOMPARE(d.result(), int(QDialog::Rejected));
+    QVERIFY(d.isEnabled());
     QFile pdf(path);
     QVERIFY(pdf.open(QIODevice::ReadOnly));
     QVERIFY(pdf.read(5) == "%PDF-");
     // The export ran on all pages, not on the preview.
     QCOMPARE(d.engine()->pages().size(), 2);
+}
+
+void TestExportDialog::exportSuggestsTheTitle() {
+    QTemporaryDir dir;
+    ExportDialog d(nullptr, sampleLines());
+    PromptScript prompts;
+    d.onSubmitBtnClicked(); // cancelled
+    QVERIFY(prompts.last().text.endsWith(QStringLiteral("/游园.pdf")));
+    // The next one starts where the last export went.
+    prompts.answer(dir.filePath(QStringLiteral("a.pdf")));
+    d.onSubmitBtnClicked();
+    d.onSubmitBtnClicked();
+    QCOMPARE(prompts.last().text, QDir(dir.path()).filePath(QStringLiteral("游园.pdf")));
+    child<QComboBox>(d, "fileTypeBox")->setCurrentIndex(3);
+    d.onSubmitBtnClicked();
+    QCOMPARE(prompts.last().kind, Prompt::Kind::Directory);
+    QCOMPARE(prompts.last().text, QDir(dir.path()).absolutePath());
+
+    // Without a title line, the tune names the file.
+    ExportDialog untitled(nullptr, sampleLines(false));
+    untitled.onSubmitBtnClicked();
+    QVERIFY(prompts.last().text.endsWith(QStringLiteral("/皂罗袍.pdf")));
 }
 
 void TestExportDialog::exportImagesAndSvg() {
@@ -618,10 +781,13 @@ void TestExportDialog::exportImagesAndSvg() {
         child<QComboBox>(d, "dpiBox")->setCurrentIndex(1);
         PromptScript prompts;
         prompts.answer(dir.path());
+        QSignalSpy exported(&d, &ExportDialog::exported);
         d.onSubmitBtnClicked();
+        QCOMPARE(prompts.count(), 1);
         QCOMPARE(prompts.shown().at(0).kind, Prompt::Kind::Directory);
         QCOMPARE(prompts.shown().at(0).title, c.title);
-        QCOMPARE(prompts.last().text, QStringLiteral("导出成功！"));
+        QCOMPARE(exported.size(), 1);
+        QCOMPARE(exported.first().first().toString(), QDir(dir.path()).filePath(c.folder));
         QVERIFY(QFileInfo(dir.filePath(c.folder)).isDir());
     }
     // 160 dpi for the images.
@@ -633,10 +799,12 @@ void TestExportDialog::cancelledExportDoesNothing() {
     ExportDialog d(nullptr, sampleLines());
     PreviewCounter previews(d);
     QSignalSpy spy(d.engine(), &Typesetter::progressUpdate);
+    QSignalSpy exported(&d, &ExportDialog::exported);
     PromptScript prompts;
     d.onSubmitBtnClicked();
     QCOMPARE(prompts.count(), 1);
     QCOMPARE(spy.size(), 0);
+    QCOMPARE(exported.size(), 0);
     QCOMPARE(d.result(), int(QDialog::Rejected));
 }
 
@@ -647,9 +815,13 @@ void TestExportDialog::failedExportKeepsTheDialogOpen() {
     d.show();
     PromptScript prompts;
     prompts.answer(dir.filePath(QStringLiteral("busy.pdf")));
+    QSignalSpy exported(&d, &ExportDialog::exported);
     d.onSubmitBtnClicked();
     QCOMPARE(prompts.count(), 2);
+    QCOMPARE(prompts.last().kind, Prompt::Kind::Warning);
+    QCOMPARE(prompts.last().title, QStringLiteral("错误"));
     QCOMPARE(prompts.last().text, QStringLiteral("文件无写入权限或文件已被占用!"));
+    QCOMPARE(exported.size(), 0);
     QVERIFY(d.isVisible());
     QCOMPARE(d.result(), int(QDialog::Rejected));
     QVERIFY(d.isEnabled());

@@ -7,6 +7,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFontComboBox>
+#include <QFontDatabase>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -25,10 +29,13 @@ private slots:
     void colorBoxBadValueOnFocusOut();
     void colorBoxDialog();
     void colorBoxSetterIsSilent();
+    void colorBoxSwatchShowsExactColour();
+    void colorBoxWarningNamesItsField();
 
     void fontBoxSizeAndRange();
     void fontBoxSizeEditEmits();
     void fontBoxFontChoice();
+    void fontBoxOffersChineseFamiliesOnly();
     void customFontBoxListsRegistry();
     void customFontBoxKeepsSelectionForForeignFamily();
 
@@ -170,6 +177,52 @@ void TestChooserWidgets::colorBoxSetterIsSilent() {
     QCOMPARE(spy.count(), 0);
 }
 
+void TestChooserWidgets::colorBoxSwatchShowsExactColour() {
+    QWidget window;
+    auto *layout = new QVBoxLayout(&window);
+    auto *box = new ColorBox(&window);
+    layout->addWidget(box);
+    box->setColor(QColor(QStringLiteral("#ff5500")));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QImage swatch = box->button()->grab().toImage();
+    const QColor centre = swatch.pixelColor(swatch.width() / 2, swatch.height() / 2);
+    QCOMPARE(centre.name(QColor::HexArgb), QStringLiteral("#ffff5500"));
+}
+
+void TestChooserWidgets::colorBoxWarningNamesItsField() {
+    QWidget window;
+    auto *grid = new QGridLayout(&window);
+    auto *inGrid = new ColorBox;
+    grid->addWidget(new QLabel(QStringLiteral("唱词：")), 0, 0);
+    grid->addWidget(inGrid, 0, 1);
+    auto *form = new QFormLayout;
+    auto *inForm = new ColorBox;
+    form->addRow(QStringLiteral("标题颜色:"), inForm);
+    grid->addLayout(form, 1, 0, 1, 2);
+    auto *withBuddy = new ColorBox;
+    auto *buddyLabel = new QLabel(QStringLiteral("背景颜色："));
+    buddyLabel->setBuddy(withBuddy);
+    grid->addWidget(withBuddy, 2, 0);
+    grid->addWidget(buddyLabel, 3, 1);
+    auto *named = new ColorBox;
+    named->setFieldName(QStringLiteral("底色"));
+    grid->addWidget(new QLabel(QStringLiteral("别的：")), 4, 0);
+    grid->addWidget(named, 4, 1);
+
+    QCOMPARE(inGrid->fieldName(), QStringLiteral("唱词"));
+    QCOMPARE(inForm->fieldName(), QStringLiteral("标题颜色"));
+    QCOMPARE(withBuddy->fieldName(), QStringLiteral("背景颜色"));
+    QCOMPARE(named->fieldName(), QStringLiteral("底色"));
+
+    PromptScript prompts;
+    typeInto(inGrid->lineEdit(), QStringLiteral("#ab"));
+    QTest::keyClick(inGrid->lineEdit(), Qt::Key_Return);
+    QCOMPARE(prompts.count(), 1);
+    QCOMPARE(prompts.last().title, QStringLiteral("警告"));
+    QCOMPARE(prompts.last().text, QStringLiteral("“唱词”：错误的颜色值!"));
+}
+
 void TestChooserWidgets::fontBoxSizeAndRange() {
     QWidget parent;
     FontBox box(&parent);
@@ -227,6 +280,26 @@ void TestChooserWidgets::fontBoxFontChoice() {
     QCOMPARE(spy.first().at(1).toInt(), 18);
     QCOMPARE(box.currentFont().family().toLower(), family.toLower());
     QCOMPARE(box.currentFont().pointSize(), 18);
+}
+
+void TestChooserWidgets::fontBoxOffersChineseFamiliesOnly() {
+    const QFontDatabase fonts;
+    if (fonts.families(QFontDatabase::SimplifiedChinese).isEmpty()) {
+        QSKIP("no font for Chinese is installed");
+    }
+    QWidget parent;
+    FontBox box(&parent);
+    QVERIFY(box.fontCombo()->count() > 0);
+    for (int i = 0; i < box.fontCombo()->count(); ++i) {
+        const QString family = box.fontCombo()->itemText(i);
+        const QList<QFontDatabase::WritingSystem> systems = fonts.writingSystems(family);
+        QVERIFY2(systems.contains(QFontDatabase::SimplifiedChinese) ||
+                     systems.contains(QFontDatabase::TraditionalChinese),
+                 qPrintable(family));
+    }
+    if (fonts.hasFamily(QStringLiteral("DejaVu Sans Mono"))) {
+        QCOMPARE(box.fontCombo()->findText(QStringLiteral("DejaVu Sans Mono")), -1);
+    }
 }
 
 void TestChooserWidgets::customFontBoxListsRegistry() {

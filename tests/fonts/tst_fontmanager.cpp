@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -22,6 +23,7 @@ private slots:
     void installRefusesKnownFamily();
     void installRefusesEmbeddedFamily();
     void installAndDelete();
+    void installsOpenTypeAndCollections();
     void deleteRefusesDefaultFont();
     void deleteAskedAndDeclined();
     void deleteOfVanishedFile();
@@ -73,6 +75,10 @@ void TestFontManager::form() {
     FontManager manager;
     QCOMPARE(manager.windowTitle(), QStringLiteral("字体管理"));
     QVERIFY(!button(manager, "deleteBtn")->isEnabled());
+    auto *note = manager.findChild<QLabel *>(QStringLiteral("installNote"));
+    QVERIFY(note);
+    QCOMPARE(note->text(),
+             QStringLiteral("安装的字体会复制到程序的 fonts 文件夹，可在曲谱字体中选用。"));
 
     const QString defaultFamily = FontRegistry::instance()->defaultFamily();
     QCOMPARE(list(manager)->count(), defaultFamily.isEmpty() ? 0 : 1);
@@ -97,7 +103,7 @@ void TestFontManager::cancelledInstallDoesNothing() {
     QCOMPARE(prompts.last().kind, Prompt::Kind::OpenFile);
     QCOMPARE(prompts.last().title, QStringLiteral("选择字体文件"));
     QCOMPARE(prompts.last().text, QDir::homePath());
-    QCOMPARE(prompts.last().filter, QStringLiteral("字体文件 (*.ttf)"));
+    QCOMPARE(prompts.last().filter, QStringLiteral("字体文件 (*.ttf *.otf *.ttc)"));
     QVERIFY(installedFiles().isEmpty());
 }
 
@@ -192,6 +198,25 @@ void TestFontManager::installAndDelete() {
     QVERIFY(!FontRegistry::instance()->families().contains(QStringLiteral("DejaVu Serif")));
     QVERIFY(list(manager)->findItems(QStringLiteral("DejaVu Serif"), Qt::MatchExactly).isEmpty());
     QVERIFY(!button(manager, "deleteBtn")->isEnabled());
+}
+
+void TestFontManager::installsOpenTypeAndCollections() {
+    // The font loader reads the contents; the suffix only has to be one of
+    // the installable ones, in either case.
+    const QString otf = m_sources.filePath(QStringLiteral("sans.OTF"));
+    const QString ttc = m_sources.filePath(QStringLiteral("serif.ttc"));
+    QVERIFY(QFile::copy(m_sans, otf));
+    QVERIFY(QFile::copy(m_serif, ttc));
+    FontManager manager;
+    PromptScript prompts;
+    prompts.answer(otf);
+    manager.installFont();
+    prompts.answer(ttc);
+    manager.installFont();
+    QCOMPARE(prompts.last().title, QStringLiteral("安装成功"));
+    QCOMPARE(installedFiles(), QStringList({"sans.OTF", "serif.ttc"}));
+    QVERIFY(!list(manager)->findItems(QStringLiteral("DejaVu Sans"), Qt::MatchExactly).isEmpty());
+    QCOMPARE(manager.findFontFile(QStringLiteral("DejaVu Serif")), m_fontsDir + "/serif.ttc");
 }
 
 void TestFontManager::deleteRefusesDefaultFont() {

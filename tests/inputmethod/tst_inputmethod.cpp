@@ -232,6 +232,21 @@ void TestInputMethod::unknownLetterOffersEmptyCandidate() {
     QVERIFY(m_im->isVisible());
     QVERIFY(!m_im->segments().at(0).valid);
     QCOMPARE(m_im->candidates(), QStringList({QString()}));
+    // The popup says so instead of offering an empty candidate "1".
+    QVERIFY(!m_im->hasMatches());
+    const QFontMetrics fm(m_im->compositionFont());
+    QVERIFY(m_im->width() >= fm.horizontalAdvance(InputMethod::noMatchText));
+    const QImage image = m_im->grab().toImage();
+    const QRect row(0, InputMethod::insetTop + fm.height() + InputMethod::lineSpacing, image.width(),
+                    image.height() - InputMethod::insetTop - fm.height() - InputMethod::lineSpacing);
+    int grey = 0;
+    for (int y = row.top(); y < row.bottom(); ++y) {
+        for (int x = row.left() + 1; x < row.right() - 1; ++x) {
+            grey += image.pixelColor(x, y).rgb() == InputMethod::pageColor.rgb();
+        }
+    }
+    QVERIFY(grey > 10);
+    QCOMPARE(inksIn(image, row).blue, 0);
     QCOMPARE(m_im->commitCurrent(), QString());
     QVERIFY(m_im->isHidden());
 

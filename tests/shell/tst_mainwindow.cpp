@@ -1,5 +1,6 @@
 #include "editor/documenttab.h"
 #include "editor/lyricedit.h"
+#include "editor/scoreedit.h"
 #include "model/scorefile.h"
 #include "online/updatemanager.h"
 #include "promptscript.h"
@@ -11,8 +12,11 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalSpy>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QtTest>
@@ -34,6 +38,9 @@ private slots:
     void untitledPromptAndSave();
     void closingThreeModifiedTabsStopsAtCancel();
     void searchLabel();
+    void enterFindsAndShiftEnterGoesBack();
+    void escNeverQuits();
+    void titleNamesTheFile();
     void forcedUpdateClosesTheNormalWay();
     void startPageFromCacheAndNetwork();
     void hostileStartPages();
@@ -111,7 +118,12 @@ void TestMainWindow::actionsAsListed() {
     QCOMPARE(action("openAction")->toolTip(), QStringLiteral("打开文件  Ctrl+O"));
     QCOMPARE(action("lineBreakAction")->shortcut(), QKeySequence(QStringLiteral("Alt+Return")));
     QCOMPARE(action("pageBreakAction")->toolTip(), QStringLiteral("插入分页符 Alt+Shift+Enter"));
-    QCOMPARE(action("exitAction")->shortcut(), QKeySequence(Qt::Key_Escape));
+    // Esc belongs to the candidate popup and the find bar: it never quits.
+    QCOMPARE(action("exitAction")->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
+    QCOMPARE(action("exitAction")->toolTip(), QStringLiteral("退出 Ctrl+Q"));
+    QCOMPARE(action("closeTabAction")->shortcut(), QKeySequence(QStringLiteral("Ctrl+W")));
+    QCOMPARE(action("helpAction")->shortcut(), QKeySequence(Qt::Key_F1));
+    QCOMPARE(action("switchPaneAction")->shortcut(), QKeySequence(Qt::Key_F6));
     QVERIFY(!action("settingAction")->icon().isNull());
     QCOMPARE(m_window->findChildren<QAction *>().size() >= 23, true);
 }
@@ -218,8 +230,11 @@ void TestMainWindow::untitledPromptAndSave() {
     QCOMPARE(prompts.shown().at(0).text, QStringLiteral("\"未命名*\"未保存，是否保存？"));
     QCOMPARE(prompts.shown().at(0).buttons,
              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-    QCOMPARE(prompts.shown().at(2).title, QStringLiteral("提示"));
-    QCOMPARE(prompts.shown().at(2).text, QStringLiteral("\"a.gcp\"保存成功！"));
+    // Success is said in the status bar, not in a box.
+    QCOMPARE(prompts.count(), 2);
+    QCOMPARE(m_window->statusBar()->currentMessage(),
+             QStringLiteral("已保存 ") +
+                 QDir::toNativeSeparators(dir.filePath(QStringLiteral("a.gcp"))));
     QVERIFY(QFile::exists(dir.filePath(QStringLiteral("a.gcp"))));
     Q_UNUSED(edit);
 }
@@ -256,6 +271,85 @@ void TestMainWindow::searchLabel() {
     QCOMPARE(label->text(), QStringLiteral("2/3"));
     searchEdit->clear();
     QVERIFY(label->text().isEmpty());
+}
+
+// Enter in the find field finds the next match and Shift+Enter the previous
+// one; the score pane shows the score of the character found; Esc closes the
+// bar; a text that is nowhere says so.
+void TestMainWindow::enterFindsAndShiftEnterGoesBack() {
+    m_window->newAction();
+    DocumentTab *edit = m_window->currentEdit();
+    edit->restore(QStringLiteral("似这般\n都付与这"), QStringLiteral("1\n2\n3\n4\n5\n6\n7"),
+                  QStringLiteral("未命名"));
+    edit->lyricEditor()->moveCursor(QTextCursor::Start);
+    m_window->searchAction();
+    auto *searchEdit = m_window->findChild<QLineEdit *>(QStringLiteral("searchEdit"));
+    auto *label = m_window->findChild<QLabel *>(QStringLiteral("searchResLabel"));
+    QVERIFY(searchEdit->hasFocus() || QTest::qWaitForWindowActive(m_window));
+    searchEdit->setText(QStringLiteral("这"));
+    const auto scoreLine = [edit] { return edit->scoreEditor()->textCursor().block().text(); };
+    QTest::keyClick(searchEdit, Qt::Key_Return);
+    QCOMPARE(label->text(), QStringLiteral("1/2"));
+    QCOMPARE(edit->lyricEditor()->textCursor().selectedText(), QStringLiteral("这"));
+    QCOMPARE(scoreLine(), QStringLiteral("2"));
+    QTest::keyClick(searchEdit, Qt::Key_Enter);
+    QCOMPARE(label->text(), QStringLiteral("2/2"));
+    QCOMPARE(scoreLine(), QStringLiteral("7"));
+    // 查找上一个: the score pane pairs with the match, not the character before it.
+    QTest::keyClick(searchEdit, Qt::Key_Return, Qt::ShiftModifier);
+    QCOMPARE(label->text(), QStringLiteral("1/2"));
+    QCOMPARE(edit->lyricEditor()->textCursor().selectedText(), QStringLiteral("这"));
+    QCOMPARE(scoreLine(), QStringLiteral("2"));
+    m_window->onSearchPrevBtnClicked();
+    QCOMPARE(label->text(), QStringLiteral("2/2"));
+    QCOMPARE(scoreLine(), QStringLiteral("7"));
+
+    searchEdit->setText(QStringLiteral("牡丹"));
+    QTest::keyClick(searchEdit, Qt::Key_Return);
+    QCOMPARE(label->text(), QStringLiteral("未找到"));
+
+    QTest::keyClick(searchEdit, Qt::Key_Escape);
+    QVERIFY(!widget("searchBox")->isVisible());
+    QCOMPARE(m_window->tabWidget()->count(), 1);
+}
+
+// Esc belongs to the candidate popup and the find bar; it never quits.
+void TestMainWindow::escNeverQuits() {
+    DocumentTab *edit = modifiedTab();
+    QVERIFY(QTest::qWaitForWindowActive(m_window));
+    QSignalSpy exits(action("exitAction"), &QAction::triggered);
+    PromptScript prompts;
+    edit->lyricEditor()->setFocus();
+    QTest::keyClick(edit->lyricEditor(), Qt::Key_Escape);
+    edit->scoreEditor()->setFocus();
+    QTest::keyClick(edit->scoreEditor(), Qt::Key_Escape);
+    QTest::keyClick(m_window, Qt::Key_Escape);
+    QCOMPARE(exits.size(), 0);
+    QCOMPARE(prompts.count(), 0);
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(m_window->tabWidget()->count(), 1);
+    // Ctrl+W closes the document (asking first, as it is modified).
+    prompts.answer(QMessageBox::No);
+    QTest::keyClick(edit->scoreEditor(), Qt::Key_W, Qt::ControlModifier);
+    QCOMPARE(m_window->tabWidget()->count(), 0);
+    QCOMPARE(prompts.count(), 1);
+    QCOMPARE(exits.size(), 0);
+}
+
+void TestMainWindow::titleNamesTheFile() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("游园.gcp"));
+    QVERIFY(writeScoreFile(path, QStringLiteral("春"), QString()));
+    m_window->openDocument(path);
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("游园.gcp[*] — Qorvel工尺谱"));
+    QVERIFY(!m_window->isWindowModified());
+    typeInto(m_window->currentEdit()->lyricEditor(), QStringLiteral("香"));
+    QVERIFY(m_window->isWindowModified());
+    m_window->newAction();
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("未命名[*] — Qorvel工尺谱"));
+    QVERIFY(!m_window->isWindowModified());
+    m_window->tabWidget()->setCurrentIndex(0);
+    QVERIFY(m_window->isWindowModified());
 }
 
 void TestMainWindow::forcedUpdateClosesTheNormalWay() {

@@ -15,6 +15,7 @@ private slots:
     void cleanupTestCase();
     void typeCommitAndSave();
     void fileChangedOnDiskIsReloaded();
+    void escapeStaysCtrlWCloses();
 
 private:
     QTemporaryDir m_home;
@@ -108,6 +109,29 @@ void TestRealWindow::fileChangedOnDiskIsReloaded() {
                lyric == QStringLiteral("良辰美");
     }));
     QCOMPARE(score, QStringLiteral("\n\n"));
+    QCOMPARE(m_x.program().state(), QProcess::Running);
+}
+
+// The title names the file; Esc does not quit; Ctrl+W closes the document.
+void TestRealWindow::escapeStaysCtrlWCloses() {
+    QTemporaryDir home;
+    const QString path = home.filePath(QStringLiteral("牡丹亭.gcp"));
+    QVERIFY(writeScoreFile(path, QStringLiteral("原来"), QStringLiteral("\n")));
+    m_window = m_x.startProgram(home.path(), home.filePath(QStringLiteral("program")), {path});
+    QVERIFY(!m_window.isEmpty());
+    const auto title = [this] {
+        return m_x.xdotool({QStringLiteral("getwindowname"), m_window}).trimmed();
+    };
+    QVERIFY(waitUntil([&] { return title() == QStringLiteral("牡丹亭.gcp — Qorvel工尺谱"); }));
+    m_x.click(m_window, 200, 200);
+    m_x.key(m_window, QStringLiteral("Escape"));
+    m_x.key(m_window, QStringLiteral("Escape"));
+    m_x.screenshot(QStringLiteral("realwindow-title.png"));
+    QVERIFY(m_x.findWindow(QStringLiteral("警告")).isEmpty());
+    QCOMPARE(m_x.program().state(), QProcess::Running);
+    QCOMPARE(title(), QStringLiteral("牡丹亭.gcp — Qorvel工尺谱"));
+    m_x.key(m_window, QStringLiteral("ctrl+w"));
+    QVERIFY(waitUntil([&] { return title() == QStringLiteral("Qorvel工尺谱"); }));
     QCOMPARE(m_x.program().state(), QProcess::Running);
 }
 

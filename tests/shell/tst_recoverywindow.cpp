@@ -161,7 +161,7 @@ void TestRecoveryWindow::killedProgramLosesNothing() {
 
     // 5. Exit and save each restored document through the real dialogs.
     const QString untitledPath = m_home.filePath(QStringLiteral("restored.gcp"));
-    m_x.key(window, QStringLiteral("Escape"));
+    m_x.key(window, QStringLiteral("ctrl+q"));
     int answered = 0;
     QVERIFY2(waitUntil(
                  [&] {
@@ -190,7 +190,7 @@ void TestRecoveryWindow::killedProgramLosesNothing() {
                  },
                  60000),
              "the program did not exit");
-    QCOMPARE(answered, 5); // two questions, one save dialog, two confirmations
+    QCOMPARE(answered, 3); // two questions, one save dialog; success is said quietly
 
     QVERIFY(readScoreFile(sample, &lyric, &score));
     QCOMPARE(lyric, typedSample);
