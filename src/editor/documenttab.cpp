@@ -691,6 +691,10 @@ void DocumentTab::insertComment() {
     insertLyricDirective(QStringLiteral("; "), 0, 0);
 }
 
+void DocumentTab::insertAnnotation() {
+    insertLyricDirective(QStringLiteral("; 笛色=小工调 板式=一板三眼 速度=60 八度=0"), 5, 3);
+}
+
 void DocumentTab::insertLineBreak() {
     insertLyricDirective(QStringLiteral("@换行符"), 0, 0);
 }

@@ -128,6 +128,9 @@ public slots:
     void insertLianBai();
     void insertJiaBai();
     void insertComment();
+    // A comment line that sets the key, meter, tempo and octave from there on,
+    // with the key selected for typing over.
+    void insertAnnotation();
     void insertLineBreak();
     void insertPageBreak();
 

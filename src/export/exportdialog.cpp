@@ -790,8 +790,10 @@ void ExportDialog::onSubmitBtnClicked() {
     }
     m_writing = format;
     m_engine->reset();
-    m_engine->generate(m_config.pageStyle(), m_lines, false);
-    const Outcome outcome = format->write(*m_engine, path, resolutionIndex);
+    if (format->needsPages) {
+        m_engine->generate(m_config.pageStyle(), m_lines, false);
+    }
+    const Outcome outcome = format->write({*m_engine, m_lines, path, resolutionIndex});
     m_writing = nullptr;
     if (!outcome) {
         Prompt::warning(this, outcome.title(), outcome.message());

@@ -2,6 +2,7 @@
 
 #include "typeset/typesetter.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace {
@@ -16,8 +17,8 @@ ExportFormat imageFormat(const QString &id) {
     f.usesResolution = true;
     f.chooserTitle = QStringLiteral("导出为%1文件").arg(id.toUpper());
     f.progressText = QStringLiteral("正在导出%1文件···").arg(id);
-    f.write = [id](Typesetter &t, const QString &path, int resolutionIndex) {
-        return t.exportImages(path, resolutionIndex, id);
+    f.write = [id](const ExportFormat::Job &job) {
+        return job.typesetter.exportImages(job.path, job.resolutionIndex, id);
     };
     return f;
 }
@@ -31,7 +32,7 @@ QVector<ExportFormat> makeFormats() {
     pdf.chooserTitle = QStringLiteral("导出为PDF文件");
     pdf.fileFilter = QStringLiteral("PDF文件 (*.pdf)");
     pdf.progressText = QStringLiteral("正在导出PDF文件···");
-    pdf.write = [](Typesetter &t, const QString &path, int) { return t.exportPdf(path); };
+    pdf.write = [](const ExportFormat::Job &job) { return job.typesetter.exportPdf(job.path); };
 
     ExportFormat svg;
     svg.id = QStringLiteral("svg");
@@ -41,7 +42,7 @@ QVector<ExportFormat> makeFormats() {
     svg.toFolder = true;
     svg.chooserTitle = QStringLiteral("导出为SVG文件");
     svg.progressText = QStringLiteral("正在导出SVG文件···");
-    svg.write = [](Typesetter &t, const QString &path, int) { return t.exportSvg(path); };
+    svg.write = [](const ExportFormat::Job &job) { return job.typesetter.exportSvg(job.path); };
 
     return {pdf, imageFormat(QStringLiteral("jpg")), imageFormat(QStringLiteral("png")), svg};
 }
@@ -60,6 +61,24 @@ const ExportFormat *ExportFormat::find(const QString &id) {
         }
     }
     return nullptr;
+}
+
+QString ExportFormat::documentTitle(const DocumentLines &lines) {
+    static const QRegularExpression quPaiName(QStringLiteral("【(.+?)】"));
+    QString title;
+    for (const DocumentLine &line : lines) {
+        if (line.kind == LineKind::Title) {
+            title = sungText(line.text);
+        }
+    }
+    if (title.isEmpty()) {
+        for (const DocumentLine &line : lines) {
+            if (line.kind == LineKind::QuPai) {
+                return sungText(quPaiName.match(line.text).captured(1));
+            }
+        }
+    }
+    return title;
 }
 
 QString ExportFormat::idList() {

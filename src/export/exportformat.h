@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/documentline.h"
 #include "model/outcome.h"
 
 #include <QString>
@@ -12,11 +13,17 @@ class Typesetter;
 // list and the command line's --export both read the one table all(), so a
 // new format is added there and nowhere else.
 struct ExportFormat {
-    // The writer: the typesetter holds the pages; path is the file to write
+    // What a writer is given: the document, and the typesetter holding its
+    // pages (typeset for formats that need them); path is the file to write
     // or, for a folder format, the directory in which a new folder is made;
     // resolutionIndex 0..3 means 96, 160, 300, 600 dpi where it applies.
-    using Writer =
-        std::function<Outcome(Typesetter &typesetter, const QString &path, int resolutionIndex)>;
+    struct Job {
+        Typesetter &typesetter;
+        const DocumentLines &lines;
+        QString path;
+        int resolutionIndex = 0;
+    };
+    using Writer = std::function<Outcome(const Job &job)>;
 
     QString id;     // the command line's name: "pdf", "png" …
     QString label;  // the entry of the export form's file-type list
@@ -24,9 +31,10 @@ struct ExportFormat {
     QString suffix; // of the file, or of every page file in the folder
     bool toFolder = false;
     bool usesResolution = false;
-    QString chooserTitle; // the title of the file or folder chooser
-    QString fileFilter;   // the file chooser's filter, for a file format
-    QString progressText; // the progress dialog's text while writing
+    bool needsPages = true; // typeset before writing
+    QString chooserTitle;   // the title of the file or folder chooser
+    QString fileFilter;     // the file chooser's filter, for a file format
+    QString progressText;   // the progress dialog's text while writing
     Writer write;
 
     // Every format, in the order of the file-type list.
@@ -35,4 +43,6 @@ struct ExportFormat {
     static const ExportFormat *find(const QString &id);
     // The ids joined for a message: "pdf, jpg, png or svg".
     static QString idList();
+    // The plain title of a document: its title lines, or its first tune's name.
+    static QString documentTitle(const DocumentLines &lines);
 };

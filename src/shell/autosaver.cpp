@@ -1,8 +1,8 @@
 #include "shell/autosaver.h"
 
 #include "dialogs/recoverydialog.h"
-#include "editor/lyricedit.h"
 #include "editor/documenttab.h"
+#include "editor/lyricedit.h"
 #include "editor/scoreedit.h"
 
 #include <QTimer>

@@ -227,9 +227,11 @@ int CommandLineExport::run(const QStringList &arguments) {
                          });
     }
     engine.reset();
-    engine.generate(config.pageStyle(), lines, false);
+    if (format->needsPages) {
+        engine.generate(config.pageStyle(), lines, false);
+    }
 
-    const Outcome written = format->write(engine, output, resolutionIndexOf(dpi));
+    const Outcome written = format->write({engine, lines, output, resolutionIndexOf(dpi)});
     if (!written) {
         return failure(QStringLiteral("cannot write to %1: %2").arg(output, written.message()));
     }

@@ -85,6 +85,11 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->insertLianbaiAction, &QAction::triggered, this, &MainWindow::insertLianBaiAction);
     connect(ui->insertJiabaiAction, &QAction::triggered, this, &MainWindow::insertJiaBaiAction);
     connect(ui->insertCommentAction, &QAction::triggered, this, &MainWindow::insertCommentAction);
+    connect(ui->insertAnnotationAction, &QAction::triggered, this, [this] {
+        if (DocumentTab *edit = currentEdit()) {
+            edit->insertAnnotation();
+        }
+    });
     connect(ui->lineBreakAction, &QAction::triggered, this, &MainWindow::insertLineBreakAction);
     connect(ui->pageBreakAction, &QAction::triggered, this, &MainWindow::insertPageBreakAction);
 
@@ -281,12 +286,21 @@ void MainWindow::onCanRedoChanged(bool canRedo) {
 }
 
 void MainWindow::tabWidgetCurrentChanged(int index) {
-    const QList<QAction *> documentActions = {
-        ui->copyAction,          ui->pasteAction,        ui->cutAction,
-        ui->searchAction,        ui->exportAction,       ui->saveAction,
-        ui->saveAsAction,        ui->insertTitleAction,  ui->insertQupaiAction,
-        ui->insertLianbaiAction, ui->insertJiabaiAction, ui->insertCommentAction,
-        ui->lineBreakAction,     ui->pageBreakAction};
+    const QList<QAction *> documentActions = {ui->copyAction,
+                                              ui->pasteAction,
+                                              ui->cutAction,
+                                              ui->searchAction,
+                                              ui->exportAction,
+                                              ui->saveAction,
+                                              ui->saveAsAction,
+                                              ui->insertTitleAction,
+                                              ui->insertQupaiAction,
+                                              ui->insertLianbaiAction,
+                                              ui->insertJiabaiAction,
+                                              ui->insertCommentAction,
+                                              ui->insertAnnotationAction,
+                                              ui->lineBreakAction,
+                                              ui->pageBreakAction};
     DocumentTab *edit =
         index < 0 ? nullptr : qobject_cast<DocumentTab *>(ui->tabWidget->widget(index));
     if (!edit) {

@@ -60,6 +60,7 @@ private slots:
 
     void ordinaryGongcheBecomesSymbols();
     void findsGongcheSignsInEveryForm();
+    void annotationLineIsAComment();
 
     void newTabState();
     void lettersGoToInputMethod();
@@ -169,6 +170,18 @@ void TestDocumentTab::findsGongcheSignsInEveryForm() {
     QCOMPARE(score->textCursor().selectedText(), gong + touBan + chi);
     QCOMPARE(tab->find(QStringLiteral("春"), false), SearchResult());
     QCOMPARE(tab->find(QString(), false), SearchResult());
+}
+
+// The settings line goes in as a comment, with the key selected to type over.
+void TestDocumentTab::annotationLineIsAComment() {
+    load(tab, QStringLiteral("春香"), QStringLiteral("a\nb"));
+    setCursor(lyric, 1);
+    tab->insertAnnotation();
+    QCOMPARE(texts(tab),
+             qMakePair(QStringLiteral("春香\n; 笛色=小工调 板式=一板三眼 速度=60 八度=0"),
+                       QStringLiteral("a\nb")));
+    QCOMPARE(lineKindOf(lyric->textCursor().block().text()), LineKind::Comment);
+    QCOMPARE(lyric->textCursor().selectedText(), QStringLiteral("小工调"));
 }
 
 void TestDocumentTab::cleanup() {

@@ -235,12 +235,15 @@ void TestWriters::progressOfEachWriter() {
         {QStringLiteral("png"), Typesetter::Task::WriteImages},
         {QStringLiteral("jpg"), Typesetter::Task::WriteImages},
         {QStringLiteral("svg"), Typesetter::Task::WriteSvg}};
-    QCOMPARE(ExportFormat::all().size(), tasks.size());
+    const DocumentLines lines = sampleLines();
     for (const ExportFormat &f : ExportFormat::all()) {
+        if (!f.needsPages) {
+            continue; // written from the document, not from pages
+        }
         QSignalSpy spy(&g, &Typesetter::progressUpdate);
         const QString target =
             f.toFolder ? dir.path() : dir.filePath(QStringLiteral("a") + f.suffix);
-        const Outcome outcome = f.write(g, target, 0);
+        const Outcome outcome = f.write({g, lines, target, 0});
         QVERIFY2(outcome.ok(), qPrintable(f.id));
         QVERIFY(QFileInfo::exists(outcome.path()));
         const QList<Progress> p = progressOf(spy);
