@@ -3,9 +3,10 @@
 // scores. The second argument chooses how the pairing of positions with score
 // lines is answered: 1 by the editor's index, 0 by walking the document as
 // the reference definition does. Medians of five repetitions.
+#include "editor/banyanchecker.h"
+#include "editor/documenttab.h"
 #include "editor/lyricedit.h"
 #include "editor/lyriclinenumberarea.h"
-#include "editor/documenttab.h"
 #include "editor/scoreedit.h"
 #include "editor/scorelinenumberarea.h"
 #include "editor/sungwalk.h"
@@ -178,6 +179,34 @@ void BM_DocumentLines(benchmark::State &state) {
     }
 }
 BENCHMARK(BM_DocumentLines)->Apply(sizes);
+
+// The 板眼 check after a keystroke in the score: one symbol typed into the
+// score line of a character in the middle of the document. Only the tune
+// holding it is checked again.
+void BM_CheckKeystroke(benchmark::State &state) {
+    Fixture f(state);
+    BanYanChecker *checker = f.tab->checker();
+    checker->checkAll();
+    QTextDocument *score = f.score->document();
+    const int line = score->blockCount() / 2;
+    const QString symbol = QString::fromUcs4(U"\U000F002B");
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTextCursor c(score->findBlockByNumber(line));
+        c.insertText(symbol);
+        QApplication::processEvents(); // the tab's own check, not measured
+        const int position = score->findBlockByNumber(line).position();
+        state.ResumeTiming();
+        checker->checkAfterEdit(music::Place::Pane::Score, position);
+        state.PauseTiming();
+        c.deletePreviousChar();
+        c.deletePreviousChar();
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+    state.counters["tunes"] = checker->lastComputedTunes();
+}
+BENCHMARK(BM_CheckKeystroke)->Args({200, 1})->Args({20000, 1})->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -2,11 +2,11 @@
 // headings and spoken passages, for 10 and for 100 pages; writing 100 pages
 // as PDF, PNG and SVG; the export dialog's live preview.
 #include "dialogs/prompt.h"
-#include "export/exportdialog.h"
 #include "export/exportconfig.h"
-#include "typeset/typesetter.h"
+#include "export/exportdialog.h"
 #include "fonts/fontsubstitutions.h"
 #include "shell/apppaths.h"
+#include "typeset/typesetter.h"
 
 #include <QApplication>
 #include <QDir>

@@ -17,6 +17,9 @@ packages=(
   qttranslations5-l10n
   # tests and visual checks
   xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick poppler-utils librsvg2-bin
+  # reading back what the MIDI and MusicXML writers produce: mido, the MusicXML
+  # schema validator and LilyPond's musicxml2ly
+  python3-mido libxml2-utils lilypond
   # desktop integration: entry validation and the MIME database
   desktop-file-utils shared-mime-info
   python3-minimal

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "appearance/problemmarks.h"
+
 #include <QList>
 #include <QRegularExpression>
 #include <QSyntaxHighlighter>
@@ -25,6 +27,8 @@ public:
     // Rebuilds the eight rules from the colours the configuration holds now.
     void buildRules();
     const QList<HighlightingRule> &rules() const { return m_rules; }
+    // Where the problems of a lyric line come from (the 板眼 checker).
+    void setProblemSource(ProblemMarks::Source source) { m_problems = std::move(source); }
 
 protected:
     void highlightBlock(const QString &text) override;
@@ -32,6 +36,7 @@ protected:
 private:
     EditorConfig *m_config;
     QList<HighlightingRule> m_rules;
+    ProblemMarks::Source m_problems;
     QTextCharFormat m_biaoDianFormat;
     QTextCharFormat m_lyricFormat;
     QTextCharFormat m_titleFormat;

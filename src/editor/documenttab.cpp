@@ -1,6 +1,8 @@
 #include "editor/documenttab.h"
 
+#include "appearance/lyrichighlighter.h"
 #include "dialogs/prompt.h"
+#include "editor/banyanchecker.h"
 #include "editor/convertscorecommand.h"
 #include "editor/copylyriccommand.h"
 #include "editor/deletelyriccommand.h"
@@ -11,6 +13,7 @@
 #include "editor/lyricedit.h"
 #include "editor/pastelyriccommand.h"
 #include "editor/scoreedit.h"
+#include "editor/scorehighlighter.h"
 #include "editor/scorelinenumberarea.h"
 #include "inputmethod/inputmethod.h"
 #include "model/linegrammar.h"
@@ -26,6 +29,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -35,6 +39,7 @@
 #include <QScopedValueRollback>
 #include <QTextBlock>
 #include <QTimer>
+#include <QToolTip>
 #include <QUndoStack>
 
 namespace {
@@ -141,6 +146,7 @@ DocumentTab::DocumentTab(QWidget *parent)
             &DocumentTab::lyricCursorPositionChanged);
     lyricCursorPositionChanged();
     connect(m_fileWatch, &FileWatch::changed, this, &DocumentTab::onFileChangedOnDisk);
+    setUpChecker();
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
         if (s == Qt::ApplicationActive) {
             onFileChangedOnDisk();
@@ -200,7 +206,8 @@ void DocumentTab::runCommand(EditCommand *command) {
 // ---- modified flag and undo state
 
 void DocumentTab::updateScoreLineNumberArea() {
-    if (!m_modified) {
+    // Underlines laid over the text change no text.
+    if (!m_modified && !m_rehighlighting) {
         m_modified = true;
         emit modifiedChanged(true);
     }
@@ -208,7 +215,7 @@ void DocumentTab::updateScoreLineNumberArea() {
 }
 
 void DocumentTab::onScoreTextChanged() {
-    if (!m_modified) {
+    if (!m_modified && !m_rehighlighting) {
         m_modified = true;
         emit modifiedChanged(true);
     }
@@ -382,6 +389,27 @@ bool DocumentTab::viewportEvent(QObject *viewport, QEvent *event) {
                                  ? static_cast<QPlainTextEdit *>(ui->lyricEdit)
                                  : static_cast<QPlainTextEdit *>(ui->scoreEdit);
     switch (event->type()) {
+    case QEvent::ToolTip: {
+        // The problems under the mouse, in their own words.
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const QTextCursor at = editor->cursorForPosition(help->pos());
+        const auto pane =
+            editor == ui->lyricEdit ? music::Place::Pane::Lyric : music::Place::Pane::Score;
+        QStringList messages;
+        for (const music::Problem &p : m_checker->problemsOn(pane, at.blockNumber())) {
+            const int column = at.positionInBlock();
+            if (p.place.length == 0 ||
+                (column >= p.place.column && column <= p.place.column + p.place.length)) {
+                messages.append(p.message);
+            }
+        }
+        if (messages.isEmpty()) {
+            QToolTip::hideText();
+        } else {
+            QToolTip::showText(help->globalPos(), messages.join(QLatin1Char('\n')), editor);
+        }
+        return true;
+    }
     case QEvent::ContextMenu:
         showContextMenu(static_cast<QContextMenuEvent *>(event)->globalPos());
         return true;
@@ -701,6 +729,85 @@ void DocumentTab::insertLineBreak() {
 
 void DocumentTab::insertPageBreak() {
     insertLyricDirective(QStringLiteral("@分页符"), 0, 0);
+}
+
+// ---- the 板眼 checker
+
+void DocumentTab::setUpChecker() {
+    using Pane = music::Place::Pane;
+    m_checker = new BanYanChecker(ui->lyricEdit->document(), ui->scoreEdit->document(), this);
+    ui->scoreEdit->highlighter()->setProblemSource(
+        [this](int line) { return m_checker->problemsOn(Pane::Score, line); });
+    ui->lyricEdit->highlighter()->setProblemSource(
+        [this](int line) { return m_checker->problemsOn(Pane::Lyric, line); });
+    const auto edited = [this](Pane pane) {
+        return [this, pane](int position, int, int) {
+            if (m_rehighlighting) {
+                return; // the highlighters' own format changes
+            }
+            m_pendingChecks.append({pane, position});
+            if (m_pendingChecks.size() == 1) {
+                QTimer::singleShot(0, this, &DocumentTab::runPendingChecks);
+            }
+        };
+    };
+    connect(ui->lyricEdit->document(), &QTextDocument::contentsChange, this, edited(Pane::Lyric));
+    connect(ui->scoreEdit->document(), &QTextDocument::contentsChange, this, edited(Pane::Score));
+    connect(m_checker, &BanYanChecker::problemsChanged, this, &DocumentTab::showProblems);
+    m_checker->checkAll();
+}
+
+void DocumentTab::runPendingChecks() {
+    QVector<QPair<music::Place::Pane, int>> pending;
+    pending.swap(m_pendingChecks);
+    // The lyric's edits first: the score lines they add or remove go with them.
+    std::stable_sort(pending.begin(), pending.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (const auto &edit : pending) {
+        m_checker->checkAfterEdit(edit.first, edit.second);
+    }
+}
+
+void DocumentTab::showProblems(int firstLine, int lineCount, int firstCharacter, int characters) {
+    const QScopedValueRollback<bool> guard(m_rehighlighting, true);
+    const auto redo = [](QSyntaxHighlighter *h, QTextDocument *doc, int first, int count) {
+        if (count < 0) {
+            h->rehighlight();
+            return;
+        }
+        QTextBlock b = doc->findBlockByNumber(first);
+        for (int i = 0; i < count && b.isValid(); ++i, b = b.next()) {
+            h->rehighlightBlock(b);
+        }
+    };
+    redo(ui->lyricEdit->highlighter(), ui->lyricEdit->document(), firstLine, lineCount);
+    redo(ui->scoreEdit->highlighter(), ui->scoreEdit->document(), firstCharacter, characters);
+    emit problemsChanged();
+}
+
+QVector<music::Problem> DocumentTab::problems() const {
+    return m_checker->problems();
+}
+
+void DocumentTab::goTo(const music::Place &place) {
+    if (place.pane == music::Place::Pane::Lyric) {
+        QTextCursor c(ui->lyricEdit->document()->findBlockByNumber(place.line));
+        c.movePosition(QTextCursor::EndOfBlock);
+        ui->lyricEdit->setTextCursor(c);
+        ui->lyricEdit->setFocus();
+        return;
+    }
+    // The character: the lyric cursor just after it, the score follows.
+    QTextCursor c = ui->lyricEdit->textCursor();
+    c.setPosition(ui->lyricEdit->sungCharEnd(place.line + 1));
+    ui->lyricEdit->setTextCursor(c);
+    ui->lyricEdit->ensureCursorVisible();
+    QTextCursor s(ui->scoreEdit->document()->findBlockByNumber(place.line));
+    s.setPosition(s.block().position() +
+                  std::min(place.column + place.length, s.block().length() - 1));
+    ui->scoreEdit->setTextCursor(s);
+    ui->scoreEdit->ensureCursorVisible();
+    ui->scoreEdit->setFocus();
 }
 
 // ---- find

@@ -3,11 +3,13 @@
 #include "editor/documentsearch.h"
 #include "editor/searchresult.h"
 #include "model/documentline.h"
+#include "music/melody.h"
 
 #include <QList>
 #include <QString>
 #include <QWidget>
 
+class BanYanChecker;
 class EditCommand;
 class FileWatch;
 class LyricEdit;
@@ -83,6 +85,13 @@ public:
     // Moves the keyboard focus to the other pane.
     void switchPane();
 
+    // What the 板眼 checker finds, kept up to date as the texts change.
+    QVector<music::Problem> problems() const;
+    BanYanChecker *checker() const { return m_checker; }
+    // Puts both cursors at a problem's place: its character and its score
+    // line, or its lyric line.
+    void goTo(const music::Place &place);
+
     // The render model: every lyric line with its kind and, for a sung line,
     // the paired score line of each character.
     DocumentLines documentLines() const;
@@ -107,6 +116,8 @@ signals:
     // The document was written to path: its own file, or a copy (save as).
     void saved(const QString &path, bool copy);
     void modifiedChanged(bool modified);
+    // The checker's problems changed.
+    void problemsChanged();
     void canUndoChanged(bool canUndo);
     void canRedoChanged(bool canRedo);
 
@@ -156,6 +167,9 @@ private:
     // Whether the document belongs to a ".gcp" file that a save writes to
     // (it may have been deleted on disk since).
     bool hasOwnFile() const;
+    void setUpChecker();
+    void runPendingChecks();
+    void showProblems(int firstLine, int lineCount, int firstCharacter, int characters);
     void onFileChangedOnDisk();
 
     Ui::DocumentTab *ui;
@@ -169,6 +183,9 @@ private:
     bool m_checkingDisk = false;
     bool m_diskCheckPending = false;
     bool m_backupWarned = false;
+    BanYanChecker *m_checker = nullptr;
+    QVector<QPair<music::Place::Pane, int>> m_pendingChecks;
+    bool m_rehighlighting = false;
     DocumentSearch::Pane m_searchPane = DocumentSearch::Pane::Lyric; // of the last match
     QList<int> m_imKeys;
 };

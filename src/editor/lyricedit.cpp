@@ -25,7 +25,7 @@ LyricEdit::LyricEdit(QWidget *parent)
     connect(this, &QPlainTextEdit::updateRequest, this, &LyricEdit::updateLineNumberArea);
     connect(m_config, &EditorConfig::configChanged, this, &LyricEdit::applyConfig);
     QTimer::singleShot(0, this, &LyricEdit::applyConfig);
-    new LyricHighlighter(document());
+    m_highlighter = new LyricHighlighter(document());
 }
 
 int LyricEdit::gutterWidth() const {

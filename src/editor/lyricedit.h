@@ -14,10 +14,13 @@ class SungIndex;
 // shows the highlights that the document tab asks for.
 //
 // Key handling is not overridden here: the document tab filters every key.
+class LyricHighlighter;
+
 class LyricEdit : public GutteredEdit {
     Q_OBJECT
 
 public:
+    LyricHighlighter *highlighter() const { return m_highlighter; }
     static const QColor lineHighlightColor; // RGBA (0, 100, 100, 60)
     static const QColor searchMatchColor;   // yellow
     static const QColor currentMatchColor;  // orange
@@ -69,4 +72,5 @@ private:
     SungIndex *m_index;
     LyricLineNumberArea *m_lineNumberArea;
     bool m_indexed = true;
+    LyricHighlighter *m_highlighter = nullptr;
 };

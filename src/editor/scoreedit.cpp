@@ -33,7 +33,7 @@ ScoreEdit::ScoreEdit(QWidget *parent)
     , m_lineNumberArea(nullptr) {
     setInputMethodHints(Qt::ImhHiddenText | Qt::ImhNoPredictiveText);
     m_lineNumberArea = new ScoreLineNumberArea(this);
-    new ScoreHighlighter(document());
+    m_highlighter = new ScoreHighlighter(document());
     setViewportMargins(gutterWidth(), 0, 0, 0);
     connect(this, &QPlainTextEdit::updateRequest, this, &ScoreEdit::updateLineNumberArea);
     connect(m_config, &EditorConfig::configChanged, this, &ScoreEdit::applyConfig);

@@ -16,10 +16,13 @@ class ScoreLineNumberArea;
 // for the input method.
 //
 // Key handling is not overridden here: the document tab filters every key.
+class ScoreHighlighter;
+
 class ScoreEdit : public GutteredEdit {
     Q_OBJECT
 
 public:
+    ScoreHighlighter *highlighter() const { return m_highlighter; }
     explicit ScoreEdit(QWidget *parent = nullptr);
 
     int gutterWidth() const;
@@ -64,4 +67,5 @@ private:
     InputMethod *m_inputMethod;
     ScoreLineNumberArea *m_lineNumberArea;
     mutable LyricEdit *m_lyricEditor = nullptr;
+    ScoreHighlighter *m_highlighter = nullptr;
 };

@@ -1,5 +1,8 @@
 #include "export/exportformat.h"
 
+#include "music/melodybuilder.h"
+#include "music/midiwriter.h"
+#include "music/musicxmlwriter.h"
 #include "typeset/typesetter.h"
 
 #include <QRegularExpression>
@@ -44,7 +47,39 @@ QVector<ExportFormat> makeFormats() {
     svg.progressText = QStringLiteral("正在导出SVG文件···");
     svg.write = [](const ExportFormat::Job &job) { return job.typesetter.exportSvg(job.path); };
 
-    return {pdf, imageFormat(QStringLiteral("jpg")), imageFormat(QStringLiteral("png")), svg};
+    // The melody, from the document itself: no pages are typeset for it.
+    ExportFormat midi;
+    midi.id = QStringLiteral("midi");
+    midi.label = midi.id;
+    midi.suffix = QStringLiteral(".mid");
+    midi.needsPages = false;
+    midi.chooserTitle = QStringLiteral("导出为MIDI文件");
+    midi.fileFilter = QStringLiteral("MIDI文件 (*.mid)");
+    midi.progressText = QStringLiteral("正在导出MIDI文件···");
+    midi.write = [](const ExportFormat::Job &job) {
+        music::MidiWriter::Options options;
+        options.title = ExportFormat::documentTitle(job.lines);
+        return music::MidiWriter::write(music::MelodyBuilder().build(job.lines), job.path, options);
+    };
+
+    ExportFormat musicXml;
+    musicXml.id = QStringLiteral("musicxml");
+    musicXml.label = QStringLiteral("MusicXML");
+    musicXml.suffix = QStringLiteral(".musicxml");
+    musicXml.needsPages = false;
+    musicXml.chooserTitle = QStringLiteral("导出为MusicXML文件");
+    musicXml.fileFilter = QStringLiteral("MusicXML文件 (*.musicxml)");
+    musicXml.progressText = QStringLiteral("正在导出MusicXML文件···");
+    musicXml.write = [](const ExportFormat::Job &job) {
+        music::MusicXmlWriter::Options options;
+        options.title = ExportFormat::documentTitle(job.lines);
+        return music::MusicXmlWriter::write(music::MelodyBuilder().build(job.lines), job.path,
+                                            options);
+    };
+
+    return {
+        pdf,     imageFormat(QStringLiteral("jpg")), imageFormat(QStringLiteral("png")), svg, midi,
+        musicXml};
 }
 
 } // namespace

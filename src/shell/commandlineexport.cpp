@@ -136,12 +136,13 @@ int CommandLineExport::run(const QStringList &arguments) {
         "      Exit status: 0 success, 1 failure, 2 usage error."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption exportOption(
-        QStringLiteral("export"), QStringLiteral("Export the score as pdf, png, jpg or svg."),
+        QStringLiteral("export"),
+        QStringLiteral("Export the score as %1.").arg(ExportFormat::idList()),
         QStringLiteral("FORMAT"));
     const QCommandLineOption outputOption(
         QStringLiteral("output"),
-        QStringLiteral("The PDF file to write (pdf), or the directory in which a new folder of "
-                       "pages is made (png, jpg, svg)."),
+        QStringLiteral("The file to write (pdf, midi, musicxml), or the directory in which a new "
+                       "folder of pages is made (png, jpg, svg)."),
         QStringLiteral("PATH"));
     const QCommandLineOption dpiOption(
         QStringLiteral("dpi"),

@@ -1,5 +1,6 @@
 #include "shell/mainwindow.h"
 
+#include "appearance/problemmarks.h"
 #include "appearance/settings.h"
 #include "dialogs/aboutdialog.h"
 #include "dialogs/backupdialog.h"
@@ -19,9 +20,11 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDockWidget>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QListWidget>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QStatusBar>
@@ -117,6 +120,7 @@ MainWindow::MainWindow(QWidget *parent)
         }
     });
 
+    setUpProblemList();
     loadStartPage();
 
     tabWidgetCurrentChanged(-1);
@@ -204,6 +208,11 @@ void MainWindow::addDocument(DocumentTab *edit) {
     connect(edit, &DocumentTab::modifiedChanged, this, &MainWindow::modifiedChanged);
     connect(edit, &DocumentTab::canUndoChanged, this, &MainWindow::onCanUndoChanged);
     connect(edit, &DocumentTab::canRedoChanged, this, &MainWindow::onCanRedoChanged);
+    connect(edit, &DocumentTab::problemsChanged, this, [this, edit] {
+        if (edit == currentEdit()) {
+            showProblems();
+        }
+    });
     connect(edit, &DocumentTab::saved, this, [this, edit](const QString &path, bool copy) {
         showStatus((copy ? QStringLiteral("已另存为 %1") : QStringLiteral("已保存 %1"))
                        .arg(QDir::toNativeSeparators(path)));
@@ -217,6 +226,46 @@ void MainWindow::addDocument(DocumentTab *edit) {
     });
     edit->lyricEditor()->setFocus();
     updateWindowTitle();
+}
+
+void MainWindow::setUpProblemList() {
+    m_problemDock = new QDockWidget(QStringLiteral("板眼检查"), this);
+    m_problemDock->setObjectName(QStringLiteral("problemDock"));
+    m_problemDock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    m_problemList = new QListWidget(m_problemDock);
+    m_problemList->setObjectName(QStringLiteral("problemList"));
+    m_problemDock->setWidget(m_problemList);
+    addDockWidget(Qt::BottomDockWidgetArea, m_problemDock);
+    m_problemDock->hide();
+    connect(m_problemList, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) {
+        DocumentTab *edit = currentEdit();
+        const int index = m_problemList->row(item);
+        if (edit && index >= 0 && index < m_shownProblems.size()) {
+            edit->goTo(m_shownProblems.at(index).place);
+        }
+    });
+}
+
+void MainWindow::showProblems() {
+    DocumentTab *edit = currentEdit();
+    const QVector<music::Problem> problems = edit ? edit->problems() : QVector<music::Problem>();
+    if (problems == m_shownProblems && m_problemList->count() == problems.size()) {
+        return;
+    }
+    m_shownProblems = problems;
+    m_problemList->clear();
+    for (const music::Problem &p : problems) {
+        QString where;
+        if (p.place.pane == music::Place::Pane::Score) {
+            const QString character = edit->lyricEditor()->sungCharAt(p.place.line + 1);
+            where = QStringLiteral("第%1字「%2」").arg(p.place.line + 1).arg(character);
+        } else {
+            where = QStringLiteral("第%1行").arg(p.place.line + 1);
+        }
+        auto *item = new QListWidgetItem(where + QStringLiteral("：") + p.message, m_problemList);
+        item->setForeground(ProblemMarks::colorOf(p.severity));
+    }
+    m_problemDock->setVisible(!problems.isEmpty());
 }
 
 void MainWindow::updateWindowTitle() {
@@ -316,6 +365,7 @@ void MainWindow::tabWidgetCurrentChanged(int index) {
         }
         InputMethod::instance()->setEditor(nullptr);
         updateWindowTitle();
+        showProblems();
         return;
     }
     m_startPage->hide();
@@ -327,6 +377,7 @@ void MainWindow::tabWidgetCurrentChanged(int index) {
     }
     InputMethod::instance()->setEditor(edit->scoreEditor());
     updateWindowTitle();
+    showProblems();
 }
 
 bool MainWindow::tabWidgetClose(int index) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "music/melody.h"
 #include "shell/autosaver.h"
 #include "shell/backupstore.h"
 
@@ -10,6 +11,8 @@ class MainWindow;
 }
 class DocumentTab;
 class QTextBrowser;
+class QDockWidget;
+class QListWidget;
 class QToolButton;
 class UpdateManager;
 struct ServiceConfig;
@@ -98,6 +101,9 @@ private:
     // After an export: its path, and a button that opens its folder.
     void showExported(const QString &path);
     void find(bool backward);
+    // The dock listing the current document's 板眼 problems; hidden while empty.
+    void setUpProblemList();
+    void showProblems();
     void loadStartPage();
     void onStartPageReply(bool ok, const QByteArray &body);
     void showStartPageHtml(const QString &html, bool builtIn);
@@ -110,6 +116,9 @@ private:
     QTextBrowser *m_startPage;
     QToolButton *m_openFolderBtn = nullptr; // in the status bar after an export
     QString m_exportedFolder;
+    QDockWidget *m_problemDock = nullptr;
+    QListWidget *m_problemList = nullptr;
+    QVector<music::Problem> m_shownProblems;
     ServiceConfig *m_service;
     UpdateManager *m_updateManager;
     bool m_startPageBuiltIn = false;

@@ -198,8 +198,10 @@ void TestExportDialog::form() {
         QVERIFY(!child<QToolButton>(d, z.name)->toolTip().isEmpty());
     }
     const QComboBox *fileType = child<QComboBox>(d, "fileTypeBox");
-    QCOMPARE(fileType->count(), 4);
+    QCOMPARE(fileType->count(), 6);
     QCOMPARE(fileType->itemText(3), QStringLiteral("svg"));
+    QCOMPARE(fileType->itemText(4), QStringLiteral("midi"));
+    QCOMPARE(fileType->itemText(5), QStringLiteral("MusicXML"));
     QVERIFY(!fileType->itemIcon(0).isNull());
     const QComboBox *dpi = child<QComboBox>(d, "dpiBox");
     QCOMPARE(dpi->count(), 4);

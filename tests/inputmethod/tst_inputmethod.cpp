@@ -237,8 +237,9 @@ void TestInputMethod::unknownLetterOffersEmptyCandidate() {
     const QFontMetrics fm(m_im->compositionFont());
     QVERIFY(m_im->width() >= fm.horizontalAdvance(InputMethod::noMatchText));
     const QImage image = m_im->grab().toImage();
-    const QRect row(0, InputMethod::insetTop + fm.height() + InputMethod::lineSpacing, image.width(),
-                    image.height() - InputMethod::insetTop - fm.height() - InputMethod::lineSpacing);
+    const QRect row(
+        0, InputMethod::insetTop + fm.height() + InputMethod::lineSpacing, image.width(),
+        image.height() - InputMethod::insetTop - fm.height() - InputMethod::lineSpacing);
     int grey = 0;
     for (int y = row.top(); y < row.bottom(); ++y) {
         for (int x = row.left() + 1; x < row.right() - 1; ++x) {
