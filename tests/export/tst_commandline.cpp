@@ -46,6 +46,7 @@ private slots:
     void exportsImages_data();
     void exportsImages();
     void exportsSvg();
+    void exportsMidiAndMusicXml();
     void usesTheSettingsFile();
     void schemeForThisRunOnly();
     void badScheme();
@@ -175,6 +176,27 @@ void TestCommandLine::exportsSvg() {
              m_score});
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.out, target + QStringLiteral("/游园_svg_0\n"));
+}
+
+// The melody formats are written from the document: one file each.
+void TestCommandLine::exportsMidiAndMusicXml() {
+    const QString midi = m_work.filePath(QStringLiteral("out/游园.mid"));
+    Result r = run({QStringLiteral("--export"), QStringLiteral("midi"), QStringLiteral("--output"),
+                    midi, m_score});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, midi + QLatin1Char('\n'));
+    const QByteArray smf = readAll(midi);
+    QVERIFY(smf.startsWith("MThd"));
+    QCOMPARE(smf.mid(8, 2), QByteArray::fromHex("0001")); // format 1
+    QVERIFY(smf.contains(QStringLiteral("原").toUtf8())); // the lyric events
+
+    const QString xml = m_work.filePath(QStringLiteral("out/游园.musicxml"));
+    r = run({QStringLiteral("--export"), QStringLiteral("MusicXML"), QStringLiteral("--output"),
+             xml, m_score});
+    QCOMPARE(r.exitCode, 0);
+    const QByteArray score = readAll(xml);
+    QVERIFY(score.contains("<score-partwise"));
+    QVERIFY(score.contains(QStringLiteral("<text>原</text>").toUtf8()));
 }
 
 void TestCommandLine::usesTheSettingsFile() {

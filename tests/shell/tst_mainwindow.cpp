@@ -10,8 +10,10 @@
 #include "testhttpserver.h"
 
 #include <QAction>
+#include <QDockWidget>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -41,6 +43,7 @@ private slots:
     void enterFindsAndShiftEnterGoesBack();
     void escNeverQuits();
     void titleNamesTheFile();
+    void problemListFollowsTheDocument();
     void forcedUpdateClosesTheNormalWay();
     void startPageFromCacheAndNetwork();
     void hostileStartPages();
@@ -350,6 +353,35 @@ void TestMainWindow::titleNamesTheFile() {
     QVERIFY(!m_window->isWindowModified());
     m_window->tabWidget()->setCurrentIndex(0);
     QVERIFY(m_window->isWindowModified());
+}
+
+// The 板眼 problems of the current document in a list, hidden while empty; a
+// click puts the cursors on the character.
+void TestMainWindow::problemListFollowsTheDocument() {
+    auto *dock = m_window->findChild<QDockWidget *>(QStringLiteral("problemDock"));
+    auto *list = m_window->findChild<QListWidget *>(QStringLiteral("problemList"));
+    QVERIFY(dock && list);
+    QVERIFY(dock->isHidden());
+    m_window->newAction();
+    DocumentTab *edit = m_window->currentEdit();
+    // 香's score line holds text that is no gongche symbol.
+    edit->restore(QStringLiteral("春香"), QString::fromUcs4(U"\U000F002A\U000F0000\nxy"),
+                  QStringLiteral("未命名"));
+    QTRY_VERIFY(dock->isVisible());
+    int row = -1;
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->item(i)->text().contains(QStringLiteral("第2字「香」"))) {
+            row = i;
+        }
+    }
+    QVERIFY2(row >= 0, qPrintable(list->item(0)->text()));
+    emit list->itemClicked(list->item(row));
+    QCOMPARE(edit->scoreEditor()->textCursor().blockNumber(), 1);
+    // Another document, with nothing wrong: the list goes.
+    m_window->newAction();
+    QTRY_VERIFY(dock->isHidden());
+    m_window->tabWidget()->setCurrentIndex(0);
+    QVERIFY(dock->isVisible());
 }
 
 void TestMainWindow::forcedUpdateClosesTheNormalWay() {
