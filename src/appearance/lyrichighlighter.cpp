@@ -4,7 +4,7 @@
 #include "model/linegrammar.h"
 
 LyricHighlighter::LyricHighlighter(QTextDocument *document)
-    : QSyntaxHighlighter(document)
+    : ProblemHighlighter(document)
     , m_config(EditorConfig::instance()) {
     buildRules();
     connect(m_config, &EditorConfig::configChanged, this, [this] {
@@ -63,14 +63,5 @@ void LyricHighlighter::highlightBlock(const QString &text) {
             setFormat(match.capturedStart(0), match.capturedLength(0), rule.format);
         }
     }
-    if (m_problems) {
-        for (const QTextLayout::FormatRange &r :
-             ProblemMarks::of(m_problems(currentBlock().blockNumber()), text.size())) {
-            for (int i = r.start; i < r.start + r.length; ++i) {
-                QTextCharFormat f = format(i);
-                f.merge(r.format);
-                setFormat(i, 1, f);
-            }
-        }
-    }
+    markProblems(text);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "appearance/problemmarks.h"
+#include "appearance/problemhighlighter.h"
 
 #include <QList>
 #include <QRegularExpression>
@@ -13,7 +13,7 @@ class EditorConfig;
 // sung characters, whole title / speech / passage / tune-name / comment lines,
 // and the line-break and page-break markers. Whatever no rule colours keeps
 // the editor's plain text colour, the error colour.
-class LyricHighlighter : public QSyntaxHighlighter {
+class LyricHighlighter : public ProblemHighlighter {
     Q_OBJECT
 
 public:
@@ -27,8 +27,6 @@ public:
     // Rebuilds the eight rules from the colours the configuration holds now.
     void buildRules();
     const QList<HighlightingRule> &rules() const { return m_rules; }
-    // Where the problems of a lyric line come from (the 板眼 checker).
-    void setProblemSource(ProblemMarks::Source source) { m_problems = std::move(source); }
 
 protected:
     void highlightBlock(const QString &text) override;
@@ -36,7 +34,6 @@ protected:
 private:
     EditorConfig *m_config;
     QList<HighlightingRule> m_rules;
-    ProblemMarks::Source m_problems;
     QTextCharFormat m_biaoDianFormat;
     QTextCharFormat m_lyricFormat;
     QTextCharFormat m_titleFormat;

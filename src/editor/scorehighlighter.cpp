@@ -4,7 +4,7 @@
 #include "model/ordinarygongche.h"
 
 ScoreHighlighter::ScoreHighlighter(QTextDocument *document)
-    : QSyntaxHighlighter(document) {}
+    : ProblemHighlighter(document) {}
 
 void ScoreHighlighter::highlightBlock(const QString &text) {
     QTextCharFormat error;
@@ -14,14 +14,5 @@ void ScoreHighlighter::highlightBlock(const QString &text) {
             setFormat(i, 1, error);
         }
     }
-    if (m_problems) {
-        for (const QTextLayout::FormatRange &r :
-             ProblemMarks::of(m_problems(currentBlock().blockNumber()), text.size())) {
-            for (int i = r.start; i < r.start + r.length; ++i) {
-                QTextCharFormat f = format(i);
-                f.merge(r.format);
-                setFormat(i, 1, f);
-            }
-        }
-    }
+    markProblems(text);
 }

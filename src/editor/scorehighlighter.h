@@ -1,6 +1,6 @@
 #pragma once
 
-#include "appearance/problemmarks.h"
+#include "appearance/problemhighlighter.h"
 
 #include <QSyntaxHighlighter>
 
@@ -8,17 +8,12 @@
 // character that is neither a gongche symbol nor white space, such as an
 // ordinary character that could not be turned into a symbol. Underlines the
 // problems the 板眼 checker found.
-class ScoreHighlighter : public QSyntaxHighlighter {
+class ScoreHighlighter : public ProblemHighlighter {
     Q_OBJECT
 
 public:
     explicit ScoreHighlighter(QTextDocument *document);
-    // Where the problems of a score line come from (the 板眼 checker).
-    void setProblemSource(ProblemMarks::Source source) { m_problems = std::move(source); }
 
 protected:
     void highlightBlock(const QString &text) override;
-
-private:
-    ProblemMarks::Source m_problems;
 };

@@ -186,4 +186,29 @@ inline music::Place lyricAt(int line, int column = 0, int length = 0) {
     return p;
 }
 
+// A note and a tune section made by hand, for the writers' tests.
+inline music::Note note(int midi, qint64 onset, qint64 duration, int character,
+                        const QString &lyric = {}) {
+    music::Note n;
+    n.midi = midi;
+    n.onset = onset;
+    n.duration = duration;
+    n.character = character;
+    n.lyric = lyric;
+    return n;
+}
+
+inline music::Section section(music::Meter meter, music::Key key, int tempo, qint64 start,
+                              qint64 firstDownbeat, qint64 end, const QString &quPai = {}) {
+    music::Section s;
+    s.quPai = quPai;
+    s.meter = meter;
+    s.key = key;
+    s.tempo = tempo;
+    s.start = start;
+    s.firstDownbeat = firstDownbeat;
+    s.end = end;
+    return s;
+}
+
 } // namespace musicfixture

@@ -1,6 +1,7 @@
 // The MIDI writer: the bytes of the header and of a few events, and the whole
 // file read back by mido, a MIDI library nobody here wrote.
 #include "music/midiwriter.h"
+#include "musicfixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,21 +14,13 @@
 #include <QtTest>
 
 using namespace music;
+using musicfixture::note;
+using musicfixture::section;
 
 Q_DECLARE_METATYPE(music::Key)
 Q_DECLARE_METATYPE(music::Meter)
 
 namespace {
-
-Note note(int midi, qint64 onset, qint64 duration, int character, const QString &lyric = {}) {
-    Note n;
-    n.midi = midi;
-    n.onset = onset;
-    n.duration = duration;
-    n.character = character;
-    n.lyric = lyric;
-    return n;
-}
 
 // One tune of 一板三眼 in 小工调 at 60, with a pickup of one beat, a note
 // tied over the bar line, an ornament before a note with a 气口 after it, and

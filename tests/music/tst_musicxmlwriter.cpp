@@ -2,6 +2,7 @@
 // against the MusicXML 4.0 schema by xmllint and converted by LilyPond's
 // musicxml2ly, readers nobody here wrote.
 #include "music/musicxmlwriter.h"
+#include "musicfixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,33 +15,12 @@
 #include <QtTest>
 
 using namespace music;
+using musicfixture::note;
+using musicfixture::section;
 
 Q_DECLARE_METATYPE(music::Melody)
 
 namespace {
-
-Note note(int midi, qint64 onset, qint64 duration, int character, const QString &lyric = {}) {
-    Note n;
-    n.midi = midi;
-    n.onset = onset;
-    n.duration = duration;
-    n.character = character;
-    n.lyric = lyric;
-    return n;
-}
-
-Section section(Meter meter, Key key, int tempo, qint64 start, qint64 firstDownbeat, qint64 end,
-                const QString &quPai = {}) {
-    Section s;
-    s.quPai = quPai;
-    s.meter = meter;
-    s.key = key;
-    s.tempo = tempo;
-    s.start = start;
-    s.firstDownbeat = firstDownbeat;
-    s.end = end;
-    return s;
-}
 
 // 一板三眼 in 小工调 with a pickup of one beat, a note tied over the bar
 // line, an ornament before a note with a 气口, two ornaments after the last.
