@@ -1,10 +1,11 @@
 // Building the melody of the sample piece repeated to 10 and to 100 pages.
 // The sample (examples/youyuan-zaoluopao.gcp) sets two pages: one forced page
-// break between two pages of sung text.
+// break between two pages of sung text. Also its offline rendering to sound.
 #include "model/linegrammar.h"
 #include "model/rendermodel.h"
 #include "model/scorefile.h"
 #include "music/melodybuilder.h"
+#include "music/synthesizer.h"
 
 #include <benchmark/benchmark.h>
 
@@ -67,6 +68,30 @@ void BM_BuildOneTune(benchmark::State &state) {
     }
 }
 BENCHMARK(BM_BuildOneTune)->Arg(100)->Unit(benchmark::kMicrosecond);
+
+// The sample rendered offline by FluidSynth, as the WAV export renders it
+// (clicks, reverb and chorus on). "realtime" is the seconds of sound made in
+// a second: playback and export need it well above 50.
+void BM_RenderSample(benchmark::State &state) {
+    int sung = 0;
+    const music::Melody melody = music::MelodyBuilder().build(sampleRepeated(1, &sung));
+    music::Synthesizer synthesizer;
+    if (!synthesizer.load().ok()) {
+        state.SkipWithError("no General MIDI sound font");
+        return;
+    }
+    double audioSeconds = 0;
+    for (auto _ : state) {
+        const QVector<int16_t> frames = synthesizer.renderAll(melody, {});
+        audioSeconds =
+            double(frames.size() / music::Synthesizer::channels) / music::Synthesizer::sampleRate;
+        benchmark::DoNotOptimize(frames.constData());
+    }
+    state.counters["audio_s"] = audioSeconds;
+    state.counters["realtime"] =
+        benchmark::Counter(audioSeconds * double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_RenderSample)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

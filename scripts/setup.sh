@@ -23,6 +23,9 @@ packages=(
   # desktop integration: entry validation and the MIME database
   desktop-file-utils shared-mime-info
   python3-minimal
+  # playback and WAV export: FluidSynth, a General MIDI sound font, and sox to
+  # read back the rendered audio
+  libfluidsynth-dev timgm6mb-soundfont sox
   # sanitizer and fuzzing builds
   clang libclang-rt-14-dev
 )

@@ -3,6 +3,8 @@
 #include "music/melodybuilder.h"
 #include "music/midiwriter.h"
 #include "music/musicxmlwriter.h"
+#include "music/synthesizer.h"
+#include "music/wavwriter.h"
 #include "typeset/typesetter.h"
 
 #include <QRegularExpression>
@@ -77,9 +79,32 @@ QVector<ExportFormat> makeFormats() {
                                             options);
     };
 
-    return {
-        pdf,     imageFormat(QStringLiteral("jpg")), imageFormat(QStringLiteral("png")), svg, midi,
-        musicXml};
+    // The melody played by the sound font, as playback plays it.
+    ExportFormat wav;
+    wav.id = QStringLiteral("wav");
+    wav.label = QStringLiteral("WAV");
+    wav.suffix = QStringLiteral(".wav");
+    wav.needsPages = false;
+    wav.chooserTitle = QStringLiteral("导出为WAV文件");
+    wav.fileFilter = QStringLiteral("WAV文件 (*.wav)");
+    wav.progressText = QStringLiteral("正在导出WAV文件···");
+    wav.write = [](const ExportFormat::Job &job) {
+        music::Synthesizer synthesizer;
+        const Outcome loaded = synthesizer.load();
+        if (!loaded) {
+            return loaded;
+        }
+        const music::Melody melody = music::MelodyBuilder().build(job.lines);
+        return music::WavWriter::write(synthesizer.renderAll(melody, {}), job.path);
+    };
+
+    return {pdf,
+            imageFormat(QStringLiteral("jpg")),
+            imageFormat(QStringLiteral("png")),
+            svg,
+            midi,
+            musicXml,
+            wav};
 }
 
 } // namespace

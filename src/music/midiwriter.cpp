@@ -89,10 +89,14 @@ void addNote(QVector<Event> &events, quint8 channel, int key, qint64 from, qint6
 
 // The track chunk: events in time order, each after its delta time, closed
 // by an end-of-track event at `end` (or at the last event, if later).
-QByteArray track(QVector<Event> events, qint64 end) {
+void sortTrack(QVector<Event> &events) {
     std::stable_sort(events.begin(), events.end(), [](const Event &a, const Event &b) {
         return a.time != b.time ? a.time < b.time : a.order < b.order;
     });
+}
+
+QByteArray track(QVector<Event> events, qint64 end) {
+    sortTrack(events);
     QByteArray body;
     qint64 now = 0;
     for (const Event &e : events) {
@@ -252,16 +256,45 @@ QVector<Event> clickEvents(const Melody &melody) {
     return events;
 }
 
-} // namespace
-
-QByteArray MidiWriter::encode(const Melody &melody, const Options &options) {
+qint64 endOf(const Melody &melody, bool clicks) {
     qint64 end = melody.length();
     for (const Note &note : melody.notes) {
         end = std::max(end, note.onset + note.duration);
     }
-    if (options.clicks && !melody.clicks.isEmpty()) {
+    if (clicks && !melody.clicks.isEmpty()) {
         end = std::max(end, melody.clicks.last().time + clickTicks);
     }
+    return end;
+}
+
+} // namespace
+
+QVector<MidiWriter::TimedEvent> MidiWriter::events(const Melody &melody, const Options &options) {
+    QVector<QVector<Event>> tracks;
+    tracks.append(conductorEvents(melody, options.title));
+    tracks.append(melodyEvents(melody));
+    if (options.clicks) {
+        tracks.append(clickEvents(melody));
+    }
+    QVector<TimedEvent> out;
+    for (int i = 0; i < tracks.size(); ++i) {
+        sortTrack(tracks[i]);
+        for (const Event &e : tracks.at(i)) {
+            out.append({e.time, i, e.bytes});
+        }
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const TimedEvent &a, const TimedEvent &b) { return a.tick < b.tick; });
+    qint64 end = endOf(melody, options.clicks);
+    if (!out.isEmpty()) {
+        end = std::max(end, out.last().tick);
+    }
+    out.append({end, 0, QByteArray("\xff\x2f\x00", 3)});
+    return out;
+}
+
+QByteArray MidiWriter::encode(const Melody &melody, const Options &options) {
+    const qint64 end = endOf(melody, options.clicks);
 
     QVector<QByteArray> tracks;
     tracks.append(track(conductorEvents(melody, options.title), end));

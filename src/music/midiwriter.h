@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QVector>
 
 namespace music {
 
@@ -24,6 +25,20 @@ public:
         QString title;      // the conductor track's name
     };
 
+    // One event of the file at its absolute time: the bytes a track holds
+    // after the delta time (a channel message, or 0xff, the type, the length
+    // and the data of a meta event).
+    struct TimedEvent {
+        qint64 tick = 0;
+        int track = 0; // 0 the conductor, 1 the flute, 2 the clicks
+        QByteArray bytes;
+    };
+
+    // Every event encode() writes, the tracks merged in time order (at one
+    // time: by track, then in the track's own order), closed by one
+    // end-of-track event at the file's end. Playback reads these, so that
+    // what is heard is what is exported.
+    static QVector<TimedEvent> events(const Melody &melody, const Options &options);
     static QByteArray encode(const Melody &melody, const Options &options);
     // Written atomically: a failed write leaves any earlier file untouched.
     static Outcome write(const Melody &melody, const QString &path, const Options &options);

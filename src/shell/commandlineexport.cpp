@@ -141,8 +141,9 @@ int CommandLineExport::run(const QStringList &arguments) {
         QStringLiteral("FORMAT"));
     const QCommandLineOption outputOption(
         QStringLiteral("output"),
-        QStringLiteral("The file to write (pdf, midi, musicxml), or the directory in which a new "
-                       "folder of pages is made (png, jpg, svg)."),
+        QStringLiteral(
+            "The file to write (pdf, midi, musicxml, wav), or the directory in which a new "
+            "folder of pages is made (png, jpg, svg)."),
         QStringLiteral("PATH"));
     const QCommandLineOption dpiOption(
         QStringLiteral("dpi"),

@@ -198,10 +198,11 @@ void TestExportDialog::form() {
         QVERIFY(!child<QToolButton>(d, z.name)->toolTip().isEmpty());
     }
     const QComboBox *fileType = child<QComboBox>(d, "fileTypeBox");
-    QCOMPARE(fileType->count(), 6);
+    QCOMPARE(fileType->count(), 7);
     QCOMPARE(fileType->itemText(3), QStringLiteral("svg"));
     QCOMPARE(fileType->itemText(4), QStringLiteral("midi"));
     QCOMPARE(fileType->itemText(5), QStringLiteral("MusicXML"));
+    QCOMPARE(fileType->itemText(6), QStringLiteral("WAV"));
     QVERIFY(!fileType->itemIcon(0).isNull());
     const QComboBox *dpi = child<QComboBox>(d, "dpiBox");
     QCOMPARE(dpi->count(), 4);
