@@ -90,7 +90,7 @@ void BanYanChecker::checkAll() {
         computeTune(t);
     }
     m_lastComputed = m_tunes.size();
-    emit problemsChanged(0, -1, 0, -1);
+    emit problemsChanged(true, {});
 }
 
 bool BanYanChecker::isStructureLine(int lyricLine) const {
@@ -147,6 +147,7 @@ void BanYanChecker::checkAfterEdit(music::Place::Pane pane, int position) {
     }
     Tune &tune = m_tunes[index];
     const int before = tune.characters;
+    const QVector<music::Problem> old = tune.problems;
     computeTune(tune);
     const int delta = tune.characters - before;
     // Sung characters come and go with their score lines.
@@ -167,7 +168,24 @@ void BanYanChecker::checkAfterEdit(music::Place::Pane pane, int position) {
         }
     }
     m_lastComputed = 1;
-    emit problemsChanged(tune.firstLine, tune.lineCount, tune.firstCharacter, tune.characters);
+    // Only the lines whose problems came or went need their underlines redrawn:
+    // a tune of thousands of characters stays cheap to edit.
+    QVector<music::Place> lines;
+    const auto add = [&lines](const QVector<music::Problem> &problems) {
+        for (const music::Problem &p : problems) {
+            music::Place at;
+            at.pane = p.place.pane;
+            at.line = p.place.line;
+            if (!lines.contains(at)) {
+                lines.append(at);
+            }
+        }
+    };
+    if (old != tune.problems) {
+        add(old);
+        add(tune.problems);
+    }
+    emit problemsChanged(false, lines);
 }
 
 QVector<music::Problem> BanYanChecker::problems() const {

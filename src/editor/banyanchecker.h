@@ -45,10 +45,9 @@ public:
     int lastComputedTunes() const { return m_lastComputed; }
 
 signals:
-    // The problems changed: of the whole document (lineCount < 0), or of the
-    // lyric lines firstLine … firstLine + lineCount - 1 and the score lines
-    // firstCharacter … firstCharacter + characters - 1 only.
-    void problemsChanged(int firstLine, int lineCount, int firstCharacter, int characters);
+    // The problems changed: of the whole document (all), or on the given lines
+    // only (a line's place has its pane and line, the rest unused).
+    void problemsChanged(bool all, const QVector<music::Place> &lines);
 
 private:
     struct Tune {

@@ -736,6 +736,10 @@ void DocumentTab::insertPageBreak() {
 void DocumentTab::setUpChecker() {
     using Pane = music::Place::Pane;
     m_checker = new BanYanChecker(ui->lyricEdit->document(), ui->scoreEdit->document(), this);
+    m_checkTimer = new QTimer(this);
+    m_checkTimer->setSingleShot(true);
+    m_checkTimer->setInterval(checkDelayMs);
+    connect(m_checkTimer, &QTimer::timeout, this, &DocumentTab::runPendingChecks);
     ui->scoreEdit->highlighter()->setProblemSource(
         [this](int line) { return m_checker->problemsOn(Pane::Score, line); });
     ui->lyricEdit->highlighter()->setProblemSource(
@@ -746,9 +750,8 @@ void DocumentTab::setUpChecker() {
                 return; // the highlighters' own format changes
             }
             m_pendingChecks.append({pane, position});
-            if (m_pendingChecks.size() == 1) {
-                QTimer::singleShot(0, this, &DocumentTab::runPendingChecks);
-            }
+            // Checked when the typing pauses, not between two keys.
+            m_checkTimer->start();
         };
     };
     connect(ui->lyricEdit->document(), &QTextDocument::contentsChange, this, edited(Pane::Lyric));
@@ -768,20 +771,24 @@ void DocumentTab::runPendingChecks() {
     }
 }
 
-void DocumentTab::showProblems(int firstLine, int lineCount, int firstCharacter, int characters) {
+void DocumentTab::showProblems(bool all, const QVector<music::Place> &lines) {
     const QScopedValueRollback<bool> guard(m_rehighlighting, true);
-    const auto redo = [](QSyntaxHighlighter *h, QTextDocument *doc, int first, int count) {
-        if (count < 0) {
-            h->rehighlight();
-            return;
+    if (all) {
+        ui->lyricEdit->highlighter()->rehighlight();
+        ui->scoreEdit->highlighter()->rehighlight();
+    } else {
+        for (const music::Place &at : lines) {
+            const bool lyric = at.pane == music::Place::Pane::Lyric;
+            QSyntaxHighlighter *h =
+                lyric ? static_cast<QSyntaxHighlighter *>(ui->lyricEdit->highlighter())
+                      : static_cast<QSyntaxHighlighter *>(ui->scoreEdit->highlighter());
+            const QTextBlock b = (lyric ? ui->lyricEdit->document() : ui->scoreEdit->document())
+                                     ->findBlockByNumber(at.line);
+            if (b.isValid()) {
+                h->rehighlightBlock(b);
+            }
         }
-        QTextBlock b = doc->findBlockByNumber(first);
-        for (int i = 0; i < count && b.isValid(); ++i, b = b.next()) {
-            h->rehighlightBlock(b);
-        }
-    };
-    redo(ui->lyricEdit->highlighter(), ui->lyricEdit->document(), firstLine, lineCount);
-    redo(ui->scoreEdit->highlighter(), ui->scoreEdit->document(), firstCharacter, characters);
+    }
     emit problemsChanged();
 }
 

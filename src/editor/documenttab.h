@@ -15,6 +15,7 @@ class FileWatch;
 class LyricEdit;
 class QKeyEvent;
 class QMenu;
+class QTimer;
 class QUndoStack;
 class ScoreEdit;
 
@@ -36,6 +37,8 @@ class DocumentTab : public QWidget {
 
 public:
     static constexpr int undoLimit = 200;
+    // How long typing must pause before the 板眼 check runs.
+    static constexpr int checkDelayMs = 250;
 
     explicit DocumentTab(QWidget *parent = nullptr);
     ~DocumentTab() override;
@@ -169,7 +172,7 @@ private:
     bool hasOwnFile() const;
     void setUpChecker();
     void runPendingChecks();
-    void showProblems(int firstLine, int lineCount, int firstCharacter, int characters);
+    void showProblems(bool all, const QVector<music::Place> &lines);
     void onFileChangedOnDisk();
 
     Ui::DocumentTab *ui;
@@ -184,6 +187,7 @@ private:
     bool m_diskCheckPending = false;
     bool m_backupWarned = false;
     BanYanChecker *m_checker = nullptr;
+    QTimer *m_checkTimer = nullptr;
     QVector<QPair<music::Place::Pane, int>> m_pendingChecks;
     bool m_rehighlighting = false;
     DocumentSearch::Pane m_searchPane = DocumentSearch::Pane::Lyric; // of the last match
