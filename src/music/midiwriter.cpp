@@ -1,8 +1,8 @@
 #include "music/midiwriter.h"
 
+#include "model/atomicfile.h"
 #include "music/musicrules.h"
 
-#include <QSaveFile>
 #include <QVector>
 #include <algorithm>
 
@@ -315,22 +315,7 @@ QByteArray MidiWriter::encode(const Melody &melody, const Options &options) {
 }
 
 Outcome MidiWriter::write(const Melody &melody, const QString &path, const Options &options) {
-    const Outcome failed =
-        Outcome::failure(QStringLiteral("错误"), QStringLiteral("无法写入文件！"));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return failed;
-    }
-    const QByteArray bytes = encode(melody, options);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        file.commit();
-        return failed;
-    }
-    if (!file.commit()) {
-        return failed;
-    }
-    return Outcome::success(path);
+    return writeFileAtomically(path, encode(melody, options));
 }
 
 } // namespace music

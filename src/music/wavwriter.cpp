@@ -1,6 +1,6 @@
 #include "music/wavwriter.h"
 
-#include <QSaveFile>
+#include "model/atomicfile.h"
 
 namespace music {
 
@@ -40,22 +40,7 @@ QByteArray WavWriter::encode(const QVector<int16_t> &frames) {
 }
 
 Outcome WavWriter::write(const QVector<int16_t> &frames, const QString &path) {
-    const Outcome failed =
-        Outcome::failure(QStringLiteral("错误"), QStringLiteral("无法写入文件！"));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return failed;
-    }
-    const QByteArray bytes = encode(frames);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        file.commit();
-        return failed;
-    }
-    if (!file.commit()) {
-        return failed;
-    }
-    return Outcome::success(path);
+    return writeFileAtomically(path, encode(frames));
 }
 
 } // namespace music
