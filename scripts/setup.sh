@@ -26,6 +26,8 @@ packages=(
   # playback and WAV export: FluidSynth, a General MIDI sound font, and sox to
   # read back the rendered audio
   libfluidsynth-dev timgm6mb-soundfont sox
+  # sound output: Qt Multimedia and its PulseAudio and ALSA back ends
+  qtmultimedia5-dev libqt5multimedia5-plugins
   # sanitizer and fuzzing builds
   clang libclang-rt-14-dev
 )

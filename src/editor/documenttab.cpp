@@ -817,6 +817,29 @@ void DocumentTab::goTo(const music::Place &place) {
     ui->scoreEdit->setFocus();
 }
 
+void DocumentTab::showPlaying(int character, const music::Place &note) {
+    LyricEdit *lyric = ui->lyricEdit;
+    ScoreEdit *score = ui->scoreEdit;
+    if (character < 0 || character >= lyric->sungCharTotal()) {
+        lyric->setPlayingMarks({});
+        score->setPlayingMarks({});
+        return;
+    }
+    const int end = lyric->sungCharEnd(character + 1);
+    const bool pair = end >= 2 && lyric->document()->characterAt(end - 1).isLowSurrogate();
+    lyric->setPlayingMarks({{end - (pair ? 2 : 1), end}});
+    const QTextBlock line = score->document()->findBlockByNumber(character);
+    if (!line.isValid()) {
+        score->setPlayingMarks({});
+        return;
+    }
+    QVector<QPair<int, int>> marks{{line.position(), line.position() + line.length() - 1}};
+    if (note.pane == music::Place::Pane::Score && note.line == character && note.length > 0) {
+        marks.append({line.position() + note.column, line.position() + note.column + note.length});
+    }
+    score->setPlayingMarks(marks);
+}
+
 // ---- find
 
 SearchResult DocumentTab::find(const QString &query, bool backward) {

@@ -95,6 +95,12 @@ public:
     // line, or its lyric line.
     void goTo(const music::Place &place);
 
+    // Playback's highlight: the sung character in the lyric editor, its score
+    // line and the sounding symbol of it (note, a place in the score text) in
+    // the score editor, both scrolled into view. Neither cursor moves and
+    // neither text changes. A character of -1 clears it.
+    void showPlaying(int character, const music::Place &note = music::Place());
+
     // The render model: every lyric line with its kind and, for a sung line,
     // the paired score line of each character.
     DocumentLines documentLines() const;

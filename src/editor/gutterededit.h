@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QPair>
 #include <QPlainTextEdit>
+#include <QVector>
 
 class QPaintEvent;
 
@@ -16,6 +18,15 @@ public:
     // The label beside line blockNumber.
     virtual QString gutterLabel(int blockNumber) const = 0;
 
+    // Marks what sounds during playback: a tinted box around each range of
+    // document positions [first, second), drawn over the text without
+    // touching it, its cursor or its selections; and scrolls the first
+    // range into view when it is outside. Empty clears.
+    void setPlayingMarks(const QVector<QPair<int, int>> &ranges);
+    const QVector<QPair<int, int>> &playingMarks() const { return m_playingMarks; }
+
+    static const QColor playingColor;
+
 protected:
     // Paints the labels of the visible lines into gutter, each centred in a
     // cell width wide and as high as a line of the editor's own font.
@@ -23,4 +34,13 @@ protected:
                            const QColor &background, const QFont &font);
     // Puts gutter along the left edge of the contents, width wide.
     void placeGutter(QWidget *gutter, int width);
+
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    // The box of the characters from position first to second, in viewport
+    // coordinates: one per visual line they cover.
+    QVector<QRect> rangeRects(int first, int second) const;
+
+    QVector<QPair<int, int>> m_playingMarks;
 };

@@ -19,11 +19,13 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QProgressDialog>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QWheelEvent>
 #include <QtMath>
+#include <algorithm>
 
 namespace {
 
@@ -334,7 +336,7 @@ bool ExportDialog::eventFilter(QObject *watched, QEvent *event) {
         }
     }
     if (watched == m_overlay && event->type() == QEvent::Paint) {
-        paintOverlaps();
+        paintOverlay();
         return true;
     }
     if (event->type() == QEvent::Resize) {
@@ -351,19 +353,110 @@ void ExportDialog::refreshPreview(bool force) {
     if (!force && !m_config.isLivePreview()) {
         return;
     }
-    m_engine->reset();
-    m_engine->generate(m_config.pageStyle(), m_lines, true);
+    // While a character beyond the first page plays, the preview will turn to
+    // it again: typeset every page at once rather than the first one twice.
+    const bool all = m_playing >= 0 && m_previewPage > 0;
+    {
+        const QScopedValueRollback<int> busy(m_busy, m_busy + 1);
+        m_engine->reset();
+        m_engine->generate(m_config.pageStyle(), m_lines, !all);
+    }
+    // A preview stops once a second page is begun: a single page is all.
+    m_allPages = all || m_engine->pages().size() == 1;
     if (m_engine->pages().isEmpty()) {
         return;
     }
     fitPreview();
-    ui->preViewWidget->load(m_engine->pages().first());
+    showPreviewPage(0);
+    placePlaying();
+}
 
-    const InkCollisions collisions(m_engine->pageCanvas(0));
+void ExportDialog::showPreviewPage(int index) {
+    if (index < 0 || index >= m_engine->pages().size()) {
+        return;
+    }
+    m_previewPage = index;
+    ui->preViewWidget->load(m_engine->pages().at(index));
+
+    const InkCollisions collisions(m_engine->pageCanvas(index));
     m_overlapInks = collisions.overlappingInks();
     const int count = collisions.overlaps().size();
     ui->overlapLabel->setText(count > 0 ? QStringLiteral("%1 处重叠").arg(count) : QString());
     m_overlay->update();
+}
+
+void ExportDialog::typesetAllPages() {
+    const QScopedValueRollback<int> busy(m_busy, m_busy + 1);
+    m_engine->reset();
+    m_engine->generate(m_config.pageStyle(), m_lines, false);
+    m_allPages = true;
+}
+
+void ExportDialog::showPlaying(int character) {
+    character = std::max(character, -1);
+    if (character == m_playing) {
+        return;
+    }
+    m_playing = character;
+    placePlaying();
+}
+
+void ExportDialog::placePlaying() {
+    if (m_busy > 0) {
+        // The engine is typesetting or writing (its progress dialog lets
+        // playback go on meanwhile): look the character up once it is done.
+        m_playingPending = true;
+        return;
+    }
+    m_playingPending = false;
+    const QRect before = overlayRect(m_playingRect);
+    m_playingRect = QRectF();
+    if (m_playing >= 0) {
+        int page = -1;
+        QRectF rect;
+        bool found = m_engine->findCharacter(m_playing, &page, &rect);
+        // The first page of a preview is complete; later ones need the
+        // whole document, typeset once for the settings in force.
+        if ((!found || page > 0) && !m_allPages) {
+            typesetAllPages();
+            found = m_engine->findCharacter(m_playing, &page, &rect);
+            // The pages may have changed under the preview (with live
+            // preview off): show them as they are now.
+            showPreviewPage(found ? page : std::min(m_previewPage, m_engine->pages().size() - 1));
+        } else if (found && page != m_previewPage) {
+            showPreviewPage(page);
+        }
+        if (found) {
+            m_playingRect = rect;
+        }
+    }
+    const QRect after = overlayRect(m_playingRect);
+    if (!after.isEmpty()) {
+        // Zoomed in, the frame scrolls to what is played.
+        const QPoint centre = m_overlay->mapTo(ui->preViewWidget, after.center());
+        ui->preViewFrame->ensureVisible(centre.x(), centre.y(), after.width() / 2 + 20,
+                                        after.height() / 2 + 20);
+    }
+    m_overlay->update(before.united(after));
+    if (m_previewWindow) {
+        int page = -1;
+        QRectF rect;
+        if (!m_engine->findCharacter(m_playing, &page, &rect)) {
+            page = -1;
+        }
+        m_previewWindow->setPlayingArea(page, rect);
+    }
+}
+
+QRect ExportDialog::overlayRect(const QRectF &rect) const {
+    const QSize page = m_engine->pageSize();
+    if (rect.isEmpty() || page.isEmpty()) {
+        return QRect();
+    }
+    const double sx = m_overlay->width() / double(page.width());
+    const double sy = m_overlay->height() / double(page.height());
+    const QRectF shown(rect.x() * sx, rect.y() * sy, rect.width() * sx, rect.height() * sy);
+    return shown.toAlignedRect().adjusted(-3, -3, 3, 3);
 }
 
 void ExportDialog::fitPreview() {
@@ -415,9 +508,9 @@ void ExportDialog::onZoomFitBtnClicked() {
     fitPreview();
 }
 
-void ExportDialog::paintOverlaps() {
+void ExportDialog::paintOverlay() {
     const QSize page = m_engine->pageSize();
-    if (m_overlapInks.isEmpty() || page.isEmpty()) {
+    if ((m_overlapInks.isEmpty() && m_playingRect.isEmpty()) || page.isEmpty()) {
         return;
     }
     QPainter painter(m_overlay);
@@ -425,6 +518,15 @@ void ExportDialog::paintOverlaps() {
     // The preview shows the page stretched over the whole widget.
     painter.scale(m_overlay->width() / double(page.width()),
                   m_overlay->height() / double(page.height()));
+    if (!m_playingRect.isEmpty()) {
+        QPen pen(PreviewWindow::playingColor(), 1.5);
+        pen.setCosmetic(true);
+        painter.setPen(pen);
+        QColor fill = PreviewWindow::playingColor();
+        fill.setAlpha(60);
+        painter.setBrush(fill);
+        painter.drawRect(m_playingRect);
+    }
     QPen pen(QColor(230, 0, 0), 1.5);
     pen.setCosmetic(true);
     painter.setPen(pen);
@@ -765,10 +867,12 @@ void ExportDialog::onImportBtnClicked() {
 }
 
 void ExportDialog::onPreviewAllBtnClicked() {
-    m_engine->reset();
-    m_engine->generate(m_config.pageStyle(), m_lines, false);
+    typesetAllPages();
     auto *window = new PreviewWindow(this);
     window->setPages(m_engine->pages());
+    m_previewWindow = window;
+    // Also catches up with a character played while the pages were typeset.
+    placePlaying();
     window->exec();
     delete window;
 }
@@ -789,12 +893,20 @@ void ExportDialog::onSubmitBtnClicked() {
         return;
     }
     m_writing = format;
-    m_engine->reset();
-    if (format->needsPages) {
-        m_engine->generate(m_config.pageStyle(), m_lines, false);
+    Outcome outcome;
+    {
+        const QScopedValueRollback<int> busy(m_busy, m_busy + 1);
+        m_engine->reset();
+        m_allPages = false;
+        if (format->needsPages) {
+            typesetAllPages();
+        }
+        outcome = format->write({*m_engine, m_lines, path, resolutionIndex});
     }
-    const Outcome outcome = format->write({*m_engine, m_lines, path, resolutionIndex});
     m_writing = nullptr;
+    if (m_playingPending) {
+        placePlaying();
+    }
     if (!outcome) {
         Prompt::warning(this, outcome.title(), outcome.message());
         return;

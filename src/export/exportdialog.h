@@ -6,11 +6,15 @@
 #include <QColor>
 #include <QDialog>
 #include <QFont>
+#include <QPointer>
 #include <QPolygonF>
+#include <QRect>
+#include <QRectF>
 #include <QVector>
 
 class ExportConfig;
 struct ExportFormat;
+class PreviewWindow;
 class QComboBox;
 class QLineEdit;
 class QProgressDialog;
@@ -25,6 +29,11 @@ class ExportDialog;
 // when it is destroyed. The preview zooms and outlines in red the texts whose
 // ink overlaps. A successful export leaves the dialog open and is reported by
 // exported(). The dialog remembers its size; shown, it fits its screen.
+//
+// While the score plays, showPlaying() highlights the sung character heard in
+// the preview (and in the preview of all pages while that is open), turning
+// to the page that holds it. The highlight is painted over the preview, never
+// into the page.
 class ExportDialog : public QDialog {
     Q_OBJECT
 
@@ -36,12 +45,26 @@ public:
     QProgressDialog *progressDialog() const { return m_progress; }
     // The preview's scale relative to the whole page fitting its frame.
     double previewZoom() const { return m_zoom; }
+    // The page of the document the preview shows, 0 for the first.
+    int previewPage() const { return m_previewPage; }
+    // The sung character highlighted, -1 for none.
+    int playingCharacter() const { return m_playing; }
+    // Where the highlight is, in page units (see SourceArea): the outline of
+    // the playing character and its score on the page shown. Empty when
+    // nothing is highlighted or no page shows the character.
+    QRectF playingRect() const { return m_playingRect; }
 
 signals:
     // A successful export wrote path: the PDF file or the folder of pages.
     void exported(const QString &path);
 
 public slots:
+    // Highlights sung character `character` (its index among the sung
+    // characters of the document, which is that of its score line) in the
+    // preview, turning to its page; -1 clears the highlight. Cheap enough to
+    // follow playback: the pages are typeset at most once for the settings in
+    // force, a call after that only looks the character up and repaints.
+    void showPlaying(int character);
     void onTitleFontChanged(QFont font, int size);
     void onLyricFontChanged(QFont font, int size);
     void onQuPaiFontChanged(QFont font, int size);
@@ -112,7 +135,18 @@ private:
     // Scales the preview by factor, keeping the point under anchor (in the
     // preview frame's viewport) in place.
     void zoomPreview(double factor, const QPoint &anchor);
-    void paintOverlaps();
+    // Paints the overlap outlines and the playing highlight over the preview.
+    void paintOverlay();
+    // Shows page index of the engine's pages in the preview, with its overlaps.
+    void showPreviewPage(int index);
+    // Looks the playing character up, turns the preview to it and moves the
+    // highlight; typesets every page first when the preview's run stopped
+    // before the character's page.
+    void placePlaying();
+    void typesetAllPages();
+    // The region of the overlay that shows rect (in page units), with room for
+    // the outline's pen; empty for an empty rect.
+    QRect overlayRect(const QRectF &rect) const;
     void fitPageSizeList();
     // Where the file or folder chooser of format starts.
     QString suggestedPath(const ExportFormat &format) const;
@@ -142,7 +176,18 @@ private:
     bool m_loading = false;
     bool m_shown = false;
     double m_zoom = 1;
-    QWidget *m_overlay = nullptr;            // draws the outlines over the preview
-    QVector<QPolygonF> m_overlapInks;        // in page units
+    QWidget *m_overlay = nullptr;     // draws the outlines over the preview
+    QVector<QPolygonF> m_overlapInks; // in page units
+    int m_previewPage = 0;
+    // The engine holds every page of the document, not only those of a
+    // preview that stopped after the first.
+    bool m_allPages = false;
+    int m_playing = -1;
+    // The engine's runs and writers under way; while there are any, the
+    // playing character waits (pending) to be looked up.
+    int m_busy = 0;
+    bool m_playingPending = false;
+    QRectF m_playingRect;                    // in page units, on m_previewPage
+    QPointer<PreviewWindow> m_previewWindow; // while the preview of all pages runs
     const ExportFormat *m_writing = nullptr; // while a format writes
 };

@@ -2,6 +2,7 @@
 
 #include "dialogs/screenfit.h"
 
+#include <QGraphicsRectItem>
 #include <QGraphicsScene>
 #include <QGraphicsSvgItem>
 #include <QGraphicsView>
@@ -63,6 +64,8 @@ PreviewWindow::PreviewWindow(QWidget *parent)
 void PreviewWindow::setPages(const QList<QByteArray> &pages) {
     m_pages = pages;
     m_currentPage = 0;
+    m_playingPage = -1;
+    m_playingRect = QRectF();
     if (!m_pages.isEmpty()) {
         showPage();
     }
@@ -72,6 +75,8 @@ void PreviewWindow::setPages(const QList<QByteArray> &pages) {
 
 void PreviewWindow::showPage() {
     m_scene->clear();
+    m_pageItem = nullptr;
+    m_playingItem = nullptr;
     if (m_currentPage < 0 || m_currentPage >= m_pages.size()) {
         return;
     }
@@ -81,9 +86,51 @@ void PreviewWindow::showPage() {
     item->setSharedRenderer(renderer);
     m_scene->addItem(item);
     m_scene->setSceneRect(item->boundingRect());
+    m_pageItem = item;
+    placePlayingItem();
     m_pageLabel->setText(QStringLiteral("%1/%2").arg(m_currentPage + 1).arg(m_pages.size()));
     m_prevBtn->setEnabled(m_currentPage > 0);
     m_nextBtn->setEnabled(m_currentPage < m_pages.size() - 1);
+}
+
+void PreviewWindow::setPlayingArea(int page, const QRectF &rect) {
+    const bool valid = page >= 0 && page < m_pages.size() && !rect.isEmpty();
+    m_playingPage = valid ? page : -1;
+    m_playingRect = valid ? rect : QRectF();
+    if (valid && page != m_currentPage) {
+        m_currentPage = page;
+        showPage();
+    } else {
+        placePlayingItem();
+    }
+}
+
+void PreviewWindow::placePlayingItem() {
+    if (!m_pageItem || m_playingPage != m_currentPage) {
+        delete m_playingItem;
+        m_playingItem = nullptr;
+        return;
+    }
+    if (!m_playingItem) {
+        // A child of the page, drawn over it: it follows the page through
+        // every zoom. The item's units are the page's: the SVG item measures
+        // the page in the renderer's default size, the page's units are its
+        // view box.
+        m_playingItem = new QGraphicsRectItem(m_pageItem);
+        const QRectF box = m_pageItem->renderer()->viewBoxF();
+        const QRectF bounds = m_pageItem->boundingRect();
+        if (!box.isEmpty()) {
+            m_playingItem->setTransform(QTransform::fromScale(bounds.width() / box.width(),
+                                                              bounds.height() / box.height()));
+        }
+        QPen pen(playingColor(), 1.5);
+        pen.setCosmetic(true);
+        m_playingItem->setPen(pen);
+        QColor fill = playingColor();
+        fill.setAlpha(60);
+        m_playingItem->setBrush(fill);
+    }
+    m_playingItem->setRect(m_playingRect);
 }
 
 void PreviewWindow::onPrevBtnClicked() {
@@ -109,12 +156,11 @@ void PreviewWindow::onZoomOutBtnClicked() {
 }
 
 void PreviewWindow::onFitBtnClicked() {
-    const QList<QGraphicsItem *> items = m_scene->items();
-    if (items.isEmpty()) {
+    if (!m_pageItem) {
         return;
     }
     m_view->resetTransform();
-    m_view->fitInView(items.first()->boundingRect(), Qt::KeepAspectRatio);
+    m_view->fitInView(m_pageItem->boundingRect(), Qt::KeepAspectRatio);
 }
 
 bool PreviewWindow::eventFilter(QObject *watched, QEvent *event) {

@@ -1,24 +1,40 @@
 #pragma once
 
 #include <QByteArray>
+#include <QColor>
 #include <QDialog>
 #include <QList>
+#include <QRectF>
 
+class QGraphicsRectItem;
 class QGraphicsScene;
+class QGraphicsSvgItem;
 class QGraphicsView;
 class QLabel;
 class QPushButton;
 
 // Shows generated pages one at a time, with paging and zoom. Ctrl + wheel
-// over the page zooms; the wheel alone scrolls.
+// over the page zooms; the wheel alone scrolls. The sung character being
+// played may be highlighted on its page, over the page and not in it.
 class PreviewWindow : public QDialog {
     Q_OBJECT
 
 public:
     explicit PreviewWindow(QWidget *parent = nullptr);
 
-    // Takes the pages (each an SVG document) and shows the first.
+    // Takes the pages (each an SVG document) and shows the first; clears the
+    // highlight.
     void setPages(const QList<QByteArray> &pages);
+    // Highlights rect, in the page's units (see SourceArea), on page and turns
+    // to that page. A page out of range clears the highlight. The highlight
+    // stays with its page when the pages are turned or zoomed.
+    void setPlayingArea(int page, const QRectF &rect);
+    int playingPage() const { return m_playingPage; }
+    // The colour of that highlight, here and in the export dialog's preview.
+    static QColor playingColor() { return QColor(20, 110, 240); }
+    // The highlight in the scene, over the page item; null when the page shown
+    // has none.
+    QGraphicsRectItem *playingItem() const { return m_playingItem; }
 
     int currentPage() const { return m_currentPage; }
     QGraphicsView *view() const { return m_view; }
@@ -42,9 +58,15 @@ protected:
 
 private:
     void showPage();
+    // Adds, moves or removes the highlight of the page shown.
+    void placePlayingItem();
 
     QList<QByteArray> m_pages;
     int m_currentPage = 0;
+    int m_playingPage = -1;
+    QRectF m_playingRect;
+    QGraphicsSvgItem *m_pageItem = nullptr;     // owned by the scene
+    QGraphicsRectItem *m_playingItem = nullptr; // a child of m_pageItem
     QGraphicsScene *m_scene;
     QGraphicsView *m_view;
     QPushButton *m_prevBtn;

@@ -263,13 +263,17 @@ qint64 Synthesizer::positionFrames() const {
 }
 
 qint64 Synthesizer::positionTicks() const {
+    return tickAtFrame(m_frame);
+}
+
+qint64 Synthesizer::tickAtFrame(qint64 frame) const {
     if (m_tempo.isEmpty()) {
         return 0;
     }
-    auto it = std::upper_bound(m_tempo.cbegin(), m_tempo.cend(), double(m_frame),
+    auto it = std::upper_bound(m_tempo.cbegin(), m_tempo.cend(), double(frame),
                                [](double f, const TempoSpan &s) { return f < s.frame; });
     const TempoSpan &span = it == m_tempo.cbegin() ? m_tempo.first() : *(it - 1);
-    return span.tick + qint64(std::floor((double(m_frame) - span.frame) / span.framesPerTick));
+    return span.tick + qint64(std::floor((double(frame) - span.frame) / span.framesPerTick));
 }
 
 bool Synthesizer::finished() const {

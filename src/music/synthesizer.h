@@ -65,8 +65,10 @@ public:
     qint64 positionFrames() const;
     qint64 positionTicks() const;
     bool finished() const;
-    // The frame at which a tick of the started melody sounds.
+    // The frame at which a tick of the started melody sounds, and the tick
+    // that sounds at a frame.
     qint64 frameOfTick(qint64 tick) const;
+    qint64 tickAtFrame(qint64 frame) const;
     // The frames of the started piece: up to its last event, and with the
     // release that lets the last notes fade.
     qint64 musicFrames() const;

@@ -14,6 +14,7 @@
 #include "inputmethod/inputmethod.h"
 #include "online/boundedreply.h"
 #include "online/updatemanager.h"
+#include "shell/playbackcontroller.h"
 #include "shell/serviceconfig.h"
 #include "ui_mainwindow.h"
 
@@ -121,6 +122,7 @@ MainWindow::MainWindow(QWidget *parent)
     });
 
     setUpProblemList();
+    m_playback = new PlaybackController(this, [this] { return currentEdit(); });
     loadStartPage();
 
     tabWidgetCurrentChanged(-1);
@@ -335,6 +337,9 @@ void MainWindow::onCanRedoChanged(bool canRedo) {
 }
 
 void MainWindow::tabWidgetCurrentChanged(int index) {
+    if (m_playback) {
+        m_playback->stop(); // playback belongs to the document it started in
+    }
     const QList<QAction *> documentActions = {ui->copyAction,
                                               ui->pasteAction,
                                               ui->cutAction,
@@ -577,7 +582,9 @@ void MainWindow::exportAction() {
     // The dialog saves the export settings when it is destroyed.
     ExportDialog dialog(this, edit->documentLines());
     connect(&dialog, &ExportDialog::exported, this, &MainWindow::showExported);
+    m_playback->setPreview(&dialog);
     dialog.exec();
+    m_playback->setPreview(nullptr);
 }
 
 void MainWindow::settingAction() {

@@ -10,6 +10,7 @@ namespace Ui {
 class MainWindow;
 }
 class DocumentTab;
+class PlaybackController;
 class QTextBrowser;
 class QDockWidget;
 class QListWidget;
@@ -38,6 +39,8 @@ public:
     QTabWidget *tabWidget() const;
     QTextBrowser *startPage() const { return m_startPage; }
     UpdateManager *updateManager() const { return m_updateManager; }
+    // The 播放 menu and tool bar, and the player behind them.
+    PlaybackController *playback() const { return m_playback; }
 
     // --- autosave and crash recovery
     Autosaver *autosaver() const { return m_autosaver; }
@@ -123,6 +126,7 @@ private:
     UpdateManager *m_updateManager;
     bool m_startPageBuiltIn = false;
     Autosaver *m_autosaver;
+    PlaybackController *m_playback = nullptr;
     bool m_recoveryScheduled = false;
     bool m_recoveryOffered = false;
 };

@@ -6,6 +6,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QSvgGenerator>
+#include <QTransform>
 #include <algorithm>
 #include <cmath>
 
@@ -14,10 +15,13 @@ namespace {
 // Draws a symbol with its ink centred in rect. The symbols' ink rests on the
 // baseline, so centring the line box instead would set short marks lower than
 // tall pitches. The page's fonts are sized in pixels, one pixel a page unit,
-// so these metrics hold on every device the page is played on.
-void drawCentredByInk(PageCanvas &painter, const QRectF &rect, const QString &s) {
+// so these metrics hold on every device the page is played on. Returns where
+// the ink went, in the painter's coordinates: rect itself when s has none.
+QRectF drawCentredByInk(PageCanvas &painter, const QRectF &rect, const QString &s) {
     const QRectF ink = QFontMetricsF(painter.font()).tightBoundingRect(s);
-    painter.drawText(rect.center() - ink.center(), s);
+    const QPointF baseline = rect.center() - ink.center();
+    painter.drawText(baseline, s);
+    return ink.isEmpty() ? rect : ink.translated(baseline);
 }
 
 bool isBeatMark(const QString &s) {
@@ -122,6 +126,8 @@ void Typesetter::newPage(PageCanvas &painter) {
     // The background is painted when the page is played, under the list.
     m_pageBackground = m_style.transparentBackground ? QColor() : m_style.backgroundColor;
     painter.translate(size.width() - m_style.marginRight, m_style.marginTop);
+    m_pageOrigin = QPointF(size.width() - m_style.marginRight, m_style.marginTop);
+    m_openAreas.clear();
     painter.setRenderHint(QPainter::Antialiasing);
     m_cursorX = 0;
     m_cursorY = 0;
@@ -142,7 +148,8 @@ void Typesetter::finishPage(PageCanvas &painter) {
         return;
     }
     m_pageOpen = false;
-    m_pageRecords.append({painter, m_pageSize, m_pageBackground});
+    m_pageRecords.append({painter, m_pageSize, m_pageBackground, m_openAreas});
+    m_openAreas.clear();
     painter.clear();
 
     const QSize size = m_pageSize;
@@ -192,6 +199,45 @@ PageCanvas Typesetter::pageCanvas(int index) const {
                                                       : PageCanvas();
 }
 
+QVector<SourceArea> Typesetter::sourceAreas(int page) const {
+    return page >= 0 && page < m_pageRecords.size() ? m_pageRecords.at(page).areas
+                                                    : QVector<SourceArea>();
+}
+
+bool Typesetter::findCharacter(int character, int *page, QRectF *rect) const {
+    if (character < 0) {
+        return false;
+    }
+    // Within a page the characters are drawn in the order they are counted,
+    // each followed by its symbols, so a page's map is sorted by character
+    // and the areas of one character stand together.
+    for (int p = 0; p < m_pageRecords.size(); ++p) {
+        const QVector<SourceArea> &areas = m_pageRecords.at(p).areas;
+        if (areas.isEmpty() || areas.constFirst().character > character ||
+            areas.constLast().character < character) {
+            continue;
+        }
+        const auto first =
+            std::lower_bound(areas.cbegin(), areas.cend(), character,
+                             [](const SourceArea &a, int c) { return a.character < c; });
+        if (first == areas.cend() || first->character != character) {
+            continue;
+        }
+        QRectF outline = first->rect;
+        for (auto it = first + 1; it != areas.cend() && it->character == character; ++it) {
+            outline = outline.united(it->rect);
+        }
+        if (page) {
+            *page = p;
+        }
+        if (rect) {
+            *rect = outline;
+        }
+        return true;
+    }
+    return false;
+}
+
 int Typesetter::scoreExtent(const QString &score) const {
     if (score.isEmpty()) {
         return 0;
@@ -236,7 +282,7 @@ int Typesetter::scoreExtent(const QString &score) const {
     return int(length * std::cos(angle)) + (3 * m_metrics->lyric.height()) / 5;
 }
 
-void Typesetter::drawScore(PageCanvas &painter, const QString &score) {
+void Typesetter::drawScore(PageCanvas &painter, const QString &score, const SourceArea *owner) {
     if (score.isEmpty()) {
         return;
     }
@@ -250,9 +296,24 @@ void Typesetter::drawScore(PageCanvas &painter, const QString &score) {
 
     painter.save();
     painter.setFont(pageFont(m_style.scoreFont));
-    painter.translate(m_cursorX + A + m_style.lyricScoreSpace, m_cursorY + (3 * Hl) / 5);
+    const int originX = m_cursorX + A + m_style.lyricScoreSpace;
+    const int originY = m_cursorY + (3 * Hl) / 5;
+    painter.translate(originX, originY);
     // Local y runs along the score, local x across it.
     painter.rotate(m_style.scoreAngle);
+    // The same moves from local to page coordinates, for the source map.
+    QTransform toPage =
+        QTransform::fromTranslate(m_pageOrigin.x() + originX, m_pageOrigin.y() + originY);
+    toPage.rotate(m_style.scoreAngle);
+    auto record = [&](int i, const QRectF &ink) {
+        if (owner) {
+            SourceArea area = *owner;
+            area.kind = SourceArea::Symbol;
+            area.symbol = i / 2;
+            area.rect = toPage.mapRect(ink);
+            m_openAreas.append(area);
+        }
+    };
 
     int pos = 0; // where the next beat mark goes, relative to the local origin
     bool prevMark = false;
@@ -292,7 +353,7 @@ void Typesetter::drawScore(PageCanvas &painter, const QString &score) {
                 afterDiBan = true;
                 pos = std::max(pos, 0);
             }
-            drawCentredByInk(painter, QRect(mx, pos, w, h), s);
+            record(i, drawCentredByInk(painter, QRect(mx, pos, w, h), s));
             pos += h + banYanSpace;
             prevMark = true;
         } else {
@@ -305,14 +366,16 @@ void Typesetter::drawScore(PageCanvas &painter, const QString &score) {
                     t = std::max(pos, 0);
                 }
                 painter.translate(0, t);
+                toPage.translate(0, t);
             }
             if (isSmallSymbol(s)) {
-                drawCentredByInk(painter, QRect(2 * S / 5, 0, w, h), s);
+                record(i, drawCentredByInk(painter, QRect(2 * S / 5, 0, w, h), s));
             } else {
-                drawCentredByInk(painter, QRect(0, 0, S, h), s);
+                record(i, drawCentredByInk(painter, QRect(0, 0, S, h), s));
             }
             const int d = h + scoreSpace;
             painter.translate(0, d);
+            toPage.translate(0, d);
             pos = -d;
             prevMark = false;
         }

@@ -72,6 +72,7 @@ void Typesetter::reset() {
     }
     m_pages.clear();
     m_pageRecords.clear();
+    m_openAreas.clear();
 }
 
 int Typesetter::openPageCount() const {
@@ -100,6 +101,9 @@ void Typesetter::generate(const PageStyle &style, const DocumentLines &lines, bo
     bool hasPrev = false;
     LineKind prevKind = LineKind::Other;
     int handled = 0;
+    // Sung characters of the lines before this one, counted as the render
+    // model counts them to pair characters with score lines.
+    int sungBefore = 0;
     for (int i = 0; i < lines.size(); ++i) {
         if (previewOnly && openPageCount() > 1) {
             break;
@@ -136,12 +140,16 @@ void Typesetter::generate(const PageStyle &style, const DocumentLines &lines, bo
             newColumn(painter, m_style.colWidth);
             break;
         case LineKind::Lyric:
-            layoutLyricLine(painter, line.text, line.scores);
+            layoutLyricLine(painter, line.text, line.scores, i,
+                            isDirectiveLine(line.text) ? -1 : sungBefore);
             break;
         case LineKind::Comment:
         case LineKind::Other:
         case LineKind::Punctuation:
             break;
+        }
+        if (!isDirectiveLine(line.text)) {
+            sungBefore += sungCharCount(line.text);
         }
         prevKind = line.kind;
         hasPrev = true;
@@ -403,7 +411,7 @@ void Typesetter::layoutLianBai(PageCanvas &painter, const QString &text) {
 }
 
 void Typesetter::layoutLyricLine(PageCanvas &painter, const QString &text,
-                                 const QStringList &scores) {
+                                 const QStringList &scores, int lineIndex, int firstSung) {
     if (text.isEmpty()) {
         return;
     }
@@ -415,9 +423,13 @@ void Typesetter::layoutLyricLine(PageCanvas &painter, const QString &text,
     const int lyricSpace = m_style.lyricSpace;
     const bool hidden = m_style.hiddenSymbol;
     int lowest = m_cursorY;
+    int sung = firstSung; // the index of the next sung character, -1 when not counted
+    int position = 0;     // of the character in text, in UTF-16 units
     // scores has one entry per character, a surrogate pair being one character.
     const QStringList chars = splitCharacters(text);
     for (int i = 0; i < chars.size(); ++i) {
+        const int at = position;
+        position += chars.at(i).size();
         const QString v = verticalForm(chars.at(i));
         const QString score = i < scores.size() ? scores.at(i) : QString();
         int h = fm.height();
@@ -444,7 +456,19 @@ void Typesetter::layoutLyricLine(PageCanvas &painter, const QString &text,
             painter.drawText(QRect(m_cursorX, m_cursorY, A, h), Qt::AlignCenter, v);
         }
         if (isSungCharacter(v)) {
-            drawScore(painter, score);
+            if (sung >= 0) {
+                SourceArea area;
+                area.kind = SourceArea::Character;
+                area.page = m_pageRecords.size();
+                area.rect = QRectF(m_cursorX, m_cursorY, A, h).translated(m_pageOrigin);
+                area.character = sung++;
+                area.lyricLine = lineIndex;
+                area.position = at;
+                m_openAreas.append(area);
+                drawScore(painter, score, &area);
+            } else {
+                drawScore(painter, score, nullptr);
+            }
         }
         lowest = std::max(lowest, m_cursorY + std::max(e, h));
         m_cursorY += h;

@@ -4,6 +4,7 @@
 #include "model/outcome.h"
 #include "typeset/pagecanvas.h"
 #include "typeset/pagestyle.h"
+#include "typeset/sourcearea.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -11,8 +12,11 @@
 #include <QFontMetrics>
 #include <QList>
 #include <QObject>
+#include <QPointF>
+#include <QRectF>
 #include <QSize>
 #include <QString>
+#include <QVector>
 #include <memory>
 
 // Typesets a document into pages, each a complete SVG document held as bytes.
@@ -26,6 +30,12 @@
 // printable area; a column of width w spans cursorX .. cursorX + w
 // (cursorX <= 0) and y runs from 0 at the top margin down to the printable
 // height. One SVG user unit is one point.
+//
+// While it draws, the typesetter keeps a source map of every page: where each
+// sung character and each symbol of its score went (see SourceArea). The map
+// is in the page's own coordinates, origin at the top-left corner of the page,
+// and is never drawn: it leaves the pages and every file written from them as
+// they are.
 class Typesetter : public QObject {
     Q_OBJECT
 
@@ -59,6 +69,18 @@ public:
     // The drawing of page index in page units, without its background; empty
     // for an index out of range.
     PageCanvas pageCanvas(int index) const;
+    // The source map of page index: its sung characters, each followed by the
+    // symbols of its score, in the order they were drawn, which is reading
+    // order (columns right to left, each top to bottom). Empty for an index
+    // out of range. The map covers the pages of every run since reset().
+    QVector<SourceArea> sourceAreas(int page) const;
+    // The page that shows sung character `character` and the outline of it
+    // there: the union of the character's cell and the areas of the symbols
+    // beside it, in page units. False, with page and rect untouched, when no
+    // page shows it: no such character, one that stands on a directive line
+    // (it has no score line of its own), or a preview that stopped before it.
+    // Either pointer may be null.
+    bool findCharacter(int character, int *page, QRectF *rect) const;
     // The plain title of the document (from its title lines or first tune
     // heading); survives runs.
     QString documentTitle() const { return m_documentTitle; }
@@ -106,7 +128,9 @@ private:
     void newPage(PageCanvas &painter);
     void finishPage(PageCanvas &painter);
     static QFont pageFont(const QFont &font);
-    void drawScore(PageCanvas &painter, const QString &score);
+    // Draws the score beside the character at the cursor; with owner (the
+    // character's own source area) the symbols go into the source map too.
+    void drawScore(PageCanvas &painter, const QString &score, const SourceArea *owner);
 
     // Layout (generatesvg.cpp)
     void newColumn(PageCanvas &painter, int width);
@@ -116,7 +140,11 @@ private:
     void layoutJiaBai(PageCanvas &painter, const QString &text);
     void layoutLianBai(PageCanvas &painter, const QString &text);
     int lianBaiBlockHeight(const QStringList &chars, int &n) const;
-    void layoutLyricLine(PageCanvas &painter, const QString &text, const QStringList &scores);
+    // lineIndex is the line's index in the document; firstSung the index of
+    // its first sung character, or -1 on a directive line, whose characters
+    // have no score lines of their own and stay out of the source map.
+    void layoutLyricLine(PageCanvas &painter, const QString &text, const QStringList &scores,
+                         int lineIndex, int firstSung);
     int openPageCount() const;
 
     QBuffer m_pageBuffer; // receives the SVG text of a completed page
@@ -126,10 +154,15 @@ private:
         PageCanvas canvas;
         QSize size;
         QColor background; // invalid when transparent
+        QVector<SourceArea> areas;
     };
     QList<PageRecord> m_pageRecords;
     QSize m_pageSize;
     QColor m_pageBackground;
+    // Where the layout's origin (the top-right corner of the printable area)
+    // lies on the open page, and the source map of that page so far.
+    QPointF m_pageOrigin;
+    QVector<SourceArea> m_openAreas;
     int m_cursorX = 0;
     int m_cursorY = 0;
     int m_scoreOverhang = 0;

@@ -1,0 +1,75 @@
+#include "playback/clockaudiosink.h"
+
+#include "music/synthesizer.h"
+
+#include <QIODevice>
+#include <QTimer>
+#include <vector>
+
+ClockAudioSink::ClockAudioSink(QObject *parent)
+    : AudioSink(parent)
+    , m_timer(new QTimer(this)) {
+    m_timer->setInterval(10);
+    connect(m_timer, &QTimer::timeout, this, &ClockAudioSink::pull);
+}
+
+bool ClockAudioSink::start(QIODevice *source, QString *) {
+    stop();
+    m_source = source;
+    m_playedBefore = 0;
+    m_taken = 0;
+    m_running = true;
+    m_clock.start();
+    pull(); // the first buffer at once, as a device takes it
+    m_timer->start();
+    return true;
+}
+
+void ClockAudioSink::suspend() {
+    if (m_running) {
+        m_playedBefore += m_clock.nsecsElapsed() / 1000;
+        m_running = false;
+        m_timer->stop();
+    }
+}
+
+void ClockAudioSink::resume() {
+    if (!m_running && m_source) {
+        m_clock.start();
+        m_running = true;
+        m_timer->start();
+    }
+}
+
+void ClockAudioSink::stop() {
+    m_timer->stop();
+    m_running = false;
+    m_source = nullptr;
+    m_playedBefore = 0;
+    m_taken = 0;
+}
+
+qint64 ClockAudioSink::playedMicroseconds() const {
+    if (!m_source) {
+        return 0;
+    }
+    return m_playedBefore + (m_running ? m_clock.nsecsElapsed() / 1000 : 0);
+}
+
+void ClockAudioSink::pull() {
+    if (!m_source) {
+        return;
+    }
+    const qint64 due =
+        (playedMicroseconds() + leadMilliseconds * 1000) * music::Synthesizer::sampleRate / 1000000;
+    const qint64 frames = due - m_taken;
+    if (frames <= 0) {
+        return;
+    }
+    const int frameBytes = music::Synthesizer::channels * 2;
+    std::vector<char> buffer(size_t(frames * frameBytes));
+    const qint64 read = m_source->read(buffer.data(), qint64(buffer.size()));
+    if (read > 0) {
+        m_taken += read / frameBytes;
+    }
+}

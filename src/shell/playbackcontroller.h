@@ -1,0 +1,102 @@
+#pragma once
+
+#include "playback/playbacksettings.h"
+#include "playback/player.h"
+
+#include <QObject>
+#include <QPointer>
+#include <functional>
+
+class DocumentTab;
+class ExportDialog;
+class QAction;
+class QActionGroup;
+class QComboBox;
+class QMainWindow;
+class QMenu;
+class QSpinBox;
+class QToolBar;
+
+// The 播放 menu and tool bar of the window, and what they do: play the
+// current document from its cursor (or loop its selection), pause, stop, and
+// set the tempo, a 笛色 or 八度 for listening only, the 板眼 clicks and a
+// count-in. While it plays, the sounding character is marked in both editors
+// and in the export preview when one is open. Typing, or any other change to
+// the document, stops it; playing never changes the document.
+class PlaybackController : public QObject {
+    Q_OBJECT
+
+public:
+    // The message for a machine without sound, shown once in a session.
+    static QString noDeviceMessage();
+
+    PlaybackController(QMainWindow *window, std::function<DocumentTab *()> currentTab);
+    ~PlaybackController() override;
+
+    QMenu *menu() const { return m_menu; }
+    QToolBar *toolBar() const { return m_toolBar; }
+    Player *player() const { return m_player; }
+    const PlaybackSettings &settings() const { return m_settings; }
+
+    QAction *playAction() const { return m_play; }
+    QAction *stopAction() const { return m_stop; }
+    QAction *loopAction() const { return m_loop; }
+    QAction *clicksAction() const { return m_clicks; }
+    QAction *countInAction() const { return m_countIn; }
+    QSpinBox *tempoBox() const { return m_tempoBox; }
+    QComboBox *keyBox() const { return m_keyBox; }
+    QComboBox *octaveBox() const { return m_octaveBox; }
+
+    // The export dialog whose preview follows playback; nullptr when none is open.
+    void setPreview(ExportDialog *dialog);
+
+public slots:
+    // Plays from the cursor, pauses, or resumes.
+    void playOrPause();
+    void stop();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void createActions();
+    void createToolBar();
+    void showSettings();
+    void storeSettings();
+    void start(int fromCharacter);
+    // After a change of tempo, key, octave or clicks: goes on with the new
+    // sound from the character that sounds now.
+    void restartIfPlaying();
+    void onStateChanged(Player::State state);
+    void onSoundingNote(int note);
+    void watch(DocumentTab *tab, bool on);
+    void chooseSoundFont();
+    void setTempo(int percent);
+
+    QMainWindow *m_window;
+    std::function<DocumentTab *()> m_currentTab;
+    Player *m_player;
+    PlaybackSettings m_settings;
+    QPointer<DocumentTab> m_playingTab;
+    QPointer<ExportDialog> m_preview;
+    int m_playingCharacter = -1;
+    bool m_noDeviceShown = false;
+    bool m_showing = false; // the widgets are being set from the settings
+
+    QMenu *m_menu = nullptr;
+    QToolBar *m_toolBar = nullptr;
+    QAction *m_play = nullptr;
+    QAction *m_stop = nullptr;
+    QAction *m_loop = nullptr;
+    QAction *m_clicks = nullptr;
+    QAction *m_countIn = nullptr;
+    QAction *m_faster = nullptr;
+    QAction *m_slower = nullptr;
+    QAction *m_normalSpeed = nullptr;
+    QAction *m_nextKey = nullptr;
+    QAction *m_nextOctave = nullptr;
+    QAction *m_soundFont = nullptr;
+    QSpinBox *m_tempoBox = nullptr;
+    QComboBox *m_keyBox = nullptr;
+    QComboBox *m_octaveBox = nullptr;
+};
