@@ -4,6 +4,7 @@
 
 #include <QIODevice>
 #include <QTimer>
+#include <algorithm>
 #include <vector>
 
 ClockAudioSink::ClockAudioSink(QObject *parent)
@@ -49,11 +50,17 @@ void ClockAudioSink::stop() {
     m_taken = 0;
 }
 
+qint64 ClockAudioSink::clockMicroseconds() const {
+    return m_playedBefore + (m_running ? m_clock.nsecsElapsed() / 1000 : 0);
+}
+
 qint64 ClockAudioSink::playedMicroseconds() const {
     if (!m_source) {
         return 0;
     }
-    return m_playedBefore + (m_running ? m_clock.nsecsElapsed() / 1000 : 0);
+    // As a device, it cannot have played what it has not been given: on a
+    // machine too slow to render in time, playback falls behind the clock.
+    return std::min(clockMicroseconds(), m_taken * 1000000 / music::Synthesizer::sampleRate);
 }
 
 void ClockAudioSink::pull() {
@@ -61,8 +68,10 @@ void ClockAudioSink::pull() {
         return;
     }
     const qint64 due =
-        (playedMicroseconds() + leadMilliseconds * 1000) * music::Synthesizer::sampleRate / 1000000;
-    const qint64 frames = due - m_taken;
+        (clockMicroseconds() + leadMilliseconds * 1000) * music::Synthesizer::sampleRate / 1000000;
+    // At most a few leads at a time, as a device's buffer would take.
+    const qint64 frames = std::min(due - m_taken, qint64(4 * leadMilliseconds) *
+                                                      music::Synthesizer::sampleRate / 1000);
     if (frames <= 0) {
         return;
     }

@@ -27,6 +27,8 @@ public:
 
 private:
     void pull();
+    // The clock: time played since start(), pauses excluded.
+    qint64 clockMicroseconds() const;
 
     QTimer *m_timer;
     QIODevice *m_source = nullptr;

@@ -23,6 +23,7 @@ Player::Player(QObject *parent)
     , m_sinkFactory(defaultSink)
     , m_stream(new SynthStream(&m_synthesizer, this))
     , m_followTimer(new QTimer(this)) {
+    qRegisterMetaType<Player::State>();
     m_followTimer->setInterval(followIntervalMs);
     connect(m_followTimer, &QTimer::timeout, this, &Player::follow);
 }

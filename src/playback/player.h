@@ -22,6 +22,7 @@ class Player : public QObject {
 
 public:
     enum class State { Stopped, Playing, Paused };
+    Q_ENUM(State)
     using SinkFactory = std::function<AudioSink *(QObject *parent)>;
 
     // How often the sounding note is looked up while playing.
