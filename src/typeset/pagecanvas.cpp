@@ -95,6 +95,18 @@ void PageCanvas::drawText(const QPointF &baseline, const QString &text) {
         [baseline, text = drawableText(text)](QPainter &p, bool) { p.drawText(baseline, text); });
 }
 
+void PageCanvas::drawLine(const QLineF &line) {
+    m_ops.append([line](QPainter &p, bool) { p.drawLine(line); });
+}
+
+void PageCanvas::drawPath(const QPainterPath &path) {
+    m_ops.append([path](QPainter &p, bool) { p.drawPath(path); });
+}
+
+void PageCanvas::drawEllipse(const QPointF &centre, qreal rx, qreal ry) {
+    m_ops.append([centre, rx, ry](QPainter &p, bool) { p.drawEllipse(centre, rx, ry); });
+}
+
 void PageCanvas::play(QPainter &painter, bool unclippedText) const {
     painter.save();
     for (const auto &op : m_ops) {

@@ -3,7 +3,9 @@
 #include <QBrush>
 #include <QColor>
 #include <QFont>
+#include <QLineF>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPen>
 #include <QPointF>
 #include <QRectF>
@@ -40,6 +42,10 @@ public:
     void rotate(qreal degrees);
     void drawText(const QRectF &rect, int flags, const QString &text);
     void drawText(const QPointF &baseline, const QString &text);
+    // Lines, arcs and dots of 简谱 pages, with the current pen and brush.
+    void drawLine(const QLineF &line);
+    void drawPath(const QPainterPath &path);
+    void drawEllipse(const QPointF &centre, qreal rx, qreal ry);
 
     // The text as it can be drawn: characters that have no glyph and that an
     // XML document cannot carry (C0 controls other than tab, line feed and

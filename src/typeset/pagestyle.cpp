@@ -46,8 +46,12 @@ PageStyle PageStyle::bounded() const {
     s.lyricScoreSpace = space(lyricScoreSpace);
     s.scoreBanYanSpace = space(scoreBanYanSpace);
     s.scoreAngle = std::clamp(scoreAngle, int(Ranges::minAngle), int(Ranges::maxAngle));
+    s.jianpu.lyricDistance = space(jianpu.lyricDistance);
+    s.jianpu.systemSpace = space(jianpu.systemSpace);
+    s.jianpu.beatWidth = width(jianpu.beatWidth);
+    s.jianpu.minNoteSpace = std::clamp(jianpu.minNoteSpace, 0, int(Ranges::maxSpace));
     for (QFont *f : {&s.titleFont, &s.lyricFont, &s.scoreFont, &s.quPaiFont, &s.diaoMingFont,
-                     &s.lianBaiFont, &s.jiaBaiFont}) {
+                     &s.lianBaiFont, &s.jiaBaiFont, &s.jianpu.noteFont}) {
         boundFont(*f);
     }
     return s;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "typeset/jianpustyle.h"
+
 #include <QColor>
 #include <QFont>
 #include <QFontMetrics>
@@ -9,6 +11,10 @@
 // spacings and the switches. A plain value; whoever keeps the settings makes
 // one and hands it to the typesetter. Lengths are in points.
 struct PageStyle {
+    // The notation the pages are set in: vertical gongche columns, or
+    // horizontal 简谱 systems.
+    enum class Notation { Gongche, Jianpu };
+
     // The ranges the typesetter keeps every value in (the export form accepts
     // no other), so that any stored value lays out in bounded time and memory.
     struct Ranges {
@@ -66,6 +72,9 @@ struct PageStyle {
     int lyricScoreSpace = 0;
     int scoreBanYanSpace = 0;
     int scoreAngle = -45;
+
+    Notation notation = Notation::Gongche;
+    JianpuStyle jianpu;
 
     // The same style with every length, angle and font size inside Ranges.
     // Inside the ranges the values stay as they are.

@@ -1,6 +1,8 @@
 // The layout of Typesetter: lines into columns, columns into pages.
 #include "typeset/typesetter.h"
 
+#include "typeset/jianpupages.h"
+
 #include <QPainter>
 #include <QRegularExpression>
 #include <QSvgGenerator>
@@ -89,6 +91,11 @@ void Typesetter::generate(const PageStyle &style, const DocumentLines &lines, bo
     const Task task = previewOnly ? Task::Preview : Task::Typeset;
     const int total = previewOnly ? 0 : lines.size();
     emit progressUpdate(task, Progress::Started, 0, total);
+    if (m_style.notation == PageStyle::Notation::Jianpu) {
+        generateJianpu(lines, previewOnly);
+        emit progressUpdate(task, Progress::Finished, total, total);
+        return;
+    }
 
     PageCanvas painter;
     newPage(painter);
@@ -158,6 +165,12 @@ void Typesetter::generate(const PageStyle &style, const DocumentLines &lines, bo
     }
     finishPage(painter);
     emit progressUpdate(task, Progress::Finished, handled, total);
+}
+
+void Typesetter::generateJianpu(const DocumentLines &lines, bool previewOnly) {
+    PageCanvas painter;
+    JianpuPages pages(*this, painter);
+    pages.set(JianpuNotation::build(lines, m_style.jianpu), previewOnly);
 }
 
 void Typesetter::newColumn(PageCanvas &painter, int width) {

@@ -124,6 +124,11 @@ signals:
                         int maxValue);
 
 private:
+    friend class JianpuPages;
+
+    // 简谱 pages instead of gongche columns (jianpupages.cpp).
+    void generateJianpu(const DocumentLines &lines, bool previewOnly);
+
     // Page canvas (scoredrawing.cpp)
     void newPage(PageCanvas &painter);
     void finishPage(PageCanvas &painter);

@@ -5,6 +5,7 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QLineF>
 #include <QList>
 #include <QPointF>
 #include <QRectF>
@@ -48,12 +49,23 @@ struct SvgRect {
     QString fill;
 };
 
+// A line (a polyline of two points) or a dot (a circle or ellipse), on the page.
+struct SvgLine {
+    QLineF line;
+};
+struct SvgDot {
+    QPointF centre;
+    double radius = 0;
+};
+
 struct SvgPage {
     bool ok = false;
     QString width, height, viewBox;
     QStringList titles, descriptions;
     QList<SvgText> texts;
     QList<SvgRect> rects;
+    QList<SvgLine> lines;
+    QList<SvgDot> dots;
 
     QList<SvgText> textsOf(const QString &s) const {
         QList<SvgText> out;
@@ -119,6 +131,25 @@ inline SvgPage parseSvgPage(const QByteArray &bytes) {
                 t.fontSize = a.value(QLatin1String("font-size")).toDouble();
                 t.text = xml.readElementText();
                 page.texts.append(t);
+            } else if (name == QLatin1String("polyline")) {
+                const QStringList points = a.value(QLatin1String("points"))
+                                               .toString()
+                                               .split(QLatin1Char(' '), Qt::SkipEmptyParts);
+                if (points.size() == 2) {
+                    const auto point = [](const QString &p) {
+                        return QPointF(p.section(QLatin1Char(','), 0, 0).toDouble(),
+                                       p.section(QLatin1Char(','), 1, 1).toDouble());
+                    };
+                    page.lines.append(
+                        {stack.last().map(QLineF(point(points.at(0)), point(points.at(1))))});
+                }
+            } else if (name == QLatin1String("circle") || name == QLatin1String("ellipse")) {
+                const QPointF c(a.value(QLatin1String("cx")).toDouble(),
+                                a.value(QLatin1String("cy")).toDouble());
+                const double r = a.hasAttribute(QLatin1String("r"))
+                                     ? a.value(QLatin1String("r")).toDouble()
+                                     : a.value(QLatin1String("rx")).toDouble();
+                page.dots.append({stack.last().map(c), r * stack.last().m11()});
             } else if (name == QLatin1String("rect")) {
                 SvgRect r;
                 r.rect = stack.last().mapRect(QRectF(a.value(QLatin1String("x")).toDouble(),
