@@ -1,5 +1,6 @@
 // Typesetting realistic documents: sung lines with full gongche scores,
-// headings and spoken passages, for 10 and for 100 pages; writing 100 pages
+// headings and spoken passages, for 10 and for 100 pages, as gongche columns
+// and as 简谱 systems; writing 100 pages
 // as PDF, PNG and SVG; the export dialog's live preview.
 #include "dialogs/prompt.h"
 #include "export/exportconfig.h"
@@ -78,6 +79,26 @@ void BM_Generate(benchmark::State &state) {
         benchmark::Counter(double(produced) * state.iterations(), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_Generate)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
+
+// The same documents as 简谱 pages: the melody model, the notation and the
+// systems; each scene ends with a page break, so a page or more per scene.
+void BM_GenerateJianpu(benchmark::State &state) {
+    const DocumentLines lines = document(int(state.range(0)));
+    PageStyle style = ExportConfig::instance()->pageStyle();
+    style.notation = PageStyle::Notation::Jianpu;
+    Typesetter engine;
+    int produced = 0;
+    for (auto _ : state) {
+        engine.reset();
+        engine.generate(style, lines, false);
+        produced = engine.pages().size();
+        benchmark::DoNotOptimize(engine.pages().last().constData());
+    }
+    state.counters["pages"] = produced;
+    state.counters["pages/s"] =
+        benchmark::Counter(double(produced) * state.iterations(), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_GenerateJianpu)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
 
 void BM_PreviewFirstPage(benchmark::State &state) {
     const DocumentLines lines = document(100);

@@ -33,21 +33,35 @@ JianpuPages::JianpuPages(Typesetter &typesetter, PageCanvas &painter)
     , m_note(m_noteFont)
     , m_small(m_noteFont)
     , m_sign(m_noteFont)
+    , m_mark(m_noteFont)
     , m_lyric(m_noteFont) {
     m_em = std::max(1, m_noteFont.pixelSize());
     m_smallFont = m_noteFont;
     m_smallFont.setPixelSize(std::max(1, int(std::lround(m_em * 0.6))));
+    // 、 is a CJK mark, from the lyric font; the rings and the cross, drawn
+    // smaller, from the note font.
     m_signFont = Typesetter::pageFont(typesetter.m_style.lyricFont);
-    m_signFont.setPixelSize(std::max(1, int(std::lround(m_em * 0.7))));
+    m_signFont.setPixelSize(std::max(1, int(std::lround(m_em * 1.1))));
+    m_markFont = m_noteFont;
+    m_markFont.setPixelSize(std::max(1, int(std::lround(m_em * 0.55))));
     m_lyricFont = Typesetter::pageFont(typesetter.m_style.lyricFont);
     m_lyricFont.setPixelSize(std::max(1, int(std::lround(m_em))));
     m_small = QFontMetricsF(m_smallFont);
     m_sign = QFontMetricsF(m_signFont);
+    m_mark = QFontMetricsF(m_markFont);
     m_lyric = QFontMetricsF(m_lyricFont);
     m_cap = m_note.tightBoundingRect(QStringLiteral("5")).height();
     const QSize avail = typesetter.availableSize();
     m_width = avail.width();
     m_height = avail.height() - m_em * 1.4; // the page number's line
+}
+
+QFont JianpuPages::capped(const QFont &font, qreal ems) const {
+    // The gongche pages' fonts are sized for vertical columns; on 简谱 pages
+    // they keep their family but stay near the size of the notes.
+    QFont f = Typesetter::pageFont(font);
+    f.setPixelSize(std::max(1, int(std::lround(std::min<qreal>(f.pixelSize(), m_em * ems)))));
+    return f;
 }
 
 qreal JianpuPages::systemHeight() const {
@@ -129,7 +143,7 @@ void JianpuPages::setTitle(const QString &text) {
     if (text.isEmpty()) {
         return;
     }
-    const QFont font = Typesetter::pageFont(m_t.m_style.titleFont);
+    const QFont font = capped(m_t.m_style.titleFont, 2.4);
     const QFontMetricsF fm(font);
     ensureRoom(fm.height() + m_em * 0.6, true);
     if (m_stop) {
@@ -147,7 +161,7 @@ void JianpuPages::setTitle(const QString &text) {
 }
 
 void JianpuPages::setHeading(const Block &heading) {
-    const QFont quPai = Typesetter::pageFont(m_t.m_style.quPaiFont);
+    const QFont quPai = capped(m_t.m_style.quPaiFont, 1.5);
     const QFontMetricsF fq(quPai);
     const qreal nameHeight = heading.text.isEmpty() ? 0 : fq.height() + m_em * 0.2;
     const qreal labelHeight = m_lyric.height() + m_em * 0.3;
@@ -177,7 +191,7 @@ void JianpuPages::setHeading(const Block &heading) {
 
 void JianpuPages::setSpeech(const Block &speech) {
     const QFont font =
-        Typesetter::pageFont(speech.jiaBai ? m_t.m_style.jiaBaiFont : m_t.m_style.lianBaiFont);
+        capped(speech.jiaBai ? m_t.m_style.jiaBaiFont : m_t.m_style.lianBaiFont, 1.0);
     const QFontMetricsF fm(font);
     const qreal indent = 2 * m_em;
     // Wrapped at the printable width, a character at a time.
@@ -254,6 +268,7 @@ QVector<JianpuPages::Unit> JianpuPages::unitsOf(const Block &music) const {
             continue;
         }
         whole.natural += barRoom;
+        whole.trailing = barRoom;
         if (whole.natural <= m_width) {
             units.append(whole);
             continue;
@@ -269,7 +284,8 @@ QVector<JianpuPages::Unit> JianpuPages::unitsOf(const Block &music) const {
             const bool last = i + 1 == whole.beats.size();
             part.bar = last && whole.bar;
             part.finalBar = last && whole.finalBar;
-            part.natural += last ? barRoom : 0;
+            part.trailing = last ? barRoom : 0;
+            part.natural += part.trailing;
             units.append(part);
         }
     }
@@ -316,7 +332,6 @@ void JianpuPages::setSystem(const QVector<Unit> &units, bool justify) {
     const qreal signs = s.banYanSigns ? signRow * m_em : 0;
     const qreal baseline = top + signs + aboveRow * m_em + m_cap;
     const qreal lyricBaseline = baseline + belowRoom * m_em + s.lyricDistance + m_lyric.ascent();
-    const qreal barRoom = m_em * 0.6;
 
     // A tie or slur left open at the end of the last system goes on here.
     if (m_tie.open) {
@@ -327,8 +342,13 @@ void JianpuPages::setSystem(const QVector<Unit> &units, bool justify) {
         m_slur.x = -m_em * 0.2;
         m_slur.top = top;
     }
-    const qreal tieY = baseline - m_cap - m_em * 0.15;
-    const qreal slurY = baseline - m_cap - m_em * 0.42;
+    // Ties and slurs clear the octave dots of the notes under them.
+    const auto tieY = [&](int octave) {
+        return baseline - m_cap - m_em * (0.15 + dotStep * std::max(0, octave));
+    };
+    const auto slurY = [&](int octave) {
+        return baseline - m_cap - m_em * (0.42 + dotStep * std::max(0, octave));
+    };
 
     qreal x = 0;
     for (const Unit &u : units) {
@@ -354,18 +374,20 @@ void JianpuPages::setSystem(const QVector<Unit> &units, bool justify) {
 
                 const qreal centre = digitX + digitW / 2;
                 if (g.kind == Glyph::Kind::Note) {
+                    m_tie.octave = std::max(m_tie.octave, g.octave);
+                    m_slur.octave = std::max(m_slur.octave, g.octave);
                     if (m_tie.open) {
-                        drawArc(m_tie.x, centre, tieY, m_em * 0.22);
+                        drawArc(m_tie.x, centre, tieY(m_tie.octave), m_em * 0.22);
                         m_tie.open = false;
                     }
                     if (g.tieToNext) {
-                        m_tie = {centre, top, true};
+                        m_tie = {centre, top, true, g.octave};
                     }
                     if (g.slurStart) {
-                        m_slur = {centre, top, true};
+                        m_slur = {centre, top, true, g.octave};
                     }
                     if (g.slurEnd && m_slur.open) {
-                        drawArc(m_slur.x, centre, slurY, m_em * 0.3);
+                        drawArc(m_slur.x, centre, slurY(m_slur.octave), m_em * 0.3);
                         m_slur.open = false;
                     }
                 }
@@ -424,7 +446,7 @@ void JianpuPages::setSystem(const QVector<Unit> &units, bool justify) {
             }
         }
         if (u.bar || u.finalBar) {
-            const qreal barX = x + barRoom * 0.5 - barRoom;
+            const qreal barX = x + u.trailing * 0.4;
             const qreal y1 = baseline - m_cap - m_em * 0.3;
             const qreal y2 = baseline + m_em * 0.35;
             m_painter.setPen(QPen(m_t.m_style.scoreColor, m_em * 0.05));
@@ -436,13 +458,14 @@ void JianpuPages::setSystem(const QVector<Unit> &units, bool justify) {
                 m_painter.drawLine(QLineF(barX, y1, barX, y2));
             }
         }
+        x += u.trailing;
     }
     // Ties and slurs running on into the next system end at the margin here.
     if (m_tie.open) {
-        drawArc(m_tie.x, x + m_em * 0.2, tieY, m_em * 0.22);
+        drawArc(m_tie.x, x + m_em * 0.2, tieY(m_tie.octave), m_em * 0.22);
     }
     if (m_slur.open) {
-        drawArc(m_slur.x, x + m_em * 0.2, slurY, m_em * 0.3);
+        drawArc(m_slur.x, x + m_em * 0.2, slurY(m_slur.octave), m_em * 0.3);
     }
     m_y = top + systemHeight();
     ++m_systemOnPage;
@@ -476,10 +499,15 @@ void JianpuPages::drawGlyph(const Glyph &g, qreal x, qreal slot, qreal baseline)
     Q_UNUSED(slot);
 
     if (s.banYanSigns && !g.banYan.isEmpty()) {
-        m_painter.setFont(m_signFont);
+        const bool comma = g.banYan == QStringLiteral("、");
+        const QFontMetricsF &fm = comma ? m_sign : m_mark;
+        m_painter.setFont(comma ? m_signFont : m_markFont);
         m_painter.setPen(m_t.m_style.banColor.isValid() ? m_t.m_style.banColor : ink);
-        m_painter.drawText(QPointF(centre - m_sign.horizontalAdvance(g.banYan) / 2,
-                                   baseline - m_cap - aboveRow * m_em - m_em * 0.12),
+        // The comma's ink sits low in its cell: centred on the digit, it
+        // stands where the rings stand.
+        const QRectF inkBox = fm.tightBoundingRect(g.banYan);
+        const qreal signY = baseline - m_cap - aboveRow * m_em - m_em * 0.35;
+        m_painter.drawText(QPointF(centre - inkBox.center().x(), signY - inkBox.center().y()),
                            g.banYan);
     }
     switch (g.kind) {

@@ -34,6 +34,7 @@ private:
         bool bar = false;      // a bar line after it
         bool finalBar = false; // a double bar after it
         qreal natural = 0;     // width before justification
+        qreal trailing = 0;    // of it, the room of the bar line at its end
         qint64 ticks = 0;
     };
     struct Placed {
@@ -54,6 +55,8 @@ private:
     void newPage();
     void finishPage();
     qreal systemHeight() const;
+    // font in its family, no larger than ems of the note font.
+    QFont capped(const QFont &font, qreal ems) const;
 
     void drawGlyph(const Glyph &g, qreal x, qreal slot, qreal top);
     void drawArc(qreal x1, qreal x2, qreal y, qreal rise);
@@ -64,10 +67,12 @@ private:
     QFont m_noteFont;
     QFont m_smallFont;
     QFont m_signFont;
+    QFont m_markFont;
     QFont m_lyricFont;
     QFontMetricsF m_note;
     QFontMetricsF m_small;
     QFontMetricsF m_sign;
+    QFontMetricsF m_mark;
     QFontMetricsF m_lyric;
     qreal m_em = 13;
     qreal m_cap = 9;
@@ -83,6 +88,7 @@ private:
         qreal x = 0;
         qreal top = 0; // the system's top
         bool open = false;
+        int octave = 0; // the highest octave under it so far
     };
     OpenArc m_tie;
     OpenArc m_slur;

@@ -5,7 +5,8 @@
 // Document format, one lyric line per line: a sung line carries its scores
 // after a tab, one score per sung character, separated by "|". A line
 // starting with "!" holds a JSON object of export settings for the document
-// (imported like a scheme over the defaults).
+// (imported like a scheme over the defaults). A document whose name ends
+// in "_jianpu" is set as 简谱 pages.
 //
 // To regenerate the references after an intended change:
 //   QORVEL_UPDATE_GOLDEN=1 ctest --test-dir build -R export_golden
@@ -153,8 +154,12 @@ void TestGolden::pages() {
         f.close();
         QVERIFY2(cfg->importScheme(path), d.scheme.constData());
     }
+    PageStyle style = ExportConfig::instance()->pageStyle();
+    if (name.endsWith(QLatin1String("_jianpu"))) {
+        style.notation = PageStyle::Notation::Jianpu;
+    }
     Typesetter engine;
-    engine.generate(ExportConfig::instance()->pageStyle(), d.lines, false);
+    engine.generate(style, d.lines, false);
     const bool update = qEnvironmentVariableIsSet("QORVEL_UPDATE_GOLDEN");
     const QDir dir(goldenDir());
     if (update) {
