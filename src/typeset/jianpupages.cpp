@@ -398,7 +398,9 @@ void JianpuPages::setSystem(const QVector<Unit> &units, bool justify) {
                     const qreal lx = centre - m_lyric.horizontalAdvance(first) / 2;
                     m_painter.setFont(m_lyricFont);
                     m_painter.setPen(m_t.m_style.lyricColor);
-                    m_painter.drawText(QPointF(lx, lyricBaseline), g.lyric);
+                    // Punctuation is left out when the style hides it.
+                    m_painter.drawText(QPointF(lx, lyricBaseline),
+                                       m_t.m_style.hiddenSymbol ? first : g.lyric);
                     if (g.character >= 0) {
                         SourceArea area;
                         area.kind = SourceArea::Character;

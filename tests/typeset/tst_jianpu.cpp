@@ -372,8 +372,20 @@ void TestJianpu::lyricsUnderTheirFirstNote() {
         ++found;
     }
     QCOMPARE(found, sung.size());
-    // With its punctuation.
+    // With its punctuation, unless the style hides punctuation.
     QVERIFY(!page.textsOf(QStringLiteral("月，")).isEmpty());
+    PageStyle plain = jianpuStyle();
+    plain.hiddenSymbol = true;
+    plain.jianpu.banYanSigns = false;
+    Typesetter bare;
+    bare.generate(plain, testDocument(), false);
+    const SvgPage barePage = parseSvgPage(bare.pages().first());
+    QVERIFY(barePage.textsOf(QStringLiteral("月，")).isEmpty());
+    QVERIFY(!barePage.textsOf(QStringLiteral("月")).isEmpty());
+    // Without the 板眼 signs.
+    QVERIFY(!page.textsOf(QStringLiteral("、")).isEmpty());
+    QVERIFY(barePage.textsOf(QStringLiteral("、")).isEmpty());
+    QVERIFY(barePage.textsOf(QStringLiteral("○")).isEmpty());
 }
 
 void TestJianpu::pageNumbersAndBreaks() {
