@@ -36,6 +36,10 @@ bool isPageSizeId(int id) {
     return id >= 0 && id <= int(QPageSize::LastPageSize);
 }
 
+const QString notationKey = QStringLiteral("notation");
+const QString gongcheName = QStringLiteral("gongche");
+const QString jianpuName = QStringLiteral("jianpu");
+
 } // namespace
 
 ExportConfig *ExportConfig::instance() {
@@ -63,6 +67,8 @@ ExportConfig::ExportConfig() {
     m_lineBreakOptions = {{QStringLiteral("换行"), true}, {QStringLiteral("不换行"), false}};
     m_titlePosOptions = {
         {QStringLiteral("顶部"), 0}, {QStringLiteral("居中"), 1}, {QStringLiteral("底部"), 2}};
+    m_notationOptions = {{QStringLiteral("工尺谱"), PageStyle::Notation::Gongche},
+                         {QStringLiteral("简谱"), PageStyle::Notation::Jianpu}};
 
     for (int role = 0; role < FontRoleCount; ++role) {
         m_fontSizes[role] = defaultFontSizes[role];
@@ -104,11 +110,31 @@ QStringList ExportConfig::keys() {
           << QStringLiteral("scoreSpace") << QStringLiteral("banYanSpace")
           << QStringLiteral("scoreAngle") << QStringLiteral("lyricScoreSpace")
           << QStringLiteral("scoreBanYanSpace") << QStringLiteral("mColWidth")
-          << QStringLiteral("titleWidth") << QStringLiteral("titlePos")
-          << QStringLiteral("isLivePreview");
+          << QStringLiteral("titleWidth") << QStringLiteral("titlePos") << notationKey
+          << QStringLiteral("jianpuNoteFont") << QStringLiteral("jianpuNoteFontSize")
+          << QStringLiteral("jianpuLyricDistance") << QStringLiteral("jianpuSystemSpace")
+          << QStringLiteral("jianpuBeatWidth") << QStringLiteral("jianpuMinNoteSpace")
+          << QStringLiteral("jianpuFlatAfterLetter") << QStringLiteral("jianpuSanBanWord")
+          << QStringLiteral("jianpuBanYanSigns") << QStringLiteral("isLivePreview");
         return k;
     }();
     return list;
+}
+
+QString ExportConfig::notationName(PageStyle::Notation notation) {
+    return notation == PageStyle::Notation::Jianpu ? jianpuName : gongcheName;
+}
+
+bool ExportConfig::notationFromName(const QString &name, PageStyle::Notation *notation) {
+    if (name.compare(gongcheName, Qt::CaseInsensitive) == 0) {
+        *notation = PageStyle::Notation::Gongche;
+        return true;
+    }
+    if (name.compare(jianpuName, Qt::CaseInsensitive) == 0) {
+        *notation = PageStyle::Notation::Jianpu;
+        return true;
+    }
+    return false;
 }
 
 void ExportConfig::load() {
@@ -145,8 +171,6 @@ void ExportConfig::load() {
         font.setItalic(false);
         m_fonts[role] = font;
     }
-    for (int role = 0; role < FontRoleCount; ++role) {
-    }
 
     m_titleColor = readColor(QStringLiteral("titleColor"), "#000000");
     m_lyricColor = readColor(QStringLiteral("lyricColor"), "#000000");
@@ -179,6 +203,28 @@ void ExportConfig::load() {
     if (unsigned(m_titlePos) > 2u) {
         m_titlePos = 0;
     }
+
+    // Settings and schemes from before 简谱 pages have none of these keys:
+    // they read as gongche pages.
+    m_notation = PageStyle::Notation::Gongche;
+    notationFromName(s.value(notationKey).toString(), &m_notation);
+    const JianpuStyle jianpu;
+    m_jianpuNoteFontSize =
+        readInt(QStringLiteral("jianpuNoteFontSize"), jianpu.noteFont.pointSize());
+    m_jianpu.noteFont = jianpu.noteFont;
+    const QString noteFamily = s.value(QStringLiteral("jianpuNoteFont")).toString();
+    if (!noteFamily.trimmed().isEmpty()) {
+        m_jianpu.noteFont.setFamily(noteFamily);
+    }
+    m_jianpu.noteFont.setPointSize(PageStyle::boundedFontSize(m_jianpuNoteFontSize));
+    m_jianpu.lyricDistance = readInt(QStringLiteral("jianpuLyricDistance"), jianpu.lyricDistance);
+    m_jianpu.systemSpace = readInt(QStringLiteral("jianpuSystemSpace"), jianpu.systemSpace);
+    m_jianpu.beatWidth = readInt(QStringLiteral("jianpuBeatWidth"), jianpu.beatWidth);
+    m_jianpu.minNoteSpace = readInt(QStringLiteral("jianpuMinNoteSpace"), jianpu.minNoteSpace);
+    m_jianpu.flatAfterLetter =
+        readBool(QStringLiteral("jianpuFlatAfterLetter"), jianpu.flatAfterLetter);
+    m_jianpu.sanBanWord = readBool(QStringLiteral("jianpuSanBanWord"), jianpu.sanBanWord);
+    m_jianpu.banYanSigns = readBool(QStringLiteral("jianpuBanYanSigns"), jianpu.banYanSigns);
     m_isLivePreview = readBool(QStringLiteral("isLivePreview"), true);
 }
 
@@ -223,6 +269,16 @@ void ExportConfig::save() {
     s.setValue(QStringLiteral("mColWidth"), m_mColWidth);
     s.setValue(QStringLiteral("titleWidth"), m_titleWidth);
     s.setValue(QStringLiteral("titlePos"), m_titlePos);
+    s.setValue(notationKey, notationName(m_notation));
+    s.setValue(QStringLiteral("jianpuNoteFont"), m_jianpu.noteFont.family());
+    s.setValue(QStringLiteral("jianpuNoteFontSize"), m_jianpuNoteFontSize);
+    s.setValue(QStringLiteral("jianpuLyricDistance"), m_jianpu.lyricDistance);
+    s.setValue(QStringLiteral("jianpuSystemSpace"), m_jianpu.systemSpace);
+    s.setValue(QStringLiteral("jianpuBeatWidth"), m_jianpu.beatWidth);
+    s.setValue(QStringLiteral("jianpuMinNoteSpace"), m_jianpu.minNoteSpace);
+    s.setValue(QStringLiteral("jianpuFlatAfterLetter"), m_jianpu.flatAfterLetter);
+    s.setValue(QStringLiteral("jianpuSanBanWord"), m_jianpu.sanBanWord);
+    s.setValue(QStringLiteral("jianpuBanYanSigns"), m_jianpu.banYanSigns);
     s.setValue(QStringLiteral("isLivePreview"), m_isLivePreview);
     s.sync();
 }
@@ -259,9 +315,10 @@ void ExportConfig::restoreDefaults() {
 QJsonValue ExportConfig::jsonValueOf(const QString &key) const {
     // Keys of the table keep their types; anything else travels as stored.
     static const QStringList boolKeys = {
-        QStringLiteral("isBgTransparent"), QStringLiteral("isHiddenSymbol"),
-        QStringLiteral("isLandscape"), QStringLiteral("isLineBreakScoreOverflow"),
-        QStringLiteral("isLivePreview")};
+        QStringLiteral("isBgTransparent"),  QStringLiteral("isHiddenSymbol"),
+        QStringLiteral("isLandscape"),      QStringLiteral("isLineBreakScoreOverflow"),
+        QStringLiteral("isLivePreview"),    QStringLiteral("jianpuFlatAfterLetter"),
+        QStringLiteral("jianpuSanBanWord"), QStringLiteral("jianpuBanYanSigns")};
     const QVariant v = m_settings->value(key);
     const int index = keys().indexOf(key);
     if (index < 0) {
@@ -270,7 +327,8 @@ QJsonValue ExportConfig::jsonValueOf(const QString &key) const {
     if (boolKeys.contains(key)) {
         return v.toBool();
     }
-    if (key.endsWith(QLatin1String("Font")) || key.endsWith(QLatin1String("Color"))) {
+    if (key.endsWith(QLatin1String("Font")) || key.endsWith(QLatin1String("Color")) ||
+        key == notationKey) {
         return v.toString();
     }
     return v.toInt();
@@ -302,6 +360,11 @@ bool ExportConfig::importScheme(const QString &path) {
         return false;
     }
     const QJsonObject object = doc.object();
+    // A scheme without a notation was saved before 简谱 pages existed (or
+    // made by hand for gongche pages): it sets gongche pages, as it always did.
+    if (!object.contains(notationKey)) {
+        m_settings->setValue(notationKey, gongcheName);
+    }
     for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
         // An empty name or one with a separator would leave the group.
         if (it.key().isEmpty() || it.key().contains(QLatin1Char('/')) ||
@@ -332,6 +395,16 @@ void ExportConfig::setFontSize(FontRole role, int size) {
 void ExportConfig::setFont(FontRole role, const QFont &font) {
     m_fonts[role] = font;
     m_fonts[role].setPointSize(PageStyle::boundedFontSize(m_fontSizes[role]));
+}
+
+void ExportConfig::setJianpuNoteFontSize(int v) {
+    m_jianpuNoteFontSize = v;
+    m_jianpu.noteFont.setPointSize(PageStyle::boundedFontSize(v));
+}
+
+void ExportConfig::setJianpuNoteFont(const QFont &f) {
+    m_jianpu.noteFont = f;
+    m_jianpu.noteFont.setPointSize(PageStyle::boundedFontSize(m_jianpuNoteFontSize));
 }
 
 PageStyle ExportConfig::pageStyle() const {
@@ -375,5 +448,7 @@ PageStyle ExportConfig::pageStyle() const {
     s.lyricScoreSpace = m_lyricScoreSpace;
     s.scoreBanYanSpace = m_scoreBanYanSpace;
     s.scoreAngle = m_scoreAngle;
+    s.notation = m_notation;
+    s.jianpu = m_jianpu;
     return s.bounded();
 }

@@ -19,18 +19,21 @@ class QTemporaryDir;
 
 // The export settings: every parameter of the typeset score (paper, margins,
 // the seven text fonts with their sizes, the element colours, spacings, column
-// widths, the score angle and the switches), kept in the group "Export" of
-// "settings.ini" and exchangeable as JSON scheme files, and the option lists of
-// the export form. One instance per process.
+// widths, the score angle and the switches; the notation, and how 简谱 pages
+// look), kept in the group "Export" of "settings.ini" and exchangeable as JSON
+// scheme files, and the option lists of the export form. One instance per
+// process.
 //
-// The record stores what it is given; only titlePos is checked. The page
-// style it hands to the typesetter is bounded, so that values no dialog would
-// accept (from a hand-made scheme, say) cannot make the typesetter run away.
+// The record stores what it is given; only titlePos and the notation are
+// checked (an unknown notation reads as gongche). The page style it hands to
+// the typesetter is bounded, so that values no dialog would accept (from a
+// hand-made scheme, say) cannot make the typesetter run away.
 class ExportConfig {
 public:
     using PageSizeOption = QPair<QString, QPageSize::PageSizeId>;
     using BoolOption = QPair<QString, bool>;
     using IntOption = QPair<QString, int>;
+    using NotationOption = QPair<QString, PageStyle::Notation>;
 
     using Ranges = PageStyle::Ranges;
 
@@ -40,13 +43,19 @@ public:
     ExportConfig(const ExportConfig &) = delete;
     ExportConfig &operator=(const ExportConfig &) = delete;
 
-    // The 48 keys of the group "Export", in load and save order.
+    // The 58 keys of the group "Export", in load and save order.
     static QStringList keys();
+
+    // The stored name of a notation: "gongche" or "jianpu".
+    static QString notationName(PageStyle::Notation notation);
+    // The notation of a stored name (any case); false for any other text.
+    static bool notationFromName(const QString &name, PageStyle::Notation *notation);
 
     const QList<PageSizeOption> &pageSizeOptions() const { return m_pageSizeOptions; }
     const QList<BoolOption> &orientationOptions() const { return m_orientationOptions; }
     const QList<BoolOption> &lineBreakOptions() const { return m_lineBreakOptions; }
     const QList<IntOption> &titlePosOptions() const { return m_titlePosOptions; }
+    const QList<NotationOption> &notationOptions() const { return m_notationOptions; }
 
     void load();
     void save();
@@ -58,6 +67,8 @@ public:
     bool detachSettings();
     void restoreDefaults();
     bool saveScheme(const QString &path);
+    // Takes the members of the scheme and keeps the other settings; a scheme
+    // without "notation" sets gongche pages.
     bool importScheme(const QString &path);
 
     // Page
@@ -170,6 +181,30 @@ public:
     void setTitleWidth(int v) { m_titleWidth = v; }
     void setTitlePos(int v) { m_titlePos = v; }
 
+    // The notation, and the look of 简谱 pages (see JianpuStyle).
+    PageStyle::Notation notation() const { return m_notation; }
+    void setNotation(PageStyle::Notation v) { m_notation = v; }
+    // As with the other fonts, storing the size also resizes the font, and a
+    // font given takes the stored size.
+    const QFont &jianpuNoteFont() const { return m_jianpu.noteFont; }
+    int jianpuNoteFontSize() const { return m_jianpuNoteFontSize; }
+    void setJianpuNoteFont(const QFont &f);
+    void setJianpuNoteFontSize(int v);
+    int jianpuLyricDistance() const { return m_jianpu.lyricDistance; }
+    int jianpuSystemSpace() const { return m_jianpu.systemSpace; }
+    int jianpuBeatWidth() const { return m_jianpu.beatWidth; }
+    int jianpuMinNoteSpace() const { return m_jianpu.minNoteSpace; }
+    bool jianpuFlatAfterLetter() const { return m_jianpu.flatAfterLetter; }
+    bool jianpuSanBanWord() const { return m_jianpu.sanBanWord; }
+    bool jianpuBanYanSigns() const { return m_jianpu.banYanSigns; }
+    void setJianpuLyricDistance(int v) { m_jianpu.lyricDistance = v; }
+    void setJianpuSystemSpace(int v) { m_jianpu.systemSpace = v; }
+    void setJianpuBeatWidth(int v) { m_jianpu.beatWidth = v; }
+    void setJianpuMinNoteSpace(int v) { m_jianpu.minNoteSpace = v; }
+    void setJianpuFlatAfterLetter(bool v) { m_jianpu.flatAfterLetter = v; }
+    void setJianpuSanBanWord(bool v) { m_jianpu.sanBanWord = v; }
+    void setJianpuBanYanSigns(bool v) { m_jianpu.banYanSigns = v; }
+
     // The page style of these settings, bounded to the ranges that the export
     // form accepts; inside those ranges it holds the stored values.
     PageStyle pageStyle() const;
@@ -187,6 +222,7 @@ private:
     QList<BoolOption> m_orientationOptions;
     QList<BoolOption> m_lineBreakOptions;
     QList<IntOption> m_titlePosOptions;
+    QList<NotationOption> m_notationOptions;
 
     std::unique_ptr<QTemporaryDir> m_detachedDir; // outlives m_settings
     std::unique_ptr<QSettings> m_settings;
@@ -230,5 +266,8 @@ private:
     int m_mColWidth = 35;
     int m_titleWidth = 130;
     int m_titlePos = 0;
+    PageStyle::Notation m_notation = PageStyle::Notation::Gongche;
+    JianpuStyle m_jianpu; // its note font has the bounded size
+    int m_jianpuNoteFontSize = JianpuStyle::defaultNoteFont().pointSize();
     bool m_isLivePreview = true;
 };

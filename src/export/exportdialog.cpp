@@ -15,6 +15,8 @@
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
+#include <QFontComboBox>
+#include <QFontDatabase>
 #include <QIntValidator>
 #include <QPageSize>
 #include <QPainter>
@@ -107,6 +109,9 @@ void ExportDialog::showEvent(QShowEvent *event) {
 }
 
 void ExportDialog::fillComboBoxes() {
+    for (const auto &o : m_config.notationOptions()) {
+        ui->notationBox->addItem(o.first, int(o.second));
+    }
     for (const auto &o : m_config.pageSizeOptions()) {
         ui->pageSizeBox->addItem(o.first, QVariant::fromValue(o.second));
     }
@@ -123,6 +128,8 @@ void ExportDialog::fillComboBoxes() {
     for (const ExportFormat &f : ExportFormat::all()) {
         ui->fileTypeBox->addItem(QIcon(f.icon), f.label, f.id);
     }
+    // The digits of 简谱 are Latin: any font that has them will do.
+    ui->jianpuNoteFontBox->fontCombo()->setWritingSystem(QFontDatabase::Latin);
 }
 
 void ExportDialog::fitPageSizeList() {
@@ -154,11 +161,16 @@ void ExportDialog::installValidators() {
     set(ui->lyricScoreSpaceBox, -200, 200);
     set(ui->scoreBanYanSpaceBox, -200, 200);
     set(ui->scoreAngleBox, -360, 360);
+    set(ui->jianpuLyricDistanceBox, -200, 200);
+    set(ui->jianpuSystemSpaceBox, -200, 200);
+    set(ui->jianpuBeatWidthBox, 10, 10000);
+    set(ui->jianpuMinNoteSpaceBox, 0, 200);
 }
 
 void ExportDialog::loadForm() {
     m_loading = true;
     const ExportConfig &c = m_config;
+    ui->notationBox->setCurrentIndex(indexOfData(ui->notationBox, int(c.notation())));
     ui->pageSizeBox->setCurrentIndex(
         indexOfData(ui->pageSizeBox, QVariant::fromValue(c.pageSizeId())));
     ui->isLandscapeBox->setCurrentIndex(indexOfData(ui->isLandscapeBox, c.isLandscape()));
@@ -222,7 +234,31 @@ void ExportDialog::loadForm() {
     }
     ui->scoreFontBox->setCurrentFont(c.scoreFont());
     ui->scoreFontBox->setFontSize(c.scoreFontSize());
+
+    ui->jianpuNoteFontBox->setCurrentFont(c.jianpuNoteFont());
+    ui->jianpuNoteFontBox->setFontSize(c.jianpuNoteFontSize());
+    ui->jianpuLyricDistanceBox->setText(QString::number(c.jianpuLyricDistance()));
+    ui->jianpuSystemSpaceBox->setText(QString::number(c.jianpuSystemSpace()));
+    ui->jianpuBeatWidthBox->setText(QString::number(c.jianpuBeatWidth()));
+    ui->jianpuMinNoteSpaceBox->setText(QString::number(c.jianpuMinNoteSpace()));
+    ui->jianpuFlatAfterLetterBox->setChecked(c.jianpuFlatAfterLetter());
+    ui->jianpuSanBanWordBox->setChecked(c.jianpuSanBanWord());
+    ui->jianpuBanYanSignsBox->setChecked(c.jianpuBanYanSigns());
+    showNotationSettings();
     m_loading = false;
+}
+
+void ExportDialog::showNotationSettings() {
+    const bool jianpu = m_config.notation() == PageStyle::Notation::Jianpu;
+    ui->jianpuGroup->setVisible(jianpu);
+    // Kept, not lost: they come back with gongche pages.
+    ui->spaceGroupBox->setVisible(!jianpu);
+    for (QWidget *w :
+         {static_cast<QWidget *>(ui->scoreFontBoxLabel), static_cast<QWidget *>(ui->scoreFontBox),
+          static_cast<QWidget *>(ui->qiangGeColorBoxLabel),
+          static_cast<QWidget *>(ui->qiangGeColorBox)}) {
+        w->setEnabled(!jianpu);
+    }
 }
 
 void ExportDialog::connectSignals() {
@@ -233,6 +269,8 @@ void ExportDialog::connectSignals() {
     connect(ui->lianBaiFontBox, &FontBox::fontChanged, this, &ExportDialog::onLianBaiFontChanged);
     connect(ui->jiaBaiFontBox, &FontBox::fontChanged, this, &ExportDialog::onJiaBaiFontChanged);
     connect(ui->scoreFontBox, &CustomFontBox::fontChanged, this, &ExportDialog::onScoreFontChanged);
+    connect(ui->jianpuNoteFontBox, &FontBox::fontChanged, this,
+            &ExportDialog::onJianpuNoteFontChanged);
 
     connect(ui->titleColorBox, &ColorBox::colorChanged, this, &ExportDialog::onTitleColorChanged);
     connect(ui->lyricColorBox, &ColorBox::colorChanged, this, &ExportDialog::onLyricColorChanged);
@@ -290,6 +328,22 @@ void ExportDialog::connectSignals() {
             &ExportDialog::onTitlePosChanged);
     connect(ui->titleWidthBox, &QLineEdit::editingFinished, this,
             &ExportDialog::onTitleWidthChanged);
+    connect(ui->notationBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &ExportDialog::onNotationChanged);
+    connect(ui->jianpuLyricDistanceBox, &QLineEdit::editingFinished, this,
+            &ExportDialog::onJianpuLyricDistanceChanged);
+    connect(ui->jianpuSystemSpaceBox, &QLineEdit::editingFinished, this,
+            &ExportDialog::onJianpuSystemSpaceChanged);
+    connect(ui->jianpuBeatWidthBox, &QLineEdit::editingFinished, this,
+            &ExportDialog::onJianpuBeatWidthChanged);
+    connect(ui->jianpuMinNoteSpaceBox, &QLineEdit::editingFinished, this,
+            &ExportDialog::onJianpuMinNoteSpaceChanged);
+    connect(ui->jianpuFlatAfterLetterBox, &QCheckBox::stateChanged, this,
+            &ExportDialog::onJianpuFlatAfterLetterChanged);
+    connect(ui->jianpuSanBanWordBox, &QCheckBox::stateChanged, this,
+            &ExportDialog::onJianpuSanBanWordChanged);
+    connect(ui->jianpuBanYanSignsBox, &QCheckBox::stateChanged, this,
+            &ExportDialog::onJianpuBanYanSignsChanged);
     connect(ui->fileTypeBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &ExportDialog::onFileTypeChanged);
     connect(ui->livePreviewBox, &QCheckBox::stateChanged, this,
@@ -309,8 +363,8 @@ void ExportDialog::connectSignals() {
     ui->preViewFrame->installEventFilter(this);
     ui->preViewFrame->viewport()->installEventFilter(this);
     ui->preViewWidget->installEventFilter(this);
-    for (QComboBox *box :
-         {ui->pageSizeBox, ui->isLandscapeBox, ui->isLineBreakScoreOverflowBox, ui->titlePosBox}) {
+    for (QComboBox *box : {ui->notationBox, ui->pageSizeBox, ui->isLandscapeBox,
+                           ui->isLineBreakScoreOverflowBox, ui->titlePosBox}) {
         box->installEventFilter(this);
     }
     onFileTypeChanged(ui->fileTypeBox->currentIndex());
@@ -318,8 +372,9 @@ void ExportDialog::connectSignals() {
 
 bool ExportDialog::eventFilter(QObject *watched, QEvent *event) {
     if (event->type() == QEvent::Wheel &&
-        (watched == ui->pageSizeBox || watched == ui->isLandscapeBox ||
-         watched == ui->isLineBreakScoreOverflowBox || watched == ui->titlePosBox)) {
+        (watched == ui->notationBox || watched == ui->pageSizeBox ||
+         watched == ui->isLandscapeBox || watched == ui->isLineBreakScoreOverflowBox ||
+         watched == ui->titlePosBox)) {
         return true;
     }
     if (event->type() == QEvent::Wheel &&
@@ -587,6 +642,11 @@ void ExportDialog::onScoreFontChanged(QFont font, int size) {
                 &ExportConfig::setScoreFont, &ExportConfig::setScoreFontSize);
 }
 
+void ExportDialog::onJianpuNoteFontChanged(QFont font, int size) {
+    fontChanged(font, size, &ExportConfig::jianpuNoteFont, &ExportConfig::jianpuNoteFontSize,
+                &ExportConfig::setJianpuNoteFont, &ExportConfig::setJianpuNoteFontSize);
+}
+
 // Colours
 
 void ExportDialog::colorChanged(const QColor &c, ColorGetter get, ColorSetter set) {
@@ -692,6 +752,34 @@ void ExportDialog::onTitlePosChanged(int index) {
     }
     m_config.setTitlePos(pos);
     refreshPreview();
+}
+
+void ExportDialog::onNotationChanged(int index) {
+    if (m_loading) {
+        return;
+    }
+    const auto notation = PageStyle::Notation(ui->notationBox->itemData(index).toInt());
+    if (notation == m_config.notation()) {
+        return;
+    }
+    m_config.setNotation(notation);
+    showNotationSettings();
+    refreshPreview();
+}
+
+void ExportDialog::onJianpuFlatAfterLetterChanged(int state) {
+    boolChanged(state == Qt::Checked, &ExportConfig::jianpuFlatAfterLetter,
+                &ExportConfig::setJianpuFlatAfterLetter);
+}
+
+void ExportDialog::onJianpuSanBanWordChanged(int state) {
+    boolChanged(state == Qt::Checked, &ExportConfig::jianpuSanBanWord,
+                &ExportConfig::setJianpuSanBanWord);
+}
+
+void ExportDialog::onJianpuBanYanSignsChanged(int state) {
+    boolChanged(state == Qt::Checked, &ExportConfig::jianpuBanYanSigns,
+                &ExportConfig::setJianpuBanYanSigns);
 }
 
 void ExportDialog::onPageSizeChanged(int index) {
@@ -803,6 +891,26 @@ void ExportDialog::onMColWidthChanged() {
 
 void ExportDialog::onTitleWidthChanged() {
     lineEditChanged(ui->titleWidthBox, &ExportConfig::titleWidth, &ExportConfig::setTitleWidth);
+}
+
+void ExportDialog::onJianpuLyricDistanceChanged() {
+    lineEditChanged(ui->jianpuLyricDistanceBox, &ExportConfig::jianpuLyricDistance,
+                    &ExportConfig::setJianpuLyricDistance);
+}
+
+void ExportDialog::onJianpuSystemSpaceChanged() {
+    lineEditChanged(ui->jianpuSystemSpaceBox, &ExportConfig::jianpuSystemSpace,
+                    &ExportConfig::setJianpuSystemSpace);
+}
+
+void ExportDialog::onJianpuBeatWidthChanged() {
+    lineEditChanged(ui->jianpuBeatWidthBox, &ExportConfig::jianpuBeatWidth,
+                    &ExportConfig::setJianpuBeatWidth);
+}
+
+void ExportDialog::onJianpuMinNoteSpaceChanged() {
+    lineEditChanged(ui->jianpuMinNoteSpaceBox, &ExportConfig::jianpuMinNoteSpace,
+                    &ExportConfig::setJianpuMinNoteSpace);
 }
 
 // Output

@@ -23,9 +23,10 @@ namespace Ui {
 class ExportDialog;
 }
 
-// The export dialog: every export parameter, a live preview of the first
-// page, preview of all pages, parameter schemes, and the export itself as
-// PDF, JPG, PNG or SVG. It edits the one ExportConfig in place and saves it
+// The export dialog: every export parameter (the notation first: with 简谱
+// chosen, the 简谱 settings show and those of gongche columns hide), a live
+// preview of the first page, preview of all pages, parameter schemes, and the
+// export itself as PDF, JPG, PNG or SVG. It edits the one ExportConfig in place and saves it
 // when it is destroyed. The preview zooms and outlines in red the texts whose
 // ink overlaps. A successful export leaves the dialog open and is reported by
 // exported(). The dialog remembers its size; shown, it fits its screen.
@@ -105,6 +106,15 @@ public slots:
     void onMColWidthChanged();
     void onTitlePosChanged(int index);
     void onTitleWidthChanged();
+    void onNotationChanged(int index);
+    void onJianpuNoteFontChanged(QFont font, int size);
+    void onJianpuLyricDistanceChanged();
+    void onJianpuSystemSpaceChanged();
+    void onJianpuBeatWidthChanged();
+    void onJianpuMinNoteSpaceChanged();
+    void onJianpuFlatAfterLetterChanged(int state);
+    void onJianpuSanBanWordChanged(int state);
+    void onJianpuBanYanSignsChanged(int state);
     void onFileTypeChanged(int index);
     void onLivePreviewChanged(int state);
     void onRestoreBtnClicked();
@@ -129,6 +139,9 @@ private:
     void installValidators();
     void loadForm();
     void connectSignals();
+    // Shows the settings of the notation chosen: the 简谱 group for 简谱
+    // pages; the column spacings, score font and 腔格 colour for gongche ones.
+    void showNotationSettings();
     // Regenerates the first page when live preview is on, or always when forced.
     void refreshPreview(bool force = false);
     void fitPreview();

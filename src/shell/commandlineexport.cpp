@@ -130,7 +130,8 @@ int CommandLineExport::run(const QStringList &arguments) {
         "\n"
         "  qorvel [FILE.gcp]\n"
         "      Opens the editor (with the score, if one is given).\n"
-        "  qorvel --export FORMAT --output PATH [--dpi DPI] [--scheme SCHEME.json] FILE.gcp\n"
+        "  qorvel --export FORMAT --output PATH [--dpi DPI] [--scheme SCHEME.json]\n"
+        "         [--notation gongche|jianpu] FILE.gcp\n"
         "      Typesets the score and writes it without opening a window, with the\n"
         "      export settings of settings.ini. Prints what it wrote.\n"
         "      Exit status: 0 success, 1 failure, 2 usage error."));
@@ -153,7 +154,14 @@ int CommandLineExport::run(const QStringList &arguments) {
         QStringLiteral("scheme"),
         QStringLiteral("Export settings from a scheme file, for this run only."),
         QStringLiteral("SCHEME.json"));
-    parser.addOptions({exportOption, outputOption, dpiOption, schemeOption});
+    const QCommandLineOption notationOption(
+        QStringLiteral("notation"),
+        QStringLiteral("Set the pages of pdf, svg, png and jpg in gongche columns or as jianpu "
+                       "(numbered notation), for this run only. Default: the notation of the "
+                       "settings or the scheme, gongche unless changed. Ignored by midi, "
+                       "musicxml and wav."),
+        QStringLiteral("gongche|jianpu"));
+    parser.addOptions({exportOption, outputOption, dpiOption, schemeOption, notationOption});
     parser.addPositionalArgument(QStringLiteral("FILE.gcp"),
                                  QStringLiteral("The score file to open or to export."));
 
@@ -183,6 +191,12 @@ int CommandLineExport::run(const QStringList &arguments) {
             return usageError(QStringLiteral("--dpi must be 96, 160, 300 or 600"));
         }
     }
+    PageStyle::Notation notation = PageStyle::Notation::Gongche;
+    const bool notationGiven = parser.isSet(notationOption);
+    if (notationGiven && !ExportConfig::notationFromName(parser.value(notationOption), &notation)) {
+        return failure(QStringLiteral("unknown notation \"%1\"; use gongche or jianpu")
+                           .arg(parser.value(notationOption)));
+    }
     const QStringList files = parser.positionalArguments();
     if (files.size() != 1) {
         return usageError(files.isEmpty() ? QStringLiteral("no score file given")
@@ -201,6 +215,9 @@ int CommandLineExport::run(const QStringList &arguments) {
             return failure(
                 QStringLiteral("%1: %2").arg(scheme, QStringLiteral("导入失败，文件错误！")));
         }
+    }
+    if (notationGiven) {
+        config.setNotation(notation);
     }
 
     QString lyric, score;

@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QImageReader>
+#include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -58,6 +59,12 @@ private slots:
     void usageErrors_data();
     void usageErrors();
     void lineBreaksTypesetAlikeEverywhere();
+    void unknownNotationWritesNothing_data();
+    void unknownNotationWritesNothing();
+    void jianpuPdf();
+    void notationOptionOverridesTheSettings();
+    // Needs the 简谱 typesetter: the PDF of 简谱 pages holds their text.
+    void jianpuPdfText();
 
 private:
     Result run(const QStringList &args, bool keepPlatform = false);
@@ -447,6 +454,104 @@ void TestCommandLine::lineBreaksTypesetAlikeEverywhere() {
     for (int n = 0; n < fromPlain.size(); ++n) {
         QVERIFY2(fromCommandLine.at(n) == fromPlain.at(n), qPrintable(QString::number(n)));
     }
+}
+
+void TestCommandLine::unknownNotationWritesNothing_data() {
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("notation");
+    QTest::newRow("pdf") << "pdf"
+                         << "xyz";
+    QTest::newRow("svg") << "svg"
+                         << "简谱";
+    QTest::newRow("midi") << "midi" << QString(); // checked for every format
+}
+
+void TestCommandLine::unknownNotationWritesNothing() {
+    QFETCH(QString, format);
+    QFETCH(QString, notation);
+    QTemporaryDir out;
+    const QString target =
+        format == QLatin1String("svg") ? out.path() : out.filePath(QStringLiteral("x.") + format);
+    const Result r =
+        run({QStringLiteral("--export"), format, QStringLiteral("--notation=") + notation,
+             QStringLiteral("--output"), target, m_score});
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.errLines().size(), 1);
+    QVERIFY2(r.err.contains(
+                 QStringLiteral("unknown notation \"%1\"; use gongche or jianpu").arg(notation)),
+             qPrintable(r.err));
+    QVERIFY(r.out.isEmpty());
+    QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
+
+void TestCommandLine::jianpuPdf() {
+    const Result help = run({QStringLiteral("--help")});
+    QVERIFY(help.out.contains(QStringLiteral("--notation <gongche|jianpu>")));
+    const QString pdf = m_work.filePath(QStringLiteral("out/游园-简谱.pdf"));
+    const Result r =
+        run({QStringLiteral("--export"), QStringLiteral("pdf"), QStringLiteral("--notation"),
+             QStringLiteral("jianpu"), QStringLiteral("--output"), pdf, m_score});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, pdf + QLatin1Char('\n'));
+    QVERIFY(readAll(pdf).startsWith("%PDF-"));
+    QVERIFY(!QFileInfo::exists(settingsFile()));
+    // The melody formats have no pages: the option changes nothing there.
+    const QString midi = m_work.filePath(QStringLiteral("out/游园-简谱.mid"));
+    QCOMPARE(run({QStringLiteral("--export"), QStringLiteral("midi"), QStringLiteral("--notation"),
+                  QStringLiteral("jianpu"), QStringLiteral("--output"), midi, m_score})
+                 .exitCode,
+             0);
+    QVERIFY(readAll(midi).startsWith("MThd"));
+}
+
+// Without --notation the settings decide (gongche unless changed); with it,
+// the option does, for this run only.
+void TestCommandLine::notationOptionOverridesTheSettings() {
+    const auto svgPages = [this](const QStringList &extra) {
+        QTemporaryDir out;
+        const Result r = run(QStringList{QStringLiteral("--export"), QStringLiteral("svg"),
+                                         QStringLiteral("--output"), out.path(), m_score} +
+                             extra);
+        QMap<int, QByteArray> pages; // by page number
+        const QDir folder(r.out.trimmed());
+        for (const QString &name : folder.entryList({QStringLiteral("*.svg")}, QDir::Files)) {
+            pages.insert(name.section(QLatin1Char('_'), -1).section(QLatin1Char('.'), 0, 0).toInt(),
+                         readAll(folder.filePath(name)));
+        }
+        return pages.values();
+    };
+    const QList<QByteArray> gongche = svgPages({});
+    const QList<QByteArray> jianpu = svgPages({QStringLiteral("--notation=jianpu")});
+    QVERIFY(!gongche.isEmpty() && !jianpu.isEmpty());
+    QFile ini(settingsFile());
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Export]\nnotation=jianpu\n");
+    ini.close();
+    const QByteArray before = readAll(settingsFile());
+    QCOMPARE(svgPages({}), jianpu);
+    QCOMPARE(svgPages({QStringLiteral("--notation"), QStringLiteral("gongche")}), gongche);
+    QCOMPARE(readAll(settingsFile()), before);
+}
+
+void TestCommandLine::jianpuPdfText() {
+    if (!haveTool(QStringLiteral("pdftotext"))) {
+        QSKIP("pdftotext (poppler-utils) is not installed");
+    }
+    const QString pdf = m_work.filePath(QStringLiteral("youyuan-jianpu.pdf"));
+    const Result r =
+        run({QStringLiteral("--export"), QStringLiteral("pdf"), QStringLiteral("--notation"),
+             QStringLiteral("jianpu"), QStringLiteral("--output"), pdf,
+             QStringLiteral(QORVEL_SOURCE_DIR "/examples/youyuan-zaoluopao.gcp")});
+    QCOMPARE(r.exitCode, 0);
+    // In the order of the page's lines; the characters set apart under their
+    // notes come out with spaces between them.
+    const QString text = QString::fromUtf8(
+        runTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-enc"),
+                                              QStringLiteral("UTF-8"), pdf, QStringLiteral("-")}));
+    QString compact = text;
+    compact.remove(QRegularExpression(QStringLiteral("\\s+")));
+    QVERIFY2(compact.contains(QStringLiteral("1=D")), qPrintable(text.left(1500)));
+    QVERIFY2(compact.contains(QStringLiteral("原来姹紫嫣红开遍")), qPrintable(text.left(1500)));
 }
 
 QTEST_MAIN(TestCommandLine)

@@ -41,6 +41,10 @@ private slots:
     void schemeUnwritablePath();
     void restoreDefaultsRemovesUnknownKeys();
     void hostileValuesAreClampedAtUse();
+    void jianpuDefaults();
+    void jianpuRoundTrip();
+    void jianpuBadValues();
+    void filesWithoutJianpuKeysLoadGongche();
     // Last: it detaches the shared configuration for good.
     void detachedSettingsLeaveTheFileAlone();
 
@@ -177,7 +181,7 @@ void TestExportConfig::optionLists() {
 
 void TestExportConfig::keysInTableOrder() {
     QStringList keys = ExportConfig::keys();
-    QCOMPARE(keys.size(), 48);
+    QCOMPARE(keys.size(), 58);
     QCOMPARE(keys.removeDuplicates(), 0);
     QCOMPARE(keys.first(), QStringLiteral("pageWidth"));
     QCOMPARE(keys.at(7), QStringLiteral("titleFontSize"));
@@ -319,7 +323,7 @@ void TestExportConfig::colourSavedLowerCaseWithoutAlpha() {
 
 void TestExportConfig::schemeRoundTripKeepsTypes() {
     const QJsonObject o = snapshot();
-    QCOMPARE(o.size(), 48);
+    QCOMPARE(o.size(), 58);
     QCOMPARE(o.value(QStringLiteral("banColor")), QJsonValue(QStringLiteral("#ff4c00")));
     QCOMPARE(o.value(QStringLiteral("backgroundColor")), QJsonValue(QStringLiteral("#ffffff")));
     QCOMPARE(o.value(QStringLiteral("colWidth")), QJsonValue(130));
@@ -400,7 +404,7 @@ void TestExportConfig::restoreDefaultsRemovesUnknownKeys() {
     QCOMPARE(cfg()->colWidth(), 130);
     const QJsonObject o = snapshot();
     QVERIFY(!o.contains(QStringLiteral("madeUpKey")));
-    QCOMPARE(o.size(), 48);
+    QCOMPARE(o.size(), 58);
 }
 
 void TestExportConfig::hostileValuesAreClampedAtUse() {
@@ -479,6 +483,153 @@ void TestExportConfig::detachedSettingsLeaveTheFileAlone() {
 
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), before);
+}
+
+namespace {
+
+// Every 简谱 setting away from its default, and the check that they are back.
+void setJianpuValues(ExportConfig *c) {
+    c->setNotation(PageStyle::Notation::Jianpu);
+    c->setJianpuNoteFontSize(17);
+    c->setJianpuNoteFont(QFont(QStringLiteral("DejaVu Serif")));
+    c->setJianpuLyricDistance(-12);
+    c->setJianpuSystemSpace(40);
+    c->setJianpuBeatWidth(55);
+    c->setJianpuMinNoteSpace(7);
+    c->setJianpuFlatAfterLetter(true);
+    c->setJianpuSanBanWord(true);
+    c->setJianpuBanYanSigns(false);
+}
+
+void verifyJianpuValues(const ExportConfig *c) {
+    const PageStyle s = c->pageStyle();
+    QCOMPARE(s.notation, PageStyle::Notation::Jianpu);
+    QCOMPARE(s.jianpu.noteFont.family(), QStringLiteral("DejaVu Serif"));
+    QCOMPARE(s.jianpu.noteFont.pointSize(), 17);
+    QCOMPARE(c->jianpuNoteFontSize(), 17);
+    QCOMPARE(s.jianpu.lyricDistance, -12);
+    QCOMPARE(s.jianpu.systemSpace, 40);
+    QCOMPARE(s.jianpu.beatWidth, 55);
+    QCOMPARE(s.jianpu.minNoteSpace, 7);
+    QVERIFY(s.jianpu.flatAfterLetter && s.jianpu.sanBanWord && !s.jianpu.banYanSigns);
+}
+
+void verifyJianpuDefaults(const ExportConfig *c) {
+    const JianpuStyle defaults;
+    const PageStyle s = c->pageStyle();
+    QCOMPARE(c->notation(), PageStyle::Notation::Gongche);
+    QCOMPARE(s.notation, PageStyle::Notation::Gongche);
+    QCOMPARE(s.jianpu.noteFont.family(), QStringLiteral("DejaVu Sans"));
+    QCOMPARE(s.jianpu.noteFont.pointSize(), 13);
+    QCOMPARE(c->jianpuNoteFontSize(), 13);
+    QCOMPARE(s.jianpu.lyricDistance, defaults.lyricDistance);
+    QCOMPARE(s.jianpu.systemSpace, defaults.systemSpace);
+    QCOMPARE(s.jianpu.beatWidth, defaults.beatWidth);
+    QCOMPARE(s.jianpu.minNoteSpace, defaults.minNoteSpace);
+    QCOMPARE(s.jianpu.flatAfterLetter, defaults.flatAfterLetter);
+    QCOMPARE(s.jianpu.sanBanWord, defaults.sanBanWord);
+    QCOMPARE(s.jianpu.banYanSigns, defaults.banYanSigns);
+}
+
+} // namespace
+
+void TestExportConfig::jianpuDefaults() {
+    verifyJianpuDefaults(cfg());
+    const QStringList keys = ExportConfig::keys();
+    QCOMPARE(keys.indexOf(QStringLiteral("notation")),
+             keys.indexOf(QStringLiteral("titlePos")) + 1);
+    QCOMPARE(keys.at(keys.size() - 2), QStringLiteral("jianpuBanYanSigns"));
+    QSettings raw = rawSettings();
+    QCOMPARE(raw.value(QStringLiteral("Export/notation")).toString(), QStringLiteral("gongche"));
+    QCOMPARE(raw.value(QStringLiteral("Export/jianpuNoteFont")).toString(),
+             QStringLiteral("DejaVu Sans"));
+}
+
+// Through the settings file, through a scheme, and back to the defaults.
+void TestExportConfig::jianpuRoundTrip() {
+    setJianpuValues(cfg());
+    cfg()->save();
+    QCOMPARE(rawSettings().value(QStringLiteral("Export/notation")).toString(),
+             QStringLiteral("jianpu"));
+    cfg()->setNotation(PageStyle::Notation::Gongche);
+    cfg()->setJianpuBeatWidth(30);
+    cfg()->load();
+    verifyJianpuValues(cfg());
+
+    const QJsonObject o = snapshot();
+    QCOMPARE(o.value(QStringLiteral("notation")), QJsonValue(QStringLiteral("jianpu")));
+    QCOMPARE(o.value(QStringLiteral("jianpuNoteFont")), QJsonValue(QStringLiteral("DejaVu Serif")));
+    QCOMPARE(o.value(QStringLiteral("jianpuNoteFontSize")), QJsonValue(17));
+    QCOMPARE(o.value(QStringLiteral("jianpuLyricDistance")), QJsonValue(-12));
+    QCOMPARE(o.value(QStringLiteral("jianpuSanBanWord")), QJsonValue(true));
+    QCOMPARE(o.value(QStringLiteral("jianpuBanYanSigns")), QJsonValue(false));
+    const QString path = m_dir.filePath(QStringLiteral("jianpu.json"));
+    QVERIFY(cfg()->saveScheme(path));
+    cfg()->restoreDefaults();
+    verifyJianpuDefaults(cfg());
+    QVERIFY(cfg()->importScheme(path));
+    verifyJianpuValues(cfg());
+    QCOMPARE(snapshot(), o);
+}
+
+void TestExportConfig::jianpuBadValues() {
+    {
+        QSettings raw = rawSettings();
+        raw.beginGroup(QStringLiteral("Export"));
+        raw.setValue(QStringLiteral("notation"), QStringLiteral("staff"));
+        raw.setValue(QStringLiteral("jianpuNoteFont"), QString());
+        raw.setValue(QStringLiteral("jianpuNoteFontSize"), 100000);
+        raw.setValue(QStringLiteral("jianpuLyricDistance"), -5000);
+        raw.setValue(QStringLiteral("jianpuSystemSpace"), 5000);
+        raw.setValue(QStringLiteral("jianpuBeatWidth"), QStringLiteral("wide"));
+        raw.setValue(QStringLiteral("jianpuMinNoteSpace"), -3);
+    }
+    cfg()->load();
+    // An unknown notation is gongche, an empty family the default one; the
+    // record keeps the numbers, the typesetter gets them bounded.
+    QCOMPARE(cfg()->notation(), PageStyle::Notation::Gongche);
+    QCOMPARE(cfg()->jianpuNoteFont().family(), QStringLiteral("DejaVu Sans"));
+    QCOMPARE(cfg()->jianpuNoteFontSize(), 100000);
+    QCOMPARE(cfg()->jianpuBeatWidth(), 0);
+    const PageStyle s = cfg()->pageStyle();
+    QCOMPARE(s.jianpu.noteFont.pointSize(), PageStyle::Ranges::maxFontSize);
+    QCOMPARE(s.jianpu.lyricDistance, PageStyle::Ranges::minSpace);
+    QCOMPARE(s.jianpu.systemSpace, PageStyle::Ranges::maxSpace);
+    QCOMPARE(s.jianpu.beatWidth, PageStyle::Ranges::minWidth);
+    QCOMPARE(s.jianpu.minNoteSpace, 0);
+
+    PageStyle::Notation n = PageStyle::Notation::Gongche;
+    QVERIFY(ExportConfig::notationFromName(QStringLiteral("JianPu"), &n));
+    QCOMPARE(n, PageStyle::Notation::Jianpu);
+    for (const QString &bad : {QString(), QStringLiteral("简谱"), QStringLiteral(" jianpu")}) {
+        QVERIFY(!ExportConfig::notationFromName(bad, &n));
+    }
+}
+
+// Settings and schemes saved before 简谱 pages give gongche pages.
+void TestExportConfig::filesWithoutJianpuKeysLoadGongche() {
+    QJsonObject old = snapshot();
+    for (const QString &key : ExportConfig::keys()) {
+        if (key == QLatin1String("notation") || key.startsWith(QLatin1String("jianpu"))) {
+            old.remove(key);
+        }
+    }
+    QCOMPARE(old.size(), 48);
+    old.insert(QStringLiteral("colWidth"), 160);
+    const QString scheme = writeFile(QStringLiteral("old.json"), QJsonDocument(old).toJson());
+    setJianpuValues(cfg());
+    cfg()->save();
+    QVERIFY(cfg()->importScheme(scheme));
+    QCOMPARE(cfg()->colWidth(), 160);
+    QCOMPARE(cfg()->pageStyle().notation, PageStyle::Notation::Gongche);
+    QCOMPARE(cfg()->jianpuBeatWidth(), 55); // the 简谱 settings it does not name stay
+
+    QFile::remove(AppPaths::settingsFile());
+    writeFile(QStringLiteral("old.ini"), "[Export]\ncolWidth=150\n");
+    QVERIFY(QFile::copy(m_dir.filePath(QStringLiteral("old.ini")), AppPaths::settingsFile()));
+    cfg()->load();
+    QCOMPARE(cfg()->colWidth(), 150);
+    verifyJianpuDefaults(cfg());
 }
 
 QTEST_MAIN(TestExportConfig)

@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFrame>
+#include <QGroupBox>
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
@@ -160,6 +161,9 @@ private slots:
     void progressDialog();
     void previewAll();
     void closingSavesTheConfiguration();
+    void choosingJianpuShowsItsSettings();
+    void jianpuSettingsRegenerate();
+    void notationSavedOnClose();
 };
 
 void TestExportDialog::initTestCase() {
@@ -897,6 +901,82 @@ void TestExportDialog::closingSavesTheConfiguration() {
     }
     QSettings after(AppPaths::settingsFile(), QSettings::IniFormat);
     QCOMPARE(after.value(QStringLiteral("Export/colWidth")).toInt(), 175);
+}
+
+void TestExportDialog::choosingJianpuShowsItsSettings() {
+    ExportDialog d(nullptr, sampleLines());
+    PreviewCounter previews(d);
+    auto *notation = child<QComboBox>(d, "notationBox");
+    auto *group = child<QGroupBox>(d, "jianpuGroup");
+    auto *columns = child<QGroupBox>(d, "spaceGroupBox");
+    QCOMPARE(notation->count(), 2);
+    QCOMPARE(notation->itemText(0), QStringLiteral("工尺谱"));
+    QCOMPARE(notation->itemText(1), QStringLiteral("简谱"));
+    QCOMPARE(group->title(), QStringLiteral("简谱"));
+    QVERIFY(group->isHidden() && !columns->isHidden());
+
+    notation->setCurrentIndex(1);
+    QCOMPARE(cfg().pageStyle().notation, PageStyle::Notation::Jianpu);
+    QCOMPARE(previews.runs(), 1);
+    QVERIFY(!group->isHidden());
+    // The settings of gongche columns step aside and are kept.
+    QVERIFY(columns->isHidden());
+    QVERIFY(!child<CustomFontBox>(d, "scoreFontBox")->isEnabled());
+    QCOMPARE(child<QLineEdit>(d, "colWidthBox")->text(), QStringLiteral("130"));
+
+    notation->setCurrentIndex(0);
+    QCOMPARE(cfg().pageStyle().notation, PageStyle::Notation::Gongche);
+    QCOMPARE(previews.runs(), 2);
+    QVERIFY(group->isHidden() && !columns->isHidden());
+    QVERIFY(child<CustomFontBox>(d, "scoreFontBox")->isEnabled());
+}
+
+void TestExportDialog::jianpuSettingsRegenerate() {
+    cfg().setNotation(PageStyle::Notation::Jianpu);
+    ExportDialog d(nullptr, sampleLines());
+    PreviewCounter previews(d);
+    QCOMPARE(child<QLineEdit>(d, "jianpuBeatWidthBox")->text(), QStringLiteral("30"));
+    type(child<QLineEdit>(d, "jianpuBeatWidthBox"), QStringLiteral("30")); // unchanged
+    QCOMPARE(previews.runs(), 0);
+    type(child<QLineEdit>(d, "jianpuLyricDistanceBox"), QStringLiteral("-4"));
+    type(child<QLineEdit>(d, "jianpuSystemSpaceBox"), QStringLiteral("24"));
+    type(child<QLineEdit>(d, "jianpuBeatWidthBox"), QStringLiteral("45"));
+    type(child<QLineEdit>(d, "jianpuMinNoteSpaceBox"), QStringLiteral("5"));
+    child<QCheckBox>(d, "jianpuFlatAfterLetterBox")->setChecked(true);
+    child<QCheckBox>(d, "jianpuSanBanWordBox")->setChecked(true);
+    child<QCheckBox>(d, "jianpuBanYanSignsBox")->setChecked(false);
+    auto *noteFont = child<FontBox>(d, "jianpuNoteFontBox");
+    QCOMPARE(noteFont->currentFont().family(), QStringLiteral("DejaVu Sans"));
+    noteFont->setFontSize(18);
+    noteFont->onLineEditChanged();
+    QCOMPARE(previews.runs(), 8);
+
+    const PageStyle style = cfg().pageStyle();
+    QCOMPARE(style.jianpu.lyricDistance, -4);
+    QCOMPARE(style.jianpu.systemSpace, 24);
+    QCOMPARE(style.jianpu.beatWidth, 45);
+    QCOMPARE(style.jianpu.minNoteSpace, 5);
+    QVERIFY(style.jianpu.flatAfterLetter && style.jianpu.sanBanWord && !style.jianpu.banYanSigns);
+    QCOMPARE(style.jianpu.noteFont.family(), QStringLiteral("DejaVu Sans"));
+    QCOMPARE(style.jianpu.noteFont.pointSize(), 18);
+}
+
+void TestExportDialog::notationSavedOnClose() {
+    {
+        ExportDialog d(nullptr, {});
+        child<QComboBox>(d, "notationBox")->setCurrentIndex(1);
+        type(child<QLineEdit>(d, "jianpuSystemSpaceBox"), QStringLiteral("30"));
+    }
+    QSettings after(AppPaths::settingsFile(), QSettings::IniFormat);
+    QCOMPARE(after.value(QStringLiteral("Export/notation")).toString(), QStringLiteral("jianpu"));
+    QCOMPARE(after.value(QStringLiteral("Export/jianpuSystemSpace")).toInt(), 30);
+    // The next dialog opens on 简谱; restoring the defaults goes back to gongche.
+    ExportDialog d(nullptr, {});
+    QCOMPARE(child<QComboBox>(d, "notationBox")->currentIndex(), 1);
+    QVERIFY(!child<QGroupBox>(d, "jianpuGroup")->isHidden());
+    QTest::mouseClick(child<QPushButton>(d, "restoreBtn"), Qt::LeftButton);
+    QCOMPARE(child<QComboBox>(d, "notationBox")->currentIndex(), 0);
+    QVERIFY(child<QGroupBox>(d, "jianpuGroup")->isHidden());
 }
 
 QTEST_MAIN(TestExportDialog)
