@@ -28,6 +28,11 @@ packages=(
   libfluidsynth-dev timgm6mb-soundfont sox
   # sound output: Qt Multimedia and its PulseAudio and ALSA back ends
   qtmultimedia5-dev libqt5multimedia5-plugins
+  # PDF outlines and document information written into exported PDFs (libqpdf),
+  # and qpdf to read them back
+  libqpdf-dev qpdf
+  # looking at exported SVG pages as a browser shows them, without our fonts
+  chromium
   # sanitizer and fuzzing builds
   clang libclang-rt-14-dev
 )
