@@ -8,6 +8,7 @@
 #include "fonts/fontregistry.h"
 #include "shell/apppaths.h"
 #include "typeset/inkcollisions.h"
+#include "typeset/sourcepicker.h"
 #include "typeset/typesetter.h"
 #include "ui_exportdialog.h"
 
@@ -18,6 +19,7 @@
 #include <QFontComboBox>
 #include <QFontDatabase>
 #include <QIntValidator>
+#include <QMouseEvent>
 #include <QPageSize>
 #include <QPainter>
 #include <QProgressDialog>
@@ -55,6 +57,8 @@ int numberOf(const QLineEdit *edit) {
 constexpr double zoomStep = 1.25;
 constexpr double minZoom = 0.25;
 constexpr double maxZoom = 8;
+// The outline of the character at the editors' cursor.
+const QColor cursorColor(0, 150, 80);
 
 // The dialog's size is kept beside the export settings, in a group of its own.
 const QString sizeGroup = QStringLiteral("ExportDialog");
@@ -390,6 +394,18 @@ bool ExportDialog::eventFilter(QObject *watched, QEvent *event) {
             return true;
         }
     }
+    if (watched == ui->preViewWidget && event->type() == QEvent::MouseButtonPress) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        const QSize page = m_engine->pageSize();
+        if (mouse->button() == Qt::LeftButton && !page.isEmpty() &&
+            ui->preViewWidget->width() > 0 && ui->preViewWidget->height() > 0) {
+            // The preview shows the page stretched over the whole widget.
+            pickSource(
+                m_previewPage,
+                QPointF(mouse->pos().x() * page.width() / double(ui->preViewWidget->width()),
+                        mouse->pos().y() * page.height() / double(ui->preViewWidget->height())));
+        }
+    }
     if (watched == m_overlay && event->type() == QEvent::Paint) {
         paintOverlay();
         return true;
@@ -408,9 +424,10 @@ void ExportDialog::refreshPreview(bool force) {
     if (!force && !m_config.isLivePreview()) {
         return;
     }
-    // While a character beyond the first page plays, the preview will turn to
-    // it again: typeset every page at once rather than the first one twice.
-    const bool all = m_playing >= 0 && m_previewPage > 0;
+    // While a character beyond the first page plays or holds the cursor, the
+    // preview will turn to it again: typeset every page at once rather than
+    // the first one twice.
+    const bool all = (m_playing >= 0 || m_cursor >= 0) && m_previewPage > 0;
     {
         const QScopedValueRollback<int> busy(m_busy, m_busy + 1);
         m_engine->reset();
@@ -423,6 +440,8 @@ void ExportDialog::refreshPreview(bool force) {
     }
     fitPreview();
     showPreviewPage(0);
+    // The cursor's page first: playing, when both are shown, turns the page.
+    placeCursor();
     placePlaying();
 }
 
@@ -456,6 +475,20 @@ void ExportDialog::showPlaying(int character) {
     placePlaying();
 }
 
+bool ExportDialog::locate(int character, int *page, QRectF *rect) {
+    bool found = m_engine->findCharacter(character, page, rect);
+    // The first page of a preview is complete; later ones need the whole
+    // document, typeset once for the settings in force.
+    if ((!found || *page > 0) && !m_allPages) {
+        typesetAllPages();
+        found = m_engine->findCharacter(character, page, rect);
+        // The pages may have changed under the preview (with live preview
+        // off): show them as they are now.
+        showPreviewPage(found ? *page : std::min(m_previewPage, int(m_engine->pages().size()) - 1));
+    }
+    return found;
+}
+
 void ExportDialog::placePlaying() {
     if (m_busy > 0) {
         // The engine is typesetting or writing (its progress dialog lets
@@ -469,19 +502,10 @@ void ExportDialog::placePlaying() {
     if (m_playing >= 0) {
         int page = -1;
         QRectF rect;
-        bool found = m_engine->findCharacter(m_playing, &page, &rect);
-        // The first page of a preview is complete; later ones need the
-        // whole document, typeset once for the settings in force.
-        if ((!found || page > 0) && !m_allPages) {
-            typesetAllPages();
-            found = m_engine->findCharacter(m_playing, &page, &rect);
-            // The pages may have changed under the preview (with live
-            // preview off): show them as they are now.
-            showPreviewPage(found ? page : std::min(m_previewPage, m_engine->pages().size() - 1));
-        } else if (found && page != m_previewPage) {
-            showPreviewPage(page);
-        }
-        if (found) {
+        if (locate(m_playing, &page, &rect)) {
+            if (page != m_previewPage) {
+                showPreviewPage(page);
+            }
             m_playingRect = rect;
         }
     }
@@ -501,6 +525,52 @@ void ExportDialog::placePlaying() {
         }
         m_previewWindow->setPlayingArea(page, rect);
     }
+}
+
+void ExportDialog::showCursor(int character) {
+    character = std::max(character, -1);
+    if (character == m_cursor) {
+        return;
+    }
+    m_cursor = character;
+    placeCursor();
+}
+
+void ExportDialog::placeCursor() {
+    if (m_busy > 0) {
+        return; // looked up again when the run ends
+    }
+    const QRect before = overlayRect(m_cursorRect);
+    m_cursorRect = QRectF();
+    int page = -1;
+    QRectF rect;
+    if (m_cursor >= 0 && locate(m_cursor, &page, &rect)) {
+        if (page != m_previewPage) {
+            showPreviewPage(page);
+        }
+        m_cursorRect = rect;
+        const QRect after = overlayRect(m_cursorRect);
+        const QPoint centre = m_overlay->mapTo(ui->preViewWidget, after.center());
+        ui->preViewFrame->ensureVisible(centre.x(), centre.y(), after.width() / 2 + 20,
+                                        after.height() / 2 + 20);
+    }
+    m_overlay->update(before.united(overlayRect(m_cursorRect)));
+}
+
+void ExportDialog::pickSource(int page, const QPointF &point) {
+    SourceArea area;
+    if (SourcePicker::pick(m_engine->sourceAreas(page), point, &area)) {
+        emit sourceClicked(area.character, area.kind == SourceArea::Symbol ? area.symbol : -1);
+    }
+}
+
+void ExportDialog::setLines(const DocumentLines &lines) {
+    if (lines == m_lines) {
+        return;
+    }
+    m_lines = lines;
+    m_allPages = false;
+    refreshPreview();
 }
 
 QRect ExportDialog::overlayRect(const QRectF &rect) const {
@@ -565,7 +635,8 @@ void ExportDialog::onZoomFitBtnClicked() {
 
 void ExportDialog::paintOverlay() {
     const QSize page = m_engine->pageSize();
-    if ((m_overlapInks.isEmpty() && m_playingRect.isEmpty()) || page.isEmpty()) {
+    if ((m_overlapInks.isEmpty() && m_playingRect.isEmpty() && m_cursorRect.isEmpty()) ||
+        page.isEmpty()) {
         return;
     }
     QPainter painter(m_overlay);
@@ -573,6 +644,14 @@ void ExportDialog::paintOverlay() {
     // The preview shows the page stretched over the whole widget.
     painter.scale(m_overlay->width() / double(page.width()),
                   m_overlay->height() / double(page.height()));
+    if (!m_cursorRect.isEmpty()) {
+        // The cursor's character: a dashed outline, under the playing highlight.
+        QPen pen(cursorColor, 1.2, Qt::DashLine);
+        pen.setCosmetic(true);
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(m_cursorRect.adjusted(-1.5, -1.5, 1.5, 1.5));
+    }
     if (!m_playingRect.isEmpty()) {
         QPen pen(PreviewWindow::playingColor(), 1.5);
         pen.setCosmetic(true);
@@ -978,6 +1057,7 @@ void ExportDialog::onPreviewAllBtnClicked() {
     typesetAllPages();
     auto *window = new PreviewWindow(this);
     window->setPages(m_engine->pages());
+    connect(window, &PreviewWindow::pageClicked, this, &ExportDialog::pickSource);
     m_previewWindow = window;
     // Also catches up with a character played while the pages were typeset.
     placePlaying();
@@ -1012,6 +1092,7 @@ void ExportDialog::onSubmitBtnClicked() {
         outcome = format->write({*m_engine, m_lines, path, resolutionIndex});
     }
     m_writing = nullptr;
+    placeCursor();
     if (m_playingPending) {
         placePlaying();
     }

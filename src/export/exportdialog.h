@@ -55,9 +55,20 @@ public:
     // nothing is highlighted or no page shows the character.
     QRectF playingRect() const { return m_playingRect; }
 
+    // The sung character whose outline follows the editors' cursor, -1 for
+    // none, and where it is (page units, on the page shown).
+    int cursorCharacter() const { return m_cursor; }
+    QRectF cursorRect() const { return m_cursorRect; }
+
+    // Takes the document's lines anew (it was edited), and refreshes the preview.
+    void setLines(const DocumentLines &lines);
+
 signals:
     // A successful export wrote path: the PDF file or the folder of pages.
     void exported(const QString &path);
+    // A click on the preview (or the preview of all pages) at a sung character
+    // or, with symbol >= 0, at symbol `symbol` of its score line.
+    void sourceClicked(int character, int symbol);
 
 public slots:
     // Highlights sung character `character` (its index among the sung
@@ -66,6 +77,9 @@ public slots:
     // follow playback: the pages are typeset at most once for the settings in
     // force, a call after that only looks the character up and repaints.
     void showPlaying(int character);
+    // Outlines sung character `character` and its score in the preview,
+    // turning to its page, as the editors' cursor moves; -1 clears it.
+    void showCursor(int character);
     void onTitleFontChanged(QFont font, int size);
     void onLyricFontChanged(QFont font, int size);
     void onQuPaiFontChanged(QFont font, int size);
@@ -156,6 +170,14 @@ private:
     // highlight; typesets every page first when the preview's run stopped
     // before the character's page.
     void placePlaying();
+    void placeCursor();
+    // Where sung character `character` is: its page and outline, typesetting
+    // every page first when the preview's run stopped before it. False when
+    // no page shows it.
+    bool locate(int character, int *page, QRectF *rect);
+    // A click at point (page units) on page: the source it falls on, told by
+    // sourceClicked().
+    void pickSource(int page, const QPointF &point);
     void typesetAllPages();
     // The region of the overlay that shows rect (in page units), with room for
     // the outline's pen; empty for an empty rect.
@@ -200,7 +222,9 @@ private:
     // playing character waits (pending) to be looked up.
     int m_busy = 0;
     bool m_playingPending = false;
-    QRectF m_playingRect;                    // in page units, on m_previewPage
+    QRectF m_playingRect; // in page units, on m_previewPage
+    int m_cursor = -1;
+    QRectF m_cursorRect;                     // in page units, on m_previewPage
     QPointer<PreviewWindow> m_previewWindow; // while the preview of all pages runs
     const ExportFormat *m_writing = nullptr; // while a format writes
 };

@@ -8,6 +8,7 @@
 #include <QGraphicsView>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSvgRenderer>
 #include <QVBoxLayout>
@@ -164,6 +165,16 @@ void PreviewWindow::onFitBtnClicked() {
 }
 
 bool PreviewWindow::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == m_view->viewport() && event->type() == QEvent::MouseButtonPress && m_pageItem) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() == Qt::LeftButton) {
+            // The page item sits at the scene's origin in page units.
+            const QPointF point = m_pageItem->mapFromScene(m_view->mapToScene(mouse->pos()));
+            if (m_pageItem->boundingRect().contains(point)) {
+                emit pageClicked(m_currentPage, point);
+            }
+        }
+    }
     if (watched == m_view->viewport() && event->type() == QEvent::Wheel) {
         auto *wheel = static_cast<QWheelEvent *>(event);
         if (wheel->modifiers() & Qt::ControlModifier) {

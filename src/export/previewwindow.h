@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QDialog>
 #include <QList>
+#include <QPointF>
 #include <QRectF>
 
 class QGraphicsRectItem;
@@ -14,7 +15,8 @@ class QLabel;
 class QPushButton;
 
 // Shows generated pages one at a time, with paging and zoom. Ctrl + wheel
-// over the page zooms; the wheel alone scrolls. The sung character being
+// over the page zooms; the wheel alone scrolls. A click on the page is told
+// in page units, so that it can be followed back to the text. The sung character being
 // played may be highlighted on its page, over the page and not in it.
 class PreviewWindow : public QDialog {
     Q_OBJECT
@@ -45,6 +47,10 @@ public:
     QPushButton *zoomOutButton() const { return m_zoomOutBtn; }
     QPushButton *zoomInButton() const { return m_zoomInBtn; }
     QPushButton *fitButton() const { return m_fitBtn; }
+
+signals:
+    // A click on page `page` at point, in the page's units.
+    void pageClicked(int page, const QPointF &point);
 
 public slots:
     void onPrevBtnClicked();
