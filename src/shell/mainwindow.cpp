@@ -9,13 +9,17 @@
 #include "editor/documenttab.h"
 #include "editor/lyricedit.h"
 #include "editor/scoreedit.h"
+#include "export/exportconfig.h"
 #include "export/exportdialog.h"
+#include "export/printdialogs.h"
 #include "fonts/fontmanager.h"
 #include "inputmethod/inputmethod.h"
 #include "online/boundedreply.h"
 #include "online/updatemanager.h"
 #include "shell/playbackcontroller.h"
+#include "shell/previewlink.h"
 #include "shell/serviceconfig.h"
+#include "shell/windowstate.h"
 #include "ui_mainwindow.h"
 
 #include <QCloseEvent>
@@ -24,10 +28,12 @@
 #include <QDockWidget>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTextBrowser>
 #include <QTimer>
@@ -84,6 +90,16 @@ MainWindow::MainWindow(QWidget *parent)
         }
     });
     connect(ui->exportAction, &QAction::triggered, this, &MainWindow::exportAction);
+    connect(ui->printAction, &QAction::triggered, this, &MainWindow::printAction);
+    connect(ui->printPreviewAction, &QAction::triggered, this, &MainWindow::printPreviewAction);
+    ui->printAction->setIcon(QIcon::fromTheme(QStringLiteral("document-print")));
+    ui->printPreviewAction->setIcon(QIcon::fromTheme(QStringLiteral("document-print-preview")));
+    connect(ui->clearRecentAction, &QAction::triggered, this, [this] {
+        m_recentFiles.clear();
+        updateRecentMenu();
+    });
+    // Another running window may have added to the list meanwhile.
+    connect(ui->recentMenu, &QMenu::aboutToShow, this, &MainWindow::updateRecentMenu);
     connect(ui->insertTitleAction, &QAction::triggered, this, &MainWindow::insertTitleAction);
     connect(ui->insertQupaiAction, &QAction::triggered, this, &MainWindow::insertQuPaiAction);
     connect(ui->insertLianbaiAction, &QAction::triggered, this, &MainWindow::insertLianBaiAction);
@@ -124,6 +140,15 @@ MainWindow::MainWindow(QWidget *parent)
     setUpProblemList();
     m_playback = new PlaybackController(this, [this] { return currentEdit(); });
     loadStartPage();
+    updateRecentMenu();
+
+    // As the window was left, or about three quarters of the screen at the
+    // first start. Every tool bar exists by now.
+    const WindowState state;
+    state.restore(this);
+    WindowState::applyTo(windowSplitters(), state.splitters(false));
+    m_tabSplitters = state.splitters(true);
+    m_problemDock->hide(); // its place is kept; it shows when there are problems
 
     tabWidgetCurrentChanged(-1);
     ui->searchBox->hide();
@@ -135,6 +160,7 @@ MainWindow::MainWindow(QWidget *parent)
 }
 
 MainWindow::~MainWindow() {
+    saveWindowState();
     delete ui;
 }
 
@@ -216,6 +242,7 @@ void MainWindow::addDocument(DocumentTab *edit) {
         }
     });
     connect(edit, &DocumentTab::saved, this, [this, edit](const QString &path, bool copy) {
+        rememberRecent(path);
         showStatus((copy ? QStringLiteral("已另存为 %1") : QStringLiteral("已保存 %1"))
                        .arg(QDir::toNativeSeparators(path)));
         if (edit == currentEdit()) {
@@ -226,6 +253,16 @@ void MainWindow::addDocument(DocumentTab *edit) {
             ui->tabWidget->setTabText(index, edit->tabTitle(true));
         }
     });
+    // The panes divided as they were last divided.
+    const QList<QSplitter *> splitters = edit->findChildren<QSplitter *>();
+    WindowState::applyTo(splitters, m_tabSplitters);
+    for (QSplitter *splitter : splitters) {
+        connect(splitter, &QSplitter::splitterMoved, this, [this, splitter] {
+            if (!splitter->objectName().isEmpty()) {
+                m_tabSplitters.insert(splitter->objectName(), splitter->saveState());
+            }
+        });
+    }
     edit->lyricEditor()->setFocus();
     updateWindowTitle();
 }
@@ -313,6 +350,19 @@ void MainWindow::openDocument(const QString &path) {
         return;
     }
     addDocument(edit);
+    rememberRecent(path);
+}
+
+void MainWindow::openRecent(const QString &path) {
+    if (!QFileInfo(path).isFile()) {
+        m_recentFiles.remove(path);
+        updateRecentMenu();
+        Prompt::warning(this, QStringLiteral("提示"),
+                        QStringLiteral("文件不存在，已从最近打开列表中移除：%1")
+                            .arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    openDocument(path);
 }
 
 void MainWindow::openFromArguments(const QStringList &arguments) {
@@ -340,21 +390,13 @@ void MainWindow::tabWidgetCurrentChanged(int index) {
     if (m_playback) {
         m_playback->stop(); // playback belongs to the document it started in
     }
-    const QList<QAction *> documentActions = {ui->copyAction,
-                                              ui->pasteAction,
-                                              ui->cutAction,
-                                              ui->searchAction,
-                                              ui->exportAction,
-                                              ui->saveAction,
-                                              ui->saveAsAction,
-                                              ui->insertTitleAction,
-                                              ui->insertQupaiAction,
-                                              ui->insertLianbaiAction,
-                                              ui->insertJiabaiAction,
-                                              ui->insertCommentAction,
-                                              ui->insertAnnotationAction,
-                                              ui->lineBreakAction,
-                                              ui->pageBreakAction};
+    const QList<QAction *> documentActions = {
+        ui->copyAction,         ui->pasteAction,         ui->cutAction,
+        ui->searchAction,       ui->exportAction,        ui->printAction,
+        ui->printPreviewAction, ui->saveAction,          ui->saveAsAction,
+        ui->insertTitleAction,  ui->insertQupaiAction,   ui->insertLianbaiAction,
+        ui->insertJiabaiAction, ui->insertCommentAction, ui->insertAnnotationAction,
+        ui->lineBreakAction,    ui->pageBreakAction};
     DocumentTab *edit =
         index < 0 ? nullptr : qobject_cast<DocumentTab *>(ui->tabWidget->widget(index));
     if (!edit) {
@@ -429,6 +471,7 @@ void MainWindow::closeEvent(QCloseEvent *event) {
 
 void MainWindow::exitAction() {
     if (closeAllTabs()) {
+        saveWindowState();
         QCoreApplication::quit();
     }
 }
@@ -437,6 +480,7 @@ void MainWindow::exitAction() {
 
 void MainWindow::showEvent(QShowEvent *event) {
     QMainWindow::showEvent(event);
+    m_shown = true;
     if (!m_recoveryScheduled) {
         m_recoveryScheduled = true;
         // Once the window is on the screen, so the dialog stands over it.
@@ -579,12 +623,118 @@ void MainWindow::exportAction() {
     if (!edit) {
         return;
     }
-    // The dialog saves the export settings when it is destroyed.
-    ExportDialog dialog(this, edit->documentLines());
-    connect(&dialog, &ExportDialog::exported, this, &MainWindow::showExported);
-    m_playback->setPreview(&dialog);
-    dialog.exec();
-    m_playback->setPreview(nullptr);
+    // One export dialog at a time, beside the window, for the current
+    // document: the editors stay usable and the preview follows them.
+    if (m_exportDialog) {
+        if (auto *link = m_exportDialog->findChild<PreviewLink *>(); link && link->tab() == edit) {
+            m_exportDialog->raise();
+            m_exportDialog->activateWindow();
+            return;
+        }
+        delete m_exportDialog; // it saves the export settings
+    }
+    auto *dialog = new ExportDialog(this, edit->documentLines());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &ExportDialog::exported, this, &MainWindow::showExported);
+    new PreviewLink(edit, dialog);
+    m_exportDialog = dialog;
+    m_playback->setPreview(dialog);
+    dialog->show();
+}
+
+// --- printing ---------------------------------------------------------------
+
+void MainWindow::printAction() {
+    if (DocumentTab *edit = currentEdit()) {
+        if (const auto outcome = PrintDialogs::print(this, ExportConfig::instance()->pageStyle(),
+                                                     edit->documentLines())) {
+            showPrinted(*outcome);
+        }
+    }
+}
+
+void MainWindow::printPreviewAction() {
+    if (DocumentTab *edit = currentEdit()) {
+        if (const auto outcome = PrintDialogs::preview(this, ExportConfig::instance()->pageStyle(),
+                                                       edit->documentLines())) {
+            showPrinted(*outcome);
+        }
+    }
+}
+
+void MainWindow::showPrinted(const Outcome &outcome) {
+    if (!outcome.ok() || outcome.hasWarning()) {
+        Prompt::warning(this, outcome.title(), outcome.message());
+    } else if (!outcome.path().isEmpty()) {
+        showStatus(QStringLiteral("已打印到 %1").arg(QDir::toNativeSeparators(outcome.path())));
+    } else {
+        showStatus(QStringLiteral("已送往打印机"));
+    }
+}
+
+// --- recent files and the window's looks --------------------------------------
+
+void MainWindow::rememberRecent(const QString &path) {
+    m_recentFiles.add(path);
+    updateRecentMenu();
+}
+
+void MainWindow::updateRecentMenu() {
+    QMenu *menu = ui->recentMenu;
+    // Deleted later: the list changes while one of its entries is triggered.
+    for (QAction *a : menu->actions()) {
+        menu->removeAction(a);
+        if (a->parent() == menu) {
+            a->deleteLater();
+        }
+    }
+    const QStringList files = m_recentFiles.files();
+    const QFontMetrics metrics(menu->font());
+    for (int i = 0; i < files.size(); ++i) {
+        // "&1  游园.gcp  (/home/…/曲谱)": the file, then its folder shortened.
+        const QFileInfo info(files.at(i));
+        const QString folder = metrics.elidedText(QDir::toNativeSeparators(info.absolutePath()),
+                                                  Qt::ElideMiddle, metrics.averageCharWidth() * 40);
+        QString label = QStringLiteral("%1  (%2)").arg(info.fileName(), folder);
+        label.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction *a = menu->addAction(QStringLiteral("&%1  %2").arg((i + 1) % 10).arg(label));
+        a->setData(files.at(i));
+        a->setToolTip(QDir::toNativeSeparators(files.at(i)));
+        a->setStatusTip(a->toolTip());
+        const QString path = files.at(i);
+        connect(a, &QAction::triggered, this, [this, path] { openRecent(path); });
+    }
+    if (files.isEmpty()) {
+        menu->addAction(QStringLiteral("（无）"))->setEnabled(false);
+    }
+    menu->addSeparator();
+    menu->addAction(ui->clearRecentAction);
+    ui->clearRecentAction->setEnabled(!files.isEmpty());
+}
+
+QList<QSplitter *> MainWindow::windowSplitters() const {
+    QList<QSplitter *> own;
+    for (QSplitter *s : findChildren<QSplitter *>()) {
+        bool inTab = false;
+        for (QWidget *w = s; w && !inTab; w = w->parentWidget()) {
+            inTab = qobject_cast<DocumentTab *>(w) != nullptr;
+        }
+        if (!inTab) {
+            own << s;
+        }
+    }
+    return own;
+}
+
+void MainWindow::saveWindowState() {
+    // A window never shown has nothing of the user's to keep.
+    if (!m_shown) {
+        return;
+    }
+    const WindowState state;
+    state.save(this);
+    state.saveSplitters(false, WindowState::statesOf(windowSplitters()));
+    state.saveSplitters(true, m_tabSplitters);
 }
 
 void MainWindow::settingAction() {

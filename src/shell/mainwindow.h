@@ -1,19 +1,26 @@
 #pragma once
 
+#include "model/outcome.h"
 #include "music/melody.h"
 #include "shell/autosaver.h"
 #include "shell/backupstore.h"
+#include "shell/recentfiles.h"
 
+#include <QByteArray>
+#include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 
 namespace Ui {
 class MainWindow;
 }
 class DocumentTab;
+class ExportDialog;
 class PlaybackController;
 class QTextBrowser;
 class QDockWidget;
 class QListWidget;
+class QSplitter;
 class QToolButton;
 class UpdateManager;
 struct ServiceConfig;
@@ -30,6 +37,11 @@ public:
 
     // Opens a score file into a new current tab; nothing for an empty path.
     void openDocument(const QString &path);
+
+    // Opens a file of the 最近打开 menu. A file that is gone is taken out of
+    // the list, with a message.
+    void openRecent(const QString &path);
+    const RecentFiles &recentFiles() const { return m_recentFiles; }
 
     // Opens the file named by the first argument after the program name, when
     // it is an existing regular file; anything else is ignored silently.
@@ -72,6 +84,8 @@ public slots:
     void aboutAction();
     void exitAction();
     void exportAction();
+    void printAction();
+    void printPreviewAction();
     void insertTitleAction();
     void insertQuPaiAction();
     void insertLianBaiAction();
@@ -111,6 +125,16 @@ private:
     void onStartPageReply(bool ok, const QByteArray &body);
     void showStartPageHtml(const QString &html, bool builtIn);
     void onStartPageLink(const QUrl &url);
+    // --- recent files and the window's looks
+    void rememberRecent(const QString &path);
+    void updateRecentMenu();
+    // The window's own splitters, not those of the document tabs.
+    QList<QSplitter *> windowSplitters() const;
+    // Stores size, position, tool bars and splitters for the next start.
+    void saveWindowState();
+    // After a print: failure in a message box, success in the status bar.
+    void showPrinted(const Outcome &outcome);
+
     // Closes the tabs from the last to the first, stopping at a cancel; true
     // when every tab was closed.
     bool closeAllTabs();
@@ -127,6 +151,11 @@ private:
     bool m_startPageBuiltIn = false;
     Autosaver *m_autosaver;
     PlaybackController *m_playback = nullptr;
+    QPointer<ExportDialog> m_exportDialog; // open beside the window
     bool m_recoveryScheduled = false;
     bool m_recoveryOffered = false;
+    RecentFiles m_recentFiles;
+    // The last sizes of the document tabs' splitters, by name: new tabs take them.
+    QHash<QString, QByteArray> m_tabSplitters;
+    bool m_shown = false;
 };

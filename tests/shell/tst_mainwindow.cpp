@@ -1,6 +1,7 @@
 #include "editor/documenttab.h"
 #include "editor/lyricedit.h"
 #include "editor/scoreedit.h"
+#include "export/exportdialog.h"
 #include "model/scorefile.h"
 #include "online/updatemanager.h"
 #include "promptscript.h"
@@ -157,18 +158,20 @@ void TestMainWindow::dialogsOpenFromTheirActions() {
     action("exportAction")->trigger(); // disabled without a tab: nothing happens
     m_window->exportAction();
     m_window->newAction();
-    QString seen;
-    QTimer closer;
-    connect(&closer, &QTimer::timeout, this, [&] {
-        if (QWidget *modal = QApplication::activeModalWidget()) {
-            seen = modal->windowTitle();
-            modal->close();
-        }
-    });
-    closer.start(10);
+    // The export dialog opens beside the window, not over it: the editors
+    // stay usable while the preview follows them.
     action("exportAction")->trigger();
-    closer.stop();
-    QCOMPARE(seen, QStringLiteral("导出"));
+    auto *dialog = m_window->findChild<ExportDialog *>();
+    QVERIFY(dialog);
+    QVERIFY(dialog->isVisible());
+    QVERIFY(!dialog->isModal());
+    QCOMPARE(dialog->windowTitle(), QStringLiteral("导出"));
+    QVERIFY(!QApplication::activeModalWidget());
+    // Asked again, the same dialog comes forward.
+    action("exportAction")->trigger();
+    QCOMPARE(m_window->findChildren<ExportDialog *>().size(), 1);
+    dialog->close();
+    QTRY_VERIFY(!m_window->findChild<ExportDialog *>());
 }
 
 void TestMainWindow::opensFilesInTabs() {

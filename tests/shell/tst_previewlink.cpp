@@ -1,0 +1,223 @@
+// The page and the text answer each other: a click on the export preview (or
+// on the preview of all pages) puts both cursors at the character or symbol
+// clicked; moving the cursor outlines its character on the preview and turns
+// to its page; an edit reaches the preview once typing pauses.
+#include "../export/exportfixture.h"
+#include "editor/documenttab.h"
+#include "editor/lyricedit.h"
+#include "editor/scoreedit.h"
+#include "export/exportconfig.h"
+#include "export/exportdialog.h"
+#include "export/previewwindow.h"
+#include "fonts/fontsubstitutions.h"
+#include "promptscript.h"
+#include "shell/apppaths.h"
+#include "shell/mainwindow.h"
+
+#include <QGraphicsView>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QtTest>
+
+class TestPreviewLink : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cursorTurnsThePreview();
+    void clickMovesTheCursors();
+    void clickInThePreviewOfAllPages();
+    void editsReachThePreview();
+
+private:
+    // A document of three pages, opened in a tab, with its export dialog.
+    ExportDialog *openWithPreview();
+    // Where area lies in the preview widget.
+    QPoint onPreview(const QRectF &area) const;
+    SourceArea areaOf(int page, int character, SourceArea::Kind kind, int symbol = -1) const;
+    int characterAtCursor() const {
+        return m_window->currentEdit()->scoreEditor()->textCursor().blockNumber();
+    }
+
+    QTemporaryDir m_dir;
+    MainWindow *m_window = nullptr;
+    ExportDialog *m_dialog = nullptr;
+};
+
+void TestPreviewLink::initTestCase() {
+    AppPaths::setProgramDirOverride(m_dir.filePath(QStringLiteral("program")), true);
+    qputenv("QORVEL_API_BASE_URL", "http://127.0.0.1:9");
+    installChineseFontSubstitutions();
+}
+
+void TestPreviewLink::init() {
+    ExportConfig::instance()->restoreDefaults();
+    m_window = new MainWindow;
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+}
+
+void TestPreviewLink::cleanup() {
+    PromptScript discard;
+    for (int i = 0; i < 10; ++i) {
+        discard.answer(QMessageBox::No);
+    }
+    delete m_window;
+    m_window = nullptr;
+    m_dialog = nullptr;
+}
+
+ExportDialog *TestPreviewLink::openWithPreview() {
+    const SampleScore one = sampleScore(false);
+    QStringList lyric, score;
+    for (int i = 0; i < 3; ++i) {
+        lyric << one.lyric;
+        score << one.score;
+    }
+    m_window->newAction();
+    m_window->currentEdit()->restore(lyric.join(QStringLiteral("\n@分页符\n")),
+                                     score.join(QLatin1Char('\n')), QString());
+    m_window->exportAction();
+    m_dialog = m_window->findChild<ExportDialog *>();
+    if (m_dialog) {
+        if (!QTest::qWaitForWindowExposed(m_dialog)) {
+            return nullptr;
+        }
+    }
+    return m_dialog;
+}
+
+QPoint TestPreviewLink::onPreview(const QRectF &area) const {
+    const QWidget *preview = m_dialog->findChild<QWidget *>(QStringLiteral("preViewWidget"));
+    const QSize page = m_dialog->engine()->pageSize();
+    return QPoint(qRound(area.center().x() * preview->width() / page.width()),
+                  qRound(area.center().y() * preview->height() / page.height()));
+}
+
+SourceArea TestPreviewLink::areaOf(int page, int character, SourceArea::Kind kind,
+                                   int symbol) const {
+    for (const SourceArea &a : m_dialog->engine()->sourceAreas(page)) {
+        if (a.character == character && a.kind == kind && (symbol < 0 || a.symbol == symbol)) {
+            return a;
+        }
+    }
+    return SourceArea();
+}
+
+void TestPreviewLink::cursorTurnsThePreview() {
+    QVERIFY(openWithPreview());
+    DocumentTab *tab = m_window->currentEdit();
+    const int perScene = tab->lyricEditor()->sungCharTotal() / 3;
+    QVERIFY(perScene > 10);
+    // A character of each scene: the preview turns to a page of its scene.
+    int lastPage = -1;
+    for (int scene = 0; scene < 3; ++scene) {
+        const int character = scene * perScene + 3;
+        music::Place place;
+        place.line = character;
+        tab->goTo(place);
+        QCOMPARE(characterAtCursor(), character);
+        QCOMPARE(m_dialog->cursorCharacter(), character);
+        int page = -1;
+        QRectF rect;
+        QVERIFY(m_dialog->engine()->findCharacter(character, &page, &rect));
+        QCOMPARE(m_dialog->previewPage(), page);
+        QCOMPARE(m_dialog->cursorRect(), rect);
+        QVERIFY(page > lastPage);
+        lastPage = page;
+    }
+    QVERIFY(lastPage >= 2);
+}
+
+void TestPreviewLink::clickMovesTheCursors() {
+    QVERIFY(openWithPreview());
+    DocumentTab *tab = m_window->currentEdit();
+    QWidget *preview = m_dialog->findChild<QWidget *>(QStringLiteral("preViewWidget"));
+    const int perScene = tab->lyricEditor()->sungCharTotal() / 3;
+    // On the last pages: the cursor there first turns the preview.
+    music::Place start;
+    start.line = 2 * perScene + 1;
+    tab->goTo(start);
+    const int page = m_dialog->previewPage();
+    QVERIFY(page >= 2);
+
+    // A character: both cursors go to it.
+    const int target = 2 * perScene + 6;
+    const SourceArea character = areaOf(page, target, SourceArea::Character);
+    QCOMPARE(character.character, target);
+    QTest::mouseClick(preview, Qt::LeftButton, Qt::NoModifier, onPreview(character.rect));
+    QCOMPARE(characterAtCursor(), target);
+    const int at = tab->lyricEditor()->textCursor().position();
+    QVERIFY(at > 0);
+    QCOMPARE(tab->lyricEditor()->sungCharEnd(target + 1), at);
+
+    // A symbol: the score cursor goes to it, after it in its line.
+    const SourceArea symbol = areaOf(page, target + 2, SourceArea::Symbol, 1);
+    QCOMPARE(symbol.character, target + 2);
+    QTest::mouseClick(preview, Qt::LeftButton, Qt::NoModifier, onPreview(symbol.rect));
+    QCOMPARE(characterAtCursor(), target + 2);
+    const QTextCursor score = tab->scoreEditor()->textCursor();
+    QCOMPARE(score.positionInBlock(), 4); // after the second symbol (two UTF-16 units each)
+    QCOMPARE(tab->lyricEditor()->textCursor().position(),
+             tab->lyricEditor()->sungCharEnd(target + 3));
+    // And the preview outlines it.
+    QCOMPARE(m_dialog->cursorCharacter(), target + 2);
+
+    // Nothing near: nothing moves.
+    QTest::mouseClick(preview, Qt::LeftButton, Qt::NoModifier, QPoint(1, 1));
+    QCOMPARE(characterAtCursor(), target + 2);
+}
+
+void TestPreviewLink::clickInThePreviewOfAllPages() {
+    QVERIFY(openWithPreview());
+    DocumentTab *tab = m_window->currentEdit();
+    const int perScene = tab->lyricEditor()->sungCharTotal() / 3;
+    const int target = perScene + 4;
+    bool clicked = false;
+    QTimer driver;
+    connect(&driver, &QTimer::timeout, this, [&] {
+        auto *window = m_dialog->findChild<PreviewWindow *>();
+        if (!window || !window->isVisible() || clicked) {
+            return;
+        }
+        int page = -1;
+        QRectF rect;
+        if (!m_dialog->engine()->findCharacter(target, &page, &rect)) {
+            return;
+        }
+        while (window->currentPage() < page) {
+            window->onNextBtnClicked();
+        }
+        const SourceArea area = areaOf(page, target, SourceArea::Character);
+        const QPoint at = window->view()->mapFromScene(area.rect.center());
+        QTest::mouseClick(window->view()->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        clicked = true;
+        window->close();
+    });
+    driver.start(20);
+    m_dialog->findChild<QPushButton *>(QStringLiteral("previewAllBtn"))->click();
+    driver.stop();
+    QVERIFY(clicked);
+    QCOMPARE(characterAtCursor(), target);
+    Q_UNUSED(tab);
+}
+
+void TestPreviewLink::editsReachThePreview() {
+    QVERIFY(openWithPreview());
+    DocumentTab *tab = m_window->currentEdit();
+    const QByteArray before = m_dialog->engine()->pages().first();
+    QTextCursor c(tab->lyricEditor()->document());
+    tab->lyricEditor()->setTextCursor(c);
+    tab->insertTitle();
+    for (const QString &ch : {QStringLiteral("新"), QStringLiteral("题")}) {
+        QTest::sendKeyEvent(QTest::Click, tab->lyricEditor(), Qt::Key_unknown, ch, Qt::NoModifier);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(m_dialog->engine()->pages().first() != before, 10000);
+    QVERIFY(QString::fromUtf8(m_dialog->engine()->pages().first()).contains(QStringLiteral("新")));
+}
+
+QTEST_MAIN(TestPreviewLink)
+#include "tst_previewlink.moc"
