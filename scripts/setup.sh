@@ -31,6 +31,8 @@ packages=(
   # PDF outlines and document information written into exported PDFs (libqpdf),
   # and qpdf to read them back
   libqpdf-dev qpdf
+  # page images written through libpng
+  libpng-dev
   # looking at exported SVG pages as a browser shows them, without our fonts
   chromium
   # sanitizer and fuzzing builds

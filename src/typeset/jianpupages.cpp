@@ -153,10 +153,12 @@ void JianpuPages::setTitle(const QString &text) {
         m_t.m_documentTitle = sungText(text);
     }
     m_t.setPageTitle(m_t.m_documentTitle);
+    const qreal x = (m_width - fm.horizontalAdvance(text)) / 2;
+    m_t.recordHeading(Typesetter::Heading::Kind::Title, text,
+                      m_t.m_pageOrigin + QPointF(x - m_width, m_y));
     m_painter.setFont(font);
     m_painter.setPen(m_t.m_style.titleColor);
-    m_painter.drawText(QPointF((m_width - fm.horizontalAdvance(text)) / 2, m_y + fm.ascent()),
-                       text);
+    m_painter.drawText(QPointF(x, m_y + fm.ascent()), text);
     m_y += fm.height() + m_em * 0.6;
 }
 
@@ -174,11 +176,12 @@ void JianpuPages::setHeading(const Block &heading) {
             m_t.m_documentTitle = sungText(heading.text.section(QChar(0x3011), 0, 0));
             m_t.setPageTitle(m_t.m_documentTitle);
         }
+        const qreal x = (m_width - fq.horizontalAdvance(heading.text)) / 2;
+        m_t.recordHeading(Typesetter::Heading::Kind::QuPai, heading.text,
+                          m_t.m_pageOrigin + QPointF(x - m_width, m_y));
         m_painter.setFont(quPai);
         m_painter.setPen(m_t.m_style.quPaiColor);
-        m_painter.drawText(
-            QPointF((m_width - fq.horizontalAdvance(heading.text)) / 2, m_y + fq.ascent()),
-            heading.text);
+        m_painter.drawText(QPointF(x, m_y + fq.ascent()), heading.text);
         m_y += nameHeight;
     }
     m_painter.setFont(m_lyricFont);

@@ -1,12 +1,19 @@
-// The writers of Typesetter: the generated pages as one PDF file, as a
-// folder of PNG or JPG images, or as a folder of SVG files with the gongche
-// font and a read-me.
+// The writers of Typesetter: the generated pages as one PDF file with
+// bookmarks, as a folder of PNG or JPG images, or as a folder of SVG files
+// that need no fonts, with the gongche font and a read-me.
 #include "fonts/fontregistry.h"
+#include "music/melodybuilder.h"
+#include "music/musicrules.h"
+#include "typeset/pdfoutline.h"
+#include "typeset/pngencoder.h"
+#include "typeset/selfcontainedsvg.h"
 #include "typeset/typesetter.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFuture>
 #include <QImage>
 #include <QImageWriter>
 #include <QPageLayout>
@@ -15,6 +22,11 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QSvgRenderer>
+#include <QThread>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
+#include <atomic>
 
 namespace {
 
@@ -68,6 +80,157 @@ QString freeName(const QDir &dir, const QString &base) {
 QPageSize configuredPageSize(const PageStyle &style) {
     return QPageSize(QSize(style.pageWidth, style.pageHeight), QPageSize::Point, QString(),
                      QPageSize::FuzzyMatch);
+}
+
+// The zlib level of PNG pages. The pages are mostly paper, which any level
+// packs well: level 2 writes an A4 page at 300 dpi in about 0.5 MB, level 6
+// saves a fifth of that in twice the time, and level 0 (what QImageWriter's
+// quality 100 used to give) writes 26 MB.
+constexpr int pngLevel = 2;
+constexpr int jpgQuality = 100;
+
+// Draws an SVG page over all of an image of size: on fill when it is valid
+// (an opaque page), else on transparency. Each call has its own renderer and
+// fonts, so pages can be drawn on several threads at once.
+QImage drawPage(const QByteArray &svg, const QSize &size, const QColor &fill, int dpi) {
+    const bool opaque = fill.isValid() && fill.alpha() == 255;
+    QImage image(size, opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) {
+        return image;
+    }
+    // The file tells its resolution, so that it prints at the paper's size.
+    const int dotsPerMetre = qRound(dpi / 0.0254);
+    image.setDotsPerMeterX(dotsPerMetre);
+    image.setDotsPerMeterY(dotsPerMetre);
+    image.fill(opaque ? fill : QColor(Qt::transparent));
+    QSvgRenderer renderer(svg);
+    QPainter painter(&image);
+    renderer.render(&painter);
+    return image;
+}
+
+// The image in the smallest format that holds every pixel of it as it is:
+// 8-bit grey when each pixel is opaque and grey, RGB when each is opaque,
+// else ARGB.
+QImage compact(const QImage &image) {
+    // Scanned until the answer is known: a colour settles it for an image
+    // that cannot be transparent, a pixel that is not opaque for any.
+    const bool mayBeTransparent = image.hasAlphaChannel();
+    const int w = image.width();
+    bool opaque = true;
+    bool grey = true;
+    for (int y = 0; y < image.height() && (grey || (opaque && mayBeTransparent)); ++y) {
+        const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const QRgb p = line[x];
+            if (qAlpha(p) != 255) {
+                opaque = false;
+                grey = false;
+                break;
+            }
+            if (grey && (qRed(p) != qGreen(p) || qGreen(p) != qBlue(p))) {
+                grey = false;
+                if (!mayBeTransparent) {
+                    break;
+                }
+            }
+        }
+    }
+    if (!opaque) {
+        return image.convertToFormat(QImage::Format_ARGB32);
+    }
+    if (grey) {
+        return image.convertToFormat(QImage::Format_Grayscale8);
+    }
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+// What an image of a page is drawn on: the page's own background when it
+// is opaque; else nothing (transparency) for a PNG, and for a JPG the
+// style's background colour, or white.
+QColor imageFill(const QColor &pageBackground, const QColor &styleBackground, bool transparent) {
+    if (pageBackground.isValid() && pageBackground.alpha() == 255) {
+        return pageBackground;
+    }
+    if (transparent) {
+        return QColor();
+    }
+    QColor fill = styleBackground.isValid() ? styleBackground : QColor(Qt::white);
+    fill.setAlpha(255);
+    return fill;
+}
+
+// One page drawn and encoded; empty bytes when either failed.
+QByteArray encodePage(const QByteArray &svg, const QSize &size, const QColor &fill, int dpi,
+                      const QByteArray &fmt) {
+    const QImage image = drawPage(svg, size, fill, dpi);
+    if (image.isNull()) {
+        return QByteArray();
+    }
+    if (fmt == "png") {
+        return PngEncoder::encode(compact(image), pngLevel);
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, fmt);
+    writer.setQuality(jpgQuality);
+    return writer.write(compact(image)) ? bytes : QByteArray();
+}
+
+// The keys and meters the document states, for its document information:
+// the subject ("笛色：小工调　板式：一板三眼", or the same after each tune's
+// name when the tunes differ) and keywords (the tune names, keys and
+// meters). A key counts as stated when an annotation sets it: the melody is
+// built twice, from two different keys at the top of the document, and a
+// tune whose key comes out the same in both has it from the document. A
+// meter counts when an annotation gives it, not when it was only detected.
+void musicInfo(const DocumentLines &lines, QString *subject, QString *keywords) {
+    using namespace music;
+    const MusicRules &defaults = MusicRules::defaults();
+    MusicRules otherStart = defaults;
+    otherStart.start.key = defaults.start.key == Key::XiaoGong ? Key::FanZi : Key::XiaoGong;
+    const Melody melody = MelodyBuilder(defaults).build(lines);
+    const Melody probe = MelodyBuilder(otherStart).build(lines);
+
+    QStringList tunes;     // "【name】description"
+    QStringList described; // the description of each
+    QStringList words;
+    const auto addWord = [&words](const QString &w) {
+        if (!w.isEmpty() && !words.contains(w)) {
+            words.append(w);
+        }
+    };
+    for (int i = 0; i < melody.sections.size(); ++i) {
+        const Section &s = melody.sections.at(i);
+        if (s.noteCount <= 0 && s.quPai.isEmpty()) {
+            continue;
+        }
+        addWord(s.quPai);
+        QStringList parts;
+        const bool keyStated = i < probe.sections.size() && probe.sections.at(i).key == s.key &&
+                               probe.sections.at(i).keyVariant == s.keyVariant;
+        if (keyStated) {
+            const QString key = defaults.keyName(s.key, s.keyVariant);
+            parts << QStringLiteral("笛色：") + key;
+            addWord(key);
+        }
+        if (!s.meterGuessed) {
+            const QString meter = defaults.meterName(s.meter, s.zeng);
+            parts << QStringLiteral("板式：") + meter;
+            addWord(meter);
+        }
+        if (parts.isEmpty()) {
+            continue;
+        }
+        const QString description = parts.join(QStringLiteral("　"));
+        described << description;
+        tunes << (s.quPai.isEmpty() ? QString() : QStringLiteral("【%1】").arg(s.quPai)) +
+                     description;
+    }
+    described.removeDuplicates();
+    *subject = described.size() == 1 ? described.first() : tunes.join(QStringLiteral("；"));
+    *keywords = words.join(QStringLiteral(", "));
 }
 
 } // namespace
@@ -171,10 +334,17 @@ Outcome Typesetter::exportPdf(const QString &filePath) {
         return Outcome::failure(errorTitle, cannotWrite);
     }
 
+    // Qt's writer draws the pages into memory; qpdf adds what it does not
+    // write (the outline, the rest of the document information) before the
+    // file is written.
+    const QString title = m_documentTitle.isEmpty() ? defaultTitle : m_documentTitle.trimmed();
+    QByteArray drawn;
     const int count = m_pages.size();
     bool ok = true;
     {
-        QPdfWriter writer(&file);
+        QBuffer buffer(&drawn);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
         // At 72 dpi the writer's user unit is the point, the pages' own unit.
         writer.setResolution(72);
         writer.setPageLayout(
@@ -182,7 +352,7 @@ Outcome Typesetter::exportPdf(const QString &filePath) {
                         m_style.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
                         QMarginsF(0, 0, 0, 0)));
         writer.setCreator(QStringLiteral("Qorvel工尺谱"));
-        writer.setTitle(m_documentTitle.isEmpty() ? defaultTitle : m_documentTitle.trimmed());
+        writer.setTitle(title);
         QPainter painter;
         if (!painter.begin(&writer)) {
             ok = false;
@@ -201,12 +371,70 @@ Outcome Typesetter::exportPdf(const QString &filePath) {
             ok = painter.end();
         }
     }
-    if (!ok || !file.commit()) {
+
+    // The outline: the document title, the tune headings under it. Every
+    // title line opens a bookmark of its own; headings before the first one
+    // go under the document title on the first page.
+    PdfOutline outline;
+    {
+        QVector<PdfOutline::Item> items;
+        for (const Heading &h : m_headings) {
+            PdfOutline::Item item;
+            item.title = h.text.simplified();
+            item.page = h.page;
+            item.top = h.position.y();
+            if (h.kind == Heading::Kind::Title) {
+                items.append(item);
+                continue;
+            }
+            if (items.isEmpty()) {
+                PdfOutline::Item top;
+                top.title = title;
+                top.page = 0;
+                items.append(top);
+            }
+            items.last().children.append(item);
+        }
+        if (items.isEmpty() && count > 0) {
+            PdfOutline::Item top;
+            top.title = title;
+            items.append(top);
+        }
+        outline.setItems(items);
+    }
+    outline.setInfo(QStringLiteral("Title"), title);
+    outline.setInfo(QStringLiteral("Creator"), QStringLiteral("Qorvel工尺谱"));
+    QString subject, keywords;
+    musicInfo(m_lines, &subject, &keywords);
+    outline.setInfo(QStringLiteral("Subject"), subject);
+    outline.setInfo(QStringLiteral("Keywords"), keywords);
+    const QByteArray decorated = ok ? outline.apply(drawn) : QByteArray();
+    // Should qpdf not read what Qt wrote, the document goes out as drawn,
+    // without bookmarks, and the warning says so.
+    const QByteArray &bytes = decorated.isEmpty() ? drawn : decorated;
+
+    if (!ok || file.write(bytes) != bytes.size() || !file.commit()) {
         file.cancelWriting();
         return Outcome::failure(errorTitle, cannotWrite);
     }
     m_lastExportPath = info.absoluteFilePath();
+    if (decorated.isEmpty()) {
+        return Outcome::partial(m_lastExportPath, noticeTitle,
+                                QStringLiteral("PDF文件已导出，但未能加入书签和文档信息。"));
+    }
     return Outcome::success(m_lastExportPath);
+}
+
+QImage Typesetter::pageImage(int index, int dpi, bool transparent) const {
+    const QSize size = imageSize(dpi);
+    if (index < 0 || index >= m_pages.size() || size.isEmpty() ||
+        qint64(size.width()) * size.height() * 4 > maxImageBytes) {
+        return QImage();
+    }
+    const QColor background =
+        index < m_pageRecords.size() ? m_pageRecords.at(index).background : QColor();
+    return drawPage(m_pages.at(index), size,
+                    imageFill(background, m_style.backgroundColor, transparent), dpi);
 }
 
 Outcome Typesetter::exportImages(const QString &dirPath, int resolutionIndex, QString fmt) {
@@ -230,29 +458,67 @@ Outcome Typesetter::exportImages(const QString &dirPath, int resolutionIndex, QS
     emit progressUpdate(Task::WriteImages, Progress::Started, 0, count);
     const QSize size = imageSize(dpi);
     const bool transparent = fmt.contains(QLatin1String("png"));
-    const QColor background =
-        m_style.backgroundColor.isValid() ? m_style.backgroundColor : QColor(Qt::white);
+    const QByteArray format = fmt.toLatin1();
+    const qint64 imageBytes = qint64(size.width()) * size.height() * 4;
+    const Outcome failed = Outcome::failure(noticeTitle, QStringLiteral("导出图片失败！"));
+    if (count > 0 && (size.isEmpty() || imageBytes > maxImageBytes)) {
+        emit progressUpdate(Task::WriteImages, Progress::Finished, 1, count);
+        return failed;
+    }
+
+    // The pages are drawn and encoded on a pool of threads, a few pages
+    // ahead of the one being written; this thread writes them in order and
+    // reports each. Every task gets a copy of its page's SVG and nothing of
+    // this object, so what a progress handler does meanwhile cannot reach
+    // it. As many pages are drawn at once as there are cores, and no more
+    // than fit in the memory one page may take at most (a waiting thread
+    // may draw a page it waits for itself).
+    std::atomic_bool stop{false};
+    QThreadPool pool;
+    const qint64 fitting = maxImageBytes / std::max<qint64>(1, imageBytes);
+    const int threads =
+        fitting < 3 ? 1 : int(std::min<qint64>(QThread::idealThreadCount(), fitting - 1));
+    pool.setMaxThreadCount(std::max(1, threads));
+    const int ahead = fitting < 3 ? 0 : 2 * threads;
+    QVector<QFuture<QByteArray>> encoded(count);
+    int queued = 0;
+    const auto queueUpTo = [&](int last) {
+        for (; queued < count && queued <= last; ++queued) {
+            const QColor fill = imageFill(
+                queued < m_pageRecords.size() ? m_pageRecords.at(queued).background : QColor(),
+                m_style.backgroundColor, transparent);
+            encoded[queued] = QtConcurrent::run(
+                &pool, [svg = m_pages.at(queued), size, fill, dpi, format, &stop]() {
+                    return stop ? QByteArray() : encodePage(svg, size, fill, dpi, format);
+                });
+        }
+    };
+    const auto abandon = [&]() {
+        stop = true;
+        for (QFuture<QByteArray> &f : encoded) {
+            f.waitForFinished();
+        }
+    };
     for (int n = 0; n < count; ++n) {
+        queueUpTo(n + ahead);
+        const QByteArray bytes = encoded[n].result();
+        encoded[n] = QFuture<QByteArray>(); // its bytes are not kept longer than needed
         bool written = false;
-        if (!size.isEmpty() && qint64(size.width()) * size.height() * 4 <= maxImageBytes) {
-            QImage image(size, QImage::Format_ARGB32);
-            if (!image.isNull()) {
-                image.fill(transparent ? QColor(Qt::transparent) : background);
-                {
-                    QSvgRenderer renderer(m_pages.at(n));
-                    QPainter painter(&image);
-                    renderer.render(&painter);
-                }
-                QImageWriter writer(dir.filePath(title + QLatin1Char('_') + QString::number(n) +
-                                                 QLatin1Char('.') + fmt),
-                                    fmt.toLatin1());
-                writer.setQuality(100);
-                written = writer.write(image);
+        if (!bytes.isEmpty()) {
+            QFile file(dir.filePath(title + QLatin1Char('_') + QString::number(n) +
+                                    QLatin1Char('.') + fmt));
+            written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
+                      file.flush();
+            file.close();
+            written = written && file.error() == QFileDevice::NoError;
+            if (!written) {
+                file.remove(); // no half an image
             }
         }
         if (!written) {
+            abandon();
             emit progressUpdate(Task::WriteImages, Progress::Finished, n + 1, count);
-            return Outcome::failure(noticeTitle, QStringLiteral("导出图片失败！"));
+            return failed;
         }
         emit progressUpdate(Task::WriteImages, Progress::Advanced, n + 1, count);
     }
@@ -278,10 +544,13 @@ Outcome Typesetter::exportSvg(const QString &dirPath) {
 
     const int count = m_pages.size();
     emit progressUpdate(Task::WriteSvg, Progress::Started, 0, count);
+    // The files carry the outlines of their glyphs; the pages in memory (the
+    // preview's) go on naming their fonts.
+    SelfContainedSvg converter;
     for (int n = 0; n < count; ++n) {
         QFile file(
             dir.filePath(title + QLatin1Char('_') + QString::number(n) + QStringLiteral(".svg")));
-        const QByteArray &bytes = m_pages.at(n);
+        const QByteArray bytes = converter.convert(m_pages.at(n));
         // A page that cannot be written whole is a failure too, not only one
         // that cannot be opened.
         const bool written = file.open(QIODevice::WriteOnly | QIODevice::Text) &&
@@ -295,8 +564,9 @@ Outcome Typesetter::exportSvg(const QString &dirPath) {
     }
     emit progressUpdate(Task::WriteSvg, Progress::Finished, count, count);
 
-    // The pages name the score font's family; its file travels with them. The
-    // bytes are those of the embedded font.
+    // The pages no longer need the score font, but their text still names
+    // it: its file travels with them, for editing them elsewhere. The bytes
+    // are those of the embedded font.
     QFile embedded(FontRegistry::defaultFontPath());
     const QByteArray font = embedded.open(QIODevice::ReadOnly) ? embedded.readAll() : QByteArray();
     if (!font.isEmpty()) {
@@ -312,8 +582,9 @@ Outcome Typesetter::exportSvg(const QString &dirPath) {
     QFile readMe(dir.filePath(QStringLiteral("说明文件.txt")));
     if (readMe.open(QIODevice::WriteOnly | QIODevice::Text)) {
         readMe.write(
-            QStringLiteral("Qorvel工尺谱导出曲谱说明：SVG文件需要安装“Qorvel工尺谱字体.ttf”"
-                           "才能正常显示。")
+            QStringLiteral("Qorvel工尺谱导出曲谱说明：SVG文件已内含所用字形，无需安装字体即可"
+                           "正常显示，文字仍可选择和搜索。如需在其他软件中编辑文字，"
+                           "请安装“Qorvel工尺谱字体.ttf”。")
                 .toUtf8());
         readMe.close();
     }

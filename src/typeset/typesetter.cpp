@@ -75,6 +75,8 @@ void Typesetter::reset() {
     m_pages.clear();
     m_pageRecords.clear();
     m_openAreas.clear();
+    m_headings.clear();
+    m_lines.clear();
 }
 
 int Typesetter::openPageCount() const {
@@ -85,9 +87,19 @@ void Typesetter::setPageTitle(const QString &title) {
     m_pageTitle = title;
 }
 
+void Typesetter::recordHeading(Heading::Kind kind, const QString &text, const QPointF &position) {
+    Heading heading;
+    heading.kind = kind;
+    heading.text = text;
+    heading.page = m_pageRecords.size(); // the open page
+    heading.position = position;
+    m_headings.append(heading);
+}
+
 void Typesetter::generate(const PageStyle &style, const DocumentLines &lines, bool previewOnly) {
     m_style = style.bounded();
     m_metrics = std::make_unique<Metrics>(m_style);
+    m_lines += lines;
     const Task task = previewOnly ? Task::Preview : Task::Typeset;
     const int total = previewOnly ? 0 : lines.size();
     emit progressUpdate(task, Progress::Started, 0, total);
@@ -220,6 +232,10 @@ void Typesetter::layoutTitle(PageCanvas &painter, const QString &text) {
         m_cursorY = 0;
         break;
     }
+    if (!chars.isEmpty()) {
+        recordHeading(Heading::Kind::Title, body(text),
+                      m_pageOrigin + QPointF(m_cursorX, m_cursorY));
+    }
     for (const QString &c : chars) {
         painter.drawText(QRect(m_cursorX, m_cursorY, titleWidth, H), Qt::AlignCenter,
                          verticalForm(c));
@@ -267,6 +283,9 @@ void Typesetter::layoutQuPai(PageCanvas &painter, const QString &text) {
         y0 = m_cursorY;
     }
     const int x0 = m_cursorX;
+    if (!q.isEmpty() || !d.isEmpty()) {
+        recordHeading(Heading::Kind::QuPai, text.trimmed(), m_pageOrigin + QPointF(x0, y0));
+    }
     painter.setFont(pageFont(m_style.quPaiFont));
     painter.setPen(m_style.quPaiColor);
     const int qw = PageStyle::characterCellWidth(qfm);

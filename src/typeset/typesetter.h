@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QFontMetrics>
+#include <QImage>
 #include <QList>
 #include <QObject>
 #include <QPointF>
@@ -85,16 +86,43 @@ public:
     // heading); survives runs.
     QString documentTitle() const { return m_documentTitle; }
 
+    // A title line or tune heading (曲牌) as it was set: its text as the page
+    // shows it ("牡丹亭·游园", "【皂罗袍】(仙吕)"), the page it landed on and
+    // where it begins there, in page units with the origin at the top-left
+    // corner of the page: the top-left corner of a gongche column, the start
+    // of a 简谱 heading line.
+    struct Heading {
+        enum class Kind { Title, QuPai };
+        Kind kind = Kind::QuPai;
+        QString text;
+        int page = -1;
+        QPointF position;
+    };
+    // The titles and tune headings of the pages of every run since reset(),
+    // in the order they were set. A preview holds those of its first page.
+    QVector<Heading> headings() const { return m_headings; }
+
     // Writers (pagewriters.cpp). Each returns the file or folder it wrote, or
     // the message of its failure; files written before a failure stay.
-    // One PDF file, a page per page.
+    // One PDF file, a page per page, with bookmarks (the document title and
+    // each tune heading under it, see headings()) and document information:
+    // title, creator, and the keys and meters the document states.
     Outcome exportPdf(const QString &filePath);
     // A new folder in dirPath of one image per page; fmt is "png" or "jpg",
-    // the resolution index 0..3 means 96, 160, 300, 600 dpi.
+    // the resolution index 0..3 means 96, 160, 300, 600 dpi. The pages are
+    // drawn and encoded on every core and written in order; a page without
+    // colour is written as 8-bit grey.
     Outcome exportImages(const QString &dirPath, int resolutionIndex, QString fmt);
     // A new folder in dirPath of one SVG file per page, with the gongche font
-    // and a read-me.
+    // and a read-me. The files need no fonts: every glyph is drawn from an
+    // outline the file carries, and the text stays in it, invisible, to be
+    // selected and searched (see SelfContainedSvg).
     Outcome exportSvg(const QString &dirPath);
+    // Page index as exportImages draws it at dpi, on the page's own
+    // background; a page without one on transparency when transparent is set
+    // (as for a PNG), else on the style's background colour or white (as for
+    // a JPG). Null for an index out of range or an image too large to make.
+    QImage pageImage(int index, int dpi, bool transparent) const;
     // The file or folder written by the last successful export.
     QString lastExportPath() const { return m_lastExportPath; }
 
@@ -142,6 +170,8 @@ private:
     void setPageTitle(const QString &title);
     void layoutTitle(PageCanvas &painter, const QString &text);
     void layoutQuPai(PageCanvas &painter, const QString &text);
+    // Notes a heading set on the open page at position (page units).
+    void recordHeading(Heading::Kind kind, const QString &text, const QPointF &position);
     void layoutJiaBai(PageCanvas &painter, const QString &text);
     void layoutLianBai(PageCanvas &painter, const QString &text);
     int lianBaiBlockHeight(const QStringList &chars, int &n) const;
@@ -172,6 +202,9 @@ private:
     int m_cursorY = 0;
     int m_scoreOverhang = 0;
     QString m_documentTitle;
+    QVector<Heading> m_headings;
+    // The lines of the runs since reset(), for the PDF's document information.
+    DocumentLines m_lines;
     QString m_lastExportPath;
     PageStyle m_style;
     // The style's fonts measured as the layout measures them.
