@@ -332,17 +332,23 @@ private:
         rest(t, std::max(t, section.end));
         markSlurs(glyphs);
 
-        // The 板眼 signs over the beats their marks fall on.
+        // The 板眼 signs over the beats their marks fall on: the glyphs and the
+        // marks' times are both in time order, so one walk pairs them.
         if (m_style.banYanSigns) {
+            QVector<qint64> times;
             for (const music::BeatClick &click : m_melody.clicks) {
-                if (click.time < section.start || click.time >= section.end) {
-                    continue;
+                if (click.time >= section.start && click.time < section.end) {
+                    times.append(click.time);
                 }
-                for (Glyph &g : glyphs) {
-                    if (g.onset == click.time) {
-                        g.banYan = banYanSign(section, click.time);
-                        break;
-                    }
+            }
+            std::sort(times.begin(), times.end());
+            int k = 0;
+            for (Glyph &g : glyphs) {
+                while (k < times.size() && times.at(k) < g.onset) {
+                    ++k;
+                }
+                if (k < times.size() && times.at(k) == g.onset) {
+                    g.banYan = banYanSign(section, g.onset);
                 }
             }
         }
