@@ -1,12 +1,15 @@
-// Building the melody of the sample piece repeated to 10 and to 100 pages.
-// The sample (examples/youyuan-zaoluopao.gcp) sets two pages: one forced page
-// break between two pages of sung text. Also its offline rendering to sound.
+// Building the melody of the sample piece repeated to 10, 100 and 1,000
+// pages. The sample (examples/youyuan-zaoluopao.gcp) sets two pages: one
+// forced page break between two pages of sung text. Its MusicXML export with
+// 100, 1,000 and 3,000 tunes, and its offline rendering to sound.
 #include "model/linegrammar.h"
 #include "model/rendermodel.h"
 #include "model/scorefile.h"
 #include "music/melodybuilder.h"
+#include "music/musicxmlwriter.h"
 #include "music/synthesizer.h"
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -52,7 +55,33 @@ void BM_BuildMelody(benchmark::State &state) {
     state.counters["notes"] = double(notes);
     state.SetItemsProcessed(state.iterations() * sung);
 }
-BENCHMARK(BM_BuildMelody)->Arg(10)->Arg(100)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BuildMelody)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+// The MusicXML of a piece of the given number of tunes: the sample repeated,
+// every other copy in 散板 (free bars) so that both kinds of bar are laid.
+void BM_WriteMusicXml(benchmark::State &state) {
+    const int wanted = int(state.range(0));
+    int sung = 0;
+    const int perCopy =
+        std::max(1, int(music::MelodyBuilder().build(sampleRepeated(1, &sung)).sections.size()));
+    const DocumentLines lines = sampleRepeated((wanted + perCopy - 1) / perCopy, &sung);
+    music::Melody melody = music::MelodyBuilder().build(lines);
+    for (int i = 0; i < melody.sections.size(); i += 2) {
+        melody.sections[i].meter = music::Meter::SanBan;
+        melody.sections[i].zeng = false;
+    }
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        const QByteArray xml = music::MusicXmlWriter::encode(melody, {});
+        bytes = std::size_t(xml.size());
+        benchmark::DoNotOptimize(xml.constData());
+    }
+    state.counters["tunes"] = double(melody.sections.size());
+    state.counters["notes"] = double(melody.notes.size());
+    state.counters["MB"] = double(bytes) / 1e6;
+    state.SetItemsProcessed(state.iterations() * melody.notes.size());
+}
+BENCHMARK(BM_WriteMusicXml)->Arg(100)->Arg(1000)->Arg(3000)->Unit(benchmark::kMillisecond);
 
 // One tune rebuilt on its own, as a keystroke in the editor does.
 void BM_BuildOneTune(benchmark::State &state) {

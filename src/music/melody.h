@@ -50,13 +50,17 @@ struct Note {
     bool fermata = false;
     QVector<int> gracesBefore; // ornament notes (MIDI) played just before this note
     QVector<int> gracesAfter;  // ornament notes played at its end
+    // The time the graces after it take from its end; 0 for the players' own
+    // short grace length each.
+    qint64 graceAfterTicks = 0;
     Place place;               // the pitch sign in the score text
 
     bool operator==(const Note &o) const {
         return midi == o.midi && onset == o.onset && duration == o.duration &&
                character == o.character && lyric == o.lyric && small == o.small &&
                breathAfter == o.breathAfter && fermata == o.fermata &&
-               gracesBefore == o.gracesBefore && gracesAfter == o.gracesAfter && place == o.place;
+               gracesBefore == o.gracesBefore && gracesAfter == o.gracesAfter &&
+               graceAfterTicks == o.graceAfterTicks && place == o.place;
     }
 };
 
@@ -79,6 +83,9 @@ struct Section {
     int tempo = 60;           // quarter beats per minute
     int octave = 0;           // -1, 0, 1: the whole piece moved by 12 semitones
     qint64 start = 0;         // ticks: the first note's onset (the pickup's start)
+    // ticks: where the measured part begins. From start to here the tune opens
+    // freely (散), without bar lines; equal to start when it does not.
+    qint64 measuredStart = 0;
     qint64 firstDownbeat = 0; // ticks: the first 板 (start + pickup length)
     qint64 end = 0;           // ticks: the end of its last measure
     int firstNote = 0;        // index into Melody::notes

@@ -449,12 +449,30 @@ void MelodyBuilder::append(Melody *melody, const Melody &tune) {
 }
 
 Melody MelodyBuilder::build(const DocumentLines &lines) const {
-    Melody out;
+    // Every tune first, then each list of the piece in one block: grown tune
+    // by tune, the lists moved all their notes at each step and took large
+    // blocks from the system and gave them back again.
+    const QVector<Tune> all = tunes(lines);
+    std::vector<Melody> parts;
+    parts.reserve(size_t(all.size()));
+    int notes = 0, clicks = 0, sections = 0, problems = 0;
     TuneSettings settings = m_rules.start;
-    for (const Tune &t : tunes(lines)) {
+    for (const Tune &t : all) {
         const DocumentLines part = lines.mid(t.firstLine, t.lineCount);
-        append(&out, buildTune(part, t.firstLine, t.firstCharacter, settings));
+        parts.push_back(buildTune(part, t.firstLine, t.firstCharacter, settings));
         settings = settingsAfter(part, settings, nullptr, t.firstLine, m_rules);
+        notes += parts.back().notes.size();
+        clicks += parts.back().clicks.size();
+        sections += parts.back().sections.size();
+        problems += parts.back().problems.size();
+    }
+    Melody out;
+    out.notes.reserve(notes);
+    out.clicks.reserve(clicks);
+    out.sections.reserve(sections);
+    out.problems.reserve(problems);
+    for (const Melody &part : parts) {
+        append(&out, part);
     }
     return out;
 }

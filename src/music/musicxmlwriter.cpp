@@ -122,16 +122,20 @@ qint64 floorDiv(qint64 a, qint64 b) {
 }
 
 // Where the bars of a 散板 tune end: after a 气口, or before a new
-// character once the bar is long.
+// character once the bar is long. Only the notes starting in [from, to) are
+// read: order is sorted by onset.
 QVector<qint64> freeBarLines(const Melody &melody, const QVector<int> &order, qint64 from,
                              qint64 to) {
     QVector<qint64> cuts;
     qint64 barStart = from;
     int previous = INT_MIN;
-    for (int index : order) {
-        const Note &note = melody.notes.at(index);
-        if (note.onset < from || note.onset >= to) {
-            continue;
+    auto it = std::lower_bound(order.begin(), order.end(), from, [&melody](int index, qint64 t) {
+        return melody.notes.at(index).onset < t;
+    });
+    for (; it != order.end(); ++it) {
+        const Note &note = melody.notes.at(*it);
+        if (note.onset >= to) {
+            break;
         }
         if (previous != INT_MIN && note.character != previous && note.onset > barStart &&
             note.onset - barStart >= longFreeBar) {
@@ -167,6 +171,21 @@ QVector<Bar> layBars(const QVector<Section> &sections, const Melody &melody,
         QVector<bool> dashed;
         TimeSig meter;
         const int beats = section.beatsPerMeasure();
+        // A measured tune may open freely (散): one bar senza misura up to
+        // where its measured part begins.
+        bool freeOpening = false;
+        if (beats > 0 && section.measuredStart > section.start && section.measuredStart > cursor &&
+            section.measuredStart < end) {
+            Bar bar;
+            bar.from = cursor;
+            bar.to = section.measuredStart;
+            bar.section = i;
+            bar.sectionStart = true;
+            bar.meter.beats = 0;
+            bars.append(bar);
+            cursor = section.measuredStart;
+            freeOpening = true;
+        }
         if (beats > 0) {
             const bool halve = split && section.zeng;
             meter.beats = halve ? beats / 2 : beats;
@@ -187,7 +206,7 @@ QVector<Bar> layBars(const QVector<Section> &sections, const Melody &melody,
             bar.from = from;
             bar.to = c < cuts.size() ? cuts.at(c) : end;
             bar.section = i;
-            bar.sectionStart = c == 0;
+            bar.sectionStart = c == 0 && !freeOpening;
             bar.sectionEnd = c == cuts.size();
             bar.meter = meter;
             bar.dashedEnd = c < cuts.size() && dashed.at(c);
@@ -305,6 +324,7 @@ private:
     QVector<Section> m_sections;
     QVector<Bar> m_bars;
     QVector<Segment> m_segments;
+    QVector<int> m_barSegments; // the first segment of each bar, and the count at the end
     QVector<bool> m_slurStart;
     QVector<bool> m_slurStop;
     qint64 m_grain = ticksPerBeat;
@@ -349,6 +369,12 @@ QByteArray ScoreWriter::run() {
         m_bars.append(bar);
     }
     m_segments = segmentsOf(m_melody, order, m_bars);
+    // The segments come bar by bar.
+    m_barSegments.fill(0, m_bars.size() + 1);
+    for (const Segment &s : m_segments) {
+        ++m_barSegments[s.bar + 1];
+    }
+    std::partial_sum(m_barSegments.begin(), m_barSegments.end(), m_barSegments.begin());
 
     qint64 grain = ticksPerBeat;
     for (const Segment &s : m_segments) {
@@ -445,10 +471,8 @@ void ScoreWriter::writeBar(int index) {
     if (bar.sectionStart) {
         writeDirection(m_sections.at(bar.section));
     }
-    for (const Segment &segment : m_segments) {
-        if (segment.bar == index) {
-            writeSegment(segment);
-        }
+    for (int s = m_barSegments.at(index); s < m_barSegments.at(index + 1); ++s) {
+        writeSegment(m_segments.at(s));
     }
     QString style;
     if (index + 1 == m_bars.size()) {
@@ -573,9 +597,12 @@ void ScoreWriter::writeGraces(const Note &note, bool after) {
     if (graces.isEmpty()) {
         return;
     }
-    // The share of the main note each ornament takes, in percent.
+    // The share of the main note each ornament takes, in percent: those after
+    // it share the span the note gives them, where it states one.
     const int count = note.gracesBefore.size() + note.gracesAfter.size();
-    const qint64 each = std::min(graceTicks, note.duration / (count + 1));
+    const qint64 each = after && note.graceAfterTicks > 0
+                            ? note.graceAfterTicks / graces.size()
+                            : std::min(graceTicks, note.duration / (count + 1));
     const double share = note.duration > 0
                              ? std::clamp(100.0 * double(each) / double(note.duration), 0.01, 100.0)
                              : 1.0;

@@ -119,10 +119,47 @@ Melody oddLengthMelody() {
     return m;
 }
 
+// 一板三眼 opening freely (散): two characters unmeasured, the last held,
+// then a pickup of one beat (none with pickup false) and one whole bar.
+Melody freeOpeningMelody(bool pickup = true) {
+    const qint64 measured = 1920;
+    const qint64 downbeat = measured + (pickup ? 480 : 0);
+    Melody m;
+    Section s = section(Meter::YiBanSanYan, Key::XiaoGong, 60, 0, downbeat, downbeat + 1920,
+                        QStringLiteral("步步娇"));
+    s.measuredStart = measured;
+    m.sections.append(s);
+    m.notes.append(note(74, 0, 720, 0, QStringLiteral("袅")));
+    m.notes.append(note(76, 720, 480, 1, QStringLiteral("晴")));
+    m.notes.append(note(78, 1200, 720, 1));
+    m.notes[2].fermata = true;
+    if (pickup) {
+        m.notes.append(note(81, measured, 480, 2, QStringLiteral("丝")));
+    }
+    m.notes.append(note(79, downbeat, 960, 3, QStringLiteral("吹")));
+    m.notes.append(note(78, downbeat + 960, 960, 4, QStringLiteral("来")));
+    return m;
+}
+
+// 一板一眼 ending on a 底板: the last note ends on the 板 that closes its
+// bar, and the tune with it; a second tune follows in the same way.
+Melody diBanEndMelody() {
+    Melody m;
+    m.sections.append(section(Meter::YiBanYiYan, Key::XiaoGong, 60, 0, 0, 1920));
+    m.sections.append(
+        section(Meter::YiBanYiYan, Key::XiaoGong, 60, 1920, 1920, 2880, QStringLiteral("尾声")));
+    m.notes.append(note(74, 0, 960, 0, QStringLiteral("闲")));
+    m.notes.append(note(76, 960, 960, 1, QStringLiteral("庭")));
+    m.notes.append(note(78, 1920, 480, 2, QStringLiteral("院")));
+    m.notes.append(note(74, 2400, 480, 3, QStringLiteral("深")));
+    return m;
+}
+
 // A melody such as the builder makes, drawn at random: one to three tunes of
-// any meter, each with a pickup and whole bars (or free), notes on the grid of
-// an eighth of a beat (a sixteenth for small ones), now and then a rest, and
-// ornaments, 气口 and fermatas here and there.
+// any meter, each with a pickup and whole bars (or free), a measured one now
+// and then opening freely, notes on the grid of an eighth of a beat (a
+// sixteenth for small ones), now and then a rest, and ornaments, 气口 and
+// fermatas here and there.
 Melody randomMelody(QRandomGenerator &random) {
     static const Meter meters[] = {Meter::YiBanSanYan, Meter::YiBanYiYan, Meter::LiuShui,
                                    Meter::SanBan};
@@ -143,7 +180,10 @@ Melody randomMelody(QRandomGenerator &random) {
                                                          : 0;
         const qint64 bar = qint64(beats * (s.zeng ? 2 : 1)) * ticksPerBeat;
         if (bar > 0) {
-            s.firstDownbeat = s.start + 60 * random.bounded(int(bar / 60));
+            // Now and then a free opening before the measured part.
+            s.measuredStart =
+                s.start + (random.bounded(3) == 0 ? 60 * (4 + random.bounded(60)) : 0);
+            s.firstDownbeat = s.measuredStart + 60 * random.bounded(int(bar / 60));
             s.end = s.firstDownbeat + bar * (1 + random.bounded(3));
         } else {
             s.firstDownbeat = s.start;
@@ -204,6 +244,9 @@ QVector<Case> allCases() {
             {QStringLiteral("sanban"), sanBanMelody(), options()},
             {QStringLiteral("accidentals"), accidentalMelody(), options()},
             {QStringLiteral("odd lengths"), oddLengthMelody(), options()},
+            {QStringLiteral("free opening"), freeOpeningMelody(), options()},
+            {QStringLiteral("free opening no pickup"), freeOpeningMelody(false), options()},
+            {QStringLiteral("ends on diban"), diBanEndMelody(), options()},
             {QStringLiteral("empty"), Melody(), options()}};
 }
 
@@ -478,6 +521,10 @@ private slots:
     void breathMarksAndFermatas();
     void tunesAreNamedAtTheirStart();
     void sanBanIsSenzaMisura();
+    void freeOpeningIsSenzaMisura_data();
+    void freeOpeningIsSenzaMisura();
+    void noFreeOpeningChangesNothing();
+    void endsOnTheLastBan();
     void zengIsADoubledBar();
     void zengSplitAtTheZengBan();
     void laterPickupHasATimeOfItsOwn();
@@ -660,6 +707,16 @@ void TestMusicXmlWriter::graceNotes() {
     QCOMPARE(bar.at(4).steal, 6.25);
     QCOMPARE(bar.at(5).steal, 6.25);
 
+    // Where the note states the span its graces after take, they share it:
+    // a beat of 嫣's two, half a beat each; those before keep their own.
+    Melody spanned = pickupMelody();
+    spanned.notes[5].graceAfterTicks = 480;
+    spanned.notes[4].graceAfterTicks = 240; // no graces after: nothing to share
+    const QVector<XNote> stated = encodeAndParse(spanned, options()).measures.at(2).notes;
+    QCOMPARE(stated.at(1).steal, 12.5);
+    QCOMPARE(stated.at(4).steal, 25.0);
+    QCOMPARE(stated.at(5).steal, 25.0);
+
     const XScore liu = encodeAndParse(liuShuiMelody(), options());
     int before = 0;
     for (const XNote &n : liu.notes()) {
@@ -724,6 +781,72 @@ void TestMusicXmlWriter::sanBanIsSenzaMisura() {
     const XScore two = encodeAndParse(twoTunes(), options());
     QVERIFY(two.measures.at(0).senza);
     QVERIFY(!two.measures.at(1).senza);
+}
+
+void TestMusicXmlWriter::freeOpeningIsSenzaMisura_data() {
+    QTest::addColumn<bool>("pickup");
+    QTest::addColumn<QStringList>("times"); // each bar's time signature, "-" for none
+    QTest::newRow("pickup") << true
+                            << QStringList({QStringLiteral("senza"), QStringLiteral("1/4"),
+                                            QStringLiteral("4/4")});
+    QTest::newRow("no pickup") << false
+                               << QStringList({QStringLiteral("senza"), QStringLiteral("4/4")});
+}
+
+void TestMusicXmlWriter::freeOpeningIsSenzaMisura() {
+    QFETCH(bool, pickup);
+    QFETCH(QStringList, times);
+    const XScore s = encodeAndParse(freeOpeningMelody(pickup), options());
+    QStringList written;
+    for (const XMeasure &m : s.measures) {
+        written.append(!m.hasTime ? QStringLiteral("-")
+                       : m.senza  ? QStringLiteral("senza")
+                                  : QStringLiteral("%1/%2").arg(m.beats).arg(m.beatType));
+    }
+    QCOMPARE(written, times);
+    // The opening is one bar, its last note held; the tune is named once, above it.
+    const XMeasure &free = s.measures.first();
+    QCOMPARE(pitches(free.notes),
+             QStringList({QStringLiteral("D5"), QStringLiteral("E5"), QStringLiteral("F#5")}));
+    QVERIFY(free.notes.last().fermata);
+    QCOMPARE(free.length(), 4 * free.divisions);
+    QVERIFY(!free.implicit);
+    QCOMPARE(free.words, QStringList{QStringLiteral("【步步娇】一板三眼")});
+    QVERIFY(free.barStyle.isEmpty());
+    for (int i = 1; i < s.measures.size(); ++i) {
+        QVERIFY(s.measures.at(i).words.isEmpty());
+        QVERIFY(!s.measures.at(i).hasKey);
+    }
+    QCOMPARE(mainNotes(s.measures.last()).first().lyric, QStringLiteral("吹"));
+    QCOMPARE(s.measures.last().barStyle, QStringLiteral("light-heavy"));
+}
+
+void TestMusicXmlWriter::noFreeOpeningChangesNothing() {
+    // Stated as the tune's start, the measured part is the whole tune.
+    for (const Melody &melody : {pickupMelody(), twoTunes(), liuShuiMelody()}) {
+        Melody same = melody;
+        for (Section &section : same.sections) {
+            section.measuredStart = section.start;
+        }
+        QCOMPARE(MusicXmlWriter::encode(same, options()),
+                 MusicXmlWriter::encode(melody, options()));
+    }
+}
+
+void TestMusicXmlWriter::endsOnTheLastBan() {
+    const XScore s = encodeAndParse(diBanEndMelody(), options());
+    // Two bars of the first tune, one of the second: no bar left empty after
+    // either 底板, and no rest anywhere.
+    QCOMPARE(s.measures.size(), 3);
+    for (const XMeasure &m : s.measures) {
+        QVERIFY2(!mainNotes(m).isEmpty(), qPrintable(m.number));
+        QCOMPARE(m.length(), 2 * s.measures.first().divisions);
+    }
+    QVERIFY(!pitches(s.notes()).contains(QStringLiteral("r")));
+    QCOMPARE(s.measures.at(1).barStyle, QStringLiteral("light-light"));
+    QCOMPARE(s.measures.last().barStyle, QStringLiteral("light-heavy"));
+    QCOMPARE(pitches(mainNotes(s.measures.last())),
+             QStringList({QStringLiteral("F#5"), QStringLiteral("D5")}));
 }
 
 void TestMusicXmlWriter::zengIsADoubledBar() {
@@ -982,9 +1105,11 @@ void TestMusicXmlWriter::convertsWithMusicXml2ly() {
             QVERIFY2(text.contains(n.lyric), qPrintable(n.lyric));
         }
     }
+    // A pickup opens the piece unless a free opening comes before it.
     const bool pickup = !melody.sections.isEmpty() &&
                         melody.sections.first().meter != Meter::SanBan &&
-                        melody.sections.first().firstDownbeat > melody.sections.first().start;
+                        melody.sections.first().firstDownbeat > melody.sections.first().start &&
+                        melody.sections.first().measuredStart <= melody.sections.first().start;
     QCOMPARE(text.contains(QLatin1String("\\partial")), pickup);
 }
 
