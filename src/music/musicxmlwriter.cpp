@@ -405,6 +405,8 @@ QByteArray ScoreWriter::run() {
         i = j;
     }
 
+    // About 400 bytes a note: the score grows in place, without copies.
+    m_out.reserve(int(std::min<qint64>(qint64(m_segments.size()) * 400 + 4096, INT_MAX / 2)));
     m_xml.setAutoFormatting(true);
     m_xml.setAutoFormattingIndent(2);
     m_xml.writeStartDocument();
