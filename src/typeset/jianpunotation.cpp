@@ -111,15 +111,43 @@ public:
             }
             heading.keyLabel =
                 JianpuNotation::keyLabel(section.key, section.keyVariant, m_style.flatAfterLetter);
-            heading.meterLabel = JianpuNotation::meterLabel(section, m_style.sanBanWord);
+            heading.meterLabel =
+                JianpuNotation::meterLabel(section, m_style.sanBanWord, m_style.splitZeng);
+            heading.banShiLabel =
+                music::MusicRules::defaults().meterName(section.meter, section.zeng);
+            heading.tempoLabel = QStringLiteral("\u2669=%1").arg(section.tempo);
             m_markers.append({first.character, section.lyricLine, heading});
             std::stable_sort(
                 m_markers.begin(), m_markers.end(), [](const Marker &a, const Marker &b) {
                     return a.before != b.before ? a.before < b.before : a.line < b.line;
                 });
-            const QVector<Measure> measures =
-                section.beatsPerMeasure() > 0 ? measured(section) : free(section);
-            emitMeasures(measures);
+            if (section.beatsPerMeasure() <= 0) {
+                emitMeasures(free(section, true));
+                continue;
+            }
+            // A free opening (散起): the notes before the measured part, as
+            // free notes, the last held (a fermata).
+            int freeNotes = 0;
+            while (section.measuredStart > section.start && freeNotes < section.noteCount &&
+                   m_melody.notes.at(section.firstNote + freeNotes).onset < section.measuredStart) {
+                ++freeNotes;
+            }
+            if (freeNotes > 0) {
+                Section opening = section;
+                opening.noteCount = freeNotes;
+                QVector<Measure> free = this->free(opening, false);
+                free.last().beats.last().glyphs.last().fermata = true;
+                emitMeasures(free);
+            }
+            if (freeNotes < section.noteCount) {
+                Section rest = section;
+                rest.firstNote += freeNotes;
+                rest.noteCount -= freeNotes;
+                if (freeNotes > 0) {
+                    rest.start = section.measuredStart;
+                }
+                emitMeasures(measured(rest));
+            }
         }
         flushMarkers(INT_MAX);
         closeMusic();
@@ -141,8 +169,10 @@ private:
                 break;
             case LineKind::LianBai:
             case LineKind::JiaBai:
+                // Spoken lines begin with the marker editions print.
                 block.kind = Block::Kind::Speech;
-                block.text = body;
+                block.text =
+                    body.startsWith(QStringLiteral("白：")) ? body : QStringLiteral("白：") + body;
                 block.jiaBai = line.kind == LineKind::JiaBai;
                 m_markers.append({sung, i, block});
                 break;
@@ -215,7 +245,11 @@ private:
 
     QVector<Measure> measured(const Section &section) {
         const qint64 downbeat = section.firstDownbeat;
-        const qint64 measureTicks = qint64(section.beatsPerMeasure()) * ticksPerBeat;
+        // 加赠 split at the 赠板: measures of half the length, the first half
+        // of each closed by a dashed bar line.
+        const bool halves = m_style.splitZeng && section.zeng && section.beatsPerMeasure() % 2 == 0;
+        const qint64 measureTicks =
+            qint64(section.beatsPerMeasure()) * ticksPerBeat / (halves ? 2 : 1);
         QVector<Glyph> glyphs;
         // A beat begun before the first note is filled with a rest.
         qint64 t = downbeat + floorDiv(section.start - downbeat, ticksPerBeat) * ticksPerBeat;
@@ -256,7 +290,9 @@ private:
             rest(t, note.onset);
             const qint64 end = note.onset + note.duration;
             qint64 from = note.onset;
-            bool wholeSoFar = true; // every segment so far a whole beat from a beat
+            // The last sign written for the note is a whole beat from a beat
+            // (a digit or a dash): a further whole beat is a dash.
+            bool canDash = false;
             bool firstSegment = true;
             while (from < end) {
                 const qint64 boundary =
@@ -269,14 +305,14 @@ private:
                 const bool newMeasure =
                     !firstSegment &&
                     floorDiv(from - downbeat, measureTicks) * measureTicks == from - downbeat;
-                if (!firstSegment && !newMeasure && wholeSoFar && segment == ticksPerBeat) {
+                if (!firstSegment && !newMeasure && canDash && segment == ticksPerBeat) {
                     Glyph dash;
                     dash.kind = Glyph::Kind::Dash;
                     dash.onset = from;
                     dash.duration = segment;
                     dash.character = note.character;
                     glyphs.append(dash);
-                } else if (!firstSegment && !newMeasure && wholeSoFar && lastSegment &&
+                } else if (!firstSegment && !newMeasure && canDash && lastSegment &&
                            segment == ticksPerBeat / 2) {
                     // Half a beat more: the augmentation dot of the written note.
                     Glyph dot;
@@ -309,28 +345,38 @@ private:
                         glyphs.append(g);
                         at += parts.at(i).ticks;
                     }
+                    canDash = onBeat && segment == ticksPerBeat;
                 }
-                // A note written again at a bar line starts its dashes afresh.
-                wholeSoFar = (wholeSoFar || newMeasure) && onBeat && segment == ticksPerBeat;
                 firstSegment = false;
                 from += segment;
             }
-            // The breath and the graces after it go on the last written note.
-            for (int i = glyphs.size() - 1; i >= 0; --i) {
-                if (glyphs.at(i).kind == Glyph::Kind::Note) {
-                    Glyph &g = glyphs[i];
-                    g.breath = note.breathAfter;
-                    const int tonic = tonicOf(section);
-                    for (int m : note.gracesAfter) {
-                        g.gracesAfter.append(JianpuNotation::degreeOf(m, tonic));
-                    }
-                    break;
+            // The breath and the graces after it stand at its end: after its
+            // dot or its last dash.
+            if (!glyphs.isEmpty()) {
+                Glyph &g = glyphs.last();
+                g.breath = note.breathAfter;
+                const int tonic = tonicOf(section);
+                for (int m : note.gracesAfter) {
+                    g.gracesAfter.append(JianpuNotation::degreeOf(m, tonic));
                 }
             }
             t = end;
         }
         rest(t, std::max(t, section.end));
         markSlurs(glyphs);
+        // A tune ending on its 底板: the 板 at the end of the last note. One
+        // that is also the 头板 of the next tune's first note is written there.
+        if (m_style.banYanSigns && !glyphs.isEmpty() &&
+            glyphs.last().onset + glyphs.last().duration == section.end) {
+            const int after = section.firstNote + section.noteCount;
+            const bool nextOnIt =
+                after < m_melody.notes.size() && m_melody.notes.at(after).onset == section.end;
+            for (const music::BeatClick &click : m_melody.clicks) {
+                if (click.ban && click.time == section.end && !nextOnIt) {
+                    glyphs.last().banYanAfter = banYanSign(section, click.time);
+                }
+            }
+        }
 
         // The 板眼 signs over the beats their marks fall on: the glyphs and the
         // marks' times are both in time order, so one walk pairs them.
@@ -362,6 +408,7 @@ private:
             const qint64 b = floorDiv(g.onset - downbeat, ticksPerBeat);
             if (m != currentMeasure) {
                 measures.append(Measure());
+                measures.last().dashedBar = halves && m % 2 == 0;
                 currentMeasure = m;
                 currentBeat = LLONG_MIN;
             }
@@ -376,11 +423,13 @@ private:
         }
         if (!measures.isEmpty()) {
             measures.last().finalBar = true;
+            measures.last().dashedBar = false;
         }
         return measures;
     }
 
-    QVector<Measure> free(const Section &section) {
+    // The notes of a section as free notes; the end of the tune when final.
+    QVector<Measure> free(const Section &section, bool final) {
         QVector<Glyph> glyphs;
         for (int n = section.firstNote; n < section.firstNote + section.noteCount; ++n) {
             const Note &note = m_melody.notes.at(n);
@@ -400,7 +449,7 @@ private:
             beat.glyphs.append(g);
             measure.beats.append(beat);
         }
-        measure.finalBar = true;
+        measure.finalBar = final;
         return {measure};
     }
 
@@ -465,6 +514,7 @@ private:
                 }
             }
             building.finalBar = measure.finalBar;
+            building.dashedBar = measure.dashedBar;
             if (!building.beats.isEmpty()) {
                 m_music.measures.append(building);
             }
@@ -529,12 +579,13 @@ QString JianpuNotation::keyLabel(music::Key key, bool variant, bool flatAfterLet
     return QStringLiteral("1=%1（%2）").arg(letter, rule->names.value(0));
 }
 
-QString JianpuNotation::meterLabel(const Section &section, bool sanBanWord) {
+QString JianpuNotation::meterLabel(const Section &section, bool sanBanWord, bool splitZeng) {
     const int beats = section.beatsPerMeasure();
     if (beats <= 0) {
         return sanBanWord ? QStringLiteral("散板") : QStringLiteral("サ");
     }
-    return QStringLiteral("%1/4").arg(beats);
+    return QStringLiteral("%1/4").arg(splitZeng && section.zeng && beats % 2 == 0 ? beats / 2
+                                                                                  : beats);
 }
 
 JianpuNotation::Grace JianpuNotation::degreeOf(int midi, int tonic, bool *sharp) {

@@ -13,7 +13,10 @@
 // dots, reduction lines for values shorter than a beat, dashes for further
 // beats of a held note, ties where a note crosses a beat, and the sung
 // character under its first note. Measured passages are cut into measures
-// and beats; a 散板 passage is a row of free notes. No widgets, no fonts.
+// and beats; a 散板 passage, or the free opening (散起) of a measured tune, is
+// a row of free notes. A held note is written with dashes for its further
+// whole beats; a tie only where a dash cannot say it (across a bar line, or
+// from inside a beat). No widgets, no fonts.
 class JianpuNotation {
 public:
     struct Grace {
@@ -45,6 +48,8 @@ public:
         int lyricColumn = -1;
         int symbol = -1; // the pitch sign's index in the score line
         QString banYan;  // the 板眼 sign of a marked beat that falls here
+        // The sign of a 板 that falls at its end: the 底板 closing a tune.
+        QString banYanAfter;
     };
 
     struct Beat {
@@ -54,10 +59,11 @@ public:
     };
 
     struct Measure {
-        QVector<Beat> beats;   // a 散板 passage: one "beat" per note
-        bool free = false;     // 散板: no bar line after it
-        bool finalBar = false; // the end of a tune: a double bar after it
-        bool open = false;     // cut by a line between systems: no bar line after it
+        QVector<Beat> beats;    // a 散板 passage: one "beat" per note
+        bool free = false;      // 散板: no bar line after it
+        bool finalBar = false;  // the end of a tune: a double bar after it
+        bool open = false;      // cut by a line between systems: no bar line after it
+        bool dashedBar = false; // the first half of a 加赠 measure: a dashed bar line after it
     };
 
     struct Block {
@@ -67,6 +73,8 @@ public:
         bool jiaBai = false; // a spoken line: 夹白 rather than 念白
         QString keyLabel;    // a heading: "1=D（小工调）"
         QString meterLabel;  // a heading: "4/4", or "サ" for 散板
+        QString banShiLabel; // a heading: the 板式, "一板三眼"
+        QString tempoLabel;  // a heading: "♩=60"
         QVector<Measure> measures;
     };
 
@@ -79,8 +87,10 @@ public:
 
     // "1=D（小工调）", "1=♭E（凡字调）" (or "1=E♭…" with flatAfterLetter).
     static QString keyLabel(music::Key key, bool variant, bool flatAfterLetter);
-    // "4/4", "2/4", "1/4", "8/4" for 加赠; "サ" or "散板" for a free meter.
-    static QString meterLabel(const music::Section &section, bool sanBanWord);
+    // "4/4", "2/4", "1/4", "8/4" for 加赠 ("4/4" when it is split at the
+    // 赠板); "サ" or "散板" for a free meter.
+    static QString meterLabel(const music::Section &section, bool sanBanWord,
+                              bool splitZeng = false);
     // The degree (1..7), sharp and octave of a MIDI note in a key with 1 = tonic.
     static Grace degreeOf(int midi, int tonic, bool *sharp = nullptr);
 };

@@ -18,6 +18,11 @@ constexpr qreal firstLine = 0.17; // from the baseline to the first reduction li
 constexpr qreal dotStep = 0.2;    // between octave dots
 constexpr qreal dotRadius = 0.075;
 constexpr qreal belowRoom = firstLine + 3 * lineGap + 2 * dotStep + 0.1;
+constexpr qreal graceSize = 0.55;  // grace digits, of the note font
+constexpr qreal graceRaise = 0.42; // their baseline, of the digits' height
+constexpr qreal beatGap = 0.6;     // the least gap between two beats
+constexpr qreal barRoom = 0.7;     // the least room on either side of a bar line
+constexpr qreal marginArc = 0.9;   // how far an open arc runs into the margin
 
 QString digitText(const JianpuNotation::Glyph &g) {
     return g.kind == JianpuNotation::Glyph::Kind::Rest ? QStringLiteral("0")
@@ -34,7 +39,8 @@ JianpuPages::JianpuPages(Typesetter &typesetter, PageCanvas &painter)
     , m_small(m_noteFont)
     , m_sign(m_noteFont)
     , m_mark(m_noteFont)
-    , m_lyric(m_noteFont) {
+    , m_lyric(m_noteFont)
+    , m_grace(m_noteFont) {
     m_em = std::max(1, m_noteFont.pixelSize());
     m_smallFont = m_noteFont;
     m_smallFont.setPixelSize(std::max(1, int(std::lround(m_em * 0.6))));
@@ -46,6 +52,9 @@ JianpuPages::JianpuPages(Typesetter &typesetter, PageCanvas &painter)
     m_markFont.setPixelSize(std::max(1, int(std::lround(m_em * 0.55))));
     m_lyricFont = Typesetter::pageFont(typesetter.m_style.lyricFont);
     m_lyricFont.setPixelSize(std::max(1, int(std::lround(m_em))));
+    m_graceFont = m_noteFont;
+    m_graceFont.setPixelSize(std::max(1, int(std::lround(m_em * graceSize))));
+    m_grace = QFontMetricsF(m_graceFont);
     m_small = QFontMetricsF(m_smallFont);
     m_sign = QFontMetricsF(m_signFont);
     m_mark = QFontMetricsF(m_markFont);
@@ -64,11 +73,13 @@ QFont JianpuPages::capped(const QFont &font, qreal ems) const {
     return f;
 }
 
-qreal JianpuPages::systemHeight() const {
+qreal JianpuPages::systemHeight(qreal below) const {
     const JianpuStyle &s = m_t.m_style.jianpu;
     const qreal signs = s.banYanSigns ? signRow * m_em : 0;
-    return signs + aboveRow * m_em + m_cap + belowRoom * m_em + s.lyricDistance + m_lyric.height() +
-           s.systemSpace;
+    // The lyrics hang from the top of their ink.
+    const qreal lyricInk = -m_lyric.tightBoundingRect(QStringLiteral("国")).top();
+    return signs + aboveRow * m_em + m_cap + (below < 0 ? belowRoom * m_em : below) +
+           s.lyricDistance + lyricInk + m_lyric.descent() + s.systemSpace;
 }
 
 void JianpuPages::newPage() {
@@ -187,8 +198,19 @@ void JianpuPages::setHeading(const Block &heading) {
     m_painter.setFont(m_lyricFont);
     m_painter.setPen(m_t.m_style.diaoMingColor.isValid() ? m_t.m_style.diaoMingColor
                                                          : m_t.m_style.lyricColor);
-    m_painter.drawText(QPointF(0, m_y + m_lyric.ascent()),
-                       heading.keyLabel + QStringLiteral("  ") + heading.meterLabel);
+    // Key, meter and 板式, then the tempo, its note from the note font.
+    QStringList labels{heading.keyLabel, heading.meterLabel, heading.banShiLabel};
+    labels.removeAll(QString());
+    const QString label = labels.join(QStringLiteral("  "));
+    m_painter.drawText(QPointF(0, m_y + m_lyric.ascent()), label);
+    if (!heading.tempoLabel.isEmpty()) {
+        QFont tempo = m_noteFont;
+        tempo.setPixelSize(m_lyricFont.pixelSize());
+        m_painter.setFont(tempo);
+        m_painter.drawText(
+            QPointF(m_lyric.horizontalAdvance(label) + m_em * 1.2, m_y + m_lyric.ascent()),
+            heading.tempoLabel);
+    }
     m_y += labelHeight;
 }
 
@@ -224,71 +246,180 @@ void JianpuPages::setSpeech(const Block &speech) {
     m_y += m_em * 0.4;
 }
 
-qreal JianpuPages::slotWidth(const Glyph &g) const {
-    const JianpuStyle &s = m_t.m_style.jianpu;
-    const qreal natural = s.beatWidth * qreal(g.duration) / music::ticksPerBeat;
-    qreal least = m_note.horizontalAdvance(QStringLiteral("5")) + s.minNoteSpace;
-    if (g.dotted) {
-        least += m_em * 0.35;
+QString JianpuPages::lyricShown(const Glyph &g) const {
+    // Punctuation is left out when the style hides it.
+    return m_t.m_style.hiddenSymbol ? splitCharacters(g.lyric).value(0) : g.lyric;
+}
+
+JianpuPages::Box JianpuPages::boxOf(const Glyph &g) const {
+    Box b;
+    const qreal graceW = m_grace.horizontalAdvance(QStringLiteral("5"));
+    b.digit = m_note.horizontalAdvance(QStringLiteral("5"));
+    if (g.kind == Glyph::Kind::Dot) {
+        b.digit *= 0.6;
+    }
+    if (!g.gracesBefore.isEmpty()) {
+        b.before += graceW * g.gracesBefore.size() + m_em * 0.12;
     }
     if (g.sharp) {
-        least += m_small.horizontalAdvance(QChar(0x266F));
+        b.before += m_small.horizontalAdvance(QChar(0x266F));
     }
-    for (int i = 0; i < g.gracesBefore.size() + g.gracesAfter.size(); ++i) {
-        least += m_small.horizontalAdvance(QStringLiteral("5"));
+    if (g.dotted) {
+        b.after += m_em * 0.3;
     }
-    if (!g.lyric.isEmpty()) {
-        least = std::max(least, m_lyric.horizontalAdvance(g.lyric) + s.minNoteSpace);
+    if (!g.gracesAfter.isEmpty()) {
+        b.after += m_em * 0.12 + graceW * g.gracesAfter.size();
     }
-    return std::max(natural, least);
+    if (g.breath) {
+        b.after += m_em * 0.1 + m_small.horizontalAdvance(QStringLiteral("V"));
+    }
+    if (!g.banYanAfter.isEmpty()) {
+        b.after = std::max(b.after, m_em * 0.45);
+    }
+    return b;
+}
+
+JianpuPages::BeatLayout JianpuPages::layOut(const JianpuNotation::Beat &beat) const {
+    const JianpuStyle &s = m_t.m_style.jianpu;
+    BeatLayout out;
+    qreal x = 0;
+    qreal prevRight = 0;
+    qreal lyricRight = 0;
+    bool anyLyric = false;
+    for (int i = 0; i < beat.glyphs.size(); ++i) {
+        const Glyph &g = beat.glyphs.at(i);
+        const Box box = boxOf(g);
+        qreal digitX = x + box.before;
+        if (!g.lyric.isEmpty()) {
+            const QString shown = lyricShown(g);
+            const qreal left = digitX + box.digit / 2 -
+                               m_lyric.horizontalAdvance(splitCharacters(g.lyric).value(0)) / 2;
+            if (anyLyric && left < lyricRight + s.minNoteSpace) {
+                digitX += lyricRight + s.minNoteSpace - left;
+            }
+            lyricRight = digitX + box.digit / 2 -
+                         m_lyric.horizontalAdvance(splitCharacters(g.lyric).value(0)) / 2 +
+                         m_lyric.horizontalAdvance(shown);
+            anyLyric = true;
+        }
+        if (i > 0) {
+            out.innerGap = std::max(out.innerGap, digitX - box.before - prevRight);
+        }
+        out.digitX.append(digitX);
+        prevRight = digitX + box.digit + box.after;
+        x = prevRight + s.minNoteSpace;
+    }
+    out.width = prevRight;
+    return out;
+}
+
+QVector<JianpuPages::Cell> JianpuPages::cellsOf(const QVector<Unit> &units) const {
+    const JianpuStyle &s = m_t.m_style.jianpu;
+    QVector<Cell> cells;
+    for (const Unit &u : units) {
+        for (int i = 0; i < u.beats.size(); ++i) {
+            Cell c;
+            c.beat = &u.beats.at(i);
+            c.layout = layOut(*c.beat);
+            for (const Glyph &g : c.beat->glyphs) {
+                c.ticks += g.duration;
+            }
+            if (i + 1 == u.beats.size()) {
+                c.bar = u.finalBar    ? Bar::Final
+                        : u.dashedBar ? Bar::Dashed
+                        : u.bar       ? Bar::Single
+                                      : Bar::None;
+            }
+            cells.append(c);
+        }
+    }
+    for (int k = 0; k < cells.size(); ++k) {
+        Cell &c = cells[k];
+        const Cell *next = k + 1 < cells.size() ? &cells.at(k + 1) : nullptr;
+        // Never closer than the glyphs inside either beat; wider as the
+        // duration asks.
+        const qreal least =
+            std::max({beatGap * m_em, c.layout.innerGap, next ? next->layout.innerGap : 0.0});
+        const qreal fill = s.beatWidth * qreal(c.ticks) / music::ticksPerBeat - c.layout.width;
+        if (c.bar != Bar::None) {
+            const qreal half = std::max({barRoom * m_em, least, fill / 2});
+            c.gap = next ? 2 * half : half;
+        } else {
+            c.gap = next ? std::max(least, fill) : 0;
+        }
+    }
+    // Lyrics wider than their beats push the next beat along.
+    qreal x = 0;
+    qreal lyricRight = -1e9;
+    for (int k = 0; k < cells.size(); ++k) {
+        const Cell &c = cells.at(k);
+        for (int i = 0; i < c.beat->glyphs.size(); ++i) {
+            const Glyph &g = c.beat->glyphs.at(i);
+            if (g.lyric.isEmpty()) {
+                continue;
+            }
+            const qreal first = m_lyric.horizontalAdvance(splitCharacters(g.lyric).value(0));
+            const qreal centre = x + c.layout.digitX.at(i) + boxOf(g).digit / 2;
+            const qreal left = centre - first / 2;
+            if (k > 0 && left < lyricRight + s.minNoteSpace) {
+                const qreal push = lyricRight + s.minNoteSpace - left;
+                cells[k - 1].gap += push;
+                x += push;
+            }
+            lyricRight = x + c.layout.digitX.at(i) + boxOf(g).digit / 2 - first / 2 +
+                         m_lyric.horizontalAdvance(lyricShown(g));
+        }
+        x += c.layout.width + c.gap;
+    }
+    return cells;
 }
 
 QVector<JianpuPages::Unit> JianpuPages::unitsOf(const Block &music) const {
     QVector<Unit> units;
-    const qreal barRoom = m_em * 0.6;
-    for (const JianpuNotation::Measure &m : music.measures) {
-        Unit whole;
-        whole.bar = !m.free && !m.open;
-        whole.finalBar = m.finalBar;
-        for (const JianpuNotation::Beat &b : m.beats) {
-            Unit beat;
-            beat.beats = {b};
-            for (const Glyph &g : b.glyphs) {
-                beat.natural += slotWidth(g);
-                beat.ticks += g.duration;
-            }
-            if (m.free) {
-                units.append(beat); // a free passage breaks between any two notes
-            }
-            whole.beats.append(b);
-            whole.natural += beat.natural;
-            whole.ticks += beat.ticks;
+    const auto natural = [this](Unit &u) {
+        qreal w = 0;
+        for (const Cell &c : cellsOf({u})) {
+            w += c.layout.width + c.gap;
         }
+        u.natural = w;
+        u.ticks = 0;
+        for (const JianpuNotation::Beat &b : u.beats) {
+            for (const Glyph &g : b.glyphs) {
+                u.ticks += g.duration;
+            }
+        }
+    };
+    for (const JianpuNotation::Measure &m : music.measures) {
         if (m.free) {
-            if (!units.isEmpty()) {
-                units.last().finalBar = m.finalBar;
+            // A free passage breaks between any two notes.
+            for (int i = 0; i < m.beats.size(); ++i) {
+                Unit note;
+                note.beats = {m.beats.at(i)};
+                note.finalBar = m.finalBar && i + 1 == m.beats.size();
+                natural(note);
+                units.append(note);
             }
             continue;
         }
-        whole.natural += barRoom;
-        whole.trailing = barRoom;
+        Unit whole;
+        whole.beats = m.beats;
+        whole.bar = !m.open;
+        whole.dashedBar = m.dashedBar && !m.open;
+        whole.finalBar = m.finalBar;
+        natural(whole);
         if (whole.natural <= m_width) {
             units.append(whole);
             continue;
         }
         // Wider than a system: cut between its beats.
         for (int i = 0; i < whole.beats.size(); ++i) {
+            const bool last = i + 1 == whole.beats.size();
             Unit part;
             part.beats = {whole.beats.at(i)};
-            for (const Glyph &g : part.beats.first().glyphs) {
-                part.natural += slotWidth(g);
-                part.ticks += g.duration;
-            }
-            const bool last = i + 1 == whole.beats.size();
             part.bar = last && whole.bar;
+            part.dashedBar = last && whole.dashedBar;
             part.finalBar = last && whole.finalBar;
-            part.trailing = last ? barRoom : 0;
-            part.natural += part.trailing;
+            natural(part);
             units.append(part);
         }
     }
@@ -317,162 +448,212 @@ void JianpuPages::setMusic(const Block &music) {
     }
 }
 
+qreal JianpuPages::inkBelow(const Glyph &g) const {
+    if (g.kind == Glyph::Kind::Dash || g.kind == Glyph::Kind::Dot) {
+        return 0;
+    }
+    qreal below = g.lines > 0 ? m_em * (firstLine + (g.lines - 1) * lineGap + 0.03) : 0;
+    if (g.octave < 0) {
+        below = m_em * (firstLine + std::max(0, g.lines - 1) * lineGap +
+                        (g.lines > 0 ? 0.17 : 0.1) + (-g.octave - 1) * dotStep + dotRadius);
+    }
+    return below;
+}
+
 void JianpuPages::setSystem(const QVector<Unit> &units, bool justify) {
-    ensureRoom(systemHeight(), false);
+    // The lyrics hang under the lowest ink of this system's notes.
+    qreal below = 0;
+    for (const Unit &u : units) {
+        for (const JianpuNotation::Beat &beat : u.beats) {
+            for (const Glyph &g : beat.glyphs) {
+                below = std::max(below, inkBelow(g));
+            }
+        }
+    }
+    ensureRoom(systemHeight(below), false);
     if (m_stop) {
         return;
     }
     const JianpuStyle &s = m_t.m_style.jianpu;
     const qreal top = m_y;
+    QVector<Cell> cells = cellsOf(units);
     qreal natural = 0;
-    qint64 ticks = 0;
-    for (const Unit &u : units) {
-        natural += u.natural;
-        ticks += u.ticks;
+    qreal weights = 0;
+    for (int k = 0; k < cells.size(); ++k) {
+        natural += cells.at(k).layout.width + cells.at(k).gap;
+        if (k + 1 < cells.size() || cells.at(k).bar != Bar::None) {
+            weights += qreal(cells.at(k).ticks);
+        }
     }
-    const qreal extraPerTick =
-        justify && ticks > 0 ? std::max<qreal>(0, m_width - natural) / qreal(ticks) : 0;
+    // Justification widens the gaps between the beats, never inside them.
+    if (justify && weights > 0 && natural < m_width) {
+        const qreal perTick = (m_width - natural) / weights;
+        for (int k = 0; k < cells.size(); ++k) {
+            if (k + 1 < cells.size() || cells.at(k).bar != Bar::None) {
+                cells[k].gap += perTick * qreal(cells.at(k).ticks);
+            }
+        }
+    }
     const qreal signs = s.banYanSigns ? signRow * m_em : 0;
     const qreal baseline = top + signs + aboveRow * m_em + m_cap;
-    const qreal lyricBaseline = baseline + belowRoom * m_em + s.lyricDistance + m_lyric.ascent();
+    const qreal lyricInk = -m_lyric.tightBoundingRect(QStringLiteral("国")).top();
+    const qreal lyricBaseline = baseline + below + s.lyricDistance + lyricInk;
 
-    // A tie or slur left open at the end of the last system goes on here.
+    // A tie or slur left open at the end of the last system comes in from the margin.
     if (m_tie.open) {
-        m_tie.x = -m_em * 0.2;
-        m_tie.top = top;
+        m_tie.x = -m_em * marginArc;
+        m_tie.continued = true;
     }
     if (m_slur.open) {
-        m_slur.x = -m_em * 0.2;
-        m_slur.top = top;
+        m_slur.x = -m_em * marginArc;
+        m_slur.continued = true;
     }
-    // Ties and slurs clear the octave dots of the notes under them.
+    // Ties and slurs clear the octave dots of the notes under them; a slur
+    // over a tie goes above it.
     const auto tieY = [&](int octave) {
         return baseline - m_cap - m_em * (0.15 + dotStep * std::max(0, octave));
     };
-    const auto slurY = [&](int octave) {
-        return baseline - m_cap - m_em * (0.42 + dotStep * std::max(0, octave));
+    const auto slurY = [&](const OpenArc &slur) {
+        return baseline - m_cap -
+               m_em * ((slur.overTie ? 0.42 : 0.15) + dotStep * std::max(0, slur.octave));
+    };
+    const auto openOf = [](bool left, bool right) {
+        return left && right ? Open::Both : left ? Open::Left : right ? Open::Right : Open::None;
     };
 
     qreal x = 0;
-    for (const Unit &u : units) {
-        for (const JianpuNotation::Beat &beat : u.beats) {
-            struct Done {
-                qreal left, right;
-                int lines;
-            };
-            QVector<Done> done;
-            for (const Glyph &g : beat.glyphs) {
-                const qreal slot = slotWidth(g) + extraPerTick * qreal(g.duration);
-                const qreal graceRoom =
-                    m_small.horizontalAdvance(QStringLiteral("5")) * g.gracesBefore.size() +
-                    (g.sharp ? m_small.horizontalAdvance(QChar(0x266F)) : 0);
-                const qreal digitX = x + graceRoom;
-                const qreal digitW = m_note.horizontalAdvance(QStringLiteral("5"));
-                drawGlyph(g, digitX, slot - graceRoom, baseline);
-                qreal right = digitX + digitW;
-                if (g.dotted) {
-                    right += m_em * 0.3;
-                }
-                done.append({digitX, right, g.kind == Glyph::Kind::Dot ? 0 : g.lines});
+    for (int k = 0; k < cells.size(); ++k) {
+        const Cell &cell = cells.at(k);
+        const JianpuNotation::Beat &beat = *cell.beat;
+        struct Done {
+            qreal left, right;
+            int lines;
+        };
+        QVector<Done> done;
+        for (int i = 0; i < beat.glyphs.size(); ++i) {
+            const Glyph &g = beat.glyphs.at(i);
+            const Box box = boxOf(g);
+            const qreal digitX = x + cell.layout.digitX.at(i);
+            const qreal digitW = box.digit;
+            drawGlyph(g, digitX, baseline);
+            qreal right = digitX + digitW;
+            if (g.dotted) {
+                right += m_em * 0.3;
+            }
+            done.append({digitX, right, g.kind == Glyph::Kind::Dot ? 0 : g.lines});
 
-                const qreal centre = digitX + digitW / 2;
-                if (g.kind == Glyph::Kind::Note) {
-                    m_tie.octave = std::max(m_tie.octave, g.octave);
-                    m_slur.octave = std::max(m_slur.octave, g.octave);
-                    if (m_tie.open) {
-                        drawArc(m_tie.x, centre, tieY(m_tie.octave), m_em * 0.22);
-                        m_tie.open = false;
-                    }
-                    if (g.tieToNext) {
-                        m_tie = {centre, top, true, g.octave};
-                    }
-                    if (g.slurStart) {
-                        m_slur = {centre, top, true, g.octave};
-                    }
-                    if (g.slurEnd && m_slur.open) {
-                        drawArc(m_slur.x, centre, slurY(m_slur.octave), m_em * 0.3);
-                        m_slur.open = false;
+            const qreal centre = digitX + digitW / 2;
+            if (g.kind == Glyph::Kind::Note) {
+                m_tie.octave = std::max(m_tie.octave, g.octave);
+                m_slur.octave = std::max(m_slur.octave, g.octave);
+                if (m_tie.open) {
+                    drawArc(m_tie.x, centre, tieY(m_tie.octave), m_em * 0.22,
+                            openOf(m_tie.continued, false));
+                    m_tie.open = false;
+                }
+                if (g.tieToNext) {
+                    m_tie = {centre, true, g.octave, false, false};
+                    if (m_slur.open) {
+                        m_slur.overTie = true;
                     }
                 }
-                // The lyric under its note, the character centred on the digit.
-                if (!g.lyric.isEmpty()) {
-                    const QStringList chars = splitCharacters(g.lyric);
-                    const QString first = chars.value(0);
-                    const qreal lx = centre - m_lyric.horizontalAdvance(first) / 2;
-                    m_painter.setFont(m_lyricFont);
-                    m_painter.setPen(m_t.m_style.lyricColor);
-                    // Punctuation is left out when the style hides it.
-                    m_painter.drawText(QPointF(lx, lyricBaseline),
-                                       m_t.m_style.hiddenSymbol ? first : g.lyric);
-                    if (g.character >= 0) {
-                        SourceArea area;
-                        area.kind = SourceArea::Character;
-                        area.page = m_t.m_pageRecords.size();
-                        area.rect = QRectF(lx, lyricBaseline - m_lyric.ascent(),
-                                           m_lyric.horizontalAdvance(first), m_lyric.height())
-                                        .translated(m_t.m_pageOrigin - QPointF(m_width, 0));
-                        area.character = g.character;
-                        area.lyricLine = g.lyricLine;
-                        area.position = g.lyricColumn;
-                        m_t.m_openAreas.append(area);
-                    }
+                if (g.slurStart) {
+                    m_slur = {centre, true, g.octave, false, g.tieToNext};
                 }
-                if (g.kind == Glyph::Kind::Note && g.character >= 0) {
+                if (g.slurEnd && m_slur.open) {
+                    drawArc(m_slur.x, centre, slurY(m_slur), m_em * 0.3,
+                            openOf(m_slur.continued, false));
+                    m_slur.open = false;
+                }
+            }
+            // The lyric under its note, the character centred on the digit.
+            if (!g.lyric.isEmpty()) {
+                const QString first = splitCharacters(g.lyric).value(0);
+                const qreal lx = centre - m_lyric.horizontalAdvance(first) / 2;
+                m_painter.setFont(m_lyricFont);
+                m_painter.setPen(m_t.m_style.lyricColor);
+                m_painter.drawText(QPointF(lx, lyricBaseline), lyricShown(g));
+                if (g.character >= 0) {
                     SourceArea area;
-                    area.kind = SourceArea::Symbol;
+                    area.kind = SourceArea::Character;
                     area.page = m_t.m_pageRecords.size();
-                    area.rect = QRectF(digitX, baseline - m_cap, digitW, m_cap)
+                    area.rect = QRectF(lx, lyricBaseline - lyricInk,
+                                       m_lyric.horizontalAdvance(first),
+                                       lyricInk + m_lyric.descent())
                                     .translated(m_t.m_pageOrigin - QPointF(m_width, 0));
                     area.character = g.character;
                     area.lyricLine = g.lyricLine;
                     area.position = g.lyricColumn;
-                    area.symbol = g.symbol;
                     m_t.m_openAreas.append(area);
                 }
-                x += slot;
             }
-            // Reduction lines: joined within the beat, never across it.
-            m_painter.setPen(QPen(m_t.m_style.scoreColor, m_em * 0.06));
-            for (int level = 1; level <= 4; ++level) {
-                int i = 0;
-                while (i < done.size()) {
-                    if (done.at(i).lines < level) {
-                        ++i;
-                        continue;
-                    }
-                    int j = i;
-                    while (j + 1 < done.size() && done.at(j + 1).lines >= level) {
-                        ++j;
-                    }
-                    const qreal y = baseline + m_em * (firstLine + (level - 1) * lineGap);
-                    m_painter.drawLine(QLineF(done.at(i).left, y, done.at(j).right, y));
-                    i = j + 1;
-                }
+            if (g.kind == Glyph::Kind::Note && g.character >= 0) {
+                SourceArea area;
+                area.kind = SourceArea::Symbol;
+                area.page = m_t.m_pageRecords.size();
+                area.rect = QRectF(digitX, baseline - m_cap, digitW, m_cap)
+                                .translated(m_t.m_pageOrigin - QPointF(m_width, 0));
+                area.character = g.character;
+                area.lyricLine = g.lyricLine;
+                area.position = g.lyricColumn;
+                area.symbol = g.symbol;
+                m_t.m_openAreas.append(area);
             }
         }
-        if (u.bar || u.finalBar) {
-            const qreal barX = x + u.trailing * 0.4;
+        // Reduction lines: joined within the beat, never across it.
+        m_painter.setPen(QPen(m_t.m_style.scoreColor, m_em * 0.06));
+        for (int level = 1; level <= 4; ++level) {
+            int i = 0;
+            while (i < done.size()) {
+                if (done.at(i).lines < level) {
+                    ++i;
+                    continue;
+                }
+                int j = i;
+                while (j + 1 < done.size() && done.at(j + 1).lines >= level) {
+                    ++j;
+                }
+                const qreal y = baseline + m_em * (firstLine + (level - 1) * lineGap);
+                m_painter.drawLine(QLineF(done.at(i).left, y, done.at(j).right, y));
+                i = j + 1;
+            }
+        }
+        x += cell.layout.width;
+        if (cell.bar != Bar::None) {
+            // In the middle of its gap; at the end of a system, on the margin.
+            const bool last = k + 1 == cells.size();
+            const qreal barX = x + (last ? cell.gap : cell.gap / 2);
             const qreal y1 = baseline - m_cap - m_em * 0.3;
             const qreal y2 = baseline + m_em * 0.35;
-            m_painter.setPen(QPen(m_t.m_style.scoreColor, m_em * 0.05));
-            if (u.finalBar) {
-                m_painter.drawLine(QLineF(barX - m_em * 0.2, y1, barX - m_em * 0.2, y2));
-                m_painter.setPen(QPen(m_t.m_style.scoreColor, m_em * 0.16));
-                m_painter.drawLine(QLineF(barX + m_em * 0.02, y1, barX + m_em * 0.02, y2));
+            QPen pen(m_t.m_style.scoreColor, m_em * 0.05);
+            if (cell.bar == Bar::Final) {
+                const qreal thick = m_em * 0.16;
+                const qreal thickX = last ? barX - thick / 2 : barX + m_em * 0.1;
+                m_painter.setPen(pen);
+                m_painter.drawLine(QLineF(thickX - m_em * 0.22, y1, thickX - m_em * 0.22, y2));
+                pen.setWidthF(thick);
+                m_painter.setPen(pen);
+                m_painter.drawLine(QLineF(thickX, y1, thickX, y2));
             } else {
-                m_painter.drawLine(QLineF(barX, y1, barX, y2));
+                const qreal lineX = last ? barX - pen.widthF() / 2 : barX;
+                if (cell.bar == Bar::Dashed) {
+                    pen.setStyle(Qt::DashLine);
+                }
+                m_painter.setPen(pen);
+                m_painter.drawLine(QLineF(lineX, y1, lineX, y2));
             }
         }
-        x += u.trailing;
+        x += cell.gap;
     }
-    // Ties and slurs running on into the next system end at the margin here.
+    // Ties and slurs running on into the next system leave into the margin.
+    const qreal end = std::max(x, m_width) + m_em * marginArc;
     if (m_tie.open) {
-        drawArc(m_tie.x, x + m_em * 0.2, tieY(m_tie.octave), m_em * 0.22);
+        drawArc(m_tie.x, end, tieY(m_tie.octave), m_em * 0.22, openOf(m_tie.continued, true));
     }
     if (m_slur.open) {
-        drawArc(m_slur.x, x + m_em * 0.2, slurY(m_slur.octave), m_em * 0.3);
+        drawArc(m_slur.x, end, slurY(m_slur), m_em * 0.3, openOf(m_slur.continued, true));
     }
-    m_y = top + systemHeight();
+    m_y = top + systemHeight(below);
     ++m_systemOnPage;
 }
 
@@ -483,113 +664,154 @@ void JianpuPages::drawDot(qreal x, qreal y, qreal r) {
     m_painter.setBrush(QBrush(Qt::NoBrush));
 }
 
-void JianpuPages::drawArc(qreal x1, qreal x2, qreal y, qreal rise) {
+void JianpuPages::drawArc(qreal x1, qreal x2, qreal y, qreal rise, Open open) {
     if (x2 - x1 < m_em * 0.2) {
         x2 = x1 + m_em * 0.2;
     }
+    const qreal dx = x2 - x1;
     QPainterPath arc;
-    arc.moveTo(x1, y);
-    arc.cubicTo(x1 + (x2 - x1) * 0.25, y - rise, x2 - (x2 - x1) * 0.25, y - rise, x2, y);
+    switch (open) {
+    case Open::None:
+        arc.moveTo(x1, y);
+        arc.cubicTo(x1 + dx * 0.25, y - rise, x2 - dx * 0.25, y - rise, x2, y);
+        break;
+    case Open::Right: // from the note up, and level into the right margin
+        arc.moveTo(x1, y);
+        arc.cubicTo(x1 + dx * 0.2, y - rise * 0.8, x2 - dx * 0.5, y - rise, x2, y - rise);
+        break;
+    case Open::Left: // level out of the left margin, down to the note
+        arc.moveTo(x1, y - rise);
+        arc.cubicTo(x1 + dx * 0.5, y - rise, x2 - dx * 0.2, y - rise * 0.8, x2, y);
+        break;
+    case Open::Both:
+        arc.moveTo(x1, y - rise);
+        arc.lineTo(x2, y - rise);
+        break;
+    }
     m_painter.setBrush(QBrush(Qt::NoBrush));
     m_painter.setPen(QPen(m_t.m_style.scoreColor, m_em * 0.05));
     m_painter.drawPath(arc);
 }
 
-void JianpuPages::drawGlyph(const Glyph &g, qreal x, qreal slot, qreal baseline) {
+void JianpuPages::drawGlyph(const Glyph &g, qreal x, qreal baseline) {
     const JianpuStyle &s = m_t.m_style.jianpu;
     const QColor ink = m_t.m_style.scoreColor;
-    const qreal digitW = m_note.horizontalAdvance(QStringLiteral("5"));
+    const Box box = boxOf(g);
+    const qreal digitW = box.digit;
     const qreal centre = x + digitW / 2;
     const qreal r = m_em * dotRadius;
-    Q_UNUSED(slot);
-
-    if (s.banYanSigns && !g.banYan.isEmpty()) {
-        const bool comma = g.banYan == QStringLiteral("、");
+    const qreal signY = baseline - m_cap - aboveRow * m_em - m_em * 0.35;
+    const auto sign = [&](const QString &text, qreal at) {
+        const bool comma = text == QStringLiteral("、");
         const QFontMetricsF &fm = comma ? m_sign : m_mark;
         m_painter.setFont(comma ? m_signFont : m_markFont);
         m_painter.setPen(m_t.m_style.banColor.isValid() ? m_t.m_style.banColor : ink);
         // The comma's ink sits low in its cell: centred on the digit, it
         // stands where the rings stand.
-        const QRectF inkBox = fm.tightBoundingRect(g.banYan);
-        const qreal signY = baseline - m_cap - aboveRow * m_em - m_em * 0.35;
-        m_painter.drawText(QPointF(centre - inkBox.center().x(), signY - inkBox.center().y()),
-                           g.banYan);
+        const QRectF inkBox = fm.tightBoundingRect(text);
+        m_painter.drawText(QPointF(at - inkBox.center().x(), signY - inkBox.center().y()), text);
+    };
+
+    if (s.banYanSigns && !g.banYan.isEmpty()) {
+        sign(g.banYan, centre);
     }
+    // Where the marks after the note begin: after its digit and dot.
+    qreal after = x + digitW + (g.dotted ? m_em * 0.3 : 0);
     switch (g.kind) {
     case Glyph::Kind::Dash:
         m_painter.setPen(QPen(ink, m_em * 0.08));
         m_painter.drawLine(
             QLineF(x + digitW * 0.1, baseline - m_cap / 2, x + digitW * 0.9, baseline - m_cap / 2));
-        return;
+        break;
     case Glyph::Kind::Dot:
-        drawDot(x + digitW * 0.3, baseline - m_cap * 0.45, r);
-        return;
+        drawDot(x + digitW * 0.5, baseline - m_cap * 0.45, r);
+        break;
     case Glyph::Kind::Note:
-    case Glyph::Kind::Rest:
+    case Glyph::Kind::Rest: {
+        m_painter.setFont(m_noteFont);
+        m_painter.setPen(ink);
+        m_painter.drawText(QPointF(x, baseline), digitText(g));
+        if (g.dotted) {
+            drawDot(x + digitW + m_em * 0.15, baseline - m_cap * 0.45, r);
+        }
+        // Octave dots: above for high notes, below the reduction lines for low ones.
+        for (int i = 0; i < std::abs(g.octave); ++i) {
+            const qreal y =
+                g.octave > 0 ? baseline - m_cap - m_em * (0.16 + i * dotStep)
+                             : baseline + m_em * (firstLine + std::max(0, g.lines - 1) * lineGap +
+                                                  (g.lines > 0 ? 0.17 : 0.1) + i * dotStep);
+            drawDot(centre, y, r);
+        }
+        if (g.sharp) {
+            m_painter.setFont(m_smallFont);
+            m_painter.setPen(ink);
+            const qreal w = m_small.horizontalAdvance(QChar(0x266F));
+            m_painter.drawText(QPointF(x - w, baseline - m_cap * 0.45), QString(QChar(0x266F)));
+        }
+        const qreal aboveDots = g.octave > 0 ? g.octave * dotStep * m_em : 0;
+        if (g.fermata) {
+            // A fermata: a half ring over a dot.
+            const qreal cy = baseline - m_cap - m_em * 0.3 - aboveDots;
+            const qreal rx = m_em * 0.32;
+            QPainterPath ring;
+            ring.moveTo(centre - rx, cy);
+            ring.cubicTo(centre - rx, cy - rx * 1.1, centre + rx, cy - rx * 1.1, centre + rx, cy);
+            m_painter.setBrush(QBrush(Qt::NoBrush));
+            m_painter.setPen(QPen(ink, m_em * 0.06));
+            m_painter.drawPath(ring);
+            drawDot(centre, cy - r * 0.5, r);
+        }
         break;
     }
-    m_painter.setFont(m_noteFont);
-    m_painter.setPen(ink);
-    m_painter.drawText(QPointF(x, baseline), digitText(g));
-    if (g.dotted) {
-        drawDot(x + digitW + m_em * 0.15, baseline - m_cap * 0.45, r);
     }
-    // Octave dots: above for high notes, below the reduction lines for low ones.
-    for (int i = 0; i < std::abs(g.octave); ++i) {
-        const qreal y = g.octave > 0
-                            ? baseline - m_cap - m_em * (0.16 + i * dotStep)
-                            : baseline + m_em * (firstLine + std::max(0, g.lines - 1) * lineGap +
-                                                 (g.lines > 0 ? 0.17 : 0.1) + i * dotStep);
-        drawDot(centre, y, r);
-    }
-    m_painter.setFont(m_smallFont);
-    m_painter.setPen(ink);
-    if (g.sharp) {
-        const qreal w = m_small.horizontalAdvance(QChar(0x266F));
-        m_painter.drawText(QPointF(x - w, baseline - m_cap * 0.45), QString(QChar(0x266F)));
-    }
-    // Ornaments: small digits before and after, raised.
-    const qreal smallW = m_small.horizontalAdvance(QStringLiteral("5"));
-    const qreal graceY = baseline - m_cap * 0.5;
-    qreal gx = x - smallW * g.gracesBefore.size() -
-               (g.sharp ? m_small.horizontalAdvance(QChar(0x266F)) : 0);
-    for (const JianpuNotation::Grace &grace : g.gracesBefore) {
-        m_painter.drawText(QPointF(gx, graceY), QString::number(grace.digit));
-        if (grace.octave != 0) {
-            drawDot(gx + smallW / 2, grace.octave > 0 ? graceY - m_cap * 0.75 : graceY + r * 2.5,
-                    r * 0.7);
-            m_painter.setPen(ink);
-        }
-        gx += smallW;
-    }
-    gx = x + digitW + (g.dotted ? m_em * 0.3 : m_em * 0.05);
-    for (const JianpuNotation::Grace &grace : g.gracesAfter) {
-        m_painter.setFont(m_smallFont);
+
+    // Graces: small digits on the upper half of the digits' height, joined to
+    // their note by a short slur, before or after it as they sound.
+    const qreal graceW = m_grace.horizontalAdvance(QStringLiteral("5"));
+    const qreal graceBase = baseline - m_cap * graceRaise;
+    const qreal graceTop = graceBase + m_grace.tightBoundingRect(QStringLiteral("5")).top();
+    const auto graces = [&](const QVector<JianpuNotation::Grace> &row, qreal from) {
+        m_painter.setFont(m_graceFont);
         m_painter.setPen(ink);
-        m_painter.drawText(QPointF(gx, graceY), QString::number(grace.digit));
-        if (grace.octave != 0) {
-            drawDot(gx + smallW / 2, grace.octave > 0 ? graceY - m_cap * 0.75 : graceY + r * 2.5,
-                    r * 0.7);
+        qreal gx = from;
+        for (const JianpuNotation::Grace &grace : row) {
+            m_painter.drawText(QPointF(gx, graceBase), QString::number(grace.digit));
+            for (int i = 0; i < std::abs(grace.octave); ++i) {
+                drawDot(gx + graceW / 2,
+                        grace.octave > 0 ? graceTop - m_em * (0.1 + i * 0.14)
+                                         : graceBase + m_em * (0.1 + i * 0.14),
+                        r * 0.7);
+            }
+            m_painter.setFont(m_graceFont);
+            m_painter.setPen(ink);
+            gx += graceW;
         }
-        gx += smallW;
+    };
+    const qreal highDots = g.kind == Glyph::Kind::Note ? std::max(0, g.octave) * dotStep * m_em : 0;
+    const qreal graceArcY = std::min(graceTop - m_em * 0.12, baseline - m_cap - m_em * 0.05);
+    if (!g.gracesBefore.isEmpty()) {
+        const qreal from = x - (g.sharp ? m_small.horizontalAdvance(QChar(0x266F)) : 0) -
+                           m_em * 0.12 - graceW * g.gracesBefore.size();
+        graces(g.gracesBefore, from);
+        drawArc(from + graceW * 0.3, x + digitW * (highDots > 0 ? 0.15 : 0.35), graceArcY,
+                m_em * 0.14);
     }
-    const qreal aboveDots = g.octave > 0 ? g.octave * dotStep * m_em : 0;
-    if (g.fermata) {
-        // A fermata: a half ring over a dot.
-        const qreal cy = baseline - m_cap - m_em * 0.3 - aboveDots;
-        const qreal rx = m_em * 0.32;
-        QPainterPath ring;
-        ring.moveTo(centre - rx, cy);
-        ring.cubicTo(centre - rx, cy - rx * 1.1, centre + rx, cy - rx * 1.1, centre + rx, cy);
-        m_painter.setBrush(QBrush(Qt::NoBrush));
-        m_painter.setPen(QPen(ink, m_em * 0.06));
-        m_painter.drawPath(ring);
-        drawDot(centre, cy - r * 0.5, r);
+    if (!g.gracesAfter.isEmpty()) {
+        const qreal from = after + m_em * 0.12;
+        graces(g.gracesAfter, from);
+        drawArc(x + digitW * (highDots > 0 || g.kind == Glyph::Kind::Dash ? 0.9 : 0.5),
+                from + graceW * (g.gracesAfter.size() - 0.3), graceArcY, m_em * 0.14);
+        after = from + graceW * g.gracesAfter.size();
     }
+    // The breath, and a 底板 at the end of the note: after everything else it has.
     if (g.breath) {
         m_painter.setFont(m_smallFont);
         m_painter.setPen(ink);
-        m_painter.drawText(QPointF(x + digitW + m_em * 0.1, baseline - m_cap - m_em * 0.1),
+        m_painter.drawText(QPointF(after + m_em * 0.1, baseline - m_cap - m_em * 0.1),
                            QStringLiteral("V"));
+        after += m_em * 0.1 + m_small.horizontalAdvance(QStringLiteral("V"));
+    }
+    if (s.banYanSigns && !g.banYanAfter.isEmpty()) {
+        sign(g.banYanAfter, x + digitW + box.after);
     }
 }

@@ -12,8 +12,11 @@ class Typesetter;
 // Sets the blocks of a 简谱 document on the typesetter's pages: systems of
 // measures left to right, justified to the printable width, their lyrics
 // underneath, the title, tune headings and spoken lines between them, and
-// page numbers. Spacing follows the durations, with a minimum that keeps
-// digits and lyrics apart; a measure is never cut between systems unless it
+// page numbers. The glyphs of a beat stand together as a group; the gaps
+// between the groups follow the durations and take what justification adds,
+// never narrower than a gap inside a group; a bar line stands in the middle
+// of its gap. Lyrics hang a small fixed distance under the lowest ink of
+// their system's notes; a measure is never cut between systems unless it
 // is wider than one, and a heading is never left at the foot of a page.
 class JianpuPages {
 public:
@@ -31,20 +34,47 @@ private:
     // system, or a note of a 散板 passage.
     struct Unit {
         QVector<JianpuNotation::Beat> beats;
-        bool bar = false;      // a bar line after it
-        bool finalBar = false; // a double bar after it
-        qreal natural = 0;     // width before justification
-        qreal trailing = 0;    // of it, the room of the bar line at its end
+        bool bar = false;       // a bar line after it
+        bool dashedBar = false; // a dashed bar line after it (加赠 split at the 赠板)
+        bool finalBar = false;  // a double bar after it
+        qreal natural = 0;      // width before justification
         qint64 ticks = 0;
     };
-    struct Placed {
-        qreal x = 0;     // the digit's left edge
-        qreal width = 0; // the digit's advance
-        int system = 0;
+    // The ink of a glyph left of its digit (graces before, a sharp) and right
+    // of it (the augmentation dot, graces after, a breath, a 底板).
+    struct Box {
+        qreal before = 0;
+        qreal digit = 0;
+        qreal after = 0;
     };
+    // A beat set as a group: its glyphs close together, the gap between
+    // them only as wide as their lyrics need.
+    struct BeatLayout {
+        QVector<qreal> digitX; // each glyph's digit, from the group's left edge
+        qreal width = 0;       // to the right edge of the last glyph's ink
+        qreal innerGap = 0;    // the widest gap between two of its glyphs
+    };
+    enum class Bar { None, Single, Dashed, Final };
+    // A beat in a row of beats, and the room after it.
+    struct Cell {
+        const JianpuNotation::Beat *beat = nullptr;
+        BeatLayout layout;
+        qint64 ticks = 0;
+        Bar bar = Bar::None; // after it, in the middle of the gap
+        qreal gap = 0;       // to the next beat's group, or to the end of the row
+    };
+    enum class Open { None, Left, Right, Both };
 
     QVector<Unit> unitsOf(const Block &music) const;
-    qreal slotWidth(const Glyph &g) const;
+    Box boxOf(const Glyph &g) const;
+    BeatLayout layOut(const JianpuNotation::Beat &beat) const;
+    // The beats of units side by side with their natural gaps: beats never
+    // closer than the glyphs inside them, bar lines in the middle of theirs,
+    // lyrics apart.
+    QVector<Cell> cellsOf(const QVector<Unit> &units) const;
+    QString lyricShown(const Glyph &g) const;
+    // The lowest ink of a glyph below the baseline of the digits.
+    qreal inkBelow(const Glyph &g) const;
     void setMusic(const Block &music);
     void setSystem(const QVector<Unit> &units, bool justify);
     void setTitle(const QString &text);
@@ -54,12 +84,16 @@ private:
     void ensureRoom(qreal height, bool keepWithNext);
     void newPage();
     void finishPage();
-    qreal systemHeight() const;
+    // The height of a system whose notes reach below down to below (from
+    // the baseline); the deepest a system can reach when negative.
+    qreal systemHeight(qreal below = -1) const;
     // font in its family, no larger than ems of the note font.
     QFont capped(const QFont &font, qreal ems) const;
 
-    void drawGlyph(const Glyph &g, qreal x, qreal slot, qreal top);
-    void drawArc(qreal x1, qreal x2, qreal y, qreal rise);
+    void drawGlyph(const Glyph &g, qreal x, qreal baseline);
+    // A tie or slur; an open end runs level into the margin, where the arc
+    // is cut by the end of a system.
+    void drawArc(qreal x1, qreal x2, qreal y, qreal rise, Open open = Open::None);
     void drawDot(qreal x, qreal y, qreal r);
 
     Typesetter &m_t;
@@ -69,11 +103,13 @@ private:
     QFont m_signFont;
     QFont m_markFont;
     QFont m_lyricFont;
+    QFont m_graceFont;
     QFontMetricsF m_note;
     QFontMetricsF m_small;
     QFontMetricsF m_sign;
     QFontMetricsF m_mark;
     QFontMetricsF m_lyric;
+    QFontMetricsF m_grace;
     qreal m_em = 13;
     qreal m_cap = 9;
     qreal m_width = 0;  // printable
@@ -86,9 +122,10 @@ private:
     // Ties and slurs waiting for their last note: where they began.
     struct OpenArc {
         qreal x = 0;
-        qreal top = 0; // the system's top
         bool open = false;
-        int octave = 0; // the highest octave under it so far
+        int octave = 0;         // the highest octave under it so far
+        bool continued = false; // begun on an earlier system
+        bool overTie = false;   // a slur with a tie under it goes above the tie
     };
     OpenArc m_tie;
     OpenArc m_slur;

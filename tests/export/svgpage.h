@@ -57,6 +57,11 @@ struct SvgDot {
     QPointF centre;
     double radius = 0;
 };
+// A path (an arc), by its points on the page: the first, the last, every one.
+struct SvgPath {
+    QPointF start, end;
+    QList<QPointF> points;
+};
 
 struct SvgPage {
     bool ok = false;
@@ -66,6 +71,7 @@ struct SvgPage {
     QList<SvgRect> rects;
     QList<SvgLine> lines;
     QList<SvgDot> dots;
+    QList<SvgPath> paths;
 
     QList<SvgText> textsOf(const QString &s) const {
         QList<SvgText> out;
@@ -142,6 +148,23 @@ inline SvgPage parseSvgPage(const QByteArray &bytes) {
                     };
                     page.lines.append(
                         {stack.last().map(QLineF(point(points.at(0)), point(points.at(1))))});
+                }
+            } else if (name == QLatin1String("path")) {
+                static const QRegularExpression number(
+                    QStringLiteral("-?[0-9]*\\.?[0-9]+(?:[eE][-+]?[0-9]+)?"));
+                QList<double> v;
+                auto it = number.globalMatch(a.value(QLatin1String("d")).toString());
+                while (it.hasNext()) {
+                    v.append(it.next().captured(0).toDouble());
+                }
+                if (v.size() >= 4) {
+                    SvgPath path;
+                    for (int i = 0; i + 1 < v.size(); i += 2) {
+                        path.points.append(stack.last().map(QPointF(v.at(i), v.at(i + 1))));
+                    }
+                    path.start = path.points.first();
+                    path.end = path.points.last();
+                    page.paths.append(path);
                 }
             } else if (name == QLatin1String("circle") || name == QLatin1String("ellipse")) {
                 const QPointF c(a.value(QLatin1String("cx")).toDouble(),

@@ -60,6 +60,9 @@ QString spelled(const Glyph &g) {
     if (!g.lyric.isEmpty()) {
         d += QStringLiteral("{%1}").arg(g.lyric);
     }
+    if (!g.banYanAfter.isEmpty()) {
+        d += QStringLiteral("[%1]").arg(g.banYanAfter);
+    }
     return g.banYan + d;
 }
 
@@ -86,6 +89,7 @@ QStringList spelled(const QVector<Block> &blocks) {
             out << (m.free ? QStringLiteral("free ") : QStringLiteral("| ")) +
                        beats.join(QLatin1Char(' ')) +
                        (m.open ? QStringLiteral(" open") : QString()) +
+                       (m.dashedBar ? QStringLiteral(" :") : QString()) +
                        (m.finalBar ? QStringLiteral(" ||") : QString());
         }
     }
@@ -99,6 +103,19 @@ QVector<Glyph> allGlyphs(const QVector<Block> &blocks) {
             for (const JianpuNotation::Beat &beat : m.beats) {
                 out += beat.glyphs;
             }
+        }
+    }
+    return out;
+}
+
+// The measures of a small document, without its headings.
+QStringList measuresOf(const QString &lyric, const QStringList &score,
+                       const JianpuStyle &style = JianpuStyle()) {
+    QStringList out;
+    for (const QString &line :
+         spelled(JianpuNotation::build(musicfixture::document(lyric, score), style))) {
+        if (line.startsWith(QLatin1Char('|')) || line.startsWith(QLatin1String("free"))) {
+            out << line;
         }
     }
     return out;
@@ -127,6 +144,15 @@ private slots:
     void pageNumbersAndBreaks();
     void headingsKeepTheirMusic();
     void noInkOnInkInTheSample();
+    void heldNotesWithDashes_data();
+    void heldNotesWithDashes();
+    void headingShowsTempoAndBanShi();
+    void spokenLinesBeginWithBai();
+    void zengWholeOrSplit();
+    void lyricsCloserThanTheNextSystem();
+    void beatsStandAsGroups();
+    void tiesOpenAtSystemBreaks();
+    void gracesSmallBesideTheirNote();
 };
 
 void TestJianpu::initTestCase() {
@@ -138,11 +164,11 @@ void TestJianpu::writtenAsACopyistWritesIt() {
     const QStringList expected = {
         QStringLiteral("1 1=D（小工调） 4/4"),
         QStringLiteral("| [1({春}]"),
-        QStringLiteral("| [、2)] [○3({花}] [●5_1 6_1)] [○2_2({秋} 1,_2* 3_4V 2_4 5'_3 6''_3)]"),
+        QStringLiteral("| [、2)] [○3({花}] [●5_1 6_1)] [○2_2({秋} 1,_3 3_3V 2_3 5'_2 6''_3)]"),
         QStringLiteral("| [、1({月，}] [2] [3~] [-]"),
         QStringLiteral("| [、3] [-] [●5] [○6)]"),
         QStringLiteral("2"),
-        QStringLiteral("| [、3g{风}] [-] [-] [-] ||"),
+        QStringLiteral("| [、3{风}] [-] [-] [-g] ||"), // the ornament at the end
         QStringLiteral("1 1=D（小工调） 8/4"),
         QStringLiteral("| [、3({雨}] [○5] [●6] [○5] [×6] [○5] [●6] [○3]"),
         QStringLiteral("| [2)] [-] [-] [-] [-] [-] [-] [-] ||"),
@@ -213,7 +239,7 @@ void TestJianpu::everyValueAndOctave() {
         graces += g.gracesBefore.size() + g.gracesAfter.size();
         fermatas += g.fermata;
     }
-    QCOMPARE(values, (QSet<QString>{"0", "1", "2", "2*", "3", "4"}));
+    QCOMPARE(values, (QSet<QString>{"0", "1", "2", "3"}));
     QCOMPARE(octaves, (QSet<int>{-1, 0, 1, 2}));
     QCOMPARE(kinds, (QSet<int>{int(Glyph::Kind::Note), int(Glyph::Kind::Dash)}));
     QCOMPARE(ties, 1);
@@ -470,6 +496,547 @@ void TestJianpu::noInkOnInkInTheSample() {
             qPrintable(
                 QStringLiteral("page %1: %2").arg(p + 1).arg(found.join(QStringLiteral(", ")))));
     }
+}
+
+// A held note: dashes for its whole beats; a tie only across a bar line or
+// from inside a beat. The breath and the graces after it stand at its end.
+// The notes of a 4/4 tune take the given numbers of half beats.
+void TestJianpu::heldNotesWithDashes_data() {
+    QTest::addColumn<QList<int>>("halves");
+    QTest::addColumn<bool>("breathAndGrace"); // after the third note
+    QTest::addColumn<QStringList>("measures");
+    QTest::newRow("whole beats") << QList<int>{4, 2, 2, 8} << false
+                                 << QStringList{QStringLiteral("| [1] [-] [2] [3]"),
+                                                QStringLiteral("| [5] [-] [-] [-] ||")};
+    QTest::newRow("from inside a beat") << QList<int>{1, 5, 2, 8} << false
+                                        << QStringList{QStringLiteral("| [1_1 2_1~] [2] [-] [3]"),
+                                                       QStringLiteral("| [5] [-] [-] [-] ||")};
+    QTest::newRow("across the bar line") << QList<int>{4, 2, 4, 6} << false
+                                         << QStringList{QStringLiteral("| [1] [-] [2] [3~]"),
+                                                        QStringLiteral("| [3] [5] [-] [-] ||")};
+    QTest::newRow("dotted") << QList<int>{3, 1, 4, 8} << false
+                            << QStringList{QStringLiteral("| [1] [. 2_1] [3] [-]"),
+                                           QStringLiteral("| [5] [-] [-] [-] ||")};
+    QTest::newRow("breath and grace after the dashes")
+        << QList<int>{2, 2, 4, 8} << true
+        << QStringList{QStringLiteral("| [1] [2] [3] [-Vg]"),
+                       QStringLiteral("| [5] [-] [-] [-] ||")};
+}
+
+void TestJianpu::heldNotesWithDashes() {
+    QFETCH(QList<int>, halves);
+    QFETCH(bool, breathAndGrace);
+    QFETCH(QStringList, measures);
+    const QString lyric = QStringLiteral("; 板式=一板三眼\n【甲】\n春花秋月");
+    const QStringList score = {QStringLiteral("上、"), QStringLiteral("尺○"), QStringLiteral("工●"),
+                               QStringLiteral("六○")};
+    music::Melody melody = musicfixture::melodyOf(lyric, score);
+    QCOMPARE(melody.notes.size(), halves.size());
+    music::Section &section = melody.sections.last();
+    qint64 t = section.start;
+    QCOMPARE(section.firstDownbeat, t);
+    for (int i = 0; i < halves.size(); ++i) {
+        music::Note &note = melody.notes[i];
+        note.onset = t;
+        note.duration = halves.at(i) * music::ticksPerBeat / 2;
+        note.lyric.clear();
+        note.gracesAfter.clear();
+        note.gracesBefore.clear();
+        note.breathAfter = breathAndGrace && i == 2;
+        if (breathAndGrace && i == 2) {
+            note.gracesAfter = {note.midi + 2};
+        }
+        t += note.duration;
+    }
+    section.end = t;
+    JianpuStyle style;
+    style.banYanSigns = false;
+    QStringList written;
+    for (const QString &line :
+         spelled(JianpuNotation::build(musicfixture::document(lyric, score), melody, style))) {
+        if (line.startsWith(QLatin1Char('|'))) {
+            written << line;
+        }
+    }
+    QCOMPARE(written, measures);
+}
+
+void TestJianpu::headingShowsTempoAndBanShi() {
+    const QVector<Block> blocks = JianpuNotation::build(testDocument(), JianpuStyle());
+    QStringList headings;
+    for (const Block &b : blocks) {
+        if (b.kind == Block::Kind::Heading) {
+            headings << QStringList{b.meterLabel, b.banShiLabel, b.tempoLabel}.join(
+                QLatin1Char(' '));
+        }
+    }
+    QCOMPARE(headings, (QStringList{QStringLiteral("4/4 一板三眼 ♩=60"),
+                                    QStringLiteral("8/4 加赠一板三眼 ♩=60"),
+                                    QStringLiteral("サ 散板 ♩=60")}));
+    // On the page, on the line of the key and the meter.
+    Typesetter engine;
+    engine.generate(jianpuStyle(), testDocument(), false);
+    const SvgPage page = parseSvgPage(engine.pages().first());
+    const QList<SvgText> tempo = page.textsOf(QStringLiteral("♩=60"));
+    QCOMPARE(tempo.size(), 3);
+    QString line; // the texts of the first heading's line, left to right
+    QList<SvgText> onLine;
+    for (const SvgText &t : page.texts) {
+        if (qAbs(t.transform.map(t.origin).y() -
+                 tempo.first().transform.map(tempo.first().origin).y()) < 0.5) {
+            onLine << t;
+        }
+    }
+    std::sort(onLine.begin(), onLine.end(), [](const SvgText &a, const SvgText &b) {
+        return a.transform.map(a.origin).x() < b.transform.map(b.origin).x();
+    });
+    for (const SvgText &t : onLine) {
+        line += t.text;
+    }
+    line.remove(QLatin1Char(' '));
+    QCOMPARE(line, QStringLiteral("1=D（小工调）4/4一板三眼♩=60"));
+}
+
+void TestJianpu::spokenLinesBeginWithBai() {
+    const QString lyric = QStringLiteral("; 板式=一板三眼\n【甲】\n春\n> 好景致！\n= 白：且住\n花");
+    const QVector<Block> blocks = JianpuNotation::build(
+        musicfixture::document(lyric, {QStringLiteral("上、尺○工●六○"), QStringLiteral("五、")}),
+        JianpuStyle());
+    QStringList spoken;
+    for (const Block &b : blocks) {
+        if (b.kind == Block::Kind::Speech) {
+            spoken << b.text;
+        }
+    }
+    // Written once, even where the text has it already.
+    QCOMPARE(spoken, (QStringList{QStringLiteral("白：好景致！"), QStringLiteral("白：且住")}));
+}
+
+void TestJianpu::zengWholeOrSplit() {
+    const QString lyric = QStringLiteral("; 板式=加赠一板三眼\n【甲】\n春花");
+    const QStringList score = {QStringLiteral("工、六○五●六○五×六○五●工○"), QStringLiteral("尺、")};
+    QCOMPARE(measuresOf(lyric, score),
+             (QStringList{QStringLiteral("| [、3({春}] [○5] [●6] [○5] [×6] [○5] [●6] [○3)]"),
+                          QStringLiteral("| [、2{花}] [-] [-] [-] [-] [-] [-] [-] ||")}));
+    // Split at the 赠板: dashes stop at the dashed bar line, a tie crosses it.
+    JianpuStyle split;
+    split.splitZeng = true;
+    QCOMPARE(measuresOf(lyric, score, split),
+             (QStringList{QStringLiteral("| [、3({春}] [○5] [●6] [○5] :"),
+                          QStringLiteral("| [×6] [○5] [●6] [○3)]"),
+                          QStringLiteral("| [、2~{花}] [-] [-] [-] :"),
+                          QStringLiteral("| [2] [-] [-] [-] ||")}));
+    for (const Block &b : JianpuNotation::build(musicfixture::document(lyric, score), split)) {
+        if (b.kind == Block::Kind::Heading) {
+            QCOMPARE(b.meterLabel, QStringLiteral("4/4"));
+        }
+    }
+}
+
+namespace {
+
+qreal inkTop(const SvgText &t) {
+    return t.transform.map(t.origin + QPointF(0, t.deviceMetrics().tightBoundingRect(t.text).top()))
+        .y();
+}
+qreal inkBottom(const SvgText &t) {
+    return t.transform
+        .map(t.origin + QPointF(0, t.deviceMetrics().tightBoundingRect(t.text).bottom()))
+        .y();
+}
+qreal baselineOf(const SvgText &t) {
+    return t.transform.map(t.origin).y();
+}
+bool isDigit(const SvgText &t, qreal em) {
+    return t.text.size() == 1 && t.text.at(0).isDigit() && qAbs(t.fontSize - em) < 0.5;
+}
+bool isHan(const SvgText &t) {
+    return !t.text.isEmpty() && t.text.at(0).unicode() >= 0x4E00 && t.text.at(0).unicode() < 0xA000;
+}
+
+// The baselines of the systems of a page: where its digits stand.
+QList<qreal> systemBaselines(const SvgPage &page, qreal em) {
+    QList<qreal> out;
+    for (const SvgText &t : page.texts) {
+        if (isDigit(t, em) && std::none_of(out.begin(), out.end(),
+                                           [&](qreal y) { return qAbs(y - baselineOf(t)) < 1; })) {
+            out << baselineOf(t);
+        }
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// A long tune: of every three measures, the first held across its bar line
+// into the second.
+DocumentLines tiedTune(int characters) {
+    QString lyric = QStringLiteral("; 板式=一板三眼\n【甲】\n");
+    QStringList score;
+    const QString chars = QStringLiteral("春花秋月好景致风雨云水天");
+    for (int i = 0; i < characters; ++i) {
+        lyric += chars.at(i % chars.size());
+        score << (i % 2 ? QStringLiteral("上、尺○工●六○") : QStringLiteral("上、尺工Y六●五○"));
+    }
+    return musicfixture::document(lyric, score);
+}
+
+} // namespace
+
+// Under the lowest ink of its notes, a small fixed gap; the next system
+// clearly further away.
+void TestJianpu::lyricsCloserThanTheNextSystem() {
+    QString lyric, score;
+    QVERIFY(readScoreFile(QStringLiteral(QORVEL_SOURCE_DIR "/examples/youyuan-zaoluopao.gcp"),
+                          &lyric, &score));
+    const PageStyle style = jianpuStyle();
+    const qreal em = style.jianpu.noteFont.pointSize();
+    int systems = 0;
+    for (const DocumentLines &document :
+         {testDocument(), tiedTune(30), renderModel(lyric, score)}) {
+        Typesetter engine;
+        engine.generate(style, document, false);
+        for (const QByteArray &svg : engine.pages()) {
+            const SvgPage page = parseSvgPage(svg);
+            const QList<qreal> baselines = systemBaselines(page, em);
+            for (int i = 0; i + 1 < baselines.size(); ++i) {
+                const qreal b = baselines.at(i), next = baselines.at(i + 1);
+                // The lyric row: the first row of characters under the digits.
+                qreal row = next;
+                for (const SvgText &t : page.texts) {
+                    if (isHan(t) && baselineOf(t) > b + 1 && baselineOf(t) < row &&
+                        baselineOf(t) < b + em * 3 && qAbs(t.fontSize - em) < 0.5) {
+                        row = baselineOf(t);
+                    }
+                }
+                if (row >= next) {
+                    continue; // a system without lyrics
+                }
+                qreal lyricTop = row, lyricBottom = row;
+                for (const SvgText &t : page.texts) {
+                    if (isHan(t) && qAbs(baselineOf(t) - row) < 0.5) {
+                        lyricTop = std::min(lyricTop, inkTop(t));
+                        lyricBottom = std::max(lyricBottom, inkBottom(t));
+                    }
+                }
+                qreal notes = b; // digits end on their baseline
+                for (const SvgLine &l : page.lines) {
+                    if (l.line.y1() > b && l.line.y1() < lyricTop &&
+                        qFuzzyCompare(l.line.y1(), l.line.y2())) {
+                        notes = std::max(notes, l.line.y1());
+                    }
+                }
+                for (const SvgDot &d : page.dots) {
+                    if (d.centre.y() > b && d.centre.y() < lyricTop) {
+                        notes = std::max(notes, d.centre.y() + d.radius);
+                    }
+                }
+                qreal nextTop = next;
+                for (const SvgText &t : page.texts) {
+                    if (baselineOf(t) > row + 1 && baselineOf(t) <= next + 0.5) {
+                        nextTop = std::min(nextTop, inkTop(t));
+                    }
+                }
+                for (const SvgDot &d : page.dots) {
+                    if (d.centre.y() > lyricBottom && d.centre.y() < next) {
+                        nextTop = std::min(nextTop, d.centre.y() - d.radius);
+                    }
+                }
+                for (const SvgPath &p : page.paths) {
+                    for (const QPointF &point : p.points) {
+                        if (point.y() > lyricBottom && point.y() < next) {
+                            nextTop = std::min(nextTop, point.y());
+                        }
+                    }
+                }
+                const qreal lyricGap = lyricTop - notes;
+                const qreal systemGap = nextTop - lyricBottom;
+                const QString where = QStringLiteral("system at %1: lyric gap %2, system gap %3")
+                                          .arg(b)
+                                          .arg(lyricGap)
+                                          .arg(systemGap);
+                QVERIFY2(lyricGap > 0 && lyricGap < style.jianpu.lyricDistance + 2,
+                         qPrintable(where));
+                QVERIFY2(systemGap > 2 * lyricGap, qPrintable(where));
+                ++systems;
+            }
+        }
+    }
+    QVERIFY(systems > 10);
+}
+
+// The glyphs of a beat stand together: the gap between two beats is never
+// narrower than a gap inside either; a bar line has as much room on its left
+// as on its right.
+void TestJianpu::beatsStandAsGroups() {
+    const PageStyle style = jianpuStyle();
+    const qreal em = style.jianpu.noteFont.pointSize();
+    QString lyric, score;
+    QVERIFY(readScoreFile(QStringLiteral(QORVEL_SOURCE_DIR "/examples/youyuan-zaoluopao.gcp"),
+                          &lyric, &score));
+    int between = 0, bars = 0;
+    for (const DocumentLines &document : {testDocument(), renderModel(lyric, score)}) {
+        struct Written {
+            Glyph glyph;
+            int beat;
+            bool firstOfBeat, lastOfBeat;
+        };
+        QVector<Written> written; // the digits, in order
+        int beat = 0;
+        for (const Block &b : JianpuNotation::build(document, style.jianpu)) {
+            for (const JianpuNotation::Measure &m : b.measures) {
+                for (const JianpuNotation::Beat &bt : m.beats) {
+                    for (int i = 0; i < bt.glyphs.size(); ++i) {
+                        const Glyph &g = bt.glyphs.at(i);
+                        if (g.kind == Glyph::Kind::Note || g.kind == Glyph::Kind::Rest) {
+                            written.append({g, beat, i == 0, i + 1 == bt.glyphs.size()});
+                        }
+                    }
+                    ++beat;
+                }
+            }
+        }
+        Typesetter engine;
+        engine.generate(style, document, false);
+        QList<SvgText> digits;
+        QList<SvgPage> pages;
+        for (const QByteArray &svg : engine.pages()) {
+            pages << parseSvgPage(svg);
+            for (const SvgText &t : pages.last().texts) {
+                if (isDigit(t, em)) {
+                    digits << t;
+                }
+            }
+        }
+        QCOMPARE(digits.size(), written.size());
+        const auto left = [&](int i) {
+            return digits.at(i).transform.map(digits.at(i).origin).x();
+        };
+        const auto right = [&](int i) {
+            return left(i) + digits.at(i).deviceMetrics().horizontalAdvance(digits.at(i).text) +
+                   (written.at(i).glyph.dotted ? em * 0.3 : 0);
+        };
+        const auto plain = [&](const Glyph &g) {
+            return g.gracesBefore.isEmpty() && g.gracesAfter.isEmpty() && !g.sharp && !g.breath;
+        };
+        QHash<int, qreal> inner;
+        struct Pair {
+            int a, b;
+            qreal gap;
+        };
+        QVector<Pair> pairs;
+        for (int i = 0; i + 1 < written.size(); ++i) {
+            if (qAbs(baselineOf(digits.at(i)) - baselineOf(digits.at(i + 1))) > 0.5 ||
+                !plain(written.at(i).glyph) || !plain(written.at(i + 1).glyph)) {
+                continue;
+            }
+            const qreal gap = left(i + 1) - right(i);
+            if (written.at(i).beat == written.at(i + 1).beat) {
+                inner[written.at(i).beat] = std::max(inner.value(written.at(i).beat), gap);
+            } else if (written.at(i + 1).beat == written.at(i).beat + 1 &&
+                       written.at(i).lastOfBeat && written.at(i + 1).firstOfBeat) {
+                pairs.append({written.at(i).beat, written.at(i + 1).beat, gap});
+            }
+        }
+        for (const Pair &p : pairs) {
+            QVERIFY2(p.gap + 0.01 >= std::max(inner.value(p.a), inner.value(p.b)),
+                     qPrintable(QStringLiteral("beats %1/%2: %3 between, %4 and %5 inside")
+                                    .arg(p.a)
+                                    .arg(p.b)
+                                    .arg(p.gap)
+                                    .arg(inner.value(p.a))
+                                    .arg(inner.value(p.b))));
+            ++between;
+        }
+        // Bar lines: as much room to the ink on their left (a digit or a
+        // dash) as to the digit on their right.
+        for (const SvgPage &page : pages) {
+            for (const SvgLine &l : page.lines) {
+                if (!qFuzzyCompare(l.line.x1(), l.line.x2()) || l.line.length() < em * 0.5) {
+                    continue;
+                }
+                const qreal x = l.line.x1();
+                const qreal y1 = std::min(l.line.y1(), l.line.y2());
+                const qreal y2 = std::max(l.line.y1(), l.line.y2());
+                qreal baseline = -1;
+                QList<QPair<qreal, qreal>> inks; // left and right of the system's digits and dashes
+                for (const SvgText &t : page.texts) {
+                    if (isDigit(t, em) && baselineOf(t) > y1 && baselineOf(t) < y2) {
+                        const qreal tl = t.transform.map(t.origin).x();
+                        inks.append({tl, tl + t.deviceMetrics().horizontalAdvance(t.text)});
+                        baseline = baselineOf(t);
+                    }
+                }
+                for (const SvgLine &d : page.lines) {
+                    if (qFuzzyCompare(d.line.y1(), d.line.y2()) && d.line.y1() > y1 &&
+                        d.line.y1() < baseline - 1 && d.line.length() < em) {
+                        // A dash: its ink is 0.8 of the room it takes.
+                        const qreal pad = d.line.length() * 0.125;
+                        inks.append({std::min(d.line.x1(), d.line.x2()) - pad,
+                                     std::max(d.line.x1(), d.line.x2()) + pad});
+                    }
+                }
+                qreal before = -1, after = -1;
+                for (const auto &ink : inks) {
+                    if (ink.second <= x && (before < 0 || x - ink.second < before)) {
+                        before = x - ink.second;
+                    }
+                    if (ink.first >= x && (after < 0 || ink.first - x < after)) {
+                        after = ink.first - x;
+                    }
+                }
+                if (before < 0 || after < 0) {
+                    continue; // at the end of a system
+                }
+                // Not where a dot, a breath or a grace stands in the gap.
+                bool other = false;
+                for (const SvgDot &d : page.dots) {
+                    other |= d.centre.x() > x - before && d.centre.x() < x + after &&
+                             d.centre.y() > y1 && d.centre.y() < baseline;
+                }
+                for (const SvgText &t : page.texts) {
+                    const qreal tx = t.transform.map(t.origin).x();
+                    other |= t.fontSize < em * 0.7 && tx > x - before - em && tx < x + after &&
+                             baselineOf(t) > y1 && baselineOf(t) < y2;
+                }
+                if (other) {
+                    continue;
+                }
+                QVERIFY2(qAbs(before - after) < 0.3,
+                         qPrintable(QStringLiteral("bar at %1, %2: %3 before, %4 after")
+                                        .arg(x)
+                                        .arg(baseline)
+                                        .arg(before)
+                                        .arg(after)));
+                ++bars;
+            }
+        }
+    }
+    QVERIFY(between > 50);
+    QVERIFY(bars > 10);
+}
+
+// A tie cut by the end of a system leaves into the right margin and comes
+// back from the left margin, level there: no small arc over one note.
+void TestJianpu::tiesOpenAtSystemBreaks() {
+    const PageStyle style = jianpuStyle();
+    const qreal em = style.jianpu.noteFont.pointSize();
+    Typesetter engine;
+    engine.generate(style, tiedTune(24), false);
+    const qreal leftEdge = style.marginLeft;
+    const qreal rightEdge = style.pageSize().width() - style.marginRight;
+    int leaving = 0, entering = 0, arcs = 0;
+    for (const QByteArray &svg : engine.pages()) {
+        const SvgPage page = parseSvgPage(svg);
+        for (const SvgPath &p : page.paths) {
+            const qreal x1 = std::min(p.start.x(), p.end.x());
+            const qreal x2 = std::max(p.start.x(), p.end.x());
+            if (x2 - x1 < em * 0.2) {
+                continue; // a grace's slur
+            }
+            ++arcs;
+            if (x2 > rightEdge + em * 0.5) {
+                ++leaving;
+                // Up from the note, level at the margin.
+                const QPointF &out = p.start.x() > p.end.x() ? p.start : p.end;
+                const QPointF &in = p.start.x() > p.end.x() ? p.end : p.start;
+                QVERIFY(out.y() < in.y());
+                QVERIFY(x1 < rightEdge);
+            }
+            if (x1 < leftEdge - em * 0.5) {
+                ++entering;
+                const QPointF &out = p.start.x() < p.end.x() ? p.start : p.end;
+                const QPointF &in = p.start.x() < p.end.x() ? p.end : p.start;
+                QVERIFY(out.y() < in.y());
+                QVERIFY(in.x() > leftEdge); // ends on a note inside the system
+            }
+        }
+    }
+    QVERIFY(leaving >= 2);
+    QCOMPARE(entering, leaving);
+    QVERIFY(arcs > leaving + entering);
+}
+
+// Graces: small digits on the upper half of the digits' height, beside their
+// note and joined to it by a short arc, before or after it as they sound.
+void TestJianpu::gracesSmallBesideTheirNote() {
+    const PageStyle style = jianpuStyle();
+    const qreal em = style.jianpu.noteFont.pointSize();
+    const QString lyric = QStringLiteral("; 板式=一板三眼\n【甲】\n春花秋");
+    // 豁腔 (H) sounds after its note; 擻腔 (S) ornaments it within.
+    const QStringList score = {QStringLiteral("工、H六○"), QStringLiteral("五●S六○"),
+                               QStringLiteral("尺、")};
+    const DocumentLines document = musicfixture::document(lyric, score);
+    int before = 0, after = 0;
+    for (const Glyph &g : allGlyphs(JianpuNotation::build(document, style.jianpu))) {
+        before += g.gracesBefore.size();
+        after += g.gracesAfter.size();
+    }
+    QVERIFY(before + after >= 2);
+    Typesetter engine;
+    engine.generate(style, document, false);
+    const SvgPage page = parseSvgPage(engine.pages().first());
+    const qreal foot = style.pageSize().height() - style.marginBottom - em * 2;
+    int left = 0, right = 0;
+    for (const SvgText &grace : page.texts) {
+        if (grace.text.size() != 1 || !grace.text.at(0).isDigit() || grace.fontSize >= em - 0.5 ||
+            baselineOf(grace) > foot) {
+            continue;
+        }
+        QVERIFY(grace.fontSize < em * 0.7);
+        // The digits of its system: the nearest one.
+        const SvgText *digit = nullptr;
+        qreal best = 1e9;
+        for (const SvgText &t : page.texts) {
+            if (isDigit(t, em) && QLineF(t.centre(), grace.centre()).length() < best) {
+                best = QLineF(t.centre(), grace.centre()).length();
+                digit = &t;
+            }
+        }
+        QVERIFY(digit && best < em * 3);
+        // On the upper half of the digits, not above them as an exponent.
+        const qreal top = inkTop(*digit), bottom = inkBottom(*digit);
+        QVERIFY2(inkBottom(grace) <= bottom - (bottom - top) * 0.35,
+                 qPrintable(QStringLiteral("%1 %2 %3").arg(inkBottom(grace)).arg(top).arg(bottom)));
+        QVERIFY(inkTop(grace) >= top - em * 0.15);
+        // Clear of every digit.
+        const qreal gl = grace.transform.map(grace.origin).x();
+        const qreal gr = gl + grace.deviceMetrics().horizontalAdvance(grace.text);
+        for (const SvgText &t : page.texts) {
+            if (isDigit(t, em) && qAbs(baselineOf(t) - baselineOf(*digit)) < 0.5) {
+                const qreal nl = t.transform.map(t.origin).x();
+                QVERIFY(gr <= nl + 0.5 ||
+                        gl >= nl + t.deviceMetrics().horizontalAdvance(t.text) - 0.5);
+            }
+        }
+        // A short arc joins it to its note (a digit, or the dash that holds it):
+        // the arc's other end tells which side the grace stands on.
+        const SvgPath *arc = nullptr;
+        for (const SvgPath &p : page.paths) {
+            const qreal x1 = std::min(p.start.x(), p.end.x());
+            const qreal x2 = std::max(p.start.x(), p.end.x());
+            if (x2 - x1 < em * 1.5 && x1 <= gr && x2 >= gl && qAbs(p.start.y() - top) < em * 0.5) {
+                arc = &p;
+            }
+        }
+        QVERIFY(arc);
+        // Its note's end: the one over no grace digit.
+        const auto overGrace = [&](qreal x) {
+            for (const SvgText &t : page.texts) {
+                const qreal tl = t.transform.map(t.origin).x();
+                if (t.text.size() == 1 && t.fontSize < em * 0.7 &&
+                    qAbs(baselineOf(t) - baselineOf(grace)) < 0.5 && x >= tl - 0.3 &&
+                    x <= tl + t.deviceMetrics().horizontalAdvance(t.text) + 0.3) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        const qreal noteEnd = overGrace(arc->start.x()) ? arc->end.x() : arc->start.x();
+        QVERIFY(!overGrace(noteEnd));
+        (noteEnd > (gl + gr) / 2 ? left : right)++;
+    }
+    QCOMPARE(left, before);
+    QCOMPARE(right, after);
 }
 
 QTEST_MAIN(TestJianpu)
