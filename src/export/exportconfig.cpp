@@ -39,6 +39,9 @@ bool isPageSizeId(int id) {
 const QString notationKey = QStringLiteral("notation");
 const QString gongcheName = QStringLiteral("gongche");
 const QString jianpuName = QStringLiteral("jianpu");
+const QString zengKey = QStringLiteral("zengMeasures");
+const QString splitName = QStringLiteral("split");
+const QString wholeName = QStringLiteral("whole");
 
 } // namespace
 
@@ -69,6 +72,8 @@ ExportConfig::ExportConfig() {
         {QStringLiteral("顶部"), 0}, {QStringLiteral("居中"), 1}, {QStringLiteral("底部"), 2}};
     m_notationOptions = {{QStringLiteral("工尺谱"), PageStyle::Notation::Gongche},
                          {QStringLiteral("简谱"), PageStyle::Notation::Jianpu}};
+    m_zengOptions = {{QStringLiteral("整小节（8/4）"), false},
+                     {QStringLiteral("赠板处分为两小节（4/4，虚小节线）"), true}};
 
     for (int role = 0; role < FontRoleCount; ++role) {
         m_fontSizes[role] = defaultFontSizes[role];
@@ -110,7 +115,7 @@ QStringList ExportConfig::keys() {
           << QStringLiteral("scoreSpace") << QStringLiteral("banYanSpace")
           << QStringLiteral("scoreAngle") << QStringLiteral("lyricScoreSpace")
           << QStringLiteral("scoreBanYanSpace") << QStringLiteral("mColWidth")
-          << QStringLiteral("titleWidth") << QStringLiteral("titlePos") << notationKey
+          << QStringLiteral("titleWidth") << QStringLiteral("titlePos") << notationKey << zengKey
           << QStringLiteral("jianpuNoteFont") << QStringLiteral("jianpuNoteFontSize")
           << QStringLiteral("jianpuLyricDistance") << QStringLiteral("jianpuSystemSpace")
           << QStringLiteral("jianpuBeatWidth") << QStringLiteral("jianpuMinNoteSpace")
@@ -123,6 +128,22 @@ QStringList ExportConfig::keys() {
 
 QString ExportConfig::notationName(PageStyle::Notation notation) {
     return notation == PageStyle::Notation::Jianpu ? jianpuName : gongcheName;
+}
+
+QString ExportConfig::zengName(bool split) {
+    return split ? splitName : wholeName;
+}
+
+bool ExportConfig::zengFromName(const QString &name, bool *split) {
+    if (name.compare(splitName, Qt::CaseInsensitive) == 0) {
+        *split = true;
+        return true;
+    }
+    if (name.compare(wholeName, Qt::CaseInsensitive) == 0) {
+        *split = false;
+        return true;
+    }
+    return false;
 }
 
 bool ExportConfig::notationFromName(const QString &name, PageStyle::Notation *notation) {
@@ -225,6 +246,9 @@ void ExportConfig::load() {
         readBool(QStringLiteral("jianpuFlatAfterLetter"), jianpu.flatAfterLetter);
     m_jianpu.sanBanWord = readBool(QStringLiteral("jianpuSanBanWord"), jianpu.sanBanWord);
     m_jianpu.banYanSigns = readBool(QStringLiteral("jianpuBanYanSigns"), jianpu.banYanSigns);
+    // Absent from older files, or unknown: written whole.
+    m_jianpu.splitZeng = jianpu.splitZeng;
+    zengFromName(s.value(zengKey).toString(), &m_jianpu.splitZeng);
     m_isLivePreview = readBool(QStringLiteral("isLivePreview"), true);
 }
 
@@ -270,6 +294,7 @@ void ExportConfig::save() {
     s.setValue(QStringLiteral("titleWidth"), m_titleWidth);
     s.setValue(QStringLiteral("titlePos"), m_titlePos);
     s.setValue(notationKey, notationName(m_notation));
+    s.setValue(zengKey, zengName(m_jianpu.splitZeng));
     s.setValue(QStringLiteral("jianpuNoteFont"), m_jianpu.noteFont.family());
     s.setValue(QStringLiteral("jianpuNoteFontSize"), m_jianpuNoteFontSize);
     s.setValue(QStringLiteral("jianpuLyricDistance"), m_jianpu.lyricDistance);
@@ -328,7 +353,7 @@ QJsonValue ExportConfig::jsonValueOf(const QString &key) const {
         return v.toBool();
     }
     if (key.endsWith(QLatin1String("Font")) || key.endsWith(QLatin1String("Color")) ||
-        key == notationKey) {
+        key == notationKey || key == zengKey) {
         return v.toString();
     }
     return v.toInt();

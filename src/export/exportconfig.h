@@ -43,13 +43,18 @@ public:
     ExportConfig(const ExportConfig &) = delete;
     ExportConfig &operator=(const ExportConfig &) = delete;
 
-    // The 58 keys of the group "Export", in load and save order.
+    // The 59 keys of the group "Export", in load and save order.
     static QStringList keys();
 
     // The stored name of a notation: "gongche" or "jianpu".
     static QString notationName(PageStyle::Notation notation);
     // The notation of a stored name (any case); false for any other text.
     static bool notationFromName(const QString &name, PageStyle::Notation *notation);
+    // The stored name of how 加赠 measures are written: "split" at the 赠板
+    // into two, or "whole".
+    static QString zengName(bool split);
+    // Whether a stored name (any case) splits them; false for any other text.
+    static bool zengFromName(const QString &name, bool *split);
 
     const QList<PageSizeOption> &pageSizeOptions() const { return m_pageSizeOptions; }
     const QList<BoolOption> &orientationOptions() const { return m_orientationOptions; }
@@ -204,6 +209,10 @@ public:
     void setJianpuFlatAfterLetter(bool v) { m_jianpu.flatAfterLetter = v; }
     void setJianpuSanBanWord(bool v) { m_jianpu.sanBanWord = v; }
     void setJianpuBanYanSigns(bool v) { m_jianpu.banYanSigns = v; }
+    // 加赠 measures split at the 赠板 on 简谱 pages and in MusicXML.
+    bool splitZeng() const { return m_jianpu.splitZeng; }
+    void setSplitZeng(bool v) { m_jianpu.splitZeng = v; }
+    const QList<BoolOption> &zengOptions() const { return m_zengOptions; }
 
     // The page style of these settings, bounded to the ranges that the export
     // form accepts; inside those ranges it holds the stored values.
@@ -223,6 +232,7 @@ private:
     QList<BoolOption> m_lineBreakOptions;
     QList<IntOption> m_titlePosOptions;
     QList<NotationOption> m_notationOptions;
+    QList<BoolOption> m_zengOptions;
 
     std::unique_ptr<QTemporaryDir> m_detachedDir; // outlives m_settings
     std::unique_ptr<QSettings> m_settings;

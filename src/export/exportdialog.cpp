@@ -116,6 +116,9 @@ void ExportDialog::fillComboBoxes() {
     for (const auto &o : m_config.notationOptions()) {
         ui->notationBox->addItem(o.first, int(o.second));
     }
+    for (const auto &o : m_config.zengOptions()) {
+        ui->zengBox->addItem(o.first, o.second);
+    }
     for (const auto &o : m_config.pageSizeOptions()) {
         ui->pageSizeBox->addItem(o.first, QVariant::fromValue(o.second));
     }
@@ -175,6 +178,7 @@ void ExportDialog::loadForm() {
     m_loading = true;
     const ExportConfig &c = m_config;
     ui->notationBox->setCurrentIndex(indexOfData(ui->notationBox, int(c.notation())));
+    ui->zengBox->setCurrentIndex(indexOfData(ui->zengBox, c.splitZeng()));
     ui->pageSizeBox->setCurrentIndex(
         indexOfData(ui->pageSizeBox, QVariant::fromValue(c.pageSizeId())));
     ui->isLandscapeBox->setCurrentIndex(indexOfData(ui->isLandscapeBox, c.isLandscape()));
@@ -334,6 +338,8 @@ void ExportDialog::connectSignals() {
             &ExportDialog::onTitleWidthChanged);
     connect(ui->notationBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &ExportDialog::onNotationChanged);
+    connect(ui->zengBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &ExportDialog::onZengChanged);
     connect(ui->jianpuLyricDistanceBox, &QLineEdit::editingFinished, this,
             &ExportDialog::onJianpuLyricDistanceChanged);
     connect(ui->jianpuSystemSpaceBox, &QLineEdit::editingFinished, this,
@@ -367,7 +373,7 @@ void ExportDialog::connectSignals() {
     ui->preViewFrame->installEventFilter(this);
     ui->preViewFrame->viewport()->installEventFilter(this);
     ui->preViewWidget->installEventFilter(this);
-    for (QComboBox *box : {ui->notationBox, ui->pageSizeBox, ui->isLandscapeBox,
+    for (QComboBox *box : {ui->notationBox, ui->zengBox, ui->pageSizeBox, ui->isLandscapeBox,
                            ui->isLineBreakScoreOverflowBox, ui->titlePosBox}) {
         box->installEventFilter(this);
     }
@@ -376,7 +382,7 @@ void ExportDialog::connectSignals() {
 
 bool ExportDialog::eventFilter(QObject *watched, QEvent *event) {
     if (event->type() == QEvent::Wheel &&
-        (watched == ui->notationBox || watched == ui->pageSizeBox ||
+        (watched == ui->notationBox || watched == ui->zengBox || watched == ui->pageSizeBox ||
          watched == ui->isLandscapeBox || watched == ui->isLineBreakScoreOverflowBox ||
          watched == ui->titlePosBox)) {
         return true;
@@ -844,6 +850,11 @@ void ExportDialog::onNotationChanged(int index) {
     m_config.setNotation(notation);
     showNotationSettings();
     refreshPreview();
+}
+
+void ExportDialog::onZengChanged(int index) {
+    boolChanged(ui->zengBox->itemData(index).toBool(), &ExportConfig::splitZeng,
+                &ExportConfig::setSplitZeng);
 }
 
 void ExportDialog::onJianpuFlatAfterLetterChanged(int state) {

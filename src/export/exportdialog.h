@@ -121,6 +121,7 @@ public slots:
     void onTitlePosChanged(int index);
     void onTitleWidthChanged();
     void onNotationChanged(int index);
+    void onZengChanged(int index);
     void onJianpuNoteFontChanged(QFont font, int size);
     void onJianpuLyricDistanceChanged();
     void onJianpuSystemSpaceChanged();

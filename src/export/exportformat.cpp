@@ -1,5 +1,6 @@
 #include "export/exportformat.h"
 
+#include "export/exportconfig.h"
 #include "music/melodybuilder.h"
 #include "music/midiwriter.h"
 #include "music/musicxmlwriter.h"
@@ -75,6 +76,8 @@ QVector<ExportFormat> makeFormats() {
     musicXml.write = [](const ExportFormat::Job &job) {
         music::MusicXmlWriter::Options options;
         options.title = ExportFormat::documentTitle(job.lines);
+        // 加赠 measures as the pages write them: one setting for both.
+        options.splitZengMeasures = ExportConfig::instance()->splitZeng();
         return music::MusicXmlWriter::write(music::MelodyBuilder().build(job.lines), job.path,
                                             options);
     };

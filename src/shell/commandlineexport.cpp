@@ -131,7 +131,7 @@ int CommandLineExport::run(const QStringList &arguments) {
         "  qorvel [FILE.gcp]\n"
         "      Opens the editor (with the score, if one is given).\n"
         "  qorvel --export FORMAT --output PATH [--dpi DPI] [--scheme SCHEME.json]\n"
-        "         [--notation gongche|jianpu] FILE.gcp\n"
+        "         [--notation gongche|jianpu] [--zeng split|whole] FILE.gcp\n"
         "      Typesets the score and writes it without opening a window, with the\n"
         "      export settings of settings.ini. Prints what it wrote.\n"
         "      Exit status: 0 success, 1 failure, 2 usage error."));
@@ -161,7 +161,15 @@ int CommandLineExport::run(const QStringList &arguments) {
                        "settings or the scheme, gongche unless changed. Ignored by midi, "
                        "musicxml and wav."),
         QStringLiteral("gongche|jianpu"));
-    parser.addOptions({exportOption, outputOption, dpiOption, schemeOption, notationOption});
+    const QCommandLineOption zengOption(
+        QStringLiteral("zeng"),
+        QStringLiteral("Write 加赠 measures whole (8/4) or split at the 赠板 into two 4/4 "
+                       "measures with a dashed bar line, on jianpu pages and in musicxml, for "
+                       "this run only. Default: the settings or the scheme, whole unless "
+                       "changed."),
+        QStringLiteral("split|whole"));
+    parser.addOptions(
+        {exportOption, outputOption, dpiOption, schemeOption, notationOption, zengOption});
     parser.addPositionalArgument(QStringLiteral("FILE.gcp"),
                                  QStringLiteral("The score file to open or to export."));
 
@@ -197,6 +205,12 @@ int CommandLineExport::run(const QStringList &arguments) {
         return failure(QStringLiteral("unknown notation \"%1\"; use gongche or jianpu")
                            .arg(parser.value(notationOption)));
     }
+    bool splitZeng = false;
+    const bool zengGiven = parser.isSet(zengOption);
+    if (zengGiven && !ExportConfig::zengFromName(parser.value(zengOption), &splitZeng)) {
+        return usageError(QStringLiteral("--zeng must be split or whole, not \"%1\"")
+                              .arg(parser.value(zengOption)));
+    }
     const QStringList files = parser.positionalArguments();
     if (files.size() != 1) {
         return usageError(files.isEmpty() ? QStringLiteral("no score file given")
@@ -218,6 +232,9 @@ int CommandLineExport::run(const QStringList &arguments) {
     }
     if (notationGiven) {
         config.setNotation(notation);
+    }
+    if (zengGiven) {
+        config.setSplitZeng(splitZeng);
     }
 
     QString lyric, score;

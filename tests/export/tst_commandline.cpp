@@ -66,6 +66,8 @@ private slots:
     void notationOptionOverridesTheSettings();
     // Needs the 简谱 typesetter: the PDF of 简谱 pages holds their text.
     void jianpuPdfText();
+    void zengOption_data();
+    void zengOption();
 
 private:
     Result run(const QStringList &args, bool keepPlatform = false);
@@ -382,6 +384,8 @@ void TestCommandLine::usageErrors_data() {
     QTest::newRow("dpi not a number") << QStringList{"--export", "png", "--dpi", "x", out, "a.gcp"};
     QTest::newRow("unknown option") << QStringList{"--export", "pdf", "--colour", out, "a.gcp"};
     QTest::newRow("format missing") << QStringList{"a.gcp", "--export"};
+    QTest::newRow("bad zeng") << QStringList{"--export", "musicxml", "--zeng",
+                                             "half",     out,        "a.gcp"};
 }
 
 void TestCommandLine::usageErrors() {
@@ -556,6 +560,49 @@ void TestCommandLine::jianpuPdfText() {
     compact.remove(QRegularExpression(QStringLiteral("\\s+")));
     QVERIFY2(compact.contains(QStringLiteral("1=D")), qPrintable(text.left(1500)));
     QVERIFY2(compact.contains(QStringLiteral("原来姹紫嫣红开遍")), qPrintable(text.left(1500)));
+}
+
+// 加赠 measures whole (8/4) or split at the 赠板 (4/4), from the option, or
+// from the settings without it; the sample aria is sung 加赠.
+void TestCommandLine::zengOption_data() {
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QByteArray>("beats");
+    QTest::newRow("default") << QString() << QByteArray() << QByteArray("<beats>8</beats>");
+    QTest::newRow("whole") << QStringLiteral("whole")
+                           << QByteArray("[Export]\nzengMeasures=split\n")
+                           << QByteArray("<beats>8</beats>");
+    QTest::newRow("split") << QStringLiteral("split") << QByteArray()
+                           << QByteArray("<beats>4</beats>");
+    QTest::newRow("split by the settings")
+        << QString() << QByteArray("[Export]\nzengMeasures=split\n")
+        << QByteArray("<beats>4</beats>");
+}
+
+void TestCommandLine::zengOption() {
+    QFETCH(QString, option);
+    QFETCH(QByteArray, ini);
+    QFETCH(QByteArray, beats);
+    QVERIFY(run({QStringLiteral("--help")}).out.contains(QStringLiteral("--zeng <split|whole>")));
+    if (!ini.isEmpty()) {
+        QFile file(settingsFile());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(ini);
+    }
+    QTemporaryDir out;
+    const QString xml = out.filePath(QStringLiteral("aria.musicxml"));
+    QStringList args{QStringLiteral("--export"), QStringLiteral("musicxml"),
+                     QStringLiteral("--output"), xml,
+                     QStringLiteral(QORVEL_SOURCE_DIR "/examples/youyuan-zaoluopao.gcp")};
+    if (!option.isEmpty()) {
+        args << QStringLiteral("--zeng") << option;
+    }
+    const Result r = run(args);
+    QCOMPARE(r.exitCode, 0);
+    const QByteArray written = readAll(xml);
+    QVERIFY(written.contains(beats));
+    QVERIFY(!written.contains(beats == "<beats>4</beats>" ? QByteArray("<beats>8</beats>")
+                                                          : QByteArray("<beats>4</beats>")));
 }
 
 QTEST_MAIN(TestCommandLine)

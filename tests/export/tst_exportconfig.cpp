@@ -181,7 +181,7 @@ void TestExportConfig::optionLists() {
 
 void TestExportConfig::keysInTableOrder() {
     QStringList keys = ExportConfig::keys();
-    QCOMPARE(keys.size(), 58);
+    QCOMPARE(keys.size(), 59);
     QCOMPARE(keys.removeDuplicates(), 0);
     QCOMPARE(keys.first(), QStringLiteral("pageWidth"));
     QCOMPARE(keys.at(7), QStringLiteral("titleFontSize"));
@@ -323,7 +323,7 @@ void TestExportConfig::colourSavedLowerCaseWithoutAlpha() {
 
 void TestExportConfig::schemeRoundTripKeepsTypes() {
     const QJsonObject o = snapshot();
-    QCOMPARE(o.size(), 58);
+    QCOMPARE(o.size(), 59);
     QCOMPARE(o.value(QStringLiteral("banColor")), QJsonValue(QStringLiteral("#ff4c00")));
     QCOMPARE(o.value(QStringLiteral("backgroundColor")), QJsonValue(QStringLiteral("#ffffff")));
     QCOMPARE(o.value(QStringLiteral("colWidth")), QJsonValue(130));
@@ -404,7 +404,7 @@ void TestExportConfig::restoreDefaultsRemovesUnknownKeys() {
     QCOMPARE(cfg()->colWidth(), 130);
     const QJsonObject o = snapshot();
     QVERIFY(!o.contains(QStringLiteral("madeUpKey")));
-    QCOMPARE(o.size(), 58);
+    QCOMPARE(o.size(), 59);
 }
 
 void TestExportConfig::hostileValuesAreClampedAtUse() {
@@ -499,6 +499,7 @@ void setJianpuValues(ExportConfig *c) {
     c->setJianpuFlatAfterLetter(true);
     c->setJianpuSanBanWord(true);
     c->setJianpuBanYanSigns(false);
+    c->setSplitZeng(true);
 }
 
 void verifyJianpuValues(const ExportConfig *c) {
@@ -512,6 +513,7 @@ void verifyJianpuValues(const ExportConfig *c) {
     QCOMPARE(s.jianpu.beatWidth, 55);
     QCOMPARE(s.jianpu.minNoteSpace, 7);
     QVERIFY(s.jianpu.flatAfterLetter && s.jianpu.sanBanWord && !s.jianpu.banYanSigns);
+    QVERIFY(s.jianpu.splitZeng && c->splitZeng());
 }
 
 void verifyJianpuDefaults(const ExportConfig *c) {
@@ -529,6 +531,7 @@ void verifyJianpuDefaults(const ExportConfig *c) {
     QCOMPARE(s.jianpu.flatAfterLetter, defaults.flatAfterLetter);
     QCOMPARE(s.jianpu.sanBanWord, defaults.sanBanWord);
     QCOMPARE(s.jianpu.banYanSigns, defaults.banYanSigns);
+    QVERIFY(!s.jianpu.splitZeng && !c->splitZeng()); // 加赠 written whole
 }
 
 } // namespace
@@ -541,6 +544,7 @@ void TestExportConfig::jianpuDefaults() {
     QCOMPARE(keys.at(keys.size() - 2), QStringLiteral("jianpuBanYanSigns"));
     QSettings raw = rawSettings();
     QCOMPARE(raw.value(QStringLiteral("Export/notation")).toString(), QStringLiteral("gongche"));
+    QCOMPARE(raw.value(QStringLiteral("Export/zengMeasures")).toString(), QStringLiteral("whole"));
     QCOMPARE(raw.value(QStringLiteral("Export/jianpuNoteFont")).toString(),
              QStringLiteral("DejaVu Sans"));
 }
@@ -558,6 +562,11 @@ void TestExportConfig::jianpuRoundTrip() {
 
     const QJsonObject o = snapshot();
     QCOMPARE(o.value(QStringLiteral("notation")), QJsonValue(QStringLiteral("jianpu")));
+    QCOMPARE(o.value(QStringLiteral("zengMeasures")), QJsonValue(QStringLiteral("split")));
+    bool split = false;
+    QVERIFY(ExportConfig::zengFromName(QStringLiteral("Split"), &split) && split);
+    QVERIFY(ExportConfig::zengFromName(QStringLiteral("whole"), &split) && !split);
+    QVERIFY(!ExportConfig::zengFromName(QStringLiteral("half"), &split));
     QCOMPARE(o.value(QStringLiteral("jianpuNoteFont")), QJsonValue(QStringLiteral("DejaVu Serif")));
     QCOMPARE(o.value(QStringLiteral("jianpuNoteFontSize")), QJsonValue(17));
     QCOMPARE(o.value(QStringLiteral("jianpuLyricDistance")), QJsonValue(-12));
@@ -583,8 +592,11 @@ void TestExportConfig::jianpuBadValues() {
         raw.setValue(QStringLiteral("jianpuSystemSpace"), 5000);
         raw.setValue(QStringLiteral("jianpuBeatWidth"), QStringLiteral("wide"));
         raw.setValue(QStringLiteral("jianpuMinNoteSpace"), -3);
+        raw.setValue(QStringLiteral("zengMeasures"), QStringLiteral("half"));
     }
+    cfg()->setSplitZeng(true);
     cfg()->load();
+    QVERIFY(!cfg()->splitZeng()); // an unknown way of writing 加赠 is the whole measure
     // An unknown notation is gongche, an empty family the default one; the
     // record keeps the numbers, the typesetter gets them bounded.
     QCOMPARE(cfg()->notation(), PageStyle::Notation::Gongche);
@@ -610,7 +622,8 @@ void TestExportConfig::jianpuBadValues() {
 void TestExportConfig::filesWithoutJianpuKeysLoadGongche() {
     QJsonObject old = snapshot();
     for (const QString &key : ExportConfig::keys()) {
-        if (key == QLatin1String("notation") || key.startsWith(QLatin1String("jianpu"))) {
+        if (key == QLatin1String("notation") || key == QLatin1String("zengMeasures") ||
+            key.startsWith(QLatin1String("jianpu"))) {
             old.remove(key);
         }
     }

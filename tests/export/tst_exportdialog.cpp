@@ -163,6 +163,7 @@ private slots:
     void closingSavesTheConfiguration();
     void choosingJianpuShowsItsSettings();
     void jianpuSettingsRegenerate();
+    void zengChoiceSavedOnClose();
     void notationSavedOnClose();
 };
 
@@ -961,6 +962,27 @@ void TestExportDialog::jianpuSettingsRegenerate() {
     QVERIFY(style.jianpu.flatAfterLetter && style.jianpu.sanBanWord && !style.jianpu.banYanSigns);
     QCOMPARE(style.jianpu.noteFont.family(), QStringLiteral("DejaVu Sans"));
     QCOMPARE(style.jianpu.noteFont.pointSize(), 18);
+}
+
+// One choice for 简谱 pages and MusicXML, shown whatever the notation.
+void TestExportDialog::zengChoiceSavedOnClose() {
+    {
+        ExportDialog d(nullptr, sampleLines());
+        PreviewCounter previews(d);
+        auto *zeng = child<QComboBox>(d, "zengBox");
+        QVERIFY(!zeng->isHidden());
+        QCOMPARE(zeng->count(), 2);
+        QCOMPARE(zeng->currentIndex(), 0); // whole
+        zeng->setCurrentIndex(1);
+        QVERIFY(cfg().pageStyle().jianpu.splitZeng);
+        QCOMPARE(previews.runs(), 1);
+    }
+    QSettings after(AppPaths::settingsFile(), QSettings::IniFormat);
+    QCOMPARE(after.value(QStringLiteral("Export/zengMeasures")).toString(),
+             QStringLiteral("split"));
+    cfg().load();
+    ExportDialog again(nullptr, {});
+    QCOMPARE(child<QComboBox>(again, "zengBox")->currentIndex(), 1);
 }
 
 void TestExportDialog::notationSavedOnClose() {
