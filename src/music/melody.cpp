@@ -12,9 +12,8 @@ bool Section::operator==(const Section &o) const {
     return quPai == o.quPai && meter == o.meter && zeng == o.zeng &&
            meterGuessed == o.meterGuessed && key == o.key && keyVariant == o.keyVariant &&
            tempo == o.tempo && octave == o.octave && start == o.start &&
-           measuredStart == o.measuredStart &&
-           firstDownbeat == o.firstDownbeat && end == o.end && firstNote == o.firstNote &&
-           noteCount == o.noteCount && lyricLine == o.lyricLine;
+           measuredStart == o.measuredStart && firstDownbeat == o.firstDownbeat && end == o.end &&
+           firstNote == o.firstNote && noteCount == o.noteCount && lyricLine == o.lyricLine;
 }
 
 } // namespace music

@@ -53,7 +53,7 @@ struct Note {
     // The time the graces after it take from its end; 0 for the players' own
     // short grace length each.
     qint64 graceAfterTicks = 0;
-    Place place;               // the pitch sign in the score text
+    Place place; // the pitch sign in the score text
 
     bool operator==(const Note &o) const {
         return midi == o.midi && onset == o.onset && duration == o.duration &&
@@ -79,10 +79,10 @@ struct Section {
     bool zeng = false;        // 加赠: the meter doubled by 赠板
     bool meterGuessed = true; // detected, not stated by an annotation
     Key key = Key::XiaoGong;
-    bool keyVariant = false;  // the other pitch sources give the key (凡字调 E, 上字调 B)
-    int tempo = 60;           // quarter beats per minute
-    int octave = 0;           // -1, 0, 1: the whole piece moved by 12 semitones
-    qint64 start = 0;         // ticks: the first note's onset (the pickup's start)
+    bool keyVariant = false; // the other pitch sources give the key (凡字调 E, 上字调 B)
+    int tempo = 60;          // quarter beats per minute
+    int octave = 0;          // -1, 0, 1: the whole piece moved by 12 semitones
+    qint64 start = 0;        // ticks: the first note's onset (the pickup's start)
     // ticks: where the measured part begins. From start to here the tune opens
     // freely (散), without bar lines; equal to start when it does not.
     qint64 measuredStart = 0;

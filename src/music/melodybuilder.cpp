@@ -7,6 +7,7 @@
 #include "music/meterdetector.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <vector>
 
@@ -39,6 +40,7 @@ struct Mark {
     int pitch = -1; // the pitch it is written after
     qint64 beat = 0;
     bool valid = true;
+    bool sameAsPrevious = false; // a 头板 on the 底板 just before it: one 板
     Place place;
     int lyricLine = 0;
     int lyricColumn = 0;
@@ -221,6 +223,265 @@ QVector<bool> smallOf(const std::vector<Pitch> &pitches, const QVector<int> &gro
     return out;
 }
 
+void report(QVector<Found> *found, int line, int column, int scoreColumn,
+            Problem::Severity severity, const Place &place, const QString &message) {
+    Problem p;
+    p.severity = severity;
+    p.place = place;
+    p.message = message;
+    found->append({line, column, scoreColumn, p});
+}
+
+// What the lines of one tune say before any rule of time applies: its name,
+// its settings, and (in the reader) its pitches and marks.
+struct TuneText {
+    TuneSettings settings; // in force at its first sung line
+    QString quPai;
+    int headingLine = -1;
+    int firstSungLine = 0;
+};
+
+TuneText readTune(const DocumentLines &tuneLines, int firstLyricLine, int firstCharacter,
+                  const TuneSettings &settings, const MusicRules &rules, TuneReader *reader,
+                  QVector<Found> *found) {
+    TuneText out;
+    out.firstSungLine = firstLyricLine;
+    TuneSettings current = settings;
+    bool fixed = false;
+    int character = firstCharacter;
+    for (int i = 0; i < tuneLines.size(); ++i) {
+        const DocumentLine &line = tuneLines.at(i);
+        const int lyricLine = firstLyricLine + i;
+        if (line.kind == LineKind::QuPai) {
+            if (i == 0) {
+                out.quPai = headingName(line.text);
+                out.headingLine = lyricLine;
+            }
+            continue;
+        }
+        if (line.kind == LineKind::Comment) {
+            if (Annotation::isAnnotation(line.text)) {
+                QVector<Problem> problems;
+                Annotation::apply(line.text, lyricLine, rules, &current, &problems);
+                for (const Problem &p : problems) {
+                    found->append({lyricLine, p.place.column, -1, p});
+                }
+            }
+            continue;
+        }
+        if (line.kind != LineKind::Lyric || isDirectiveLine(line.text)) {
+            continue;
+        }
+        const QString &text = line.text;
+        if (!fixed && sungCharCount(text) > 0) {
+            out.settings = current;
+            fixed = true;
+            out.firstSungLine = lyricLine;
+        }
+        int entry = 0; // scores has one entry per character, a surrogate pair being one
+        for (int c = 0; c < text.size(); ++c, ++entry) {
+            const QChar ch = text.at(c);
+            if (ch.isHighSurrogate() && c + 1 < text.size() && text.at(c + 1).isLowSurrogate()) {
+                ++c;
+                continue;
+            }
+            if (!isSungChar(ch)) {
+                continue;
+            }
+            reader->readCharacter(ch, line.scores.value(entry), character++, lyricLine, c,
+                                  endsSentence(text, c, rules.sentenceEnds));
+        }
+    }
+    if (!fixed) {
+        out.settings = current;
+    }
+    return out;
+}
+
+// The section of a tune, with its meter stated or read from the marks.
+Section chooseMeter(const TuneText &text, const TuneReader &reader, const MusicRules &rules,
+                    QVector<Found> *found) {
+    const TuneSettings &tune = text.settings;
+    Section section;
+    section.quPai = text.quPai;
+    section.lyricLine = text.headingLine;
+    section.key = tune.key;
+    section.keyVariant = tune.keyVariant;
+    section.tempo = tune.tempo;
+    section.octave = tune.octave;
+    section.noteCount = int(reader.pitches.size());
+    if (tune.meterStated) {
+        section.meter = tune.meter;
+        section.zeng = tune.zeng;
+        section.meterGuessed = false;
+        return section;
+    }
+    MeterDetector::Counts counts;
+    for (const Mark &m : reader.marks) {
+        switch (m.symbol.beat()) {
+        case S::Beat::Ban:
+            if (m.symbol.beatPosition() == S::BeatPosition::Di) {
+                ++counts.diBan;
+            } else {
+                ++counts.ban;
+            }
+            break;
+        case S::Beat::XiaoYan:
+            ++counts.xiaoYan;
+            break;
+        case S::Beat::ZhongYan:
+            ++counts.zhongYan;
+            break;
+        case S::Beat::ZengBan:
+            ++counts.zengBan;
+            break;
+        }
+    }
+    for (const Pitch &p : reader.pitches) {
+        counts.notes += p.symbol.isSmall() ? 0.5 : 1.0;
+    }
+    const MeterDetector::Guess guess = MeterDetector::detect(counts, rules);
+    section.meter = guess.meter;
+    section.zeng = guess.zeng;
+    section.meterGuessed = true;
+    if (!reader.pitches.empty()) {
+        const int line = text.headingLine >= 0 ? text.headingLine : text.firstSungLine;
+        report(found, line, -1, -1, Problem::Severity::Information, lyricPlace(line),
+               QStringLiteral("推测板式：%1").arg(rules.meterName(section.meter, section.zeng)));
+    }
+    return section;
+}
+
+// Which marks count for the time: those the meter has, and not a 腰 mark on a
+// note its 底板 has already ended. The marks that count, in order.
+std::vector<int> checkMarks(std::vector<Mark> *marks, const MusicRules::MeterRule &rule,
+                            const Section &section, const MusicRules &rules,
+                            QVector<Found> *found) {
+    const QString meterName = rules.meterName(section.meter, section.zeng);
+    std::vector<int> valid;
+    const Mark *previous = nullptr;
+    for (int i = 0; i < int(marks->size()); ++i) {
+        Mark &m = (*marks)[size_t(i)];
+        const bool di = m.symbol.beatPosition() == S::BeatPosition::Di;
+        m.valid = rule.beats > 0 ? !rule.indices(m.symbol.beat()).isEmpty() : di;
+        if (!m.valid && !section.meterGuessed) {
+            report(found, m.lyricLine, m.lyricColumn, m.place.column, Problem::Severity::Warning,
+                   m.place, QStringLiteral("%1中不应有%2").arg(meterName, m.symbol.name()));
+        }
+        if (m.valid && rule.beats > 0 && previous && previous->pitch == m.pitch &&
+            previous->symbol.beatPosition() == S::BeatPosition::Di &&
+            m.symbol.beatPosition() == S::BeatPosition::Yao) {
+            m.valid = false;
+            report(found, m.lyricLine, m.lyricColumn, m.place.column, Problem::Severity::Error,
+                   m.place,
+                   QStringLiteral("%1写在底板之后：底板已结束此音，请删去其中一个")
+                       .arg(m.symbol.name()));
+        }
+        if (m.valid) {
+            valid.push_back(i);
+            previous = &m;
+        }
+    }
+    return valid;
+}
+
+// The pitch classes a tune uses (semitones from 上, 0–11): the scale its
+// ornaments move in. A tune of fewer than three keeps the whole scale.
+QVector<int> tuneScale(const std::vector<Pitch> &pitches, const MusicRules &rules) {
+    std::array<bool, 12> used{};
+    for (const Pitch &p : pitches) {
+        used[size_t(((rules.semitones(p.symbol) % 12) + 12) % 12)] = true;
+    }
+    QVector<int> scale;
+    for (int pc = 0; pc < 12; ++pc) {
+        if (used[size_t(pc)]) {
+            scale.append(pc);
+        }
+    }
+    if (scale.size() < 3) {
+        scale.clear();
+        for (int s : rules.pitchSemitones) {
+            scale.append(s);
+        }
+    }
+    return scale;
+}
+
+// The notes of a tune, before they have times: pitches in the key, checked
+// against the flute's compass, with their ornaments in the tune's scale.
+void pitchNotes(const std::vector<Pitch> &pitches, const TuneSettings &tune,
+                const MusicRules &rules, Melody *out, QVector<Found> *found) {
+    const int n = int(pitches.size());
+    out->notes.resize(n);
+    const int shang = rules.shangMidi(tune.key, tune.keyVariant);
+    const QVector<int> scale = tuneScale(pitches, rules);
+    const auto step = [&](int semitones, int steps) {
+        return rules.midi(MusicRules::scaleStep(semitones, steps, scale), tune.key, tune.keyVariant,
+                          tune.octave);
+    };
+    for (int j = 0; j < n; ++j) {
+        const Pitch &p = pitches.at(size_t(j));
+        Note &note = out->notes[j];
+        const int semitones = rules.semitones(p.symbol);
+        const int written = shang + semitones;
+        if (written < rules.fluteLowest || written > rules.fluteHighest) {
+            report(found, p.lyricLine, p.lyricColumn, p.place.column, Problem::Severity::Warning,
+                   p.place, QStringLiteral("超出笛子音域"));
+        }
+        note.midi = written + 12 * tune.octave;
+        note.character = p.character;
+        note.lyric = p.lyric;
+        note.small = p.symbol.isSmall();
+        note.breathAfter = p.symbol.hasQiKou();
+        note.place = p.place;
+        for (S::Ornament o : p.ornaments) {
+            const MusicRules::OrnamentRule *r = rules.ornamentRule(o);
+            if (!r) {
+                continue;
+            }
+            for (int s : r->before) {
+                note.gracesBefore.append(step(semitones, s));
+            }
+            for (int s : r->after) {
+                note.gracesAfter.append(step(semitones, s));
+            }
+            note.breathAfter = note.breathAfter || r->breathAfter;
+        }
+    }
+}
+
+// The time an ornament's notes take from the end of a note, once its length
+// is known.
+void spanOrnaments(const std::vector<Pitch> &pitches, const MusicRules &rules, Melody *out) {
+    for (int j = 0; j < out->notes.size(); ++j) {
+        Note &note = out->notes[j];
+        for (S::Ornament o : pitches.at(size_t(j)).ornaments) {
+            const MusicRules::OrnamentRule *r = rules.ornamentRule(o);
+            if (r && (r->longSpan > 0 || r->shortSpan > 0)) {
+                const qint64 span = note.duration >= r->longFrom ? r->longSpan : r->shortSpan;
+                note.graceAfterTicks =
+                    std::max(note.graceAfterTicks, std::min(span, note.duration / 2));
+            }
+        }
+    }
+}
+
+void sortProblems(QVector<Found> *found, Melody *out) {
+    std::stable_sort(found->begin(), found->end(), [](const Found &a, const Found &b) {
+        if (a.line != b.line) {
+            return a.line < b.line;
+        }
+        if (a.column != b.column) {
+            return a.column < b.column;
+        }
+        return a.scoreColumn < b.scoreColumn;
+    });
+    out->problems.reserve(out->problems.size() + found->size());
+    for (const Found &f : *found) {
+        out->problems.append(f.problem);
+    }
+}
+
 // Lays notes out one after another from start; a note met again (held across
 // a 腰 mark) goes on sounding, the first time it is met is its onset.
 void lay(Melody *out, std::vector<bool> *laid, qint64 start, const QVector<int> &group,
@@ -237,143 +498,272 @@ void lay(Melody *out, std::vector<bool> *laid, qint64 start, const QVector<int> 
     }
 }
 
+// The length a note has in 散板: a beat, longer for a character's first,
+// small notes half.
+qint64 freeLength(const Pitch &p, const MusicRules &rules) {
+    const qint64 d = p.firstOfCharacter ? rules.sanBanFirstNote : rules.sanBanNote;
+    return p.symbol.isSmall() ? d / 2 : d;
+}
+
+// Lays the first `count` notes out freely from 0, the last holding
+// (fermata). Returns their end.
+qint64 layFree(const std::vector<Pitch> &pitches, int count, const MusicRules &rules, Melody *out) {
+    qint64 t = 0;
+    for (int j = 0; j < count; ++j) {
+        const Pitch &p = pitches.at(size_t(j));
+        Note &note = out->notes[j];
+        note.onset = t;
+        note.duration = freeLength(p, rules);
+        note.fermata = p.diBan || p.sentenceEnd;
+        t += note.duration;
+    }
+    if (count > 0) {
+        out->notes[count - 1].fermata = true;
+    }
+    return t;
+}
+
 // 散板: a beat a note, longer for a character's first; a 底板 or the end of a
 // sentence holds, and a 底板 clicks at the end of its note. Returns the end.
 qint64 timeFree(const std::vector<Pitch> &pitches, const std::vector<Mark> &marks,
                 const std::vector<int> &valid, const MusicRules &rules, Melody *out) {
-    qint64 t = 0;
-    for (size_t j = 0; j < pitches.size(); ++j) {
-        const Pitch &p = pitches.at(j);
-        qint64 d = p.firstOfCharacter ? rules.sanBanFirstNote : rules.sanBanNote;
-        if (p.symbol.isSmall()) {
-            d /= 2;
-        }
-        Note &note = out->notes[int(j)];
-        note.onset = t;
-        note.duration = d;
-        note.fermata = p.diBan || p.sentenceEnd;
-        t += d;
+    const qint64 end = layFree(pitches, int(pitches.size()), rules, out);
+    if (!pitches.empty()) {
+        const Pitch &last = pitches.back();
+        out->notes.last().fermata = last.diBan || last.sentenceEnd;
     }
     for (int i : valid) {
         const Note &note = out->notes.at(marks.at(size_t(i)).pitch);
         out->clicks.append({note.onset + note.duration, true});
     }
-    return t;
+    return end;
+}
+
+// Where a measured tune's marks fall: the point of the pitch stream each one
+// marks, then its beat, the first after the previous mark's whose index in the
+// measure the mark may take. A 头板 right after a 底板 (no note between) is
+// the same 板. The marks whose gap passes over an unmarked 板 go to missed.
+void placeMarks(std::vector<Mark> *marks, const std::vector<int> &valid, int n,
+                const MusicRules::MeterRule &rule, std::vector<int> *missed) {
+    // A second 头 mark on a note already started holds it across the beat.
+    int prevCut = -1;
+    S::BeatPosition prevPosition = S::BeatPosition::Tou;
+    for (int i : valid) {
+        Mark &m = (*marks)[size_t(i)];
+        int cut = std::max(m.cut, prevCut);
+        if (cut == prevCut && cut % 2 == 0 && prevPosition == S::BeatPosition::Tou && cut / 2 < n) {
+            ++cut;
+        }
+        m.cut = cut;
+        prevCut = cut;
+        prevPosition = m.symbol.beatPosition();
+    }
+    const int beats = rule.beats;
+    const QVector<int> strong = rule.strongIndices();
+    const auto indexOf = [beats](qint64 beat) { return int(beat - floorDiv(beat, beats) * beats); };
+    const Mark *prev = nullptr;
+    for (int i : valid) {
+        Mark &m = (*marks)[size_t(i)];
+        const QVector<int> &indices = rule.indices(m.symbol.beat());
+        qint64 beat = std::numeric_limits<qint64>::max();
+        if (!prev) {
+            for (int x : indices) {
+                beat = std::min<qint64>(beat, x);
+            }
+        } else if (prev->symbol.beatPosition() == S::BeatPosition::Di &&
+                   m.symbol.beat() == S::Beat::Ban &&
+                   m.symbol.beatPosition() == S::BeatPosition::Tou && m.cut == prev->cut) {
+            beat = prev->beat;
+            m.sameAsPrevious = true;
+        } else {
+            const qint64 measureStart = prev->beat - indexOf(prev->beat);
+            for (qint64 offset : {qint64(0), qint64(beats)}) {
+                for (int x : indices) {
+                    const qint64 candidate = measureStart + offset + x;
+                    if (candidate > prev->beat && candidate < beat) {
+                        beat = candidate;
+                    }
+                }
+            }
+            for (qint64 x = prev->beat + 1; x < beat; ++x) {
+                if (strong.contains(indexOf(x))) {
+                    missed->push_back(i);
+                    break;
+                }
+            }
+        }
+        m.beat = beat;
+        prev = &m;
+    }
+}
+
+// The slots of a group that must sound: the note held into it, and notes that
+// carry a syllable.
+QVector<bool> keepOf(const std::vector<Pitch> &pitches, const QVector<int> &group, bool held) {
+    QVector<bool> out;
+    out.reserve(group.size());
+    for (int i = 0; i < group.size(); ++i) {
+        out.append((held && i == 0) || pitches.at(size_t(group.at(i))).firstOfCharacter);
+    }
+    return out;
 }
 
 // A measured tune: each mark's beat, the notes between marks sharing the time,
-// the pickup, the notes after the last mark, the last note held to the end of
-// its measure. Returns the end; the first 板 goes to downbeat, the marks whose
-// gap passes over an unmarked 板 to missed.
-qint64 timeMeasured(const std::vector<Pitch> &pitches, std::vector<Mark> *marks,
-                    const std::vector<int> &valid, const MusicRules::MeterRule &rule,
-                    const BeatSplitter &splitter, Melody *out, qint64 *downbeat,
-                    std::vector<int> *missed) {
+// the opening (a one-beat pickup, or a free opening of several characters),
+// the notes after the last mark, the last note held to the end of its measure
+// (or ending on its 底板). Fills the section's times; returns the marks whose
+// gap passes over an unmarked 板.
+std::vector<int> timeMeasured(const std::vector<Pitch> &pitches, std::vector<Mark> *marks,
+                              const std::vector<int> &valid, const MusicRules::MeterRule &rule,
+                              const MusicRules &rules, Melody *out, Section *section) {
     const int n = int(pitches.size());
     const int beats = rule.beats;
     const qint64 measure = qint64(beats) * ticksPerBeat;
+    const BeatSplitter splitter(rules);
     std::vector<bool> laid(pitches.size(), false);
-    *downbeat = 0;
+    std::vector<int> missed;
+    qint64 downbeat = 0;
+    qint64 measuredStart = 0;
+    bool endsOnDiBan = false;
     if (valid.empty()) {
         const QVector<int> all = range(0, n);
         lay(out, &laid, 0, all, splitter.eachABeat(smallOf(pitches, all)));
     } else {
-        // The points of the stream the marks fall on, in order. A second 头
-        // mark on a note already started holds it across the beat.
-        int prevCut = -1;
-        S::BeatPosition prevPosition = S::BeatPosition::Tou;
-        for (int i : valid) {
-            Mark &m = (*marks)[size_t(i)];
-            int cut = std::max(m.cut, prevCut);
-            if (cut == prevCut && cut % 2 == 0 && prevPosition == S::BeatPosition::Tou &&
-                cut / 2 < n) {
-                ++cut;
-            }
-            m.cut = cut;
-            prevCut = cut;
-            prevPosition = m.symbol.beatPosition();
-        }
-        // The beat of each mark: the first after the previous mark's whose
-        // index in the measure the mark may take.
-        const QVector<int> strong = rule.strongIndices();
-        const auto indexOf = [beats](qint64 beat) {
-            return int(beat - floorDiv(beat, beats) * beats);
-        };
-        qint64 prevBeat = 0;
-        bool first = true;
-        for (int i : valid) {
-            Mark &m = (*marks)[size_t(i)];
-            const QVector<int> &indices = rule.indices(m.symbol.beat());
-            qint64 beat = std::numeric_limits<qint64>::max();
-            if (first) {
-                for (int x : indices) {
-                    beat = std::min<qint64>(beat, x);
-                }
-            } else {
-                const qint64 measureStart = prevBeat - indexOf(prevBeat);
-                for (qint64 offset : {qint64(0), qint64(beats)}) {
-                    for (int x : indices) {
-                        const qint64 candidate = measureStart + offset + x;
-                        if (candidate > prevBeat && candidate < beat) {
-                            beat = candidate;
-                        }
-                    }
-                }
-                for (qint64 x = prevBeat + 1; x < beat; ++x) {
-                    if (strong.contains(indexOf(x))) {
-                        missed->push_back(i);
-                        break;
-                    }
-                }
-            }
-            m.beat = beat;
-            prevBeat = beat;
-            first = false;
-        }
+        placeMarks(marks, valid, n, rule, &missed);
 
         // The note held into a span from a 腰 mark at its start.
         const auto held = [n](int cut) {
             return cut % 2 == 1 && cut / 2 < n ? QVector<int>{cut / 2} : QVector<int>();
         };
+        const auto share = [&](qint64 start, const QVector<int> &group, int spanBeats,
+                               bool heldFirst) {
+            lay(out, &laid, start, group,
+                splitter.span(spanBeats, smallOf(pitches, group),
+                              keepOf(pitches, group, heldFirst)));
+        };
+
+        // The opening: the notes before the first mark. One character of a few
+        // notes is a one-beat pickup; more are sung freely, up to the note the
+        // first mark falls in or on.
         const Mark &firstMark = marks->at(size_t(valid.front()));
-        const int pickupEnd = std::min((firstMark.cut + 1) / 2, n);
-        const qint64 startBeat = firstMark.beat - (pickupEnd > 0 ? 1 : 0);
-        const auto tick = [startBeat](qint64 beat) { return (beat - startBeat) * ticksPerBeat; };
-        if (pickupEnd > 0) {
-            const QVector<int> group = range(0, pickupEnd);
-            lay(out, &laid, 0, group, splitter.span(1, smallOf(pitches, group)));
+        const int before = std::min((firstMark.cut + 1) / 2, n);
+        const int characters =
+            before > 0 ? pitches.at(size_t(before - 1)).character - pitches.front().character + 1
+                       : 0;
+        const bool free =
+            before > 0 && (characters > rules.pickupCharacters || before > rules.pickupNotes);
+        const int freeCount = free ? std::min(firstMark.cut / 2, n) : 0;
+        if (freeCount > 0) {
+            measuredStart = layFree(pitches, freeCount, rules, out);
+            for (int j = 0; j < freeCount; ++j) {
+                laid[size_t(j)] = true;
+            }
+        }
+        const int pickup = before - freeCount;
+        const qint64 startBeat = firstMark.beat - (pickup > 0 ? 1 : 0);
+        const auto tick = [startBeat, measuredStart](qint64 beat) {
+            return measuredStart + (beat - startBeat) * ticksPerBeat;
+        };
+        if (pickup > 0) {
+            share(measuredStart, range(freeCount, before), 1, false);
         }
         for (size_t v = 0; v + 1 < valid.size(); ++v) {
             const Mark &a = marks->at(size_t(valid.at(v)));
             const Mark &b = marks->at(size_t(valid.at(v + 1)));
-            const QVector<int> group =
-                held(a.cut) + range((a.cut + 1) / 2, std::min((b.cut + 1) / 2, n));
-            lay(out, &laid, tick(a.beat), group,
-                splitter.span(int(b.beat - a.beat), smallOf(pitches, group)));
+            const QVector<int> h = held(a.cut);
+            share(tick(a.beat), h + range((a.cut + 1) / 2, std::min((b.cut + 1) / 2, n)),
+                  int(b.beat - a.beat), !h.isEmpty());
         }
         const Mark &last = marks->at(size_t(valid.back()));
         const QVector<int> tail = held(last.cut) + range((last.cut + 1) / 2, n);
         lay(out, &laid, tick(last.beat), tail, splitter.eachABeat(smallOf(pitches, tail)));
+        endsOnDiBan = tail.isEmpty() && last.symbol.beatPosition() == S::BeatPosition::Di;
         for (int i : valid) {
             const Mark &m = marks->at(size_t(i));
+            if (m.sameAsPrevious) {
+                continue;
+            }
             const S::Beat beat = m.symbol.beat();
             out->clicks.append({tick(m.beat), beat == S::Beat::Ban || beat == S::Beat::ZengBan});
         }
-        *downbeat = tick(-floorDiv(-startBeat, beats) * beats); // the first 板 from the start
+        downbeat = tick(-floorDiv(-startBeat, beats) * beats); // the first 板 from the start
     }
     // The last note holds to the end of its measure (a measure is always whole
-    // after the first 板).
+    // after the first 板), unless it ends on its 底板: the tune ends there.
     Note &lastNote = out->notes[n - 1];
     const qint64 natural = lastNote.onset + lastNote.duration;
-    qint64 end = *downbeat - floorDiv(*downbeat - natural, measure) * measure;
+    qint64 end = downbeat - floorDiv(downbeat - natural, measure) * measure;
     if (end <= lastNote.onset) {
         end += measure;
     }
-    lastNote.duration = end - lastNote.onset;
-    if (!out->clicks.isEmpty() && out->clicks.last().time >= end) {
-        end = *downbeat + (floorDiv(out->clicks.last().time - *downbeat, measure) + 1) * measure;
+    if (endsOnDiBan) {
+        end = natural;
     }
-    return end;
+    lastNote.duration = end - lastNote.onset;
+    if (!out->clicks.isEmpty() && out->clicks.last().time >= end && !endsOnDiBan) {
+        end = downbeat + (floorDiv(out->clicks.last().time - downbeat, measure) + 1) * measure;
+    }
+    section->measuredStart = measuredStart;
+    section->firstDownbeat = downbeat;
+    section->end = end;
+    return missed;
+}
+
+// Notes a crowded beat could not hold (given no time) are sung as grace notes:
+// after the note before them within their beat, else before the next note.
+// Plain notes among them are reported, once a beat.
+void settleGraces(Melody *out, QVector<Found> *found, const std::vector<Pitch> &pitches) {
+    QVector<Note> &notes = out->notes;
+    QVector<Note> kept;
+    kept.reserve(notes.size());
+    std::vector<int> pending; // graces waiting for the next sounding note
+    qint64 reportedBeat = -1;
+    for (int j = 0; j < notes.size(); ++j) {
+        Note &note = notes[j];
+        if (note.duration > 0) {
+            QVector<int> run;
+            for (int g : pending) {
+                const Note &grace = notes.at(g);
+                run += grace.gracesBefore;
+                run.append(grace.midi);
+                run += grace.gracesAfter;
+            }
+            note.gracesBefore = run + note.gracesBefore;
+            pending.clear();
+            kept.append(note);
+            continue;
+        }
+        const Pitch &p = pitches.at(size_t(j));
+        const qint64 beat = note.onset / ticksPerBeat;
+        if (!p.symbol.isSmall() && beat != reportedBeat) {
+            reportedBeat = beat;
+            Problem problem;
+            problem.severity = Problem::Severity::Warning;
+            problem.place = note.place;
+            problem.message = QStringLiteral("一拍中音太多：多出的音记作装饰音，请检查板眼");
+            found->append({p.lyricLine, p.lyricColumn, p.place.column, problem});
+        }
+        if (note.onset % ticksPerBeat != 0 && !kept.isEmpty()) {
+            Note &host = kept.last();
+            host.gracesAfter += note.gracesBefore;
+            host.gracesAfter.append(note.midi);
+            host.gracesAfter += note.gracesAfter;
+            host.breathAfter = host.breathAfter || note.breathAfter;
+        } else {
+            pending.push_back(j);
+        }
+    }
+    if (!pending.empty() && !kept.isEmpty()) { // graces at the very end
+        Note &host = kept.last();
+        for (int g : pending) {
+            host.gracesAfter += notes.at(g).gracesBefore;
+            host.gracesAfter.append(notes.at(g).midi);
+            host.gracesAfter += notes.at(g).gracesAfter;
+        }
+    }
+    if (kept.size() != notes.size()) {
+        notes = kept;
+    }
 }
 
 } // namespace
@@ -440,6 +830,7 @@ void MelodyBuilder::append(Melody *melody, const Melody &tune) {
     }
     for (Section section : tune.sections) {
         section.start += offset;
+        section.measuredStart += offset;
         section.firstDownbeat += offset;
         section.end += offset;
         section.firstNote += noteOffset;
@@ -481,217 +872,40 @@ Melody MelodyBuilder::buildTune(const DocumentLines &tuneLines, int firstLyricLi
                                 int firstCharacter, const TuneSettings &settings) const {
     QVector<Found> found;
     TuneReader reader(&found);
-
-    // Read the lines: the annotations in order, every sung character's score.
-    TuneSettings current = settings;
-    TuneSettings tune = settings;
-    bool tuneFixed = false;
-    QString quPai;
-    int headingLine = -1;
-    int firstSungLine = firstLyricLine;
-    int character = firstCharacter;
-    for (int i = 0; i < tuneLines.size(); ++i) {
-        const DocumentLine &line = tuneLines.at(i);
-        const int lyricLine = firstLyricLine + i;
-        if (line.kind == LineKind::QuPai) {
-            if (i == 0) {
-                quPai = headingName(line.text);
-                headingLine = lyricLine;
-            }
-            continue;
-        }
-        if (line.kind == LineKind::Comment) {
-            if (Annotation::isAnnotation(line.text)) {
-                QVector<Problem> problems;
-                Annotation::apply(line.text, lyricLine, m_rules, &current, &problems);
-                for (const Problem &p : problems) {
-                    found.append({lyricLine, p.place.column, -1, p});
-                }
-            }
-            continue;
-        }
-        if (line.kind != LineKind::Lyric || isDirectiveLine(line.text)) {
-            continue;
-        }
-        const QString &text = line.text;
-        if (!tuneFixed && sungCharCount(text) > 0) {
-            tune = current;
-            tuneFixed = true;
-            firstSungLine = lyricLine;
-        }
-        int entry = 0; // scores has one entry per character, a surrogate pair being one
-        for (int c = 0; c < text.size(); ++c, ++entry) {
-            const QChar ch = text.at(c);
-            if (ch.isHighSurrogate() && c + 1 < text.size() && text.at(c + 1).isLowSurrogate()) {
-                ++c;
-                continue;
-            }
-            if (!isSungChar(ch)) {
-                continue;
-            }
-            reader.readCharacter(ch, line.scores.value(entry), character++, lyricLine, c,
-                                 endsSentence(text, c, m_rules.sentenceEnds));
-        }
-    }
-    if (!tuneFixed) {
-        tune = current;
-    }
-
-    std::vector<Pitch> &pitches = reader.pitches;
-    std::vector<Mark> &marks = reader.marks;
+    const TuneText text =
+        readTune(tuneLines, firstLyricLine, firstCharacter, settings, m_rules, &reader, &found);
+    const std::vector<Pitch> &pitches = reader.pitches;
     const int n = int(pitches.size());
-    const auto report = [&found](int line, int column, int scoreColumn, Problem::Severity severity,
-                                 const Place &place, const QString &message) {
-        Problem p;
-        p.severity = severity;
-        p.place = place;
-        p.message = message;
-        found.append({line, column, scoreColumn, p});
-    };
-
     if (n > 0) {
         for (const TuneReader::Silent &s : reader.silent) {
-            report(s.line, s.column, -1, Problem::Severity::Warning, scorePlace(s.character, 0, 0),
-                   QStringLiteral("此字没有工尺"));
+            report(&found, s.line, s.column, -1, Problem::Severity::Warning,
+                   scorePlace(s.character, 0, 0), QStringLiteral("此字没有工尺"));
         }
     }
 
-    // The meter: stated, or read from the marks.
-    Section section;
-    section.quPai = quPai;
-    section.lyricLine = headingLine;
-    section.key = tune.key;
-    section.keyVariant = tune.keyVariant;
-    section.tempo = tune.tempo;
-    section.octave = tune.octave;
-    section.noteCount = n;
-    if (tune.meterStated) {
-        section.meter = tune.meter;
-        section.zeng = tune.zeng;
-        section.meterGuessed = false;
-    } else {
-        MeterDetector::Counts counts;
-        for (const Mark &m : marks) {
-            switch (m.symbol.beat()) {
-            case S::Beat::Ban:
-                if (m.symbol.beatPosition() == S::BeatPosition::Di) {
-                    ++counts.diBan;
-                } else {
-                    ++counts.ban;
-                }
-                break;
-            case S::Beat::XiaoYan:
-                ++counts.xiaoYan;
-                break;
-            case S::Beat::ZhongYan:
-                ++counts.zhongYan;
-                break;
-            case S::Beat::ZengBan:
-                ++counts.zengBan;
-                break;
-            }
-        }
-        for (const Pitch &p : pitches) {
-            counts.notes += p.symbol.isSmall() ? 0.5 : 1.0;
-        }
-        const MeterDetector::Guess guess = MeterDetector::detect(counts, m_rules);
-        section.meter = guess.meter;
-        section.zeng = guess.zeng;
-        section.meterGuessed = true;
-        if (n > 0) {
-            const int line = headingLine >= 0 ? headingLine : firstSungLine;
-            report(
-                line, -1, -1, Problem::Severity::Information, lyricPlace(line),
-                QStringLiteral("推测板式：%1").arg(m_rules.meterName(section.meter, section.zeng)));
-        }
-    }
+    Section section = chooseMeter(text, reader, m_rules, &found);
     const MusicRules::MeterRule rule = m_rules.meterRule(section.meter, section.zeng);
-    const QString meterName = m_rules.meterName(section.meter, section.zeng);
-    for (Mark &m : marks) {
-        const bool di = m.symbol.beatPosition() == S::BeatPosition::Di;
-        m.valid = rule.beats > 0 ? !rule.indices(m.symbol.beat()).isEmpty() : di;
-        if (!m.valid && !section.meterGuessed) {
-            report(m.lyricLine, m.lyricColumn, m.place.column, Problem::Severity::Warning, m.place,
-                   QStringLiteral("%1中不应有%2").arg(meterName, m.symbol.name()));
-        }
-    }
+    const std::vector<int> valid = checkMarks(&reader.marks, rule, section, m_rules, &found);
 
-    // Pitches: the key, the flute's compass, the ornaments.
     Melody out;
-    out.notes.resize(n);
-    const int shang = m_rules.shangMidi(tune.key, tune.keyVariant);
-    for (int j = 0; j < n; ++j) {
-        const Pitch &p = pitches.at(j);
-        Note &note = out.notes[j];
-        const int semitones = m_rules.semitones(p.symbol);
-        const int written = shang + semitones;
-        if (written < m_rules.fluteLowest || written > m_rules.fluteHighest) {
-            report(p.lyricLine, p.lyricColumn, p.place.column, Problem::Severity::Warning, p.place,
-                   QStringLiteral("超出笛子音域"));
-        }
-        note.midi = written + 12 * tune.octave;
-        note.character = p.character;
-        note.lyric = p.lyric;
-        note.small = p.symbol.isSmall();
-        note.breathAfter = p.symbol.hasQiKou();
-        note.place = p.place;
-        for (S::Ornament o : p.ornaments) {
-            const MusicRules::OrnamentRule *r = m_rules.ornamentRule(o);
-            if (!r) {
-                continue;
-            }
-            for (int step : r->before) {
-                note.gracesBefore.append(m_rules.midi(m_rules.scaleStep(semitones, step), tune.key,
-                                                      tune.keyVariant, tune.octave));
-            }
-            for (int step : r->after) {
-                note.gracesAfter.append(m_rules.midi(m_rules.scaleStep(semitones, step), tune.key,
-                                                     tune.keyVariant, tune.octave));
-            }
-            note.breathAfter = note.breathAfter || r->breathAfter;
-        }
-    }
-
-    // Times.
-    std::vector<int> valid;
-    for (int i = 0; i < int(marks.size()); ++i) {
-        if (marks.at(i).valid) {
-            valid.push_back(i);
-        }
-    }
-    qint64 end = 0;
+    pitchNotes(pitches, text.settings, m_rules, &out, &found);
     if (rule.beats <= 0) {
-        end = timeFree(pitches, marks, valid, m_rules, &out);
+        section.end = timeFree(pitches, reader.marks, valid, m_rules, &out);
     } else if (n > 0) {
-        std::vector<int> missed;
-        end = timeMeasured(pitches, &marks, valid, rule, BeatSplitter(m_rules), &out,
-                           &section.firstDownbeat, &missed);
-        for (int i : missed) {
-            const Mark &m = marks.at(i);
-            report(m.lyricLine, m.lyricColumn, m.place.column, Problem::Severity::Warning, m.place,
-                   QStringLiteral("可能漏板"));
+        for (int i : timeMeasured(pitches, &reader.marks, valid, rule, m_rules, &out, &section)) {
+            const Mark &m = reader.marks.at(size_t(i));
+            report(&found, m.lyricLine, m.lyricColumn, m.place.column, Problem::Severity::Warning,
+                   m.place, QStringLiteral("可能漏板"));
         }
     }
-    section.start = 0;
-    section.end = end;
-    section.firstNote = 0;
-    if (n > 0 || headingLine >= 0) {
+    spanOrnaments(pitches, m_rules, &out);
+    settleGraces(&out, &found, pitches);
+
+    section.noteCount = out.notes.size();
+    if (n > 0 || text.headingLine >= 0) {
         out.sections.append(section);
     }
-
-    std::stable_sort(found.begin(), found.end(), [](const Found &a, const Found &b) {
-        if (a.line != b.line) {
-            return a.line < b.line;
-        }
-        if (a.column != b.column) {
-            return a.column < b.column;
-        }
-        return a.scoreColumn < b.scoreColumn;
-    });
-    out.problems.reserve(found.size());
-    for (const Found &f : found) {
-        out.problems.append(f.problem);
-    }
+    sortProblems(&found, &out);
     return out;
 }
 

@@ -177,17 +177,22 @@ QVector<Event> conductorEvents(const Melody &melody, const QString &title) {
         if (beats == 0) {
             events.append(timeSignature(start, 4, 2));
         } else {
+            // A free opening has no meter of its own: 4/4, as 散板.
+            const qint64 measured = std::max(start, section.measuredStart);
+            if (measured > start) {
+                events.append(timeSignature(start, 4, 2));
+            }
             int numerator = 0;
             int power = 0;
-            const qint64 pickup = section.firstDownbeat - start;
+            const qint64 pickup = section.firstDownbeat - measured;
             if (pickup > 0 && pickup < qint64(beats) * ticksPerBeat &&
                 shortBar(pickup, &numerator, &power)) {
                 // The pickup as a bar of its own, so that the bars that follow
                 // begin on the 板.
-                events.append(timeSignature(start, numerator, power));
+                events.append(timeSignature(measured, numerator, power));
                 events.append(timeSignature(section.firstDownbeat, beats, 2));
             } else {
-                events.append(timeSignature(start, beats, 2));
+                events.append(timeSignature(measured, beats, 2));
             }
         }
         QByteArray key;
@@ -212,10 +217,18 @@ QVector<Event> melodyEvents(const Melody &melody) {
         // The ornaments take their time from the note they belong to: those
         // before it from its start, those after it from its end.
         const int graces = note.gracesBefore.size() + note.gracesAfter.size();
-        qint64 grace = graces > 0 ? std::min(graceTicks, (end - note.onset) / (graces + 1)) : 0;
-        if (grace < 1) {
-            grace = 0;
-        }
+        // However crowded, every grace sounds, for a tick at least.
+        const qint64 grace =
+            graces > 0
+                ? std::max<qint64>(1, std::min(graceTicks, (end - note.onset) / (graces + 1)))
+                : 0;
+        // Ornaments that take a stated part of the note's end share it.
+        const qint64 after =
+            note.gracesAfter.isEmpty() ? 0
+            : note.graceAfterTicks > 0
+                ? std::max<qint64>(1, std::min(note.graceAfterTicks, (end - note.onset) / 2) /
+                                          note.gracesAfter.size())
+                : grace;
         if (!note.lyric.isEmpty()) {
             events.append(meta(note.onset, 0x05, note.lyric.toUtf8()));
         }
@@ -227,13 +240,13 @@ QVector<Event> melodyEvents(const Melody &melody) {
                 t += grace;
             }
         }
-        const qint64 mainEnd = end - (grace > 0 ? grace * note.gracesAfter.size() : 0);
+        const qint64 mainEnd = std::max(t + 1, end - after * note.gracesAfter.size());
         addNote(events, melodyChannel, note.midi, t, mainEnd, velocity);
-        if (grace > 0) {
+        if (after > 0) {
             t = mainEnd;
             for (int midi : note.gracesAfter) {
-                addNote(events, melodyChannel, midi, t, t + grace, 72);
-                t += grace;
+                addNote(events, melodyChannel, midi, t, t + after, 72);
+                t += after;
             }
         }
     }

@@ -96,13 +96,22 @@ MusicRules::MusicRules()
     automaticMeterNames = QStringList{QStringLiteral("自动"), QStringLiteral("推测")};
 
     oneBeatShares = {{8}, {4, 4}, {4, 2, 2}, {2, 2, 2, 2}};
+    writableShares = {8, 6, 4, 3, 2, 1};
     sentenceEnds = QStringLiteral("。！？!?");
 
     ornaments = {
         // 豁腔: the next scale step up, at the end of the note.
         {S::Ornament::HuoQiang, {}, {1}, false},
-        // 擻腔: the note, its upper neighbour, the note.
-        {S::Ornament::SouQiang, {}, {1, 0}, false},
+        // 擻腔: the note, then its upper neighbour and the note twice, in the
+        // last half beat of a note of two beats or more, else the last quarter.
+        {S::Ornament::SouQiang,
+         {},
+         {1, 0, 0},
+         false,
+         ticksPerBeat / 2,
+         ticksPerBeat / 4,
+         2 * ticksPerBeat,
+         true},
         // 疊腔: the note struck again, its lower neighbour before it.
         {S::Ornament::DieQiang, {}, {-1, 0}, false},
         {S::Ornament::DieQiangQiKou, {}, {-1, 0}, true},
@@ -234,10 +243,20 @@ int MusicRules::scaleStep(int semitonesFromShang, int steps) const {
     // The pitch classes of the ten names: one octave of the scale.
     QVector<int> scale;
     for (int s : pitchSemitones) {
-        scale.append(((s % 12) + 12) % 12);
+        scale.append(s);
+    }
+    return scaleStep(semitonesFromShang, steps, scale);
+}
+
+int MusicRules::scaleStep(int semitonesFromShang, int steps, QVector<int> scale) {
+    for (int &pc : scale) {
+        pc = ((pc % 12) + 12) % 12;
     }
     std::sort(scale.begin(), scale.end());
     scale.erase(std::unique(scale.begin(), scale.end()), scale.end());
+    if (scale.isEmpty()) {
+        return semitonesFromShang;
+    }
     const int size = scale.size();
     const int octave =
         semitonesFromShang >= 0 ? semitonesFromShang / 12 : -((-semitonesFromShang + 11) / 12);

@@ -60,6 +60,13 @@ public:
         QVector<int> before; // played just before the note
         QVector<int> after;  // played at its end
         bool breathAfter = false;
+        // The time the notes after take from the end of the note: longSpan on
+        // a note of longFrom ticks or more, shortSpan on a shorter one; 0 for
+        // the players' own short grace length each.
+        qint64 longSpan = 0;
+        qint64 shortSpan = 0;
+        qint64 longFrom = 0;
+        bool verified = false; // checked against the old handbooks
     };
 
     MusicRules();
@@ -98,8 +105,24 @@ public:
     // The grid of shares within one beat: 8 to a beat.
     int beatGrid = 8;
     // The shares of one beat among 1 … 4 notes, in grid units; more notes
-    // take equal shares on the grid (or in whole ticks beyond beatGrid notes).
+    // take equal shares on the grid, earlier notes the remainder.
     QVector<QVector<int>> oneBeatShares;
+    // The values a note may have inside one beat, in grid units: what 简谱
+    // writes without a tie (1, ¾, ½, ⅜, ¼, ⅛ of a beat). A beat whose shares
+    // fall elsewhere takes the nearest writable ones.
+    QVector<int> writableShares;
+    // What a small note takes from the plain note before it, in grid units:
+    // smallShare, or crowdedSmallShare when its beat holds crowdedBeat notes
+    // or more. A beat of more than beatGrid notes sings its small notes as
+    // grace notes (and then as many others as it must).
+    int smallShare = 2;
+    int crowdedSmallShare = 1;
+    int crowdedBeat = 4;
+    // The notes before a tune's first mark are a one-beat pickup when they
+    // are one character of up to pickupNotes notes; more make a free (散)
+    // opening.
+    int pickupCharacters = 1;
+    int pickupNotes = 4;
     // 散板: a note lasts this long, the first note of a character longer.
     qint64 sanBanNote = ticksPerBeat;
     qint64 sanBanFirstNote = ticksPerBeat * 3 / 2;
@@ -140,6 +163,9 @@ public:
     // The pitch steps scale steps away in 合四一上尺工凡六五乙 order, octaves
     // included; a pitch off the scale counts from the scale step below it.
     int scaleStep(int semitonesFromShang, int steps) const;
+    // The same in a scale of the given pitch classes (semitones from 上,
+    // 0–11): the pitch names a tune uses.
+    static int scaleStep(int semitonesFromShang, int steps, QVector<int> pitchClasses);
     const OrnamentRule *ornamentRule(GongcheSymbol::Ornament ornament) const;
 };
 

@@ -74,6 +74,7 @@ Melody PlaybackExcerpt::cut(const Melody &melody, const Request &request) {
         Section section = in;
         section.start = s == firstSection ? 0 : in.start + shift;
         section.end = std::min(in.end, to) + shift;
+        section.measuredStart = std::max(section.start, in.measuredStart + shift);
         if (s == firstSection) {
             // The first 板 at or after the start, so that the bars of the
             // excerpt keep their place.
