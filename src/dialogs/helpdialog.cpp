@@ -3,7 +3,12 @@
 #include "fonts/fontregistry.h"
 #include "fonts/symboltable.h"
 
+#include <QAction>
 #include <QFile>
+#include <QHash>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
 
 namespace {
 
@@ -19,11 +24,97 @@ QString keyRow(const QString &keys, const QString &effect) {
         .arg(keys.toHtmlEscaped(), effect.toHtmlEscaped());
 }
 
+// A menu or action text as read: without its mnemonic marks.
+QString plainText(QString text) {
+    text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    text.remove(QLatin1Char('&'));
+    text.replace(QStringLiteral("\x01"), QStringLiteral("&"));
+    // "文件(F)" reads "文件".
+    if (text.size() > 3 && text.endsWith(QLatin1Char(')')) &&
+        text.at(text.size() - 3) == QLatin1Char('(')) {
+        text.chop(3);
+    }
+    return text;
+}
+
+void addMenu(const QMenu *menu, const QString &path, QList<QAction *> *actions,
+             QHash<QAction *, QString> *paths) {
+    for (QAction *a : menu->actions()) {
+        if (a->isSeparator()) {
+            continue;
+        }
+        if (a->menu()) {
+            addMenu(a->menu(), path + QStringLiteral(" › ") + plainText(a->menu()->title()),
+                    actions, paths);
+        } else if (!a->shortcuts().isEmpty() && !actions->contains(a)) {
+            actions->append(a);
+            paths->insert(a, path);
+        }
+    }
+}
+
+// The menu each action of window is found in, by the menu bar's order.
+QHash<QAction *, QString> menuPaths(const QWidget *window, QList<QAction *> *actions) {
+    QHash<QAction *, QString> paths;
+    if (const auto *menuBar = window ? window->findChild<QMenuBar *>() : nullptr) {
+        for (QAction *a : menuBar->actions()) {
+            if (a->menu()) {
+                addMenu(a->menu(), plainText(a->menu()->title()), actions, &paths);
+            }
+        }
+    }
+    return paths;
+}
+
 } // namespace
 
 Help::Help(QWidget *parent)
     : PageDialog(QStringLiteral("Help"), QStringLiteral("帮助"), QSize(720, 620), parent) {
-    setPage(QStringLiteral("helpBrowser"), html());
+    setPage(QStringLiteral("helpBrowser"), html(parent ? parent->window() : nullptr));
+}
+
+QList<QAction *> Help::shortcutActions(const QWidget *window) {
+    QList<QAction *> actions;
+    if (!window) {
+        return actions;
+    }
+    menuPaths(window, &actions);
+    QList<QAction *> others;
+    for (const QToolBar *bar : window->findChildren<QToolBar *>()) {
+        others += bar->actions();
+    }
+    others += window->actions();
+    // Any other action whose shortcut works: one shown in some widget.
+    for (QAction *a : window->findChildren<QAction *>()) {
+        if (!a->associatedWidgets().isEmpty()) {
+            others.append(a);
+        }
+    }
+    for (QAction *a : others) {
+        if (!a->isSeparator() && !a->shortcuts().isEmpty() && !actions.contains(a)) {
+            actions.append(a);
+        }
+    }
+    return actions;
+}
+
+QString Help::shortcutTableHtml(const QWidget *window) {
+    QList<QAction *> actions;
+    const QHash<QAction *, QString> paths = menuPaths(window, &actions);
+    QString html =
+        QStringLiteral("<table id=\"shortcuts\" border=\"0\" cellspacing=\"0\" cellpadding=\"3\">");
+    for (QAction *a : shortcutActions(window)) {
+        QStringList keys;
+        for (const QKeySequence &k : a->shortcuts()) {
+            keys.append(k.toString(QKeySequence::NativeText));
+        }
+        const QString path = paths.value(a);
+        const QString text = plainText(a->text());
+        html += keyRow(keys.join(QStringLiteral(" / ")),
+                       path.isEmpty() ? text : path + QStringLiteral(" › ") + text);
+    }
+    html += QStringLiteral("</table>");
+    return html;
 }
 
 QString Help::symbolTableHtml(const QString &dictionaryText, const QString &glyphFamily) {
@@ -44,7 +135,10 @@ QString Help::symbolTableHtml(const QString &dictionaryText, const QString &glyp
         html += QStringLiteral("<tr>");
         html +=
             cell(symbol.text().toHtmlEscaped(), glyphStyle + QStringLiteral("text-align:center;"));
-        html += cell(symbol.name.toHtmlEscaped());
+        // Two octaves up is 倍高音 (written with 彳), not a sixteenth.
+        QString name = symbol.name;
+        name.replace(QStringLiteral("高十六度"), QStringLiteral("倍高音"));
+        html += cell(name.toHtmlEscaped());
         html += cell(QStringLiteral("U+%1").arg(symbol.code, 5, 16, QLatin1Char('0')).toUpper());
         html += cell(symbol.abbreviations.join(QStringLiteral("、")).toHtmlEscaped(),
                      QStringLiteral("font-family:monospace;"));
@@ -72,28 +166,57 @@ QString Help::keysHtml() {
                    QStringLiteral("按前面已写的板眼，列出可能的板眼和腔格"));
     html += QStringLiteral("</table>");
 
+    html += QStringLiteral("<h3>查找与替换栏</h3>"
+                           "<table border=\"0\" cellspacing=\"0\" cellpadding=\"3\">");
+    html += keyRow(QStringLiteral("回车 / Shift+回车"), QStringLiteral("查找下一个 / 上一个"));
     html +=
-        QStringLiteral("<h3>快捷键</h3><table border=\"0\" cellspacing=\"0\" cellpadding=\"3\">");
-    html += keyRow(QStringLiteral("Alt+B"), QStringLiteral("插入标题"));
-    html += keyRow(QStringLiteral("Alt+Q"), QStringLiteral("插入曲牌和调号"));
-    html += keyRow(QStringLiteral("Alt+L"), QStringLiteral("插入念白"));
-    html += keyRow(QStringLiteral("Alt+J"), QStringLiteral("插入夹白"));
-    html += keyRow(QStringLiteral("Alt+Z"), QStringLiteral("插入注释"));
-    html += keyRow(QStringLiteral("Alt+Enter"), QStringLiteral("插入换行符"));
-    html += keyRow(QStringLiteral("Alt+Shift+Enter"), QStringLiteral("插入分页符"));
-    html += keyRow(QStringLiteral("Ctrl+N / Ctrl+O"), QStringLiteral("新建 / 打开文件"));
-    html += keyRow(QStringLiteral("Ctrl+S / Ctrl+Shift+S"), QStringLiteral("保存 / 另存为"));
-    html += keyRow(QStringLiteral("Ctrl+Z / Ctrl+Shift+Z"), QStringLiteral("撤销 / 重做"));
-    html +=
-        keyRow(QStringLiteral("Ctrl+X / Ctrl+C / Ctrl+V"), QStringLiteral("剪切 / 复制 / 粘贴"));
-    html += keyRow(QStringLiteral("Ctrl+F"), QStringLiteral("搜索"));
-    html += keyRow(QStringLiteral("Ctrl+E"), QStringLiteral("导出曲谱"));
-    html += keyRow(QStringLiteral("Esc"), QStringLiteral("退出程序（无候选框时）"));
+        keyRow(QStringLiteral("回车（替换栏中）"), QStringLiteral("替换当前匹配，并查找下一个"));
+    html += keyRow(QStringLiteral("Esc"), QStringLiteral("关闭查找栏"));
     html += QStringLiteral("</table>");
     return html;
 }
 
-QString Help::html() {
+QString Help::guideHtml() {
+    return QStringLiteral(
+        "<h3>乐谱设置行</h3>"
+        "<p>唱词中形如 <code>; 笛色=小工调 板式=一板三眼 速度=60 八度=0</code> 的注释行是设置行"
+        "（插入 › 乐谱设置，Alt+D），行号栏标作“设置”，从该行起生效："
+        "<b>笛色</b>为调名（小工调、凡字调、六字调、正工调、乙字调、上字调、尺字调，可省“调”字）；"
+        "<b>板式</b>为一板三眼、一板一眼、流水板、散板、加赠一板三眼、加赠一板一眼，或“自动”；"
+        "<b>速度</b>为每分钟的四分音符拍数；<b>八度</b>为 -1、0 或 1。各项均可省略。</p>"
+        "<h3>板眼检查</h3>"
+        "<p>输入时程序按笛色、板式和板眼读出旋律，看不懂之处加下划线（如有板眼而无谱字、"
+        "似缺一板、超出笛子音域等）；编辑区下方的“板眼检查”列出这些问题，单击即跳到该处，"
+        "鼠标停在下划线上可看说明。</p>"
+        "<h3>播放</h3>"
+        "<p>F5 从光标处播放（光标在行首时从该行第一个唱字起），再按暂停或继续；Shift+F5 停止；"
+        "Ctrl+F5 立即循环播放选中的唱字（无选区时为光标所在行），再按一次停止循环。"
+        "笛子奏旋律，木鱼和边击打板眼（F7 开关），F8 加一小节预备拍。"
+        "速度可设为曲谱所标速度的 50%–200%，笛色、八度可临时改换，均不改动文件。"
+        "播放栏显示正在用的笛色和实际速度（♩=每分钟拍数）。播放中打字即停止。"
+        "音色库默认用系统的 SoundFont，可在 播放 › 选择音色库… 另选。</p>"
+        "<h3>简谱</h3>"
+        "<p>导出时“谱式”可选工尺谱竖排或<b>简谱</b>横排：数字加高低音点和减时线，"
+        "板眼记号在上，唱词在下；加赠板可整写为 8/4 或在赠板处分为两个 4/4 小节。</p>"
+        "<h3>导出与打印</h3>"
+        "<p>导出（Ctrl+E）为 PDF、SVG、PNG、JPG 页面，或 MIDI、MusicXML、WAV 音频。"
+        "打印（Ctrl+P）与打印预览（Ctrl+Shift+P）按导出的纸张和方向输出工尺谱或简谱。</p>"
+        "<h3>备份与恢复</h3>"
+        "<p>每次保存前都会保留被覆盖的版本：文件 › 恢复早期版本… 列出该文件最近的五个版本，"
+        "在新标签页中打开所选版本。未保存的修改至多一分钟后写入恢复文件，程序意外退出后"
+        "再次启动时可以恢复。</p>"
+        "<h3>命令行</h3>"
+        "<p>不开窗口直接导出：</p>"
+        "<pre>qorvel --export pdf --output 曲谱.pdf 曲谱.gcp\n"
+        "qorvel --export png --dpi 300 --output 输出目录/ 曲谱.gcp\n"
+        "qorvel --export pdf --notation jianpu --output 简谱.pdf 曲谱.gcp</pre>"
+        "<p><code>--export</code> 可为 pdf、svg、png、jpg、midi、musicxml、wav；"
+        "<code>--dpi</code> 为 96、160、300 或 600；<code>--notation gongche|jianpu</code> 选谱式；"
+        "<code>--zeng split|whole</code> 选加赠小节的写法；<code>--scheme 方案.json</code> "
+        "临时使用一个导出方案。损坏的文件不导出，退出码为 1。</p>");
+}
+
+QString Help::html(const QWidget *window) {
     QString dictionary;
     QFile file(QStringLiteral(":/resources/wordsdict.csv"));
     if (file.open(QIODevice::ReadOnly)) {
@@ -102,5 +225,7 @@ QString Help::html() {
     return QStringLiteral("<h2>Qorvel工尺谱 帮助</h2>"
                           "<h3>工尺符号与简拼</h3>"
                           "<p>同一符号可有多个简拼；同一简拼可对应多个符号，在候选框中选择。</p>") +
-           symbolTableHtml(dictionary, FontRegistry::instance()->defaultFamily()) + keysHtml();
+           symbolTableHtml(dictionary, FontRegistry::instance()->defaultFamily()) +
+           QStringLiteral("<p>倍高音：比高音（亻旁）再高一个八度，谱字加彳旁。</p>") + keysHtml() +
+           QStringLiteral("<h3>快捷键</h3>") + shortcutTableHtml(window) + guideHtml();
 }

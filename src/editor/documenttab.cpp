@@ -83,6 +83,18 @@ bool isInsertableText(const QString &text, Qt::KeyboardModifiers mods) {
            c.category() == QChar::Other_PrivateUse;
 }
 
+// Alt with a character key (and without Ctrl, which with Alt may type a
+// character on some keyboards): a menu's mnemonic or a window shortcut,
+// never text.
+bool isAltCharacter(const QKeyEvent *event) {
+    const Qt::KeyboardModifiers mods = modifiersOf(event);
+    if (!(mods & Qt::AltModifier) || (mods & Qt::ControlModifier)) {
+        return false;
+    }
+    return startsPrintable(event->text()) ||
+           (event->key() >= Qt::Key_Space && event->key() <= Qt::Key_AsciiTilde);
+}
+
 bool isReturn(int key) {
     return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
@@ -164,6 +176,14 @@ DocumentTab::DocumentTab(QWidget *parent)
     connect(ui->pasteAction, &QAction::triggered, this, &DocumentTab::paste);
     connect(m_undoStack, &QUndoStack::canUndoChanged, this, &DocumentTab::onCanUndoChanged);
     connect(m_undoStack, &QUndoStack::canRedoChanged, this, &DocumentTab::onCanRedoChanged);
+    // Undo or redo back to the text as saved: unmodified again. The text has
+    // changed (and set the flag) before the stack says it is clean.
+    connect(m_undoStack, &QUndoStack::cleanChanged, this, [this](bool clean) {
+        if (clean && m_modified) {
+            m_modified = false;
+            emit modifiedChanged(false);
+        }
+    });
 }
 
 DocumentTab::~DocumentTab() {
@@ -342,8 +362,13 @@ bool DocumentTab::eventFilter(QObject *watched, QEvent *event) {
     switch (event->type()) {
     case QEvent::ShortcutOverride:
         // While the candidate popup is shown every key is the popup's: Esc
-        // must cancel the abbreviation, not trigger the window's Esc (exit).
+        // must cancel the abbreviation, never reach a shortcut of the window.
+        // Alt with a letter opens a menu instead: the abbreviation is dropped.
         if (watched == score && InputMethod::instance()->isVisible()) {
+            if (isAltCharacter(static_cast<QKeyEvent *>(event))) {
+                InputMethod::instance()->reset();
+                return false;
+            }
             event->accept();
             return true;
         }
@@ -499,7 +524,7 @@ bool DocumentTab::platformShortcut(QKeyEvent *event) {
 bool DocumentTab::lyricKeyPress(QKeyEvent *event) {
     const Qt::KeyboardModifiers mods = modifiersOf(event);
     const int key = event->key();
-    if (documentShortcut(key, mods)) {
+    if (documentShortcut(key, mods) || isAltCharacter(event)) {
         return true;
     }
     // Some platforms bind Shift+Delete to cut and Alt+Backspace to undo; in
@@ -537,7 +562,7 @@ bool DocumentTab::lyricKeyPress(QKeyEvent *event) {
 bool DocumentTab::scoreKeyPress(QKeyEvent *event) {
     const Qt::KeyboardModifiers mods = modifiersOf(event);
     const int key = event->key();
-    if (documentShortcut(key, mods)) {
+    if (documentShortcut(key, mods) || isAltCharacter(event)) {
         return true;
     }
 
@@ -897,6 +922,66 @@ SearchResult DocumentTab::find(const QString &query, bool backward) {
     return result;
 }
 
+SearchResult DocumentTab::replace(const QString &query, const QString &replacement) {
+    using Pane = DocumentSearch::Pane;
+    const QVector<DocumentSearch::Match> matches =
+        DocumentSearch::matches(ui->lyricEdit->document(), ui->scoreEdit->document(), query);
+    const QTextCursor at = ui->lyricEdit->textCursor();
+    const DocumentSearch::Match selected{Pane::Lyric, at.selectionStart(), at.selectionEnd()};
+    if (at.hasSelection() && matches.contains(selected)) {
+        // The deletion of the match and the insertion: one step to undo.
+        m_undoStack->beginMacro(QStringLiteral("替换"));
+        if (replacement.isEmpty()) {
+            runCommand(new DeleteLyricCommand(this, true, Qt::NoModifier));
+        } else {
+            runCommand(new InsertLyricCommand(this, replacement));
+        }
+        m_undoStack->endMacro();
+        // The cursor is at the end of the replacement: the search goes on after it.
+        m_searchPane = Pane::Lyric;
+    }
+    return find(query, false);
+}
+
+int DocumentTab::replaceAll(const QString &query, const QString &replacement) {
+    using Pane = DocumentSearch::Pane;
+    const QVector<DocumentSearch::Match> matches =
+        DocumentSearch::matches(ui->lyricEdit->document(), ui->scoreEdit->document(), query);
+    QVector<DocumentSearch::Match> lyric;
+    for (const DocumentSearch::Match &m : matches) {
+        if (m.pane == Pane::Lyric) {
+            lyric.append(m);
+        }
+    }
+    if (lyric.isEmpty()) {
+        return 0;
+    }
+    m_undoStack->beginMacro(QStringLiteral("全部替换"));
+    // From the last to the first, so that the places before stay where they were.
+    for (int i = lyric.size() - 1; i >= 0; --i) {
+        QTextCursor c(ui->lyricEdit->document());
+        c.setPosition(lyric.at(i).start);
+        c.setPosition(lyric.at(i).end, QTextCursor::KeepAnchor);
+        ui->lyricEdit->setTextCursor(c);
+        if (replacement.isEmpty()) {
+            runCommand(new DeleteLyricCommand(this, true, Qt::NoModifier));
+        } else {
+            runCommand(new InsertLyricCommand(this, replacement));
+        }
+    }
+    m_undoStack->endMacro();
+    clearFind();
+    return lyric.size();
+}
+
+void DocumentTab::selectAll() {
+    if (ui->scoreEdit->hasFocus()) {
+        ui->scoreEdit->selectAll();
+    } else {
+        ui->lyricEdit->selectAll();
+    }
+}
+
 void DocumentTab::clearFind() {
     ui->lyricEdit->setExtraSelections({});
     ui->scoreEdit->setExtraSelections({});
@@ -965,6 +1050,7 @@ bool DocumentTab::save(bool saveAs) {
         m_fileWatch->track(target, encodeScoreFile(lyric, score));
         m_needsNewName = false;
         m_diskConflict = false;
+        m_undoStack->setClean();
         m_modified = false;
         emit modifiedChanged(false);
     }
@@ -993,6 +1079,9 @@ bool DocumentTab::open(const QString &path) {
     // What a damaged file could not give is lost unless the user keeps the
     // original: the document is unsaved, and its first save asks for a name.
     m_needsNewName = read.hasWarning();
+    if (m_needsNewName) {
+        m_undoStack->resetClean(); // no state of the history is the file's
+    }
     m_modified = m_needsNewName;
     emit modifiedChanged(m_modified);
     lyricCursorPositionChanged();
@@ -1008,6 +1097,7 @@ void DocumentTab::restore(const QString &lyric, const QString &score, const QStr
     ui->scoreEdit->setPlainText(normalizedText(score));
     m_syncing = false;
     m_undoStack->clear();
+    m_undoStack->resetClean(); // the recovered text is no file's
     m_filePath = filePath;
     // The file as it is now: a later change on disk is one the recovered
     // text does not know of.

@@ -85,6 +85,15 @@ public:
     SearchResult find(const QString &query, bool backward);
     // Removes the highlights of the last find.
     void clearFind();
+    // Replaces the current lyric match of query (the lyric selection, when it
+    // is one) with replacement, one undo step, then goes on to the next match
+    // as find does. Matches in the score are found but never replaced.
+    SearchResult replace(const QString &query, const QString &replacement);
+    // Replaces every lyric match of query, as one undo step; the number replaced.
+    int replaceAll(const QString &query, const QString &replacement);
+    // Selects the whole text of the pane being edited (the lyrics when neither
+    // has the focus); the other pane follows.
+    void selectAll();
     // Moves the keyboard focus to the other pane.
     void switchPane();
 

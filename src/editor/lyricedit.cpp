@@ -6,6 +6,7 @@
 #include "editor/sungindex.h"
 #include "editor/sungwalk.h"
 #include "model/linegrammar.h"
+#include "music/annotation.h"
 
 #include <QPainter>
 #include <QTextBlock>
@@ -60,7 +61,15 @@ void LyricEdit::paintGutter(QPaintEvent *event) {
 
 QString LyricEdit::gutterLabel(int blockNumber) const {
     const QTextBlock block = document()->findBlockByNumber(blockNumber);
-    return block.isValid() ? lineKindLabel(lineKindOf(block.text())) : QString();
+    if (!block.isValid()) {
+        return QString();
+    }
+    const LineKind kind = lineKindOf(block.text());
+    // A comment that sets the key, meter, tempo or octave is a settings line.
+    if (kind == LineKind::Comment && music::Annotation::isAnnotation(block.text())) {
+        return QStringLiteral("设置");
+    }
+    return lineKindLabel(kind);
 }
 
 void LyricEdit::highlightCurrentLine(int position) {

@@ -29,7 +29,8 @@ public:
 
     int gutterWidth() const;
     void paintGutter(QPaintEvent *event);
-    // The gutter's label of a line: the name of its kind.
+    // The gutter's label of a line: the name of its kind, 设置 for a
+    // comment holding settings.
     QString gutterLabel(int blockNumber) const override;
     LyricLineNumberArea *lineNumberArea() const { return m_lineNumberArea; }
 

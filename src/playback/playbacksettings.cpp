@@ -36,7 +36,6 @@ void PlaybackSettings::read(QSettings &settings) {
     }
     clicks = settings.value(QStringLiteral("clicks"), clicks).toBool();
     countIn = settings.value(QStringLiteral("countIn"), countIn).toBool();
-    loop = settings.value(QStringLiteral("loop"), loop).toBool();
     soundFont = settings.value(QStringLiteral("soundFont")).toString();
     settings.endGroup();
 }
@@ -59,13 +58,13 @@ void PlaybackSettings::write(QSettings &settings) const {
     }
     settings.setValue(QStringLiteral("clicks"), clicks);
     settings.setValue(QStringLiteral("countIn"), countIn);
-    settings.setValue(QStringLiteral("loop"), loop);
+    settings.remove(QStringLiteral("loop")); // once stored; a loop is never remembered now
     settings.setValue(QStringLiteral("soundFont"), soundFont);
     settings.endGroup();
 }
 
 bool PlaybackSettings::operator==(const PlaybackSettings &o) const {
     return tempoPercent == o.tempoPercent && key == o.key && keyVariant == o.keyVariant &&
-           octave == o.octave && clicks == o.clicks && countIn == o.countIn && loop == o.loop &&
+           octave == o.octave && clicks == o.clicks && countIn == o.countIn &&
            soundFont == o.soundFont;
 }

@@ -31,6 +31,8 @@
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QMenuBar>
+#include <QToolBar>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSplitter>
@@ -76,6 +78,12 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->undoAction, &QAction::triggered, this, &MainWindow::undoAction);
     connect(ui->redoAction, &QAction::triggered, this, &MainWindow::redoAction);
     connect(ui->searchAction, &QAction::triggered, this, &MainWindow::searchAction);
+    connect(ui->replaceAction, &QAction::triggered, this, &MainWindow::replaceAction);
+    connect(ui->selectAllAction, &QAction::triggered, this, [this] {
+        if (DocumentTab *edit = currentEdit()) {
+            edit->selectAll();
+        }
+    });
     connect(ui->helpAction, &QAction::triggered, this, &MainWindow::helpAction);
     connect(ui->aboutAction, &QAction::triggered, this, &MainWindow::aboutAction);
     connect(ui->exitAction, &QAction::triggered, this, &MainWindow::exitAction);
@@ -139,6 +147,8 @@ MainWindow::MainWindow(QWidget *parent)
 
     setUpProblemList();
     m_playback = new PlaybackController(this, [this] { return currentEdit(); });
+    setUpViewMenu();
+    setUpReplace();
     loadStartPage();
     updateRecentMenu();
 
@@ -396,7 +406,8 @@ void MainWindow::tabWidgetCurrentChanged(int index) {
         ui->printPreviewAction, ui->saveAction,          ui->saveAsAction,
         ui->insertTitleAction,  ui->insertQupaiAction,   ui->insertLianbaiAction,
         ui->insertJiabaiAction, ui->insertCommentAction, ui->insertAnnotationAction,
-        ui->lineBreakAction,    ui->pageBreakAction};
+        ui->lineBreakAction,    ui->pageBreakAction,     ui->selectAllAction,
+        ui->replaceAction};
     DocumentTab *edit =
         index < 0 ? nullptr : qobject_cast<DocumentTab *>(ui->tabWidget->widget(index));
     if (!edit) {
@@ -763,6 +774,9 @@ void MainWindow::searchAction() {
     if (!currentEdit()) {
         return;
     }
+    for (QWidget *w : m_replaceWidgets) {
+        w->hide();
+    }
     ui->searchBox->setVisible(!ui->searchBox->isVisible());
     if (ui->searchBox->isVisible()) {
         ui->searchEdit->setFocus();
@@ -809,6 +823,17 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event) {
             return true;
         }
     }
+    if (watched == m_replaceEdit && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            replace(false);
+            return true;
+        }
+        if (key->key() == Qt::Key_Escape) {
+            onSearchCloseBtn();
+            return true;
+        }
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -816,4 +841,90 @@ void MainWindow::onSearchEditTextChanged() {
     if (ui->searchEdit->text().isEmpty()) {
         ui->searchResLabel->clear();
     }
+}
+
+// --- replace ------------------------------------------------------------------
+
+void MainWindow::setUpReplace() {
+    m_replaceEdit = new QLineEdit(ui->searchBox);
+    m_replaceEdit->setObjectName(QStringLiteral("replaceEdit"));
+    m_replaceEdit->setPlaceholderText(QStringLiteral("替换为"));
+    m_replaceEdit->setFrame(false);
+    m_replaceEdit->setStyleSheet(QStringLiteral(
+        "QLineEdit { color: #404040; border: none; border-radius: 3px; margin-left: 6px; "
+        "padding-left: 10px; padding-right: 10px; }"));
+    m_replaceEdit->installEventFilter(this);
+    auto *one = new QToolButton(ui->searchBox);
+    one->setObjectName(QStringLiteral("replaceBtn"));
+    one->setText(QStringLiteral("替换"));
+    auto *all = new QToolButton(ui->searchBox);
+    all->setObjectName(QStringLiteral("replaceAllBtn"));
+    all->setText(QStringLiteral("全部替换"));
+    int at = ui->searchLayout->indexOf(ui->searchCloseBtn);
+    for (QWidget *w : {static_cast<QWidget *>(m_replaceEdit), static_cast<QWidget *>(one),
+                       static_cast<QWidget *>(all)}) {
+        if (w != m_replaceEdit) {
+            w->setStyleSheet(ui->searchNextBtn->styleSheet());
+        }
+        ui->searchLayout->insertWidget(at++, w);
+        w->hide();
+        m_replaceWidgets.append(w);
+    }
+    connect(one, &QToolButton::clicked, this, [this] { replace(false); });
+    connect(all, &QToolButton::clicked, this, [this] { replace(true); });
+}
+
+void MainWindow::replaceAction() {
+    if (!currentEdit()) {
+        return;
+    }
+    ui->searchBox->show();
+    for (QWidget *w : m_replaceWidgets) {
+        w->show();
+    }
+    if (ui->searchEdit->text().isEmpty()) {
+        ui->searchEdit->setFocus();
+    } else {
+        m_replaceEdit->setFocus();
+    }
+}
+
+void MainWindow::replace(bool all) {
+    DocumentTab *edit = currentEdit();
+    const QString query = ui->searchEdit->text();
+    if (!edit || query.isEmpty()) {
+        return;
+    }
+    if (all) {
+        const int count = edit->replaceAll(query, m_replaceEdit->text());
+        ui->searchResLabel->setText(count == 0 ? QStringLiteral("未找到")
+                                               : QStringLiteral("已替换%1处").arg(count));
+        return;
+    }
+    const SearchResult result = edit->replace(query, m_replaceEdit->text());
+    ui->searchResLabel->setText(
+        result.matchCount == 0
+            ? QStringLiteral("未找到")
+            : QStringLiteral("%1/%2").arg(result.currentIndex).arg(result.matchCount));
+}
+
+// --- 视图 -----------------------------------------------------------------------
+
+void MainWindow::setUpViewMenu() {
+    // The 播放 menu after 插入, then 视图, before 设置 and 帮助.
+    menuBar()->insertMenu(ui->menu_4->menuAction(), m_playback->menu());
+    auto *view = new QMenu(QStringLiteral("视图(&V)"), this);
+    view->setObjectName(QStringLiteral("viewMenu"));
+    menuBar()->insertMenu(ui->menu_4->menuAction(), view);
+    // Filled as it opens: docks added later appear by themselves.
+    connect(view, &QMenu::aboutToShow, this, [this, view] {
+        view->clear();
+        for (QToolBar *bar : findChildren<QToolBar *>(QString(), Qt::FindDirectChildrenOnly)) {
+            view->addAction(bar->toggleViewAction());
+        }
+        view->addSeparator();
+        for (QDockWidget *dock : findChildren<QDockWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+            view->addAction(dock->toggleViewAction());
+        }
+    });
 }

@@ -20,6 +20,7 @@ class PlaybackController;
 class QTextBrowser;
 class QDockWidget;
 class QListWidget;
+class QLineEdit;
 class QSplitter;
 class QToolButton;
 class UpdateManager;
@@ -80,6 +81,8 @@ public slots:
     void undoAction();
     void redoAction();
     void searchAction();
+    // The find bar with its replacement field.
+    void replaceAction();
     void helpAction();
     void aboutAction();
     void exitAction();
@@ -118,6 +121,11 @@ private:
     // After an export: its path, and a button that opens its folder.
     void showExported(const QString &path);
     void find(bool backward);
+    // Replaces the current match, or with all every match, of the find bar.
+    void replace(bool all);
+    void setUpReplace();
+    // 视图: the tool bars and every dock of the window, to show or hide.
+    void setUpViewMenu();
     // The dock listing the current document's 板眼 problems; hidden while empty.
     void setUpProblemList();
     void showProblems();
@@ -157,5 +165,7 @@ private:
     RecentFiles m_recentFiles;
     // The last sizes of the document tabs' splitters, by name: new tabs take them.
     QHash<QString, QByteArray> m_tabSplitters;
+    QLineEdit *m_replaceEdit = nullptr;
+    QList<QWidget *> m_replaceWidgets; // shown by 替换, hidden by 搜索
     bool m_shown = false;
 };

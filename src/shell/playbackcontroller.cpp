@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -24,6 +25,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextBlock>
+#include <QTimer>
 #include <QToolBar>
 #include <QUndoStack>
 
@@ -102,8 +104,7 @@ void PlaybackController::createActions() {
     connect(m_stop, &QAction::triggered, this, &PlaybackController::stop);
     connect(m_loop, &QAction::toggled, this, [this](bool on) {
         if (!m_showing) {
-            m_settings.loop = on;
-            storeSettings();
+            setLooping(on);
         }
     });
     connect(m_clicks, &QAction::toggled, this, [this](bool on) {
@@ -132,7 +133,7 @@ void PlaybackController::createActions() {
     });
     connect(m_soundFont, &QAction::triggered, this, &PlaybackController::chooseSoundFont);
 
-    m_menu = new QMenu(QStringLiteral("播放"), m_window);
+    m_menu = new QMenu(QStringLiteral("播放(&P)"), m_window);
     m_menu->setObjectName(QStringLiteral("playMenu"));
     m_menu->addActions({m_play, m_stop, m_loop});
     m_menu->addSeparator();
@@ -213,12 +214,18 @@ void PlaybackController::createToolBar() {
         restartIfPlaying();
     });
 
+    m_soundingLabel = new QLabel(m_toolBar);
+    m_soundingLabel->setObjectName(QStringLiteral("soundingLabel"));
+    m_soundingLabel->setToolTip(QStringLiteral("播放的笛色和速度（每分钟四分音符拍数）"));
+    m_soundingLabel->setContentsMargins(8, 0, 8, 0);
+    m_toolBar->addWidget(m_soundingLabel);
+
     m_window->addToolBar(m_toolBar);
 }
 
 void PlaybackController::showSettings() {
     m_showing = true;
-    m_loop->setChecked(m_settings.loop);
+    m_loop->setChecked(m_looping);
     m_clicks->setChecked(m_settings.clicks);
     m_countIn->setChecked(m_settings.countIn);
     m_tempoBox->setValue(m_settings.tempoPercent);
@@ -234,6 +241,7 @@ void PlaybackController::showSettings() {
     m_faster->setEnabled(m_settings.tempoPercent < PlaybackSettings::maxTempoPercent);
     m_slower->setEnabled(m_settings.tempoPercent > PlaybackSettings::minTempoPercent);
     m_showing = false;
+    showSoundingText();
 }
 
 void PlaybackController::storeSettings() {
@@ -270,41 +278,42 @@ void PlaybackController::playOrPause() {
         m_player->resume();
         break;
     case Player::State::Stopped:
-        start(-1);
+        start(-1, -1, false);
         break;
     }
 }
 
 void PlaybackController::stop() {
     m_player->stop();
+    // Later: the window may be closing its tabs, or going.
+    QTimer::singleShot(0, this, &PlaybackController::showSoundingAtCursor);
 }
 
 void PlaybackController::restartIfPlaying() {
     if (m_player->state() == Player::State::Stopped) {
+        QTimer::singleShot(0, this, &PlaybackController::showSoundingAtCursor);
         return;
     }
     const bool paused = m_player->state() == Player::State::Paused;
-    // A loop starts over at its selection; otherwise on from where it was.
-    start(m_settings.loop ? -1 : m_playingCharacter);
+    // A loop starts over at its first character; otherwise on from where it was.
+    if (m_looping) {
+        start(m_loopRange.first, m_loopRange.second, true);
+    } else {
+        start(m_playingCharacter, -1, false);
+    }
     if (paused) {
         m_player->pause();
     }
 }
 
-void PlaybackController::start(int fromCharacter) {
+void PlaybackController::start(int from, int to, bool loop) {
     DocumentTab *tab = m_currentTab();
     if (!tab) {
         return;
     }
-    const QTextCursor cursor = tab->scoreEditor()->textCursor();
-    const QTextDocument *score = tab->scoreEditor()->document();
     music::PlaybackExcerpt::Request request;
-    request.fromCharacter = fromCharacter >= 0
-                                ? fromCharacter
-                                : score->findBlock(cursor.selectionStart()).blockNumber();
-    if (m_settings.loop && cursor.hasSelection()) {
-        request.toCharacter = score->findBlock(cursor.selectionEnd()).blockNumber();
-    }
+    request.fromCharacter = from >= 0 ? from : startCharacter(tab->lyricEditor());
+    request.toCharacter = to;
     request.key = m_settings.key;
     request.keyVariant = m_settings.keyVariant;
     request.octave = m_settings.octave;
@@ -317,10 +326,21 @@ void PlaybackController::start(int fromCharacter) {
     options.clicks = m_settings.clicks;
     // The tab first, so that the first note is marked as soon as it sounds.
     m_player->stop();
+    m_looping = loop;
+    m_showing = true;
+    m_loop->setChecked(loop);
+    m_showing = false;
     m_playingTab = tab;
     watch(tab, true);
-    const Outcome played = m_player->play(excerpt, options, m_settings.loop);
+    const Outcome played = m_player->play(excerpt, options, loop);
+    if (played && !excerpt.sections.isEmpty()) {
+        showSounding(excerpt.sections.first());
+    }
     if (!played) {
+        m_looping = false;
+        m_showing = true;
+        m_loop->setChecked(false);
+        m_showing = false;
         watch(tab, false);
         m_playingTab = nullptr;
         if (played.message() == noDeviceMessage()) {
@@ -400,6 +420,10 @@ void PlaybackController::onStateChanged(Player::State state) {
         watch(m_playingTab, false);
         m_playingTab = nullptr;
         m_playingCharacter = -1;
+        m_looping = false;
+        m_showing = true;
+        m_loop->setChecked(false);
+        m_showing = false;
         break;
     }
     m_play->setToolTip(QStringLiteral("%1  %2").arg(
@@ -413,6 +437,11 @@ void PlaybackController::onSoundingNote(int note) {
     }
     const music::Note &n = notes.at(note);
     m_playingCharacter = n.character;
+    for (const music::Section &s : m_player->excerpt().sections) {
+        if (note >= s.firstNote && note < s.firstNote + s.noteCount) {
+            showSounding(s);
+        }
+    }
     if (m_playingTab) {
         m_playingTab->showPlaying(n.character, n.place);
     }
@@ -441,4 +470,93 @@ void PlaybackController::chooseSoundFont() {
     m_player->setSoundFont(file);
     storeSettings();
     m_window->statusBar()->showMessage(QStringLiteral("音色库：%1").arg(file), 5000);
+}
+
+// --- where play starts, what a loop plays -------------------------------------
+
+int PlaybackController::startCharacter(const LyricEdit *lyric) {
+    const QTextCursor cursor = lyric->textCursor();
+    if (cursor.hasSelection()) {
+        return lyric->scoreLineAt(cursor.selectionStart()) + 1;
+    }
+    // The character before the cursor is the current one, unless it belongs
+    // to an earlier line: at the start of a line play starts with the line.
+    const int before = lyric->scoreLineAt(cursor.position());
+    return before == lyric->scoreLineAt(cursor.block().position()) ? before + 1 : before;
+}
+
+QPair<int, int> PlaybackController::loopCharacters(const LyricEdit *lyric) {
+    const QTextCursor cursor = lyric->textCursor();
+    if (cursor.hasSelection()) {
+        return {lyric->scoreLineAt(cursor.selectionStart()) + 1,
+                lyric->scoreLineAt(cursor.selectionEnd())};
+    }
+    const QTextBlock line = cursor.block();
+    return {lyric->scoreLineAt(line.position()) + 1,
+            lyric->scoreLineAt(line.position() + line.length() - 1)};
+}
+
+void PlaybackController::setLooping(bool on) {
+    if (!on) {
+        if (m_looping) {
+            stop();
+        }
+        m_looping = false;
+        return;
+    }
+    DocumentTab *tab = m_currentTab();
+    const QPair<int, int> range = tab ? loopCharacters(tab->lyricEditor()) : qMakePair(0, -1);
+    if (range.second < range.first) {
+        m_showing = true;
+        m_loop->setChecked(false);
+        m_showing = false;
+        m_window->statusBar()->showMessage(QStringLiteral("请先选择要循环播放的唱字"), 5000);
+        return;
+    }
+    m_loopRange = range;
+    start(range.first, range.second, true);
+}
+
+// --- the key and tempo heard --------------------------------------------------
+
+void PlaybackController::showSounding(const music::Section &section) {
+    m_soundingKey = music::MusicRules::defaults().keyName(section.key, section.keyVariant);
+    m_soundingTempo = section.tempo;
+    showSoundingText();
+}
+
+void PlaybackController::showSoundingAtCursor() {
+    DocumentTab *tab = m_currentTab();
+    const music::Melody melody =
+        tab ? music::MelodyBuilder().build(tab->documentLines()) : music::Melody();
+    if (melody.sections.isEmpty()) {
+        m_soundingKey.clear();
+        showSoundingText();
+        return;
+    }
+    // The section of the first note play would start with.
+    const int from = startCharacter(tab->lyricEditor());
+    music::Section section = melody.sections.first();
+    for (const music::Section &s : melody.sections) {
+        if (s.noteCount > 0 && melody.notes.at(s.firstNote).character <= from) {
+            section = s;
+        }
+    }
+    if (m_settings.key) {
+        section.key = *m_settings.key;
+        section.keyVariant = m_settings.keyVariant;
+    }
+    showSounding(section);
+}
+
+void PlaybackController::showSoundingText() {
+    if (!m_soundingLabel) {
+        return;
+    }
+    if (m_soundingKey.isEmpty()) {
+        m_soundingLabel->clear();
+        return;
+    }
+    const int perMinute = qRound(m_soundingTempo * m_settings.tempoPercent / 100.0);
+    m_soundingLabel->setText(QStringLiteral("%1  ♩=%2").arg(m_soundingKey).arg(perMinute));
 }

@@ -12,13 +12,16 @@ class ExportDialog;
 class QAction;
 class QActionGroup;
 class QComboBox;
+class LyricEdit;
+class QLabel;
 class QMainWindow;
 class QMenu;
 class QSpinBox;
 class QToolBar;
 
 // The 播放 menu and tool bar of the window, and what they do: play the
-// current document from its cursor (or loop its selection), pause, stop, and
+// current document from its cursor, loop its selection (Ctrl+F5 starts the
+// loop at once, a second press ends it), pause, stop, and
 // set the tempo, a 笛色 or 八度 for listening only, the 板眼 clicks and a
 // count-in. While it plays, the sounding character is marked in both editors
 // and in the export preview when one is open. Typing, or any other change to
@@ -46,6 +49,18 @@ public:
     QSpinBox *tempoBox() const { return m_tempoBox; }
     QComboBox *keyBox() const { return m_keyBox; }
     QComboBox *octaveBox() const { return m_octaveBox; }
+    // The tool bar's "小工调 ♩=72": the key heard and the beats a minute,
+    // the document's 速度 times the tempo percentage.
+    QLabel *soundingLabel() const { return m_soundingLabel; }
+    bool isLooping() const { return m_looping; }
+
+    // The sung character play starts at: the one before the lyric cursor, or
+    // the first of its line when none of the line comes before the cursor;
+    // with a selection, its first.
+    static int startCharacter(const LyricEdit *lyric);
+    // The sung characters a loop plays, first and last: the selection's, or
+    // without one those of the cursor's line; last < first when it has none.
+    static QPair<int, int> loopCharacters(const LyricEdit *lyric);
 
     // The export dialog whose preview follows playback; nullptr when none is open.
     void setPreview(ExportDialog *dialog);
@@ -63,7 +78,14 @@ private:
     void createToolBar();
     void showSettings();
     void storeSettings();
-    void start(int fromCharacter);
+    // Plays characters from to to (-1: to the end), over and over with loop.
+    void start(int from, int to, bool loop);
+    void setLooping(bool on);
+    // The key and tempo of section, as playing shows them.
+    void showSounding(const music::Section &section);
+    // While stopped: the key and tempo at the cursor of the current document.
+    void showSoundingAtCursor();
+    void showSoundingText();
     // After a change of tempo, key, octave or clicks: goes on with the new
     // sound from the character that sounds now.
     void restartIfPlaying();
@@ -82,6 +104,10 @@ private:
     int m_playingCharacter = -1;
     bool m_noDeviceShown = false;
     bool m_showing = false; // the widgets are being set from the settings
+    bool m_looping = false;
+    QPair<int, int> m_loopRange{-1, -1};
+    QString m_soundingKey;   // the key name heard; empty for none
+    int m_soundingTempo = 0; // its 速度, before the percentage
 
     QMenu *m_menu = nullptr;
     QToolBar *m_toolBar = nullptr;
@@ -99,4 +125,5 @@ private:
     QSpinBox *m_tempoBox = nullptr;
     QComboBox *m_keyBox = nullptr;
     QComboBox *m_octaveBox = nullptr;
+    QLabel *m_soundingLabel = nullptr;
 };

@@ -123,8 +123,9 @@ private slots:
         auto *browser = help.findChild<QTextBrowser *>(QStringLiteral("helpBrowser"));
         QVERIFY(browser);
         const QString plain = browser->toPlainText();
-        for (const char *text : {"工尺符号与简拼", "头板", "乙高十六度气口小", "yuuqx", "Alt+Q",
-                                 "Alt+Shift+Enter", "Ctrl+F", "Ctrl+E", "1–6", "Esc"}) {
+        // The window's shortcuts come from a window: tst_menukeys checks them.
+        for (const char *text : {"工尺符号与简拼", "头板", "乙倍高音气口小", "yuuqx", "1–6", "Esc",
+                                 "笛色=小工调", "--export", "恢复早期版本"}) {
             QVERIFY2(plain.contains(QString::fromUtf8(text)), text);
         }
         help.resize(720, 620);

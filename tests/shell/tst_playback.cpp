@@ -182,20 +182,20 @@ void TestPlayback::playsFromTheCursorAndLoopsTheSelection() {
                        line.position() + first.place.column + first.place.length));
     m_window->playback()->stop();
 
-    // A selection of 花秋, looped: only their notes, over and over.
-    m_window->playback()->loopAction()->setChecked(true);
+    // A selection of 花秋, looped at once: only their notes, over and over.
     QTextCursor sel(scoreEdit->document()->findBlockByNumber(1));
     sel.setPosition(scoreEdit->document()->findBlockByNumber(2).position() + 1,
                     QTextCursor::KeepAnchor);
     scoreEdit->setTextCursor(sel);
-    m_window->playback()->playAction()->trigger();
+    m_window->playback()->loopAction()->trigger();
+    QCOMPARE(player()->state(), Player::State::Playing);
     QSet<int> characters;
     for (const music::Note &n : player()->excerpt().notes) {
         characters.insert(n.character);
     }
     QCOMPARE(characters, (QSet<int>{1, 2}));
-    m_window->playback()->stop();
-    m_window->playback()->loopAction()->setChecked(false);
+    m_window->playback()->loopAction()->trigger();
+    QCOMPARE(player()->state(), Player::State::Stopped);
 }
 
 void TestPlayback::typingStopsPlaybackAndIsTyped() {
