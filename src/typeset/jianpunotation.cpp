@@ -137,6 +137,11 @@ public:
                 opening.noteCount = freeNotes;
                 QVector<Measure> free = this->free(opening, false);
                 free.last().beats.last().glyphs.last().fermata = true;
+                free.first().beats.first().glyphs.first().freeSign =
+                    m_style.sanBanWord ? QStringLiteral("散板") : QStringLiteral("サ");
+                free.last().barAfter = freeNotes < section.noteCount;
+                // A tune all free (its only mark the 底板 of its last note) ends here.
+                free.last().finalBar = freeNotes == section.noteCount;
                 emitMeasures(free);
             }
             if (freeNotes < section.noteCount) {
@@ -293,6 +298,8 @@ private:
             // The last sign written for the note is a whole beat from a beat
             // (a digit or a dash): a further whole beat is a dash.
             bool canDash = false;
+            // The last sign written for it is a dash: a dot only ever follows a digit.
+            bool afterDash = false;
             bool firstSegment = true;
             while (from < end) {
                 const qint64 boundary =
@@ -312,9 +319,12 @@ private:
                     dash.duration = segment;
                     dash.character = note.character;
                     glyphs.append(dash);
-                } else if (!firstSegment && !newMeasure && canDash && lastSegment &&
+                    afterDash = true;
+                } else if (!firstSegment && !newMeasure && canDash && !afterDash && lastSegment &&
                            segment == ticksPerBeat / 2) {
-                    // Half a beat more: the augmentation dot of the written note.
+                    // Half a beat more after a digit held one beat: its
+                    // augmentation dot. After dashes the half beat is the
+                    // same digit again, tied, with its reduction line.
                     Glyph dot;
                     dot.kind = Glyph::Kind::Dot;
                     dot.onset = from;
@@ -346,6 +356,7 @@ private:
                         at += parts.at(i).ticks;
                     }
                     canDash = onBeat && segment == ticksPerBeat;
+                    afterDash = false;
                 }
                 firstSegment = false;
                 from += segment;
@@ -479,6 +490,14 @@ private:
             if (notes > 1) {
                 glyphs[i].slurStart = true;
                 glyphs[last].slurEnd = true;
+                // One arc from the note: the slur covers a tie that ends under it.
+                if (glyphs.at(i).tieToNext) {
+                    int tieEnd = i + 1;
+                    while (tieEnd < glyphs.size() && glyphs.at(tieEnd).kind != Glyph::Kind::Note) {
+                        ++tieEnd;
+                    }
+                    glyphs[i].tieUnderSlur = tieEnd <= last;
+                }
             }
             i = last + 1;
         }
@@ -515,6 +534,7 @@ private:
             }
             building.finalBar = measure.finalBar;
             building.dashedBar = measure.dashedBar;
+            building.barAfter = measure.barAfter;
             if (!building.beats.isEmpty()) {
                 m_music.measures.append(building);
             }

@@ -36,6 +36,9 @@ public:
         int lines = 0;          // reduction lines: 1 an eighth, 2 a sixteenth, 3 a 32nd
         bool dotted = false;    // an augmentation dot after it, inside the beat
         bool tieToNext = false; // the same note goes on in the next written note
+        // The tie's arc is left out: a slur begins on this note and covers
+        // it, so the continuation reads as held under the slur.
+        bool tieUnderSlur = false;
         bool slurStart = false; // the first note of a character sung to several
         bool slurEnd = false;
         bool breath = false;  // 气口 after it
@@ -50,6 +53,8 @@ public:
         QString banYan;  // the 板眼 sign of a marked beat that falls here
         // The sign of a 板 that falls at its end: the 底板 closing a tune.
         QString banYanAfter;
+        // The 散板 sign over the first note of a free opening ("サ" or "散板").
+        QString freeSign;
     };
 
     struct Beat {
@@ -61,6 +66,7 @@ public:
     struct Measure {
         QVector<Beat> beats;    // a 散板 passage: one "beat" per note
         bool free = false;      // 散板: no bar line after it
+        bool barAfter = false;  // a free opening: a bar line where the measured part starts
         bool finalBar = false;  // the end of a tune: a double bar after it
         bool open = false;      // cut by a line between systems: no bar line after it
         bool dashedBar = false; // the first half of a 加赠 measure: a dashed bar line after it

@@ -18,11 +18,13 @@ constexpr qreal firstLine = 0.17; // from the baseline to the first reduction li
 constexpr qreal dotStep = 0.2;    // between octave dots
 constexpr qreal dotRadius = 0.075;
 constexpr qreal belowRoom = firstLine + 3 * lineGap + 2 * dotStep + 0.1;
-constexpr qreal graceSize = 0.55;  // grace digits, of the note font
-constexpr qreal graceRaise = 0.42; // their baseline, of the digits' height
-constexpr qreal beatGap = 0.6;     // the least gap between two beats
-constexpr qreal barRoom = 0.7;     // the least room on either side of a bar line
-constexpr qreal marginArc = 0.9;   // how far an open arc runs into the margin
+constexpr qreal graceSize = 0.55; // grace digits, of the note font
+constexpr qreal graceRaise = 0.5; // their baseline, of the digits' height
+constexpr qreal graceGap = 0.2;   // between graces and their note
+constexpr int graceLines = 2;     // graces are written as sixteenths
+constexpr qreal beatGap = 0.6;    // the least gap between two beats
+constexpr qreal barRoom = 0.7;    // the least room on either side of a bar line
+constexpr qreal marginArc = 0.9;  // how far an open arc runs into the margin
 
 QString digitText(const JianpuNotation::Glyph &g) {
     return g.kind == JianpuNotation::Glyph::Kind::Rest ? QStringLiteral("0")
@@ -40,7 +42,8 @@ JianpuPages::JianpuPages(Typesetter &typesetter, PageCanvas &painter)
     , m_sign(m_noteFont)
     , m_mark(m_noteFont)
     , m_lyric(m_noteFont)
-    , m_grace(m_noteFont) {
+    , m_grace(m_noteFont)
+    , m_free(m_noteFont) {
     m_em = std::max(1, m_noteFont.pixelSize());
     m_smallFont = m_noteFont;
     m_smallFont.setPixelSize(std::max(1, int(std::lround(m_em * 0.6))));
@@ -52,6 +55,9 @@ JianpuPages::JianpuPages(Typesetter &typesetter, PageCanvas &painter)
     m_markFont.setPixelSize(std::max(1, int(std::lround(m_em * 0.55))));
     m_lyricFont = Typesetter::pageFont(typesetter.m_style.lyricFont);
     m_lyricFont.setPixelSize(std::max(1, int(std::lround(m_em))));
+    m_freeFont = Typesetter::pageFont(typesetter.m_style.lyricFont);
+    m_freeFont.setPixelSize(std::max(1, int(std::lround(m_em * 0.85))));
+    m_free = QFontMetricsF(m_freeFont);
     m_graceFont = m_noteFont;
     m_graceFont.setPixelSize(std::max(1, int(std::lround(m_em * graceSize))));
     m_grace = QFontMetricsF(m_graceFont);
@@ -259,7 +265,7 @@ JianpuPages::Box JianpuPages::boxOf(const Glyph &g) const {
         b.digit *= 0.6;
     }
     if (!g.gracesBefore.isEmpty()) {
-        b.before += graceW * g.gracesBefore.size() + m_em * 0.12;
+        b.before += graceW * g.gracesBefore.size() + m_em * graceGap;
     }
     if (g.sharp) {
         b.before += m_small.horizontalAdvance(QChar(0x266F));
@@ -268,7 +274,7 @@ JianpuPages::Box JianpuPages::boxOf(const Glyph &g) const {
         b.after += m_em * 0.3;
     }
     if (!g.gracesAfter.isEmpty()) {
-        b.after += m_em * 0.12 + graceW * g.gracesAfter.size();
+        b.after += m_em * graceGap + graceW * g.gracesAfter.size();
     }
     if (g.breath) {
         b.after += m_em * 0.1 + m_small.horizontalAdvance(QStringLiteral("V"));
@@ -396,6 +402,7 @@ QVector<JianpuPages::Unit> JianpuPages::unitsOf(const Block &music) const {
                 Unit note;
                 note.beats = {m.beats.at(i)};
                 note.finalBar = m.finalBar && i + 1 == m.beats.size();
+                note.bar = m.barAfter && i + 1 == m.beats.size();
                 natural(note);
                 units.append(note);
             }
@@ -551,14 +558,14 @@ void JianpuPages::setSystem(const QVector<Unit> &units, bool justify) {
                             openOf(m_tie.continued, false));
                     m_tie.open = false;
                 }
-                if (g.tieToNext) {
+                if (g.tieToNext && !g.tieUnderSlur) {
                     m_tie = {centre, true, g.octave, false, false};
                     if (m_slur.open) {
                         m_slur.overTie = true;
                     }
                 }
                 if (g.slurStart) {
-                    m_slur = {centre, true, g.octave, false, g.tieToNext};
+                    m_slur = {centre, true, g.octave, false, g.tieToNext && !g.tieUnderSlur};
                 }
                 if (g.slurEnd && m_slur.open) {
                     drawArc(m_slur.x, centre, slurY(m_slur), m_em * 0.3,
@@ -577,10 +584,10 @@ void JianpuPages::setSystem(const QVector<Unit> &units, bool justify) {
                     SourceArea area;
                     area.kind = SourceArea::Character;
                     area.page = m_t.m_pageRecords.size();
-                    area.rect = QRectF(lx, lyricBaseline - lyricInk,
-                                       m_lyric.horizontalAdvance(first),
-                                       lyricInk + m_lyric.descent())
-                                    .translated(m_t.m_pageOrigin - QPointF(m_width, 0));
+                    area.rect =
+                        QRectF(lx, lyricBaseline - lyricInk, m_lyric.horizontalAdvance(first),
+                               lyricInk + m_lyric.descent())
+                            .translated(m_t.m_pageOrigin - QPointF(m_width, 0));
                     area.character = g.character;
                     area.lyricLine = g.lyricLine;
                     area.position = g.lyricColumn;
@@ -715,6 +722,13 @@ void JianpuPages::drawGlyph(const Glyph &g, qreal x, qreal baseline) {
     if (s.banYanSigns && !g.banYan.isEmpty()) {
         sign(g.banYan, centre);
     }
+    if (!g.freeSign.isEmpty()) {
+        // The 散板 sign over a free opening, from its first note on.
+        m_painter.setFont(m_freeFont);
+        m_painter.setPen(ink);
+        const QRectF inkBox = m_free.tightBoundingRect(g.freeSign);
+        m_painter.drawText(QPointF(x - inkBox.left(), signY - inkBox.center().y()), g.freeSign);
+    }
     // Where the marks after the note begin: after its digit and dot.
     qreal after = x + digitW + (g.dotted ? m_em * 0.3 : 0);
     switch (g.kind) {
@@ -765,39 +779,49 @@ void JianpuPages::drawGlyph(const Glyph &g, qreal x, qreal baseline) {
     }
     }
 
-    // Graces: small digits on the upper half of the digits' height, joined to
-    // their note by a short slur, before or after it as they sound.
+    // Graces: small sixteenths on the upper half of the digits' height, their
+    // reduction lines under them, a clear gap from their note, joined to it
+    // by a short slur, before or after it as they sound.
     const qreal graceW = m_grace.horizontalAdvance(QStringLiteral("5"));
     const qreal graceBase = baseline - m_cap * graceRaise;
-    const qreal graceTop = graceBase + m_grace.tightBoundingRect(QStringLiteral("5")).top();
+    const QRectF graceInk = m_grace.tightBoundingRect(QStringLiteral("5"));
+    const qreal graceTop = graceBase + graceInk.top();
     const auto graces = [&](const QVector<JianpuNotation::Grace> &row, qreal from) {
-        m_painter.setFont(m_graceFont);
-        m_painter.setPen(ink);
         qreal gx = from;
         for (const JianpuNotation::Grace &grace : row) {
+            m_painter.setFont(m_graceFont);
+            m_painter.setPen(ink);
             m_painter.drawText(QPointF(gx, graceBase), QString::number(grace.digit));
             for (int i = 0; i < std::abs(grace.octave); ++i) {
                 drawDot(gx + graceW / 2,
-                        grace.octave > 0 ? graceTop - m_em * (0.1 + i * 0.14)
-                                         : graceBase + m_em * (0.1 + i * 0.14),
+                        grace.octave > 0 ? graceTop - m_em * graceSize * (0.16 + i * dotStep)
+                                         : graceBase + m_em * graceSize *
+                                                           (firstLine + (graceLines - 1) * lineGap +
+                                                            0.17 + i * dotStep),
                         r * 0.7);
             }
-            m_painter.setFont(m_graceFont);
-            m_painter.setPen(ink);
             gx += graceW;
+        }
+        // The lines span the ink of the digits, joined as in a beat.
+        m_painter.setPen(QPen(ink, m_em * 0.045));
+        const qreal left = from + graceInk.left() - m_em * 0.02;
+        const qreal right = gx - graceW + graceInk.right() + m_em * 0.02;
+        for (int level = 0; level < graceLines; ++level) {
+            const qreal y = graceBase + m_em * graceSize * (firstLine + level * lineGap);
+            m_painter.drawLine(QLineF(left, y, right, y));
         }
     };
     const qreal highDots = g.kind == Glyph::Kind::Note ? std::max(0, g.octave) * dotStep * m_em : 0;
     const qreal graceArcY = std::min(graceTop - m_em * 0.12, baseline - m_cap - m_em * 0.05);
     if (!g.gracesBefore.isEmpty()) {
         const qreal from = x - (g.sharp ? m_small.horizontalAdvance(QChar(0x266F)) : 0) -
-                           m_em * 0.12 - graceW * g.gracesBefore.size();
+                           m_em * graceGap - graceW * g.gracesBefore.size();
         graces(g.gracesBefore, from);
         drawArc(from + graceW * 0.3, x + digitW * (highDots > 0 ? 0.15 : 0.35), graceArcY,
                 m_em * 0.14);
     }
     if (!g.gracesAfter.isEmpty()) {
-        const qreal from = after + m_em * 0.12;
+        const qreal from = after + m_em * graceGap;
         graces(g.gracesAfter, from);
         drawArc(x + digitW * (highDots > 0 || g.kind == Glyph::Kind::Dash ? 0.9 : 0.5),
                 from + graceW * (g.gracesAfter.size() - 0.3), graceArcY, m_em * 0.14);

@@ -104,12 +104,14 @@ private:
     QFont m_markFont;
     QFont m_lyricFont;
     QFont m_graceFont;
+    QFont m_freeFont; // the 散板 sign over a free opening
     QFontMetricsF m_note;
     QFontMetricsF m_small;
     QFontMetricsF m_sign;
     QFontMetricsF m_mark;
     QFontMetricsF m_lyric;
     QFontMetricsF m_grace;
+    QFontMetricsF m_free;
     qreal m_em = 13;
     qreal m_cap = 9;
     qreal m_width = 0;  // printable

@@ -52,6 +52,7 @@ struct SvgRect {
 // A line (a polyline of two points) or a dot (a circle or ellipse), on the page.
 struct SvgLine {
     QLineF line;
+    double width = 0; // the stroke's width on the page
 };
 struct SvgDot {
     QPointF centre;
@@ -107,6 +108,7 @@ inline SvgPage parseSvgPage(const QByteArray &bytes) {
     QXmlStreamReader xml(bytes);
     QList<QTransform> stack{QTransform()};
     QList<QString> fills{QString()};
+    QList<double> strokes{0};
     while (!xml.atEnd()) {
         xml.readNext();
         if (xml.isStartElement()) {
@@ -127,6 +129,9 @@ inline SvgPage parseSvgPage(const QByteArray &bytes) {
                 fills.append(a.hasAttribute(QLatin1String("fill"))
                                  ? a.value(QLatin1String("fill")).toString()
                                  : fills.last());
+                strokes.append(a.hasAttribute(QLatin1String("stroke-width"))
+                                   ? a.value(QLatin1String("stroke-width")).toDouble()
+                                   : strokes.last());
             } else if (name == QLatin1String("text")) {
                 SvgText t;
                 t.transform = stack.last();
@@ -147,7 +152,8 @@ inline SvgPage parseSvgPage(const QByteArray &bytes) {
                                        p.section(QLatin1Char(','), 1, 1).toDouble());
                     };
                     page.lines.append(
-                        {stack.last().map(QLineF(point(points.at(0)), point(points.at(1))))});
+                        {stack.last().map(QLineF(point(points.at(0)), point(points.at(1)))),
+                         strokes.last() * stack.last().m11()});
                 }
             } else if (name == QLatin1String("path")) {
                 static const QRegularExpression number(
@@ -185,6 +191,7 @@ inline SvgPage parseSvgPage(const QByteArray &bytes) {
         } else if (xml.isEndElement() && xml.name() == QLatin1String("g")) {
             stack.removeLast();
             fills.removeLast();
+            strokes.removeLast();
         }
     }
     page.ok = !xml.hasError();

@@ -153,6 +153,10 @@ private slots:
     void beatsStandAsGroups();
     void tiesOpenAtSystemBreaks();
     void gracesSmallBesideTheirNote();
+    void finalBarEndsEveryTune();
+    void oneArcFromATiedSlurStart();
+    void freeOpeningMarked();
+    void closingDiBanEndsTheTune();
 };
 
 void TestJianpu::initTestCase() {
@@ -354,12 +358,15 @@ void TestJianpu::digitsDotsAndLinesOnThePage() {
     for (const SvgLine &l : page.lines) {
         horizontal += qFuzzyCompare(l.line.y1() + 1, l.line.y2() + 1) && l.line.length() > 1;
     }
-    // The dashes of held notes are horizontal lines too.
-    int dashes = 0;
+    // The dashes of held notes are horizontal lines too, and the two lines
+    // under each group of graces.
+    int dashes = 0, graceLines = 0;
     for (const Glyph &g : glyphs) {
         dashes += g.kind == Glyph::Kind::Dash;
+        graceLines += 2 * (int(!g.gracesBefore.isEmpty()) + int(!g.gracesAfter.isEmpty()));
     }
-    QCOMPARE(horizontal, runs + dashes);
+    QVERIFY(graceLines > 0);
+    QCOMPARE(horizontal, runs + dashes + graceLines);
 }
 
 void TestJianpu::lyricsUnderTheirFirstNote() {
@@ -517,6 +524,15 @@ void TestJianpu::heldNotesWithDashes_data() {
     QTest::newRow("dotted") << QList<int>{3, 1, 4, 8} << false
                             << QStringList{QStringLiteral("| [1] [. 2_1] [3] [-]"),
                                            QStringLiteral("| [5] [-] [-] [-] ||")};
+    // Half a beat after dashes: the digit again, tied, never a dot after a dash.
+    QTest::newRow("half a beat after a dash")
+        << QList<int>{5, 1, 2, 8} << false
+        << QStringList{QStringLiteral("| [1~] [-] [1_1 2_1] [3]"),
+                       QStringLiteral("| [5] [-] [-] [-] ||")};
+    QTest::newRow("half a beat after dashes")
+        << QList<int>{7, 1, 2, 6} << false
+        << QStringList{QStringLiteral("| [1~] [-] [-] [1_1 2_1]"),
+                       QStringLiteral("| [3] [5] [-] [-] ||")};
     QTest::newRow("breath and grace after the dashes")
         << QList<int>{2, 2, 4, 8} << true
         << QStringList{QStringLiteral("| [1] [2] [3] [-Vg]"),
@@ -956,8 +972,9 @@ void TestJianpu::tiesOpenAtSystemBreaks() {
     QVERIFY(arcs > leaving + entering);
 }
 
-// Graces: small digits on the upper half of the digits' height, beside their
-// note and joined to it by a short arc, before or after it as they sound.
+// Graces: small sixteenths on the upper half of the digits' height, their
+// lines under them, a clear gap from their note and joined to it by a short
+// arc, before or after it as they sound.
 void TestJianpu::gracesSmallBesideTheirNote() {
     const PageStyle style = jianpuStyle();
     const qreal em = style.jianpu.noteFont.pointSize();
@@ -998,16 +1015,32 @@ void TestJianpu::gracesSmallBesideTheirNote() {
         QVERIFY2(inkBottom(grace) <= bottom - (bottom - top) * 0.35,
                  qPrintable(QStringLiteral("%1 %2 %3").arg(inkBottom(grace)).arg(top).arg(bottom)));
         QVERIFY(inkTop(grace) >= top - em * 0.15);
-        // Clear of every digit.
+        // A clear gap from every digit, its note's too.
         const qreal gl = grace.transform.map(grace.origin).x();
         const qreal gr = gl + grace.deviceMetrics().horizontalAdvance(grace.text);
+        const QRectF graceInk = grace.deviceMetrics().tightBoundingRect(grace.text);
         for (const SvgText &t : page.texts) {
             if (isDigit(t, em) && qAbs(baselineOf(t) - baselineOf(*digit)) < 0.5) {
                 const qreal nl = t.transform.map(t.origin).x();
-                QVERIFY(gr <= nl + 0.5 ||
-                        gl >= nl + t.deviceMetrics().horizontalAdvance(t.text) - 0.5);
+                const QRectF ink = t.deviceMetrics().tightBoundingRect(t.text);
+                const qreal gap = std::max(nl + ink.left() - (gl + graceInk.right()),
+                                           gl + graceInk.left() - (nl + ink.right()));
+                QVERIFY2(gap >= em * 0.15, qPrintable(QString::number(gap)));
             }
         }
+        // Written as a short note: two reduction lines of its own under it,
+        // above the digits' baseline.
+        int lines = 0;
+        const qreal graceCentre = gl + graceInk.center().x();
+        for (const SvgLine &l : page.lines) {
+            const qreal y = l.line.y1();
+            if (qAbs(l.line.y2() - y) < 0.01 && y > inkBottom(grace) && y < baselineOf(*digit) &&
+                std::min(l.line.x1(), l.line.x2()) < graceCentre &&
+                std::max(l.line.x1(), l.line.x2()) > graceCentre) {
+                ++lines;
+            }
+        }
+        QCOMPARE(lines, 2);
         // A short arc joins it to its note (a digit, or the dash that holds it):
         // the arc's other end tells which side the grace stands on.
         const SvgPath *arc = nullptr;
@@ -1037,6 +1070,229 @@ void TestJianpu::gracesSmallBesideTheirNote() {
     }
     QCOMPARE(left, before);
     QCOMPARE(right, after);
+}
+
+namespace {
+
+// The thick strokes of final double bars on a page, each beside its thin one.
+QList<QLineF> finalBars(const SvgPage &page, qreal em) {
+    QList<QLineF> out;
+    for (const SvgLine &thick : page.lines) {
+        if (qAbs(thick.line.dx()) > 0.01 || thick.width < em * 0.12) {
+            continue;
+        }
+        for (const SvgLine &thin : page.lines) {
+            const qreal dx = thick.line.x1() - thin.line.x1();
+            if (qAbs(thin.line.dx()) < 0.01 && thin.width < em * 0.08 && dx > 0 && dx < em * 0.4 &&
+                qAbs(thin.line.y1() - thick.line.y1()) < 0.1 &&
+                qAbs(thin.line.y2() - thick.line.y2()) < 0.1) {
+                out << thick.line;
+                break;
+            }
+        }
+    }
+    return out;
+}
+
+// The arcs of a page that start or end at x, longer than a grace's.
+int arcsAt(const SvgPage &page, qreal x, qreal em) {
+    int n = 0;
+    for (const SvgPath &p : page.paths) {
+        if (qAbs(p.end.x() - p.start.x()) >= em * 0.6 &&
+            (qAbs(p.start.x() - x) < 0.5 || qAbs(p.end.x() - x) < 0.5)) {
+            ++n;
+        }
+    }
+    return n;
+}
+
+} // namespace
+
+// Every tune ends with a double bar: after its last note on the last system,
+// and before the next tune's heading.
+void TestJianpu::finalBarEndsEveryTune() {
+    const PageStyle style = jianpuStyle();
+    const qreal em = style.jianpu.noteFont.pointSize();
+    QString lyric, score;
+    QVERIFY(readScoreFile(QStringLiteral(QORVEL_SOURCE_DIR "/examples/youyuan-zaoluopao.gcp"),
+                          &lyric, &score));
+    const DocumentLines twoTunes =
+        musicfixture::document(QStringLiteral("; 板式=一板三眼\n【甲】\n春花\n【乙】\n秋月"),
+                               {QStringLiteral("上、尺○工●六○"), QStringLiteral("五、六○"),
+                                QStringLiteral("工、尺○"), QStringLiteral("上●")});
+    for (const DocumentLines &document : {twoTunes, renderModel(lyric, score)}) {
+        int tunes = 0;
+        for (const Block &b : JianpuNotation::build(document, style.jianpu)) {
+            tunes += b.kind == Block::Kind::Heading;
+        }
+        Typesetter engine;
+        engine.generate(style, document, false);
+        int bars = 0;
+        for (int p = 0; p < engine.pages().size(); ++p) {
+            const SvgPage page = parseSvgPage(engine.pages().at(p));
+            const QList<QLineF> finals = finalBars(page, em);
+            bars += finals.size();
+            if (p + 1 < engine.pages().size()) {
+                continue;
+            }
+            // The last system of the piece ends on one, right of all its digits.
+            const qreal last = systemBaselines(page, em).last();
+            const QLineF *end = nullptr;
+            for (const QLineF &l : finals) {
+                if (l.y1() < last && l.y2() > last - em) {
+                    end = &l;
+                }
+            }
+            QVERIFY(end);
+            for (const SvgText &t : page.texts) {
+                if (isDigit(t, em) && qAbs(baselineOf(t) - last) < 0.5) {
+                    QVERIFY(t.transform.map(t.origin).x() < end->x1());
+                }
+            }
+        }
+        QCOMPARE(bars, tunes);
+    }
+}
+
+// A slur that starts on a tied note is the only arc from it: the tie ends
+// under the slur, which covers it.
+void TestJianpu::oneArcFromATiedSlurStart() {
+    const PageStyle style = jianpuStyle();
+    const qreal em = style.jianpu.noteFont.pointSize();
+    const QString lyric = QStringLiteral("; 板式=一板三眼\n【甲】\n春花");
+    // 上 starts half a beat before the 腰板 and is held across the bar line.
+    const QStringList score = {QStringLiteral("五、六○工●尺○"), QStringLiteral("上Y尺○工●六○")};
+    const DocumentLines document = musicfixture::document(lyric, score);
+    QCOMPARE(measuresOf(lyric, score),
+             (QStringList{QStringLiteral("| [、6({春}] [○5] [●3] [○2_1) 1_1~({花}]"),
+                          QStringLiteral("| [、1] [○2] [●3] [○5)] ||")}));
+    const QVector<Glyph> glyphs = allGlyphs(JianpuNotation::build(document, style.jianpu));
+    int hidden = 0;
+    for (const Glyph &g : glyphs) {
+        hidden += g.tieUnderSlur;
+        QVERIFY(!g.tieUnderSlur || (g.tieToNext && g.slurStart));
+    }
+    QCOMPARE(hidden, 1);
+    Typesetter engine;
+    engine.generate(style, document, false);
+    const SvgPage page = parseSvgPage(engine.pages().first());
+    // The fifth digit is 上, where both would start.
+    QList<SvgText> digits;
+    for (const SvgText &t : page.texts) {
+        if (isDigit(t, em)) {
+            digits << t;
+        }
+    }
+    QCOMPARE(digits.size(), 9);
+    const auto centreOf = [](const SvgText &t) {
+        return t.transform.map(t.origin).x() + t.deviceMetrics().horizontalAdvance(t.text) / 2;
+    };
+    QCOMPARE(digits.at(4).text, QStringLiteral("1"));
+    QCOMPARE(arcsAt(page, centreOf(digits.at(4)), em), 1);
+    // Where no slur starts on a tied note, the tie keeps its arc.
+    Typesetter tied;
+    tied.generate(style, tiedTune(2), false);
+    const SvgPage tiedPage = parseSvgPage(tied.pages().first());
+    QVERIFY(tiedPage.paths.size() >= 3); // two slurs and the tie
+}
+
+// A measured tune opening with several unmarked characters: free notes under
+// the 散板 sign, no bar lines among them, the last held, then a bar line where
+// the measured part begins.
+void TestJianpu::freeOpeningMarked() {
+    const QString lyric = QStringLiteral("; 板式=一板三眼\n【测试】\n春花秋月");
+    const QStringList score = {QStringLiteral("上尺"), QStringLiteral("工"), QStringLiteral("六五"),
+                               QStringLiteral("工、")};
+    const DocumentLines document = musicfixture::document(lyric, score);
+    const QStringList measures = measuresOf(lyric, score);
+    QCOMPARE(measures.first(), QStringLiteral("free [1({春}] [2)] [3{花}] [5({秋}] [6)F]"));
+    QVERIFY(measures.at(1).startsWith(QStringLiteral("| [、3{月}]")));
+    const QVector<Glyph> glyphs = allGlyphs(JianpuNotation::build(document, JianpuStyle()));
+    QCOMPARE(glyphs.first().freeSign, QStringLiteral("サ"));
+    JianpuStyle word;
+    word.sanBanWord = true;
+    QCOMPARE(allGlyphs(JianpuNotation::build(document, word)).first().freeSign,
+             QStringLiteral("散板"));
+    // Its only mark the 底板 of the last note: the tune is all free, and ends
+    // with the final bar.
+    const QStringList allFree =
+        measuresOf(lyric, {score.at(0), score.at(1), score.at(2), QStringLiteral("工D")});
+    QCOMPARE(allFree.size(), 1);
+    QVERIFY2(allFree.first().endsWith(QStringLiteral("[3F{月}] ||")), qPrintable(allFree.first()));
+
+    const PageStyle style = jianpuStyle();
+    const qreal em = style.jianpu.noteFont.pointSize();
+    Typesetter engine;
+    engine.generate(style, document, false);
+    const SvgPage page = parseSvgPage(engine.pages().first());
+    QList<SvgText> digits;
+    for (const SvgText &t : page.texts) {
+        if (isDigit(t, em)) {
+            digits << t;
+        }
+    }
+    QVERIFY(digits.size() >= 6);
+    const auto xOf = [](const SvgText &t) { return t.transform.map(t.origin).x(); };
+    // The sign over the first note.
+    const QList<SvgText> signs = page.textsOf(QStringLiteral("サ"));
+    QCOMPARE(signs.size(), 1);
+    QVERIFY(inkBottom(signs.first()) < inkTop(digits.first()) - em * 0.3);
+    QVERIFY(qAbs(xOf(signs.first()) - xOf(digits.first())) < em * 0.5);
+    // Bar lines: none among the free notes, one between the fifth and sixth digit.
+    const qreal baseline = baselineOf(digits.first());
+    QList<qreal> bars;
+    for (const SvgLine &l : page.lines) {
+        if (qAbs(l.line.dx()) < 0.01 && l.line.y1() < baseline && l.line.y2() > baseline - em) {
+            bars << l.line.x1();
+        }
+    }
+    std::sort(bars.begin(), bars.end());
+    QVERIFY(!bars.isEmpty());
+    QVERIFY(bars.first() > xOf(digits.at(4)));
+    QVERIFY(bars.first() < xOf(digits.at(5)));
+}
+
+// A tune closing on the 底板 of its last note: the 板 sign at the end of
+// that note, then the final bar, with no empty measure after it.
+void TestJianpu::closingDiBanEndsTheTune() {
+    const QString lyric = QStringLiteral("; 板式=一板三眼\n【甲】\n春花秋月");
+    const QStringList score = {QStringLiteral("上、尺"), QStringLiteral("工○"),
+                               QStringLiteral("六●工"), QStringLiteral("尺○上D")};
+    const QStringList measures = measuresOf(lyric, score);
+    QCOMPARE(measures,
+             (QStringList{QStringLiteral(
+                 "| [、1_1({春} 2_1)] [○3{花}] [●5_1({秋} 3_1)] [○2_1({月} 1_1)[、]] ||")}));
+
+    const PageStyle style = jianpuStyle();
+    const qreal em = style.jianpu.noteFont.pointSize();
+    Typesetter engine;
+    engine.generate(style, musicfixture::document(lyric, score), false);
+    const SvgPage page = parseSvgPage(engine.pages().first());
+    QList<SvgText> digits;
+    for (const SvgText &t : page.texts) {
+        if (isDigit(t, em)) {
+            digits << t;
+        }
+    }
+    QVERIFY(!digits.isEmpty());
+    const SvgText &last = digits.last();
+    QCOMPARE(last.text, QStringLiteral("1"));
+    const qreal right =
+        last.transform.map(last.origin).x() + last.deviceMetrics().horizontalAdvance(last.text);
+    // The 板 sign at the note's end: over the digit's right edge or after it.
+    const QList<SvgText> bans = page.textsOf(QStringLiteral("、"));
+    QVERIFY(!bans.isEmpty());
+    const SvgText &ban = bans.last();
+    QVERIFY(ban.inkCentre().x() >= right - em * 0.1);
+    // Then the final bar: no digit, dash or rest between the note and it.
+    const QList<QLineF> finals = finalBars(page, em);
+    QCOMPARE(finals.size(), 1);
+    QVERIFY(finals.first().x1() > right);
+    QVERIFY(finals.first().x1() - right < em * 3);
+    for (const SvgLine &l : page.lines) {
+        QVERIFY(!(qAbs(l.line.dy()) < 0.01 && l.line.x1() > right &&
+                  l.line.x1() < finals.first().x1() - em * 0.5));
+    }
 }
 
 QTEST_MAIN(TestJianpu)
