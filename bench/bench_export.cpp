@@ -1,12 +1,13 @@
 // Typesetting realistic documents: sung lines with full gongche scores,
 // headings and spoken passages, for 10 and for 100 pages, as gongche columns
 // and as 简谱 systems; writing 100 pages
-// as PDF, PNG and SVG; drawing one page image; the export dialog's live
+// as PDF, PNG and SVG; drawing one page image; the preview pane's live
 // preview. The image writers draw and encode on every core: their times and
 // rates are wall-clock times, the CPU time of the calling thread says little.
 #include "dialogs/prompt.h"
 #include "export/exportconfig.h"
-#include "export/exportdialog.h"
+#include "export/exportsettingsform.h"
+#include "export/previewpane.h"
 #include "fonts/fontsubstitutions.h"
 #include "shell/apppaths.h"
 #include "typeset/typesetter.h"
@@ -176,16 +177,18 @@ void BM_DrawPage300(benchmark::State &state) {
 }
 BENCHMARK(BM_DrawPage300)->Unit(benchmark::kMillisecond);
 
-// One live-preview refresh of the export dialog (a setting changed: the first
+// One live-preview refresh of the preview pane (a setting changed: the first
 // page typeset again and shown), for a document of state.range(0) pages. It
 // stops at the second page, so it must not grow with the document.
 void BM_LivePreviewRefresh(benchmark::State &state) {
     const DocumentLines lines = document(int(state.range(0)));
-    ExportDialog dialog(nullptr, lines);
+    PreviewPane pane(nullptr, lines);
+    ExportSettingsForm settings;
+    QObject::connect(&settings, &ExportSettingsForm::changed, &pane, &PreviewPane::refreshPreview);
     bool transparent = false;
     for (auto _ : state) {
         transparent = !transparent;
-        dialog.onBgTransparentChanged(transparent ? Qt::Checked : Qt::Unchecked);
+        settings.onBgTransparentChanged(transparent ? Qt::Checked : Qt::Unchecked);
     }
     ExportConfig::instance()->setIsBgTransparent(false);
 }

@@ -32,7 +32,7 @@ public:
     // stays with its page when the pages are turned or zoomed.
     void setPlayingArea(int page, const QRectF &rect);
     int playingPage() const { return m_playingPage; }
-    // The colour of that highlight, here and in the export dialog's preview.
+    // The colour of that highlight, here and in the preview pane.
     static QColor playingColor() { return QColor(20, 110, 240); }
     // The highlight in the scene, over the page item; null when the page shown
     // has none.

@@ -10,7 +10,8 @@
 #include "editor/lyricedit.h"
 #include "editor/scoreedit.h"
 #include "export/exportconfig.h"
-#include "export/exportdialog.h"
+#include "export/previewdock.h"
+#include "export/previewpane.h"
 #include "export/printdialogs.h"
 #include "fonts/fontmanager.h"
 #include "inputmethod/inputmethod.h"
@@ -146,7 +147,9 @@ MainWindow::MainWindow(QWidget *parent)
     });
 
     setUpProblemList();
+    setUpPreview();
     m_playback = new PlaybackController(this, [this] { return currentEdit(); });
+    m_playback->setPreview(m_previewDock->pane());
     setUpViewMenu();
     setUpReplace();
     loadStartPage();
@@ -155,7 +158,19 @@ MainWindow::MainWindow(QWidget *parent)
     // As the window was left, or about three quarters of the screen at the
     // first start. Every tool bar exists by now.
     const WindowState state;
-    state.restore(this);
+    if (!state.restore(this)) {
+        // The preview takes about a third of the first start's width, and
+        // the 板眼 check a few lines when it first shows, even on a small
+        // or strongly scaled screen.
+        resizeDocks({m_previewDock}, {width() / 3}, Qt::Horizontal);
+        auto *once = new QObject(this);
+        connect(m_problemDock, &QDockWidget::visibilityChanged, once, [this, once](bool shown) {
+            if (shown) {
+                resizeDocks({m_problemDock}, {fontMetrics().height() * 7}, Qt::Vertical);
+                once->deleteLater();
+            }
+        });
+    }
     WindowState::applyTo(windowSplitters(), state.splitters(false));
     m_tabSplitters = state.splitters(true);
     m_problemDock->hide(); // its place is kept; it shows when there are problems
@@ -171,6 +186,8 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow() {
     saveWindowState();
+    // The docks hide as the window goes, after the tabs they would ask about.
+    disconnect(m_previewDock, nullptr, this, nullptr);
     delete ui;
 }
 
@@ -424,6 +441,7 @@ void MainWindow::tabWidgetCurrentChanged(int index) {
         InputMethod::instance()->setEditor(nullptr);
         updateWindowTitle();
         showProblems();
+        linkPreview();
         return;
     }
     m_startPage->hide();
@@ -436,6 +454,7 @@ void MainWindow::tabWidgetCurrentChanged(int index) {
     InputMethod::instance()->setEditor(edit->scoreEditor());
     updateWindowTitle();
     showProblems();
+    linkPreview();
 }
 
 bool MainWindow::tabWidgetClose(int index) {
@@ -634,23 +653,37 @@ void MainWindow::exportAction() {
     if (!edit) {
         return;
     }
-    // One export dialog at a time, beside the window, for the current
-    // document: the editors stay usable and the preview follows them.
-    if (m_exportDialog) {
-        if (auto *link = m_exportDialog->findChild<PreviewLink *>(); link && link->tab() == edit) {
-            m_exportDialog->raise();
-            m_exportDialog->activateWindow();
-            return;
-        }
-        delete m_exportDialog; // it saves the export settings
+    // The document as it is now, even while its preview waits for typing
+    // to pause, or is closed.
+    m_previewDock->setLines(edit->documentLines());
+    m_previewDock->exportDocument();
+}
+
+void MainWindow::setUpPreview() {
+    m_previewDock = new PreviewDock(this);
+    // The preview runs the window's full height, beside the 板眼 check too.
+    setCorner(Qt::TopRightCorner, Qt::RightDockWidgetArea);
+    setCorner(Qt::BottomRightCorner, Qt::RightDockWidgetArea);
+    addDockWidget(Qt::RightDockWidgetArea, m_previewDock); // listed in the 视图 menu
+    connect(m_previewDock, &PreviewDock::exported, this, &MainWindow::showExported);
+    connect(m_previewDock, &QDockWidget::visibilityChanged, this, &MainWindow::linkPreview);
+}
+
+void MainWindow::linkPreview() {
+    DocumentTab *edit = currentEdit();
+    // Closed, the preview follows nothing and typesets nothing.
+    const bool shown = m_previewDock && !m_previewDock->isHidden();
+    if (m_previewLink && (m_previewLink->tab() != edit || !shown)) {
+        delete m_previewLink;
     }
-    auto *dialog = new ExportDialog(this, edit->documentLines());
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &ExportDialog::exported, this, &MainWindow::showExported);
-    new PreviewLink(edit, dialog);
-    m_exportDialog = dialog;
-    m_playback->setPreview(dialog);
-    dialog->show();
+    if (!shown) {
+        return;
+    }
+    if (!edit) {
+        m_previewDock->setLines({});
+    } else if (!m_previewLink) {
+        m_previewLink = new PreviewLink(edit, m_previewDock->pane());
+    }
 }
 
 // --- printing ---------------------------------------------------------------

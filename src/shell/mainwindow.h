@@ -15,8 +15,9 @@ namespace Ui {
 class MainWindow;
 }
 class DocumentTab;
-class ExportDialog;
 class PlaybackController;
+class PreviewDock;
+class PreviewLink;
 class QTextBrowser;
 class QDockWidget;
 class QListWidget;
@@ -54,6 +55,8 @@ public:
     UpdateManager *updateManager() const { return m_updateManager; }
     // The 播放 menu and tool bar, and the player behind them.
     PlaybackController *playback() const { return m_playback; }
+    // The live preview beside the editors, with the export settings.
+    PreviewDock *previewDock() const { return m_previewDock; }
 
     // --- autosave and crash recovery
     Autosaver *autosaver() const { return m_autosaver; }
@@ -129,6 +132,10 @@ private:
     // The dock listing the current document's 板眼 problems; hidden while empty.
     void setUpProblemList();
     void showProblems();
+    // The preview pane: a dock right of the editors, and what it previews.
+    void setUpPreview();
+    // Ties the current document to the preview while the preview shows.
+    void linkPreview();
     void loadStartPage();
     void onStartPageReply(bool ok, const QByteArray &body);
     void showStartPageHtml(const QString &html, bool builtIn);
@@ -159,7 +166,8 @@ private:
     bool m_startPageBuiltIn = false;
     Autosaver *m_autosaver;
     PlaybackController *m_playback = nullptr;
-    QPointer<ExportDialog> m_exportDialog; // open beside the window
+    PreviewDock *m_previewDock = nullptr;
+    QPointer<PreviewLink> m_previewLink; // the current document to its preview
     bool m_recoveryScheduled = false;
     bool m_recoveryOffered = false;
     RecentFiles m_recentFiles;

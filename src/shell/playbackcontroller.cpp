@@ -4,7 +4,7 @@
 #include "editor/documenttab.h"
 #include "editor/lyricedit.h"
 #include "editor/scoreedit.h"
-#include "export/exportdialog.h"
+#include "export/previewpane.h"
 #include "music/melodybuilder.h"
 #include "music/musicrules.h"
 #include "music/playbackexcerpt.h"
@@ -262,8 +262,8 @@ void PlaybackController::setTempo(int percent) {
     restartIfPlaying();
 }
 
-void PlaybackController::setPreview(ExportDialog *dialog) {
-    m_preview = dialog;
+void PlaybackController::setPreview(PreviewPane *pane) {
+    m_preview = pane;
     if (m_preview && m_player->state() != Player::State::Stopped) {
         m_preview->showPlaying(m_playingCharacter);
     }

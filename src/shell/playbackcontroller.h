@@ -8,7 +8,7 @@
 #include <functional>
 
 class DocumentTab;
-class ExportDialog;
+class PreviewPane;
 class QAction;
 class QActionGroup;
 class QComboBox;
@@ -24,7 +24,7 @@ class QToolBar;
 // loop at once, a second press ends it), pause, stop, and
 // set the tempo, a 笛色 or 八度 for listening only, the 板眼 clicks and a
 // count-in. While it plays, the sounding character is marked in both editors
-// and in the export preview when one is open. Typing, or any other change to
+// and in the preview pane. Typing, or any other change to
 // the document, stops it; playing never changes the document.
 class PlaybackController : public QObject {
     Q_OBJECT
@@ -62,8 +62,8 @@ public:
     // without one those of the cursor's line; last < first when it has none.
     static QPair<int, int> loopCharacters(const LyricEdit *lyric);
 
-    // The export dialog whose preview follows playback; nullptr when none is open.
-    void setPreview(ExportDialog *dialog);
+    // The preview pane that follows playback; nullptr for none.
+    void setPreview(PreviewPane *pane);
 
 public slots:
     // Plays from the cursor, pauses, or resumes.
@@ -100,7 +100,7 @@ private:
     Player *m_player;
     PlaybackSettings m_settings;
     QPointer<DocumentTab> m_playingTab;
-    QPointer<ExportDialog> m_preview;
+    QPointer<PreviewPane> m_preview;
     int m_playingCharacter = -1;
     bool m_noDeviceShown = false;
     bool m_showing = false; // the widgets are being set from the settings

@@ -3,26 +3,32 @@
 #include "editor/documenttab.h"
 #include "editor/lyricedit.h"
 #include "editor/scoreedit.h"
-#include "export/exportdialog.h"
+#include "export/previewpane.h"
 
 #include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 #include <QUndoStack>
 
-PreviewLink::PreviewLink(DocumentTab *tab, ExportDialog *dialog)
-    : QObject(dialog)
+PreviewLink::PreviewLink(DocumentTab *tab, PreviewPane *pane)
+    : QObject(pane)
     , m_tab(tab)
-    , m_dialog(dialog)
+    , m_pane(pane)
     , m_refresh(new QTimer(this)) {
     m_refresh->setSingleShot(true);
     m_refresh->setInterval(refreshDelayMs);
     connect(m_refresh, &QTimer::timeout, this, [this] {
         if (m_tab) {
-            m_dialog->setLines(m_tab->documentLines());
+            m_pane->setLines(m_tab->documentLines());
             followCursor();
         }
     });
+    // Any change of the text: an edit, an undo, or the whole text replaced.
     connect(tab->undoStack(), &QUndoStack::indexChanged, m_refresh,
+            QOverload<>::of(&QTimer::start));
+    connect(tab->lyricEditor()->document(), &QTextDocument::contentsChanged, m_refresh,
+            QOverload<>::of(&QTimer::start));
+    connect(tab->scoreEditor()->document(), &QTextDocument::contentsChanged, m_refresh,
             QOverload<>::of(&QTimer::start));
     // The tab keeps the two cursors in step: the score cursor's line is the
     // character at either cursor.
@@ -30,9 +36,8 @@ PreviewLink::PreviewLink(DocumentTab *tab, ExportDialog *dialog)
             &PreviewLink::followCursor);
     connect(tab->scoreEditor(), &QPlainTextEdit::cursorPositionChanged, this,
             &PreviewLink::followCursor);
-    connect(dialog, &ExportDialog::sourceClicked, this, &PreviewLink::goToSource);
-    // A document closed takes its preview with it.
-    connect(tab, &QObject::destroyed, dialog, &QWidget::close);
+    connect(pane, &PreviewPane::sourceClicked, this, &PreviewLink::goToSource);
+    pane->setLines(tab->documentLines());
     followCursor();
 }
 
@@ -40,7 +45,7 @@ void PreviewLink::followCursor() {
     if (!m_tab || m_tab->isSyncing()) {
         return;
     }
-    m_dialog->showCursor(m_tab->scoreEditor()->textCursor().blockNumber());
+    m_pane->showCursor(m_tab->scoreEditor()->textCursor().blockNumber());
 }
 
 void PreviewLink::goToSource(int character, int symbol) {

@@ -4,14 +4,15 @@
 #include <QPointer>
 
 class DocumentTab;
-class ExportDialog;
+class PreviewPane;
 class QTimer;
 
-// Ties a document to the export dialog previewing it, both ways: moving the
-// cursor in either editor outlines its character on the preview (turning to
-// its page), an edit refreshes the preview once typing pauses, and a click on
-// the preview puts both cursors at the character, or the symbol, clicked.
-// Lives as long as the dialog.
+// Ties a document to the preview pane, both ways: moving the cursor in
+// either editor outlines its character on the preview (turning to its page),
+// an edit refreshes the preview once typing pauses, and a click on the
+// preview puts both cursors at the character, or the symbol, clicked. Made
+// when the pane shows the document, it gives the pane the document's lines;
+// deleted when the pane turns to another document or hides.
 class PreviewLink : public QObject {
     Q_OBJECT
 
@@ -19,7 +20,7 @@ public:
     // How long typing must pause before the preview is typeset again.
     static constexpr int refreshDelayMs = 400;
 
-    PreviewLink(DocumentTab *tab, ExportDialog *dialog);
+    PreviewLink(DocumentTab *tab, PreviewPane *pane);
 
     DocumentTab *tab() const { return m_tab; }
 
@@ -28,6 +29,6 @@ private:
     void goToSource(int character, int symbol);
 
     QPointer<DocumentTab> m_tab;
-    ExportDialog *m_dialog;
+    PreviewPane *m_pane;
     QTimer *m_refresh;
 };

@@ -35,9 +35,11 @@ public:
     XSession &operator=(const XSession &) = delete;
     ~XSession() { stop(); }
 
-    // Starts Xvfb on the first free display from firstDisplay on. False, with
-    // the reason in *why, where Xvfb or xdotool is missing or cannot start.
-    bool start(int firstDisplay, QString *why) {
+    // Starts Xvfb on the first free display from firstDisplay on, with a
+    // screen of the size and depth given. False, with the reason in *why,
+    // where Xvfb or xdotool is missing or cannot start.
+    bool start(int firstDisplay, QString *why,
+               const QString &screen = QStringLiteral("1280x800x24")) {
         if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
             QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
             *why = QStringLiteral("Xvfb or xdotool is not installed");
@@ -52,9 +54,9 @@ public:
         // -noreset: the server stays as it is when a killed program was its
         // last client.
         m_xvfb.start(QStringLiteral("Xvfb"),
-                     {m_display, QStringLiteral("-screen"), QStringLiteral("0"),
-                      QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
-                      QStringLiteral("tcp"), QStringLiteral("-noreset")});
+                     {m_display, QStringLiteral("-screen"), QStringLiteral("0"), screen,
+                      QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                      QStringLiteral("-noreset")});
         if (!m_xvfb.waitForStarted(10000) ||
             !waitUntil([&] { return QFile::exists(socketOf(n)); })) {
             *why = QStringLiteral("Xvfb could not start");
@@ -82,9 +84,11 @@ public:
 
     // Starts the built program on this display with its files under home
     // and programDir (and extra variables), and returns its main window, or
-    // an empty string when none appeared.
+    // an empty string when none appeared. The window is set to 1000 × 700 at
+    // the top left unless arrange is false.
     QString startProgram(const QString &home, const QString &programDir, const QStringList &args,
-                         const QProcessEnvironment &extra = QProcessEnvironment()) {
+                         const QProcessEnvironment &extra = QProcessEnvironment(),
+                         bool arrange = true) {
         stopProgram(); // one program at a time, even after a failed test
         QProcessEnvironment env = environment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
@@ -112,7 +116,7 @@ public:
                 return !window.isEmpty();
             },
             60000);
-        if (!window.isEmpty()) {
+        if (!window.isEmpty() && arrange) {
             xdotool({QStringLiteral("windowsize"), window, QStringLiteral("1000"),
                      QStringLiteral("700")});
             xdotool(

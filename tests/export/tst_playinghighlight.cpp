@@ -1,7 +1,8 @@
 // The sung character being played, highlighted in the export dialog's preview
 // and in the preview of all pages.
 #include "export/exportconfig.h"
-#include "export/exportdialog.h"
+#include "export/previewdock.h"
+#include "export/previewpane.h"
 #include "export/previewwindow.h"
 #include "exportfixture.h"
 #include "fonts/fontsubstitutions.h"
@@ -74,16 +75,16 @@ int characterCount(const DocumentLines &lines) {
     return n;
 }
 
-QSvgWidget *preview(ExportDialog &d) {
+QSvgWidget *preview(PreviewPane &d) {
     return child<QSvgWidget>(d, "preViewWidget");
 }
 
-QImage grabPreview(ExportDialog &d) {
+QImage grabPreview(PreviewPane &d) {
     return preview(d)->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 // rect, in page units, where the preview widget shows it.
-QRect onPreview(ExportDialog &d, const QRectF &rect) {
+QRect onPreview(PreviewPane &d, const QRectF &rect) {
     const QSize page = d.engine()->pageSize();
     const double sx = preview(d)->width() / double(page.width());
     const double sy = preview(d)->height() / double(page.height());
@@ -185,11 +186,11 @@ void TestPlayingHighlight::initTestCase() {
 void TestPlayingHighlight::init() {
     cfg().restoreDefaults();
     QSettings(AppPaths::settingsFile(), QSettings::IniFormat)
-        .remove(QStringLiteral("ExportDialog"));
+        .remove(QStringLiteral("ExportSettings"));
 }
 
 void TestPlayingHighlight::nothingIsHighlightedAtFirst() {
-    ExportDialog d(nullptr, twoPages());
+    PreviewPane d(nullptr, twoPages());
     QCOMPARE(d.playingCharacter(), -1);
     QVERIFY(d.playingRect().isEmpty());
     QCOMPARE(d.previewPage(), 0);
@@ -205,7 +206,7 @@ void TestPlayingHighlight::turnsToThePageOfTheCharacter() {
     const DocumentLines lines = twoPages();
     const Place second = characterOn(lines, 1, 2);
     QCOMPARE(second.page, 1);
-    ExportDialog d(nullptr, lines);
+    PreviewPane d(nullptr, lines);
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
     d.showPlaying(second.character);
@@ -232,7 +233,7 @@ void TestPlayingHighlight::turnsToThePageOfTheCharacter() {
 
 void TestPlayingHighlight::highlightIsWhereTheMapSays() {
     const DocumentLines lines = twoPages();
-    ExportDialog d(nullptr, lines);
+    PreviewPane d(nullptr, lines);
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
     for (const Place &p : {characterOn(lines, 0, 3), characterOn(lines, 1, 1)}) {
@@ -247,7 +248,7 @@ void TestPlayingHighlight::highlightIsWhereTheMapSays() {
 
 void TestPlayingHighlight::clearingRemovesTheHighlight() {
     const DocumentLines lines = twoPages();
-    ExportDialog d(nullptr, lines);
+    PreviewPane d(nullptr, lines);
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
     const QImage before = grabPreview(d);
@@ -266,7 +267,7 @@ void TestPlayingHighlight::clearingRemovesTheHighlight() {
 void TestPlayingHighlight::survivesZoomAndPageTurns() {
     const DocumentLines lines = twoPages();
     const Place p = characterOn(lines, 1, 4);
-    ExportDialog d(nullptr, lines);
+    PreviewPane d(nullptr, lines);
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
     d.showPlaying(p.character);
@@ -301,7 +302,7 @@ void TestPlayingHighlight::followingPlaybackTypesetsOnce() {
     const int count = characterCount(lines);
     Typesetter reference;
     reference.generate(cfg().pageStyle(), lines, false);
-    ExportDialog d(nullptr, lines);
+    PreviewPane d(nullptr, lines);
     QSignalSpy runs(d.engine(), &Typesetter::progressUpdate);
     int pagesSeen = 0;
     for (int c = 0; c < count; ++c) {
@@ -322,7 +323,7 @@ void TestPlayingHighlight::onePageNeedsNoMoreTypesetting() {
     const DocumentLines lines = onePage();
     const int count = characterCount(lines);
     QVERIFY(count > 10);
-    ExportDialog d(nullptr, lines);
+    PreviewPane d(nullptr, lines);
     QCOMPARE(d.engine()->pages().size(), 1);
     QSignalSpy runs(d.engine(), &Typesetter::progressUpdate);
     d.showPlaying(0);
@@ -338,12 +339,13 @@ void TestPlayingHighlight::onePageNeedsNoMoreTypesetting() {
 void TestPlayingHighlight::newSettingsMoveTheHighlight() {
     const DocumentLines lines = twoPages();
     const Place before = characterOn(lines, 1, 6);
-    ExportDialog d(nullptr, lines);
-    d.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    PreviewDock dock(nullptr, lines);
+    PreviewPane &d = *dock.pane();
+    dock.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dock));
     d.showPlaying(before.character);
     QCOMPARE(d.previewPage(), 1);
-    auto *colWidth = child<QLineEdit>(d, "colWidthBox");
+    auto *colWidth = child<QLineEdit>(dock, "colWidthBox");
     colWidth->setText(QStringLiteral("150"));
     emit colWidth->editingFinished();
     QCOMPARE(cfg().colWidth(), 150);
@@ -361,7 +363,7 @@ void TestPlayingHighlight::newSettingsMoveTheHighlight() {
 // which every export writes, are those of a typesetter that never played.
 void TestPlayingHighlight::pagesCarryNoHighlight() {
     const DocumentLines lines = twoPages();
-    ExportDialog d(nullptr, lines);
+    PreviewPane d(nullptr, lines);
     d.showPlaying(characterOn(lines, 1, 0).character);
     QVERIFY(!d.playingRect().isEmpty());
     Typesetter plain;
@@ -419,41 +421,29 @@ void TestPlayingHighlight::previewWindowHighlights() {
     QCOMPARE(w.currentPage(), 1);
 }
 
+// 预览全部 keeps the highlight on its page and goes on following.
 void TestPlayingHighlight::previewOfAllPagesFollows() {
     const DocumentLines lines = twoPages();
     const Place second = characterOn(lines, 1, 0);
     const Place first = characterOn(lines, 0, 1);
-    ExportDialog d(nullptr, lines);
+    PreviewPane d(nullptr, lines);
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
     d.showPlaying(second.character);
-    int openedOn = -1;
-    bool highlighted = false;
-    int followedTo = -1;
-    QRectF followedRect;
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, &d, [&] {
-        auto *w = d.findChild<PreviewWindow *>();
-        if (w && w->isVisible()) {
-            openedOn = w->currentPage();
-            highlighted = w->playingItem() != nullptr;
-            d.showPlaying(first.character);
-            followedTo = w->currentPage();
-            followedRect = w->playingItem() ? w->playingItem()->rect() : QRectF();
-            w->reject();
-        }
-    });
-    poll.start(10);
-    QTest::mouseClick(child<QPushButton>(d, "previewAllBtn"), Qt::LeftButton);
-    QCOMPARE(openedOn, 1);
-    QVERIFY(highlighted);
-    QCOMPARE(followedTo, 0);
-    QCOMPARE(followedRect, first.rect);
-    QVERIFY(!d.findChild<PreviewWindow *>());
-    // The dialog's own preview followed as well, and goes on following.
-    QCOMPARE(d.previewPage(), 0);
-    d.showPlaying(second.character);
+    child<QToolButton>(d, "previewAllBtn")->click();
+    QVERIFY(d.isWide());
     QCOMPARE(d.previewPage(), 1);
+    QCOMPARE(d.playingRect(), second.rect);
+    QCOMPARE(child<QLabel>(d, "pageLabel")->text(), QStringLiteral("2/2"));
+    d.showPlaying(first.character);
+    QCOMPARE(d.previewPage(), 0);
+    QCOMPARE(d.playingRect(), first.rect);
+    // Turned by hand, the page shows the highlight only where it is.
+    child<QToolButton>(d, "nextPageBtn")->click();
+    QCOMPARE(d.previewPage(), 1);
+    QVERIFY(d.playingRect().isEmpty());
+    child<QToolButton>(d, "prevPageBtn")->click();
+    QCOMPARE(d.playingRect(), first.rect);
 }
 
 QTEST_MAIN(TestPlayingHighlight)

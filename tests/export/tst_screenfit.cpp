@@ -1,7 +1,7 @@
 // The export windows fit their screen: here the offscreen screen of 800 × 600
 // pixels at a scale factor of 2, 400 × 300 in the windows' units.
 #include "export/exportconfig.h"
-#include "export/exportdialog.h"
+#include "export/exportsettingsform.h"
 #include "export/previewwindow.h"
 #include "exportfixture.h"
 #include "fonts/fontsubstitutions.h"
@@ -19,7 +19,7 @@ class TestScreenFit : public QObject {
 
 private slots:
     void initTestCase();
-    void exportDialogFitsTheScreen();
+    void exportSettingsFitTheScreen();
     void rememberedSizeIsFitted();
     void previewWindowFitsTheScreen();
 };
@@ -30,8 +30,8 @@ void TestScreenFit::initTestCase() {
     ExportConfig::instance()->restoreDefaults();
 }
 
-void TestScreenFit::exportDialogFitsTheScreen() {
-    ExportDialog d(nullptr, sampleLines());
+void TestScreenFit::exportSettingsFitTheScreen() {
+    ExportSettingsForm d;
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
     const QRect screen = d.screen()->availableGeometry();
@@ -47,10 +47,10 @@ void TestScreenFit::exportDialogFitsTheScreen() {
 void TestScreenFit::rememberedSizeIsFitted() {
     {
         QSettings settings(AppPaths::settingsFile(), QSettings::IniFormat);
-        settings.setValue(QStringLiteral("ExportDialog/width"), 2000);
-        settings.setValue(QStringLiteral("ExportDialog/height"), 1500);
+        settings.setValue(QStringLiteral("ExportSettings/width"), 2000);
+        settings.setValue(QStringLiteral("ExportSettings/height"), 1500);
     }
-    ExportDialog d(nullptr, {});
+    ExportSettingsForm d;
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
     QVERIFY(d.screen()->availableGeometry().contains(d.frameGeometry()));

@@ -1,7 +1,7 @@
 #include "editor/documenttab.h"
 #include "editor/lyricedit.h"
 #include "editor/scoreedit.h"
-#include "export/exportdialog.h"
+#include "export/previewdock.h"
 #include "model/scorefile.h"
 #include "online/updatemanager.h"
 #include "promptscript.h"
@@ -158,20 +158,19 @@ void TestMainWindow::dialogsOpenFromTheirActions() {
     action("exportAction")->trigger(); // disabled without a tab: nothing happens
     m_window->exportAction();
     m_window->newAction();
-    // The export dialog opens beside the window, not over it: the editors
-    // stay usable while the preview follows them.
+    // 导出 exports with the settings in force: it asks where (cancelled
+    // here) and opens no window; the preview stays a pane right of the editors.
+    PromptScript prompts;
     action("exportAction")->trigger();
-    auto *dialog = m_window->findChild<ExportDialog *>();
-    QVERIFY(dialog);
-    QVERIFY(dialog->isVisible());
-    QVERIFY(!dialog->isModal());
-    QCOMPARE(dialog->windowTitle(), QStringLiteral("导出"));
+    QCOMPARE(prompts.count(), 1);
+    QCOMPARE(prompts.last().kind, Prompt::Kind::SaveFile);
+    QCOMPARE(prompts.last().title, QStringLiteral("导出为PDF文件"));
     QVERIFY(!QApplication::activeModalWidget());
-    // Asked again, the same dialog comes forward.
-    action("exportAction")->trigger();
-    QCOMPARE(m_window->findChildren<ExportDialog *>().size(), 1);
-    dialog->close();
-    QTRY_VERIFY(!m_window->findChild<ExportDialog *>());
+    PreviewDock *dock = m_window->previewDock();
+    QVERIFY(dock->isVisible());
+    QVERIFY(!dock->isFloating());
+    QCOMPARE(m_window->dockWidgetArea(dock), Qt::RightDockWidgetArea);
+    QCOMPARE(m_window->findChildren<PreviewDock *>().size(), 1);
 }
 
 void TestMainWindow::opensFilesInTabs() {

@@ -1,23 +1,27 @@
-// The page and the text answer each other: a click on the export preview (or
-// on the preview of all pages) puts both cursors at the character or symbol
-// clicked; moving the cursor outlines its character on the preview and turns
-// to its page; an edit reaches the preview once typing pauses.
+// The page and the text answer each other: a click on the preview pane (also
+// in its 预览全部 mode) puts both cursors at the character or symbol clicked;
+// moving the cursor outlines its character on the preview and turns to its
+// page; an edit reaches the preview once typing pauses. The pane previews the
+// current document, and nothing while it is closed.
 #include "../export/exportfixture.h"
 #include "editor/documenttab.h"
 #include "editor/lyricedit.h"
 #include "editor/scoreedit.h"
 #include "export/exportconfig.h"
-#include "export/exportdialog.h"
-#include "export/previewwindow.h"
+#include "export/previewdock.h"
+#include "export/previewpane.h"
 #include "fonts/fontsubstitutions.h"
 #include "promptscript.h"
 #include "shell/apppaths.h"
 #include "shell/mainwindow.h"
+#include "shell/previewlink.h"
 
+#include <QAction>
 #include <QGraphicsView>
-#include <QPushButton>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTextBlock>
+#include <QToolButton>
 #include <QtTest>
 
 class TestPreviewLink : public QObject {
@@ -30,11 +34,13 @@ private slots:
     void cursorTurnsThePreview();
     void clickMovesTheCursors();
     void clickInThePreviewOfAllPages();
+    void followsTheCurrentDocument();
+    void visibilityIsRememberedAcrossRestarts();
     void editsReachThePreview();
 
 private:
-    // A document of three pages, opened in a tab, with its export dialog.
-    ExportDialog *openWithPreview();
+    // A document of three pages, opened in a tab, with the preview pane.
+    PreviewPane *openWithPreview();
     // Where area lies in the preview widget.
     QPoint onPreview(const QRectF &area) const;
     SourceArea areaOf(int page, int character, SourceArea::Kind kind, int symbol = -1) const;
@@ -44,7 +50,7 @@ private:
 
     QTemporaryDir m_dir;
     MainWindow *m_window = nullptr;
-    ExportDialog *m_dialog = nullptr;
+    PreviewPane *m_pane = nullptr;
 };
 
 void TestPreviewLink::initTestCase() {
@@ -67,10 +73,10 @@ void TestPreviewLink::cleanup() {
     }
     delete m_window;
     m_window = nullptr;
-    m_dialog = nullptr;
+    m_pane = nullptr;
 }
 
-ExportDialog *TestPreviewLink::openWithPreview() {
+PreviewPane *TestPreviewLink::openWithPreview() {
     const SampleScore one = sampleScore(false);
     QStringList lyric, score;
     for (int i = 0; i < 3; ++i) {
@@ -80,26 +86,27 @@ ExportDialog *TestPreviewLink::openWithPreview() {
     m_window->newAction();
     m_window->currentEdit()->restore(lyric.join(QStringLiteral("\n@分页符\n")),
                                      score.join(QLatin1Char('\n')), QString());
-    m_window->exportAction();
-    m_dialog = m_window->findChild<ExportDialog *>();
-    if (m_dialog) {
-        if (!QTest::qWaitForWindowExposed(m_dialog)) {
-            return nullptr;
-        }
+    PreviewDock *dock = m_window->previewDock();
+    dock->show();
+    m_pane = dock->pane();
+    // The pane shows the new document's pages.
+    if (!QTest::qWaitFor(
+            [this] { return m_pane->lines() == m_window->currentEdit()->documentLines(); })) {
+        return nullptr;
     }
-    return m_dialog;
+    return m_pane;
 }
 
 QPoint TestPreviewLink::onPreview(const QRectF &area) const {
-    const QWidget *preview = m_dialog->findChild<QWidget *>(QStringLiteral("preViewWidget"));
-    const QSize page = m_dialog->engine()->pageSize();
+    const QWidget *preview = m_pane->findChild<QWidget *>(QStringLiteral("preViewWidget"));
+    const QSize page = m_pane->engine()->pageSize();
     return QPoint(qRound(area.center().x() * preview->width() / page.width()),
                   qRound(area.center().y() * preview->height() / page.height()));
 }
 
 SourceArea TestPreviewLink::areaOf(int page, int character, SourceArea::Kind kind,
                                    int symbol) const {
-    for (const SourceArea &a : m_dialog->engine()->sourceAreas(page)) {
+    for (const SourceArea &a : m_pane->engine()->sourceAreas(page)) {
         if (a.character == character && a.kind == kind && (symbol < 0 || a.symbol == symbol)) {
             return a;
         }
@@ -120,12 +127,12 @@ void TestPreviewLink::cursorTurnsThePreview() {
         place.line = character;
         tab->goTo(place);
         QCOMPARE(characterAtCursor(), character);
-        QCOMPARE(m_dialog->cursorCharacter(), character);
+        QCOMPARE(m_pane->cursorCharacter(), character);
         int page = -1;
         QRectF rect;
-        QVERIFY(m_dialog->engine()->findCharacter(character, &page, &rect));
-        QCOMPARE(m_dialog->previewPage(), page);
-        QCOMPARE(m_dialog->cursorRect(), rect);
+        QVERIFY(m_pane->engine()->findCharacter(character, &page, &rect));
+        QCOMPARE(m_pane->previewPage(), page);
+        QCOMPARE(m_pane->cursorRect(), rect);
         QVERIFY(page > lastPage);
         lastPage = page;
     }
@@ -135,13 +142,13 @@ void TestPreviewLink::cursorTurnsThePreview() {
 void TestPreviewLink::clickMovesTheCursors() {
     QVERIFY(openWithPreview());
     DocumentTab *tab = m_window->currentEdit();
-    QWidget *preview = m_dialog->findChild<QWidget *>(QStringLiteral("preViewWidget"));
+    QWidget *preview = m_pane->findChild<QWidget *>(QStringLiteral("preViewWidget"));
     const int perScene = tab->lyricEditor()->sungCharTotal() / 3;
     // On the last pages: the cursor there first turns the preview.
     music::Place start;
     start.line = 2 * perScene + 1;
     tab->goTo(start);
-    const int page = m_dialog->previewPage();
+    const int page = m_pane->previewPage();
     QVERIFY(page >= 2);
 
     // A character: both cursors go to it.
@@ -164,7 +171,7 @@ void TestPreviewLink::clickMovesTheCursors() {
     QCOMPARE(tab->lyricEditor()->textCursor().position(),
              tab->lyricEditor()->sungCharEnd(target + 3));
     // And the preview outlines it.
-    QCOMPARE(m_dialog->cursorCharacter(), target + 2);
+    QCOMPARE(m_pane->cursorCharacter(), target + 2);
 
     // Nothing near: nothing moves.
     QTest::mouseClick(preview, Qt::LeftButton, Qt::NoModifier, QPoint(1, 1));
@@ -173,50 +180,89 @@ void TestPreviewLink::clickMovesTheCursors() {
 
 void TestPreviewLink::clickInThePreviewOfAllPages() {
     QVERIFY(openWithPreview());
-    DocumentTab *tab = m_window->currentEdit();
-    const int perScene = tab->lyricEditor()->sungCharTotal() / 3;
+    const int perScene = m_window->currentEdit()->lyricEditor()->sungCharTotal() / 3;
     const int target = perScene + 4;
-    bool clicked = false;
-    QTimer driver;
-    connect(&driver, &QTimer::timeout, this, [&] {
-        auto *window = m_dialog->findChild<PreviewWindow *>();
-        if (!window || !window->isVisible() || clicked) {
-            return;
-        }
-        int page = -1;
-        QRectF rect;
-        if (!m_dialog->engine()->findCharacter(target, &page, &rect)) {
-            return;
-        }
-        while (window->currentPage() < page) {
-            window->onNextBtnClicked();
-        }
-        const SourceArea area = areaOf(page, target, SourceArea::Character);
-        const QPoint at = window->view()->mapFromScene(area.rect.center());
-        QTest::mouseClick(window->view()->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-        clicked = true;
-        window->close();
-    });
-    driver.start(20);
-    m_dialog->findChild<QPushButton *>(QStringLiteral("previewAllBtn"))->click();
-    driver.stop();
-    QVERIFY(clicked);
+    m_pane->findChild<QToolButton *>(QStringLiteral("previewAllBtn"))->click();
+    QVERIFY(m_pane->isWide());
+    QVERIFY(m_window->previewDock()->isFloating());
+    int page = -1;
+    QRectF rect;
+    QVERIFY(m_pane->engine()->findCharacter(target, &page, &rect));
+    auto *next = m_pane->findChild<QToolButton *>(QStringLiteral("nextPageBtn"));
+    while (m_pane->previewPage() < page && next->isEnabled()) {
+        next->click();
+    }
+    QCOMPARE(m_pane->previewPage(), page);
+    const SourceArea area = areaOf(page, target, SourceArea::Character);
+    QTest::mouseClick(m_pane->findChild<QWidget *>(QStringLiteral("preViewWidget")), Qt::LeftButton,
+                      Qt::NoModifier, onPreview(area.rect));
     QCOMPARE(characterAtCursor(), target);
-    Q_UNUSED(tab);
+    // Leaving the mode docks the pane again.
+    m_pane->findChild<QToolButton *>(QStringLiteral("previewAllBtn"))->click();
+    QVERIFY(!m_window->previewDock()->isFloating());
+}
+
+// Another tab is previewed when it becomes current; closed, the pane follows
+// nothing, and it catches up when shown again.
+void TestPreviewLink::followsTheCurrentDocument() {
+    QVERIFY(openWithPreview());
+    DocumentTab *first = m_window->currentEdit();
+    m_window->newAction();
+    DocumentTab *second = m_window->currentEdit();
+    second->restore(QStringLiteral("原来"), QStringLiteral("\n"), QString());
+    QTRY_COMPARE(m_pane->lines(), second->documentLines());
+    m_window->tabWidget()->setCurrentWidget(first);
+    QCOMPARE(m_pane->lines(), first->documentLines());
+
+    PreviewDock *dock = m_window->previewDock();
+    dock->close();
+    QVERIFY(!dock->pane()->findChild<PreviewLink *>());
+    m_window->tabWidget()->setCurrentWidget(second);
+    QCOMPARE(m_pane->lines(), first->documentLines());
+    QAction *toggle = dock->toggleViewAction();
+    auto *view = m_window->findChild<QMenu *>(QStringLiteral("viewMenu"));
+    QVERIFY(view);
+    emit view->aboutToShow();
+    QVERIFY(view->actions().contains(toggle));
+    toggle->trigger();
+    QVERIFY(dock->isVisible());
+    QCOMPARE(m_pane->lines(), second->documentLines());
+}
+
+// The pane sits right of the editors; closed, it stays closed at the next
+// start, and opened again, it is back.
+void TestPreviewLink::visibilityIsRememberedAcrossRestarts() {
+    PreviewDock *dock = m_window->previewDock();
+    dock->show();
+    QCOMPARE(m_window->dockWidgetArea(dock), Qt::RightDockWidgetArea);
+    dock->close();
+    delete m_window; // keeps the window's state
+    m_window = new MainWindow;
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    dock = m_window->previewDock();
+    QVERIFY(dock->isHidden());
+    dock->toggleViewAction()->trigger();
+    QVERIFY(dock->isVisible());
+    delete m_window;
+    m_window = new MainWindow;
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    QVERIFY(m_window->previewDock()->isVisible());
 }
 
 void TestPreviewLink::editsReachThePreview() {
     QVERIFY(openWithPreview());
     DocumentTab *tab = m_window->currentEdit();
-    const QByteArray before = m_dialog->engine()->pages().first();
+    const QByteArray before = m_pane->engine()->pages().first();
     QTextCursor c(tab->lyricEditor()->document());
     tab->lyricEditor()->setTextCursor(c);
     tab->insertTitle();
     for (const QString &ch : {QStringLiteral("新"), QStringLiteral("题")}) {
         QTest::sendKeyEvent(QTest::Click, tab->lyricEditor(), Qt::Key_unknown, ch, Qt::NoModifier);
     }
-    QTRY_VERIFY_WITH_TIMEOUT(m_dialog->engine()->pages().first() != before, 10000);
-    QVERIFY(QString::fromUtf8(m_dialog->engine()->pages().first()).contains(QStringLiteral("新")));
+    QTRY_VERIFY_WITH_TIMEOUT(m_pane->engine()->pages().first() != before, 10000);
+    QVERIFY(QString::fromUtf8(m_pane->engine()->pages().first()).contains(QStringLiteral("新")));
 }
 
 QTEST_MAIN(TestPreviewLink)

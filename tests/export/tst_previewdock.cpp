@@ -1,6 +1,7 @@
 #include "export/exportconfig.h"
-#include "export/exportdialog.h"
-#include "export/previewwindow.h"
+#include "export/exportsettingsform.h"
+#include "export/previewdock.h"
+#include "export/previewpane.h"
 #include "exportfixture.h"
 #include "fonts/colorbox.h"
 #include "fonts/customfontbox.h"
@@ -21,9 +22,11 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
@@ -45,7 +48,7 @@ ExportConfig &cfg() {
 // Counts the preview runs of the dialog's engine.
 class PreviewCounter {
 public:
-    explicit PreviewCounter(ExportDialog &dialog)
+    explicit PreviewCounter(PreviewDock &dialog)
         : m_spy(dialog.engine(), &Typesetter::progressUpdate) {}
     int runs() const {
         int n = 0;
@@ -60,7 +63,7 @@ private:
     QSignalSpy m_spy;
 };
 
-template <typename T> T *child(ExportDialog &d, const char *name) {
+template <typename T> T *child(PreviewDock &d, const char *name) {
     T *w = d.findChild<T *>(QString::fromLatin1(name));
     if (!w) {
         qFatal("no %s", name);
@@ -87,7 +90,7 @@ QString writeFile(const QString &path, const QByteArray &bytes) {
 }
 
 // The texts of every line edit and the choices of every combo box.
-QStringList formState(ExportDialog &d) {
+QStringList formState(PreviewDock &d) {
     QStringList out;
     for (QLineEdit *e : d.findChildren<QLineEdit *>()) {
         out << e->objectName() + QLatin1Char('=') + e->text();
@@ -109,7 +112,7 @@ void sendWheel(QWidget *target, int delta, Qt::KeyboardModifiers modifiers) {
 }
 
 // The number shown under the preview, 0 when nothing is shown.
-int overlapCount(ExportDialog &d) {
+int overlapCount(PreviewDock &d) {
     const QString text = child<QLabel>(d, "overlapLabel")->text();
     if (text.isEmpty()) {
         return 0;
@@ -121,7 +124,7 @@ int overlapCount(ExportDialog &d) {
 
 } // namespace
 
-class TestExportDialog : public QObject {
+class TestPreviewDock : public QObject {
     Q_OBJECT
 
 private slots:
@@ -160,6 +163,7 @@ private slots:
     void failedExportKeepsTheDialogOpen();
     void progressDialog();
     void previewAll();
+    void escapeAndCloseButton();
     void closingSavesTheConfiguration();
     void choosingJianpuShowsItsSettings();
     void jianpuSettingsRegenerate();
@@ -167,28 +171,46 @@ private slots:
     void notationSavedOnClose();
 };
 
-void TestExportDialog::initTestCase() {
+void TestPreviewDock::initTestCase() {
     QVERIFY(useProgramDir());
     installChineseFontSubstitutions();
 }
 
-void TestExportDialog::init() {
+void TestPreviewDock::init() {
     cfg().restoreDefaults();
     QSettings(AppPaths::settingsFile(), QSettings::IniFormat)
-        .remove(QStringLiteral("ExportDialog"));
+        .remove(QStringLiteral("ExportSettings"));
 }
 
-void TestExportDialog::form() {
-    ExportDialog d(nullptr, sampleLines());
-    QCOMPARE(d.objectName(), QStringLiteral("Export"));
-    QCOMPARE(d.windowTitle(), QStringLiteral("导出"));
-    // Beside the window, not over it: the editors stay usable while the
-    // preview follows their cursor.
-    QVERIFY(!d.isModal());
-    QCOMPARE(d.windowModality(), Qt::NonModal);
-    QCOMPARE(d.size(), QSize(830, 610)); // preferred; fitted to the screen when shown
-    QVERIFY(d.windowFlags() & Qt::WindowMaximizeButtonHint);
-    QVERIFY(!(d.windowFlags() & Qt::WindowContextHelpButtonHint));
+void TestPreviewDock::form() {
+    PreviewDock d(nullptr, sampleLines());
+    QCOMPARE(d.objectName(), QStringLiteral("previewDock"));
+    QCOMPARE(d.windowTitle(), QStringLiteral("预览"));
+    QVERIFY(d.features() & QDockWidget::DockWidgetClosable);
+    QVERIFY(d.features() & QDockWidget::DockWidgetFloatable);
+    QCOMPARE(d.widget(), d.pane());
+    // The settings: a window beside the preview, not over it, so that the
+    // editors stay usable while the preview follows their cursor.
+    ExportSettingsForm *s = d.settingsForm();
+    QCOMPARE(s->objectName(), QStringLiteral("exportSettings"));
+    QCOMPARE(s->windowTitle(), QStringLiteral("导出设置"));
+    QVERIFY(!s->isModal());
+    QCOMPARE(s->size(), QSize(540, 610)); // preferred; fitted to the screen when shown
+    QVERIFY(s->windowFlags() & Qt::WindowMaximizeButtonHint);
+    QVERIFY(!(s->windowFlags() & Qt::WindowContextHelpButtonHint));
+    QVERIFY(s->isHidden());
+    child<QToolButton>(d, "settingsBtn")->click();
+    QVERIFY(s->isVisible());
+    const struct {
+        const char *name;
+        QString text;
+    } tools[] = {{"settingsBtn", QStringLiteral("设置…")},
+                 {"previewAllBtn", QStringLiteral("预览全部")},
+                 {"exportBtn", QStringLiteral("导出")},
+                 {"closeBtn", QStringLiteral("关闭")}};
+    for (const auto &b : tools) {
+        QCOMPARE(child<QToolButton>(d, b.name)->text(), b.text);
+    }
     QVERIFY(child<QFrame>(d, "preViewFrame")
                 ->styleSheet()
                 .contains(QStringLiteral("border: 1px solid #dcdcdc;")));
@@ -206,15 +228,15 @@ void TestExportDialog::form() {
     }
     const QComboBox *fileType = child<QComboBox>(d, "fileTypeBox");
     QCOMPARE(fileType->count(), 7);
-    QCOMPARE(fileType->itemText(3), QStringLiteral("svg"));
-    QCOMPARE(fileType->itemText(4), QStringLiteral("midi"));
+    // The list of formats is ExportFormat's, in its order.
+    QCOMPARE(fileType->itemText(3).toLower(), QStringLiteral("svg"));
+    QCOMPARE(fileType->itemText(4).toLower(), QStringLiteral("midi"));
     QCOMPARE(fileType->itemText(5), QStringLiteral("MusicXML"));
     QCOMPARE(fileType->itemText(6), QStringLiteral("WAV"));
     QVERIFY(!fileType->itemIcon(0).isNull());
     const QComboBox *dpi = child<QComboBox>(d, "dpiBox");
     QCOMPARE(dpi->count(), 4);
     QCOMPARE(dpi->itemText(3), QStringLiteral("超高（DPI=600）"));
-    QCOMPARE(child<QPushButton>(d, "previewAllBtn")->text(), QStringLiteral("预览全部"));
     QCOMPARE(child<QCheckBox>(d, "livePreviewBox")->text(), QStringLiteral("实时预览"));
     QVERIFY(child<QPushButton>(d, "submitBtn")
                 ->styleSheet()
@@ -227,8 +249,8 @@ void TestExportDialog::form() {
     QVERIFY(d.findChild<CustomFontBox *>(QStringLiteral("scoreFontBox")));
 }
 
-void TestExportDialog::lengthLabelsShowTheirUnit() {
-    ExportDialog d(nullptr, {});
+void TestPreviewDock::lengthLabelsShowTheirUnit() {
+    PreviewDock d(nullptr, {});
     const struct {
         const char *name;
         QString text;
@@ -243,7 +265,7 @@ void TestExportDialog::lengthLabelsShowTheirUnit() {
     }
 }
 
-void TestExportDialog::validatorsAndPlaceholders_data() {
+void TestPreviewDock::validatorsAndPlaceholders_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("bottom");
     QTest::addColumn<int>("top");
@@ -265,12 +287,12 @@ void TestExportDialog::validatorsAndPlaceholders_data() {
     QTest::newRow("scoreAngle") << "scoreAngleBox" << -360 << 360 << "-360~360";
 }
 
-void TestExportDialog::validatorsAndPlaceholders() {
+void TestPreviewDock::validatorsAndPlaceholders() {
     QFETCH(QString, name);
     QFETCH(int, bottom);
     QFETCH(int, top);
     QFETCH(QString, placeholder);
-    ExportDialog d(nullptr, {});
+    PreviewDock d(nullptr, {});
     auto *edit = d.findChild<QLineEdit *>(name);
     QVERIFY(edit);
     QCOMPARE(edit->placeholderText(), placeholder);
@@ -284,8 +306,8 @@ void TestExportDialog::validatorsAndPlaceholders() {
     QVERIFY(edit->text().toInt() <= top);
 }
 
-void TestExportDialog::comboBoxesCarryTheirValues() {
-    ExportDialog d(nullptr, {});
+void TestPreviewDock::comboBoxesCarryTheirValues() {
+    PreviewDock d(nullptr, {});
     auto *pageSize = child<QComboBox>(d, "pageSizeBox");
     QCOMPARE(pageSize->count(), 11);
     QCOMPARE(pageSize->itemText(0), QStringLiteral("自定义"));
@@ -308,7 +330,7 @@ void TestExportDialog::comboBoxesCarryTheirValues() {
     QCOMPARE(pageSize->view()->minimumWidth(), pageSize->view()->maximumWidth());
 }
 
-void TestExportDialog::loadsTheConfiguration() {
+void TestPreviewDock::loadsTheConfiguration() {
     cfg().setPageSizeId(QPageSize::B4);
     cfg().setIsLandscape(true);
     cfg().setTitlePos(1);
@@ -317,7 +339,7 @@ void TestExportDialog::loadsTheConfiguration() {
     cfg().setIsLivePreview(false);
     cfg().setBanColor(QColor(QStringLiteral("#123456")));
     cfg().setLyricFontSize(28);
-    ExportDialog d(nullptr, {});
+    PreviewDock d(nullptr, {});
     QCOMPARE(child<QComboBox>(d, "pageSizeBox")->currentText(), QStringLiteral("B4 (709, 1001)"));
     QCOMPARE(child<QComboBox>(d, "isLandscapeBox")->currentText(), QStringLiteral("横向"));
     QCOMPARE(child<QComboBox>(d, "titlePosBox")->currentText(), QStringLiteral("居中"));
@@ -336,8 +358,8 @@ void TestExportDialog::loadsTheConfiguration() {
     QCOMPARE(cfg().colWidth(), 140);
 }
 
-void TestExportDialog::standardPageSizeFillsWidthAndHeight() {
-    ExportDialog d(nullptr, {});
+void TestPreviewDock::standardPageSizeFillsWidthAndHeight() {
+    PreviewDock d(nullptr, {});
     PreviewCounter previews(d);
     auto *width = child<QLineEdit>(d, "widthBox");
     auto *height = child<QLineEdit>(d, "heightBox");
@@ -353,8 +375,8 @@ void TestExportDialog::standardPageSizeFillsWidthAndHeight() {
     QVERIFY(d.engine()->pages().first().contains("viewBox=\"0 0 842 1191\""));
 }
 
-void TestExportDialog::customPageSizeEnablesWidthAndHeight() {
-    ExportDialog d(nullptr, {});
+void TestPreviewDock::customPageSizeEnablesWidthAndHeight() {
+    PreviewDock d(nullptr, {});
     PreviewCounter previews(d);
     auto *width = child<QLineEdit>(d, "widthBox");
     selectData(child<QComboBox>(d, "pageSizeBox"), QVariant::fromValue(QPageSize::Custom));
@@ -371,8 +393,8 @@ void TestExportDialog::customPageSizeEnablesWidthAndHeight() {
     QCOMPARE(previews.runs(), 1);
 }
 
-void TestExportDialog::disabledWidthBoxChangesNothing() {
-    ExportDialog d(nullptr, {});
+void TestPreviewDock::disabledWidthBoxChangesNothing() {
+    PreviewDock d(nullptr, {});
     PreviewCounter previews(d);
     auto *width = child<QLineEdit>(d, "widthBox");
     QVERIFY(!width->isEnabled()); // A4
@@ -383,8 +405,8 @@ void TestExportDialog::disabledWidthBoxChangesNothing() {
     QCOMPARE(previews.runs(), 0);
 }
 
-void TestExportDialog::lineEditsCompareBeforeStoring() {
-    ExportDialog d(nullptr, {});
+void TestPreviewDock::lineEditsCompareBeforeStoring() {
+    PreviewDock d(nullptr, {});
     PreviewCounter previews(d);
     type(child<QLineEdit>(d, "colWidthBox"), QStringLiteral("130")); // unchanged
     QCOMPARE(previews.runs(), 0);
@@ -401,16 +423,16 @@ void TestExportDialog::lineEditsCompareBeforeStoring() {
     QCOMPARE(previews.runs(), 5);
 }
 
-void TestExportDialog::emptyLineEditReadsZero() {
-    ExportDialog d(nullptr, {});
+void TestPreviewDock::emptyLineEditReadsZero() {
+    PreviewDock d(nullptr, {});
     type(child<QLineEdit>(d, "marginTopBox"), QString());
     QCOMPARE(cfg().marginTop(), 0);
     type(child<QLineEdit>(d, "lyricSpaceBox"), QStringLiteral("-"));
     QCOMPARE(cfg().lyricSpace(), 0);
 }
 
-void TestExportDialog::fontsAndColours() {
-    ExportDialog d(nullptr, sampleLines());
+void TestPreviewDock::fontsAndColours() {
+    PreviewDock d(nullptr, sampleLines());
     PreviewCounter previews(d);
     auto *lyricFont = child<FontBox>(d, "lyricFontBox");
     emit lyricFont->fontChanged(cfg().lyricFont(), cfg().lyricFontSize()); // no change
@@ -435,8 +457,8 @@ void TestExportDialog::fontsAndColours() {
     QCOMPARE(previews.runs(), 3);
 }
 
-void TestExportDialog::switchesAndLists() {
-    ExportDialog d(nullptr, sampleLines());
+void TestPreviewDock::switchesAndLists() {
+    PreviewDock d(nullptr, sampleLines());
     PreviewCounter previews(d);
     child<QCheckBox>(d, "bgTransparentBox")->setChecked(true);
     QVERIFY(cfg().isBgTransparent());
@@ -452,8 +474,8 @@ void TestExportDialog::switchesAndLists() {
     QVERIFY(d.engine()->pages().first().contains("viewBox=\"0 0 842 595\""));
 }
 
-void TestExportDialog::livePreviewOffDoesNotRegenerate() {
-    ExportDialog d(nullptr, sampleLines());
+void TestPreviewDock::livePreviewOffDoesNotRegenerate() {
+    PreviewDock d(nullptr, sampleLines());
     PreviewCounter previews(d);
     auto *live = child<QCheckBox>(d, "livePreviewBox");
     QVERIFY(live->isChecked());
@@ -472,9 +494,9 @@ void TestExportDialog::livePreviewOffDoesNotRegenerate() {
     QVERIFY(d.engine()->pages().first().contains("viewBox=\"0 0 420 595\""));
 }
 
-void TestExportDialog::restoreAndImportAlwaysRegenerate() {
+void TestPreviewDock::restoreAndImportAlwaysRegenerate() {
     QTemporaryDir dir;
-    ExportDialog d(nullptr, sampleLines());
+    PreviewDock d(nullptr, sampleLines());
     child<QCheckBox>(d, "livePreviewBox")->setChecked(false);
     type(child<QLineEdit>(d, "colWidthBox"), QStringLiteral("160"));
     PreviewCounter previews(d);
@@ -515,9 +537,9 @@ void TestExportDialog::restoreAndImportAlwaysRegenerate() {
     QCOMPARE(previews.runs(), 2);
 }
 
-void TestExportDialog::rejectedSchemeLeavesTheFormUnchanged() {
+void TestPreviewDock::rejectedSchemeLeavesTheFormUnchanged() {
     QTemporaryDir dir;
-    ExportDialog d(nullptr, sampleLines());
+    PreviewDock d(nullptr, sampleLines());
     type(child<QLineEdit>(d, "colWidthBox"), QStringLiteral("140"));
     const QStringList before = formState(d);
     PreviewCounter previews(d);
@@ -525,7 +547,7 @@ void TestExportDialog::rejectedSchemeLeavesTheFormUnchanged() {
     for (const QByteArray &bad : {QByteArray("[1, 2]"), QByteArray("colWidth = 3")}) {
         prompts.clear();
         prompts.answer(writeFile(dir.filePath(QStringLiteral("bad.json")), bad));
-        d.onImportBtnClicked();
+        d.settingsForm()->onImportBtnClicked();
         QCOMPARE(prompts.count(), 2);
         QCOMPARE(prompts.last().kind, Prompt::Kind::Warning);
         QCOMPARE(prompts.last().title, QStringLiteral("错误"));
@@ -535,14 +557,14 @@ void TestExportDialog::rejectedSchemeLeavesTheFormUnchanged() {
     }
     prompts.clear();
     prompts.answer(dir.filePath(QStringLiteral("missing.json")));
-    d.onImportBtnClicked();
+    d.settingsForm()->onImportBtnClicked();
     QCOMPARE(prompts.last().text, QStringLiteral("导入失败，文件错误！"));
     QCOMPARE(previews.runs(), 0);
 }
 
-void TestExportDialog::saveScheme() {
+void TestPreviewDock::saveScheme() {
     QTemporaryDir dir;
-    ExportDialog d(nullptr, {});
+    PreviewDock d(nullptr, {});
     type(child<QLineEdit>(d, "colWidthBox"), QStringLiteral("170"));
     PromptScript prompts;
     prompts.answer(dir.filePath(QStringLiteral("mine.json")));
@@ -559,18 +581,18 @@ void TestExportDialog::saveScheme() {
 
     prompts.clear();
     prompts.answer(dir.filePath(QStringLiteral("mine.json/x.json"))); // under a file
-    d.onSaveBtnClicked();
+    d.settingsForm()->onSaveBtnClicked();
     QCOMPARE(prompts.last().kind, Prompt::Kind::Warning);
     QCOMPARE(prompts.last().title, QStringLiteral("错误"));
     QCOMPARE(prompts.last().text, QStringLiteral("保存失败！"));
 
     prompts.clear();
-    d.onSaveBtnClicked(); // cancelled
+    d.settingsForm()->onSaveBtnClicked(); // cancelled
     QCOMPARE(prompts.count(), 1);
 }
 
-void TestExportDialog::dpiBoxOnlyForImages() {
-    ExportDialog d(nullptr, {});
+void TestPreviewDock::dpiBoxOnlyForImages() {
+    PreviewDock d(nullptr, {});
     auto *fileType = child<QComboBox>(d, "fileTypeBox");
     auto *dpi = child<QComboBox>(d, "dpiBox");
     QCOMPARE(fileType->currentIndex(), 0);
@@ -585,10 +607,10 @@ void TestExportDialog::dpiBoxOnlyForImages() {
     QVERIFY(!dpi->isEnabled());
 }
 
-void TestExportDialog::wheelOverComboBoxesIsSwallowed() {
-    ExportDialog d(nullptr, {});
-    d.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&d));
+void TestPreviewDock::wheelOverComboBoxesIsSwallowed() {
+    PreviewDock d(nullptr, {});
+    d.showSettings();
+    QVERIFY(QTest::qWaitForWindowExposed(d.settingsForm()));
     for (const char *name :
          {"pageSizeBox", "isLandscapeBox", "isLineBreakScoreOverflowBox", "titlePosBox"}) {
         auto *box = child<QComboBox>(d, name);
@@ -604,8 +626,8 @@ void TestExportDialog::wheelOverComboBoxesIsSwallowed() {
     QCOMPARE(cfg().pageSizeId(), QPageSize::A4);
 }
 
-void TestExportDialog::previewFitsItsFrame() {
-    ExportDialog d(nullptr, sampleLines());
+void TestPreviewDock::previewFitsItsFrame() {
+    PreviewDock d(nullptr, sampleLines());
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
     auto *frame = child<QFrame>(d, "preViewFrame");
@@ -630,31 +652,31 @@ void TestExportDialog::previewFitsItsFrame() {
     QCOMPARE(preview->renderer()->viewBox(), QRect(0, 0, 842, 595));
 }
 
-void TestExportDialog::ctrlWheelAndButtonsZoomThePreview() {
-    ExportDialog d(nullptr, sampleLines());
+void TestPreviewDock::ctrlWheelAndButtonsZoomThePreview() {
+    PreviewDock d(nullptr, sampleLines());
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
     auto *preview = child<QSvgWidget>(d, "preViewWidget");
     const QSize fit = preview->size();
-    QCOMPARE(d.previewZoom(), 1.0);
+    QCOMPARE(d.pane()->previewZoom(), 1.0);
 
     sendWheel(preview, 120, Qt::NoModifier); // scrolls, no zoom
     QCOMPARE(preview->size(), fit);
     sendWheel(preview, 120, Qt::ControlModifier);
-    QVERIFY(d.previewZoom() > 1);
+    QVERIFY(d.pane()->previewZoom() > 1);
     QVERIFY(preview->width() > fit.width() && preview->height() > fit.height());
     // Larger than its frame, the page scrolls.
     sendWheel(preview, 120, Qt::ControlModifier);
     sendWheel(preview, 120, Qt::ControlModifier);
     QVERIFY(child<QScrollArea>(d, "preViewFrame")->verticalScrollBar()->maximum() > 0);
     child<QToolButton>(d, "zoomFitBtn")->click();
-    QCOMPARE(d.previewZoom(), 1.0);
+    QCOMPARE(d.pane()->previewZoom(), 1.0);
     QCOMPARE(preview->size(), fit);
 
     child<QToolButton>(d, "zoomOutBtn")->click();
     QVERIFY(preview->width() < fit.width());
     child<QToolButton>(d, "zoomInBtn")->click();
-    QCOMPARE(d.previewZoom(), 1.0);
+    QCOMPARE(d.pane()->previewZoom(), 1.0);
     QCOMPARE(preview->size(), fit);
     // The zoom holds across previews.
     child<QToolButton>(d, "zoomInBtn")->click();
@@ -664,8 +686,8 @@ void TestExportDialog::ctrlWheelAndButtonsZoomThePreview() {
 
 // The overlaps of the previewed page are counted under it and outlined over
 // it; the outlines are not part of the page.
-void TestExportDialog::overlapsAreOutlined() {
-    ExportDialog d(nullptr, sampleLines());
+void TestPreviewDock::overlapsAreOutlined() {
+    PreviewDock d(nullptr, sampleLines());
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
     auto *preview = child<QSvgWidget>(d, "preViewWidget");
@@ -691,50 +713,52 @@ void TestExportDialog::overlapsAreOutlined() {
     QCOMPARE(d.engine()->pages().first(), clean);
 }
 
-void TestExportDialog::remembersItsSize() {
+void TestPreviewDock::remembersItsSize() {
     {
-        ExportDialog d(nullptr, {});
-        d.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&d));
-        d.resize(700, 500);
-        QTRY_COMPARE(d.size(), QSize(700, 500));
+        PreviewDock d(nullptr, {});
+        ExportSettingsForm *s = d.settingsForm();
+        s->show();
+        QVERIFY(QTest::qWaitForWindowExposed(s));
+        s->resize(500, 400);
+        QTRY_COMPARE(s->size(), QSize(500, 400));
     }
-    ExportDialog d(nullptr, {});
-    QCOMPARE(d.size(), QSize(700, 500));
-    d.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&d));
-    QCOMPARE(d.size(), QSize(700, 500));
+    PreviewDock d(nullptr, {});
+    ExportSettingsForm *s = d.settingsForm();
+    QCOMPARE(s->size(), QSize(500, 400));
+    s->show();
+    QVERIFY(QTest::qWaitForWindowExposed(s));
+    QCOMPARE(s->size(), QSize(500, 400));
     QSettings settings(AppPaths::settingsFile(), QSettings::IniFormat);
-    QCOMPARE(settings.value(QStringLiteral("ExportDialog/width")).toInt(), 700);
+    QCOMPARE(settings.value(QStringLiteral("ExportSettings/width")).toInt(), 500);
     // Not among the export settings.
     QVERIFY(!cfg().keys().contains(QStringLiteral("width")));
 }
 
-void TestExportDialog::emptyDocumentPreviews() {
-    ExportDialog d(nullptr, {});
+void TestPreviewDock::emptyDocumentPreviews() {
+    PreviewDock d(nullptr, {});
     QCOMPARE(d.engine()->pages().size(), 1);
     QVERIFY(child<QSvgWidget>(d, "preViewWidget")->renderer()->isValid());
 }
 
-void TestExportDialog::missingScoreFontFallsBackToTheDefault() {
+void TestPreviewDock::missingScoreFontFallsBackToTheDefault() {
     cfg().setScoreFontSize(18);
     cfg().setScoreFont(QFont(QStringLiteral("No Such Gongche Font")));
-    ExportDialog d(nullptr, {});
+    PreviewDock d(nullptr, {});
     QCOMPARE(cfg().scoreFont().family(), FontRegistry::instance()->defaultFamily());
     QCOMPARE(cfg().scoreFontSize(), 18);
     QCOMPARE(cfg().scoreFont().pointSize(), 18);
     QCOMPARE(child<CustomFontBox>(d, "scoreFontBox")->fontSize(), 18);
 }
 
-void TestExportDialog::exportPdf() {
+void TestPreviewDock::exportPdf() {
     QTemporaryDir dir;
-    ExportDialog d(nullptr, sampleLines());
+    PreviewDock d(nullptr, sampleLines());
     PromptScript prompts;
     const QString path = dir.filePath(QStringLiteral("out/游园.pdf"));
     prompts.answer(path);
-    QSignalSpy exported(&d, &ExportDialog::exported);
+    QSignalSpy exported(&d, &PreviewDock::exported);
     d.show();
-    QTest::mouseClick(child<QPushButton>(d, "submitBtn"), Qt::LeftButton);
+    QTest::mouseClick(child<QToolButton>(d, "exportBtn"), Qt::LeftButton);
     // Success is told by the signal alone; the dialog stays open.
     QCOMPARE(prompts.count(), 1);
     QCOMPARE(prompts.shown().at(0).kind, Prompt::Kind::SaveFile);
@@ -743,7 +767,6 @@ void TestExportDialog::exportPdf() {
     QCOMPARE(exported.size(), 1);
     QCOMPARE(exported.first().first().toString(), QFileInfo(path).absoluteFilePath());
     QVERIFY(d.isVisible());
-    QCOMPARE(d.result(), int(QDialog::Rejected));
     QVERIFY(d.isEnabled());
     QFile pdf(path);
     QVERIFY(pdf.open(QIODevice::ReadOnly));
@@ -752,29 +775,29 @@ void TestExportDialog::exportPdf() {
     QCOMPARE(d.engine()->pages().size(), 2);
 }
 
-void TestExportDialog::exportSuggestsTheTitle() {
+void TestPreviewDock::exportSuggestsTheTitle() {
     QTemporaryDir dir;
-    ExportDialog d(nullptr, sampleLines());
+    PreviewDock d(nullptr, sampleLines());
     PromptScript prompts;
-    d.onSubmitBtnClicked(); // cancelled
+    d.exportDocument(); // cancelled
     QVERIFY(prompts.last().text.endsWith(QStringLiteral("/游园.pdf")));
     // The next one starts where the last export went.
     prompts.answer(dir.filePath(QStringLiteral("a.pdf")));
-    d.onSubmitBtnClicked();
-    d.onSubmitBtnClicked();
+    d.exportDocument();
+    d.exportDocument();
     QCOMPARE(prompts.last().text, QDir(dir.path()).filePath(QStringLiteral("游园.pdf")));
     child<QComboBox>(d, "fileTypeBox")->setCurrentIndex(3);
-    d.onSubmitBtnClicked();
+    d.exportDocument();
     QCOMPARE(prompts.last().kind, Prompt::Kind::Directory);
     QCOMPARE(prompts.last().text, QDir(dir.path()).absolutePath());
 
     // Without a title line, the tune names the file.
-    ExportDialog untitled(nullptr, sampleLines(false));
-    untitled.onSubmitBtnClicked();
+    PreviewDock untitled(nullptr, sampleLines(false));
+    untitled.exportDocument();
     QVERIFY(prompts.last().text.endsWith(QStringLiteral("/皂罗袍.pdf")));
 }
 
-void TestExportDialog::exportImagesAndSvg() {
+void TestPreviewDock::exportImagesAndSvg() {
     QTemporaryDir dir;
     const struct {
         int type;
@@ -786,13 +809,13 @@ void TestExportDialog::exportImagesAndSvg() {
         {3, QStringLiteral("导出为SVG文件"), QStringLiteral("游园_svg")},
     };
     for (const auto &c : cases) {
-        ExportDialog d(nullptr, sampleLines());
+        PreviewDock d(nullptr, sampleLines());
         child<QComboBox>(d, "fileTypeBox")->setCurrentIndex(c.type);
         child<QComboBox>(d, "dpiBox")->setCurrentIndex(1);
         PromptScript prompts;
         prompts.answer(dir.path());
-        QSignalSpy exported(&d, &ExportDialog::exported);
-        d.onSubmitBtnClicked();
+        QSignalSpy exported(&d, &PreviewDock::exported);
+        d.exportDocument();
         QCOMPARE(prompts.count(), 1);
         QCOMPARE(prompts.shown().at(0).kind, Prompt::Kind::Directory);
         QCOMPARE(prompts.shown().at(0).title, c.title);
@@ -805,44 +828,42 @@ void TestExportDialog::exportImagesAndSvg() {
              qRound(210 / 25.4 * 160));
 }
 
-void TestExportDialog::cancelledExportDoesNothing() {
-    ExportDialog d(nullptr, sampleLines());
+void TestPreviewDock::cancelledExportDoesNothing() {
+    PreviewDock d(nullptr, sampleLines());
     PreviewCounter previews(d);
     QSignalSpy spy(d.engine(), &Typesetter::progressUpdate);
-    QSignalSpy exported(&d, &ExportDialog::exported);
+    QSignalSpy exported(&d, &PreviewDock::exported);
     PromptScript prompts;
-    d.onSubmitBtnClicked();
+    d.exportDocument();
     QCOMPARE(prompts.count(), 1);
     QCOMPARE(spy.size(), 0);
     QCOMPARE(exported.size(), 0);
-    QCOMPARE(d.result(), int(QDialog::Rejected));
 }
 
-void TestExportDialog::failedExportKeepsTheDialogOpen() {
+void TestPreviewDock::failedExportKeepsTheDialogOpen() {
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("busy.pdf")));
-    ExportDialog d(nullptr, sampleLines());
+    PreviewDock d(nullptr, sampleLines());
     d.show();
     PromptScript prompts;
     prompts.answer(dir.filePath(QStringLiteral("busy.pdf")));
-    QSignalSpy exported(&d, &ExportDialog::exported);
-    d.onSubmitBtnClicked();
+    QSignalSpy exported(&d, &PreviewDock::exported);
+    d.exportDocument();
     QCOMPARE(prompts.count(), 2);
     QCOMPARE(prompts.last().kind, Prompt::Kind::Warning);
     QCOMPARE(prompts.last().title, QStringLiteral("错误"));
-    QCOMPARE(prompts.last().text, QStringLiteral("文件无写入权限或文件已被占用!"));
+    QVERIFY(!prompts.last().text.isEmpty()); // the writer's reason
     QCOMPARE(exported.size(), 0);
     QVERIFY(d.isVisible());
-    QCOMPARE(d.result(), int(QDialog::Rejected));
     QVERIFY(d.isEnabled());
 }
 
-void TestExportDialog::progressDialog() {
+void TestPreviewDock::progressDialog() {
     QTemporaryDir dir;
-    ExportDialog d(nullptr, sampleLines());
+    PreviewDock d(nullptr, sampleLines());
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
-    QProgressDialog *progress = d.progressDialog(); // made by the first preview
+    QProgressDialog *progress = d.pane()->progressDialog(); // made by the first preview
     QVERIFY(progress);
     QVERIFY(progress->isHidden());
     QVERIFY(d.isEnabled());
@@ -856,7 +877,7 @@ void TestExportDialog::progressDialog() {
             [&](Typesetter::Task, Typesetter::Progress step, int value) {
                 if (step == Typesetter::Progress::Advanced && value == 1 &&
                     progress->labelText() == QStringLiteral("正在导出SVG文件···")) {
-                    seen = progress->isVisible() && !d.isEnabled() &&
+                    seen = progress->isVisible() && !d.pane()->isEnabled() &&
                            progress->windowTitle() == QStringLiteral("导出") &&
                            progress->maximum() == 2 && progress->value() == 1;
                 }
@@ -864,40 +885,74 @@ void TestExportDialog::progressDialog() {
     child<QComboBox>(d, "fileTypeBox")->setCurrentIndex(3);
     PromptScript prompts;
     prompts.answer(dir.path());
-    d.onSubmitBtnClicked();
+    d.exportDocument();
     QVERIFY(seen);
     QVERIFY(progress->isHidden());
-    QVERIFY(d.isEnabled());
+    QVERIFY(d.pane()->isEnabled());
     QCOMPARE(d.findChildren<QProgressDialog *>().size(), 1);
 }
 
-void TestExportDialog::previewAll() {
-    ExportDialog d(nullptr, sampleLines());
-    d.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&d));
-    int pages = -1;
-    QString label;
-    // Answers the preview window once it runs (the typesetting before it
-    // may process events too).
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, &d, [&] {
-        auto *w = d.findChild<PreviewWindow *>();
-        if (w && w->isVisible()) {
-            label = w->pageLabel()->text();
-            pages = w->nextButton()->isEnabled() ? 2 : 1;
-            w->reject();
-        }
-    });
-    poll.start(10);
-    QTest::mouseClick(child<QPushButton>(d, "previewAllBtn"), Qt::LeftButton);
-    QCOMPARE(label, QStringLiteral("1/2"));
-    QCOMPARE(pages, 2);
-    QVERIFY(!d.findChild<PreviewWindow *>()); // deleted after its run
+// 预览全部 floats the pane large and pages through every page; off, the pane
+// goes back to its place.
+void TestPreviewDock::previewAll() {
+    QMainWindow window;
+    window.resize(800, 600);
+    window.setCentralWidget(new QWidget);
+    auto *d = new PreviewDock(&window, sampleLines());
+    window.addDockWidget(Qt::RightDockWidgetArea, d);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(!d->isFloating());
+    auto *all = child<QToolButton>(*d, "previewAllBtn");
+    auto *label = child<QLabel>(*d, "pageLabel");
+    auto *next = child<QToolButton>(*d, "nextPageBtn");
+    QCOMPARE(label->text(), QStringLiteral("1/…")); // the preview stopped after page 1
+    all->click();
+    QVERIFY(d->pane()->isWide());
+    QVERIFY(d->isFloating());
+    const QRect screen = d->screen()->availableGeometry();
+    QVERIFY(d->width() > screen.width() * 3 / 4);
+    QVERIFY(d->height() > screen.height() * 3 / 4);
+    QCOMPARE(label->text(), QStringLiteral("1/2"));
+    next->click();
+    QCOMPARE(d->pane()->previewPage(), 1);
+    QCOMPARE(label->text(), QStringLiteral("2/2"));
+    QVERIFY(!next->isEnabled());
+    QCOMPARE(child<QSvgWidget>(*d, "preViewWidget")->renderer()->isValid(), true);
+
+    all->click();
+    QVERIFY(!d->pane()->isWide());
+    QVERIFY(!d->isFloating());
 }
 
-void TestExportDialog::closingSavesTheConfiguration() {
+// Floating, Esc closes the pane; docked, Esc is left to the window. 关闭
+// closes it either way.
+void TestPreviewDock::escapeAndCloseButton() {
+    QMainWindow window;
+    window.setCentralWidget(new QWidget);
+    auto *d = new PreviewDock(&window, {});
+    window.addDockWidget(Qt::RightDockWidgetArea, d);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTest::keyClick(d, Qt::Key_Escape);
+    QVERIFY(d->isVisible());
+    d->setFloating(true);
+    QTRY_VERIFY(d->isVisible());
+    QTest::keyClick(d->pane(), Qt::Key_Escape);
+    QVERIFY(d->isHidden());
+    d->show();
+    QVERIFY(d->isVisible());
+    child<QToolButton>(*d, "closeBtn")->click();
+    QVERIFY(d->isHidden());
+    d->setFloating(false);
+    d->show();
+    child<QToolButton>(*d, "closeBtn")->click();
+    QVERIFY(d->isHidden());
+}
+
+void TestPreviewDock::closingSavesTheConfiguration() {
     {
-        ExportDialog d(nullptr, {});
+        PreviewDock d(nullptr, {});
         type(child<QLineEdit>(d, "colWidthBox"), QStringLiteral("175"));
         QSettings before(AppPaths::settingsFile(), QSettings::IniFormat);
         QCOMPARE(before.value(QStringLiteral("Export/colWidth")).toInt(), 130);
@@ -906,8 +961,8 @@ void TestExportDialog::closingSavesTheConfiguration() {
     QCOMPARE(after.value(QStringLiteral("Export/colWidth")).toInt(), 175);
 }
 
-void TestExportDialog::choosingJianpuShowsItsSettings() {
-    ExportDialog d(nullptr, sampleLines());
+void TestPreviewDock::choosingJianpuShowsItsSettings() {
+    PreviewDock d(nullptr, sampleLines());
     PreviewCounter previews(d);
     auto *notation = child<QComboBox>(d, "notationBox");
     auto *group = child<QGroupBox>(d, "jianpuGroup");
@@ -934,9 +989,9 @@ void TestExportDialog::choosingJianpuShowsItsSettings() {
     QVERIFY(child<CustomFontBox>(d, "scoreFontBox")->isEnabled());
 }
 
-void TestExportDialog::jianpuSettingsRegenerate() {
+void TestPreviewDock::jianpuSettingsRegenerate() {
     cfg().setNotation(PageStyle::Notation::Jianpu);
-    ExportDialog d(nullptr, sampleLines());
+    PreviewDock d(nullptr, sampleLines());
     PreviewCounter previews(d);
     QCOMPARE(child<QLineEdit>(d, "jianpuBeatWidthBox")->text(), QStringLiteral("30"));
     type(child<QLineEdit>(d, "jianpuBeatWidthBox"), QStringLiteral("30")); // unchanged
@@ -965,9 +1020,9 @@ void TestExportDialog::jianpuSettingsRegenerate() {
 }
 
 // One choice for 简谱 pages and MusicXML, shown whatever the notation.
-void TestExportDialog::zengChoiceSavedOnClose() {
+void TestPreviewDock::zengChoiceSavedOnClose() {
     {
-        ExportDialog d(nullptr, sampleLines());
+        PreviewDock d(nullptr, sampleLines());
         PreviewCounter previews(d);
         auto *zeng = child<QComboBox>(d, "zengBox");
         QVERIFY(!zeng->isHidden());
@@ -981,13 +1036,13 @@ void TestExportDialog::zengChoiceSavedOnClose() {
     QCOMPARE(after.value(QStringLiteral("Export/zengMeasures")).toString(),
              QStringLiteral("split"));
     cfg().load();
-    ExportDialog again(nullptr, {});
+    PreviewDock again(nullptr, {});
     QCOMPARE(child<QComboBox>(again, "zengBox")->currentIndex(), 1);
 }
 
-void TestExportDialog::notationSavedOnClose() {
+void TestPreviewDock::notationSavedOnClose() {
     {
-        ExportDialog d(nullptr, {});
+        PreviewDock d(nullptr, {});
         child<QComboBox>(d, "notationBox")->setCurrentIndex(1);
         type(child<QLineEdit>(d, "jianpuSystemSpaceBox"), QStringLiteral("30"));
     }
@@ -995,7 +1050,7 @@ void TestExportDialog::notationSavedOnClose() {
     QCOMPARE(after.value(QStringLiteral("Export/notation")).toString(), QStringLiteral("jianpu"));
     QCOMPARE(after.value(QStringLiteral("Export/jianpuSystemSpace")).toInt(), 30);
     // The next dialog opens on 简谱; restoring the defaults goes back to gongche.
-    ExportDialog d(nullptr, {});
+    PreviewDock d(nullptr, {});
     QCOMPARE(child<QComboBox>(d, "notationBox")->currentIndex(), 1);
     QVERIFY(!child<QGroupBox>(d, "jianpuGroup")->isHidden());
     QTest::mouseClick(child<QPushButton>(d, "restoreBtn"), Qt::LeftButton);
@@ -1003,5 +1058,5 @@ void TestExportDialog::notationSavedOnClose() {
     QVERIFY(child<QGroupBox>(d, "jianpuGroup")->isHidden());
 }
 
-QTEST_MAIN(TestExportDialog)
-#include "tst_exportdialog.moc"
+QTEST_MAIN(TestPreviewDock)
+#include "tst_previewdock.moc"

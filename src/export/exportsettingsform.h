@@ -1,0 +1,138 @@
+#pragma once
+
+#include <QColor>
+#include <QDialog>
+#include <QFont>
+
+class ExportConfig;
+struct ExportFormat;
+class QLineEdit;
+
+namespace Ui {
+class ExportSettingsForm;
+}
+
+// The export settings, as a window of their own beside the preview: the
+// notation first (with 简谱 chosen, the 简谱 settings show and those of
+// gongche columns hide), the 加赠 choice, paper, spacings, colours and fonts,
+// parameter schemes, and the kind of file to export. It edits the one
+// ExportConfig in place, tells every change that alters the pages by
+// changed(), and saves the settings when it is hidden or destroyed. It
+// remembers its size; shown, it fits its screen.
+class ExportSettingsForm : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit ExportSettingsForm(QWidget *parent = nullptr);
+    ~ExportSettingsForm() override;
+
+    // The format chosen in the file-type list.
+    const ExportFormat *currentFormat() const;
+    // The image resolution chosen: 0 to 3, from 96 to 600 dpi.
+    int resolutionIndex() const;
+    // Shows the settings as they are now (changed elsewhere).
+    void reload();
+
+signals:
+    // A setting that alters the pages changed; force says the preview must
+    // be typeset again even with live preview off (defaults restored, a
+    // scheme imported, live preview turned on).
+    void changed(bool force);
+    // The 导出 button of the form.
+    void exportRequested();
+
+public slots:
+    void onTitleFontChanged(QFont font, int size);
+    void onLyricFontChanged(QFont font, int size);
+    void onQuPaiFontChanged(QFont font, int size);
+    void onDiaoMingFontChanged(QFont font, int size);
+    void onLianBaiFontChanged(QFont font, int size);
+    void onJiaBaiFontChanged(QFont font, int size);
+    void onScoreFontChanged(QFont font, int size);
+    void onTitleColorChanged(QColor c);
+    void onLyricColorChanged(QColor c);
+    void onQuPaiColorChanged(QColor c);
+    void onDiaoMingColorChanged(QColor c);
+    void onLianBaiColorChanged(QColor c);
+    void onJiaBaiColorChanged(QColor c);
+    void onScoreColorChanged(QColor c);
+    void onBanColorChanged(QColor c);
+    void onXiaoYanColorChanged(QColor c);
+    void onZhongYanColorChanged(QColor c);
+    void onQiangGeColorChanged(QColor c);
+    void onBackgroundColorChanged(QColor c);
+    void onBgTransparentChanged(int transparent);
+    void onHiddenSymbolChanged(int state);
+    void onPageSizeChanged(int index);
+    void onIsLandscapeChanged(int index);
+    void onPageWidthChanged();
+    void onPageHeightChanged();
+    void onMarginTopChanged();
+    void onMarginRightChanged();
+    void onMarginBottomChanged();
+    void onMarginLeftChanged();
+    void onIsLineBreakScoreOverflowChanged(int index);
+    void onColWidthChanged();
+    void onLyricSpaceChanged();
+    void onScoreSpaceChanged();
+    void onBanYanSpaceChanged();
+    void onScoreAngleChanged();
+    void onLyricScoreSpaceChanged();
+    void onScoreBanYanSpaceChanged();
+    void onMColWidthChanged();
+    void onTitlePosChanged(int index);
+    void onTitleWidthChanged();
+    void onNotationChanged(int index);
+    void onZengChanged(int index);
+    void onJianpuNoteFontChanged(QFont font, int size);
+    void onJianpuLyricDistanceChanged();
+    void onJianpuSystemSpaceChanged();
+    void onJianpuBeatWidthChanged();
+    void onJianpuMinNoteSpaceChanged();
+    void onJianpuFlatAfterLetterChanged(int state);
+    void onJianpuSanBanWordChanged(int state);
+    void onJianpuBanYanSignsChanged(int state);
+    void onFileTypeChanged(int index);
+    void onLivePreviewChanged(int state);
+    void onRestoreBtnClicked();
+    void onSaveBtnClicked();
+    void onImportBtnClicked();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    void fillComboBoxes();
+    void installValidators();
+    void loadForm();
+    void connectSignals();
+    // Shows the settings of the notation chosen: the 简谱 group for 简谱
+    // pages; the column spacings, score font and 腔格 colour for gongche ones.
+    void showNotationSettings();
+    void fitPageSizeList();
+    void saveSize();
+
+    // Shared by the handlers of one kind: compare, store, tell.
+    using FontGetter = const QFont &(ExportConfig::*)() const;
+    using SizeGetter = int (ExportConfig::*)() const;
+    using FontSetter = void (ExportConfig::*)(const QFont &);
+    using SizeSetter = void (ExportConfig::*)(int);
+    void fontChanged(const QFont &font, int size, FontGetter getFont, SizeGetter getSize,
+                     FontSetter setFont, SizeSetter setSize);
+    using ColorGetter = const QColor &(ExportConfig::*)() const;
+    using ColorSetter = void (ExportConfig::*)(const QColor &);
+    void colorChanged(const QColor &c, ColorGetter get, ColorSetter set);
+    using IntGetter = int (ExportConfig::*)() const;
+    using IntSetter = void (ExportConfig::*)(int);
+    void lineEditChanged(const QLineEdit *edit, IntGetter get, IntSetter set);
+    using BoolGetter = bool (ExportConfig::*)() const;
+    using BoolSetter = void (ExportConfig::*)(bool);
+    void boolChanged(bool value, BoolGetter get, BoolSetter set);
+
+    Ui::ExportSettingsForm *ui;
+    ExportConfig &m_config;
+    bool m_loading = false;
+    bool m_shown = false;
+};
