@@ -261,106 +261,133 @@ void ExportSettingsForm::showNotationSettings() {
 }
 
 void ExportSettingsForm::connectSignals() {
-    connect(ui->titleFontBox, &FontBox::fontChanged, this, &ExportSettingsForm::onTitleFontChanged);
-    connect(ui->lyricFontBox, &FontBox::fontChanged, this, &ExportSettingsForm::onLyricFontChanged);
-    connect(ui->quPaiFontBox, &FontBox::fontChanged, this, &ExportSettingsForm::onQuPaiFontChanged);
-    connect(ui->diaoMingFontBox, &FontBox::fontChanged, this,
-            &ExportSettingsForm::onDiaoMingFontChanged);
-    connect(ui->lianBaiFontBox, &FontBox::fontChanged, this,
-            &ExportSettingsForm::onLianBaiFontChanged);
-    connect(ui->jiaBaiFontBox, &FontBox::fontChanged, this,
-            &ExportSettingsForm::onJiaBaiFontChanged);
-    connect(ui->scoreFontBox, &CustomFontBox::fontChanged, this,
-            &ExportSettingsForm::onScoreFontChanged);
-    connect(ui->jianpuNoteFontBox, &FontBox::fontChanged, this,
-            &ExportSettingsForm::onJianpuNoteFontChanged);
+    // Alike settings share their handler: a table each.
+    const struct {
+        FontBox *box;
+        FontGetter getFont;
+        SizeGetter getSize;
+        FontSetter setFont;
+        SizeSetter setSize;
+    } fonts[] = {
+        {ui->titleFontBox, &ExportConfig::titleFont, &ExportConfig::titleFontSize,
+         &ExportConfig::setTitleFont, &ExportConfig::setTitleFontSize},
+        {ui->lyricFontBox, &ExportConfig::lyricFont, &ExportConfig::lyricFontSize,
+         &ExportConfig::setLyricFont, &ExportConfig::setLyricFontSize},
+        {ui->quPaiFontBox, &ExportConfig::quPaiFont, &ExportConfig::quPaiFontSize,
+         &ExportConfig::setQuPaiFont, &ExportConfig::setQuPaiFontSize},
+        {ui->diaoMingFontBox, &ExportConfig::diaoMingFont, &ExportConfig::diaoMingFontSize,
+         &ExportConfig::setDiaoMingFont, &ExportConfig::setDiaoMingFontSize},
+        {ui->lianBaiFontBox, &ExportConfig::lianBaiFont, &ExportConfig::lianBaiFontSize,
+         &ExportConfig::setLianBaiFont, &ExportConfig::setLianBaiFontSize},
+        {ui->jiaBaiFontBox, &ExportConfig::jiaBaiFont, &ExportConfig::jiaBaiFontSize,
+         &ExportConfig::setJiaBaiFont, &ExportConfig::setJiaBaiFontSize},
+        {ui->jianpuNoteFontBox, &ExportConfig::jianpuNoteFont, &ExportConfig::jianpuNoteFontSize,
+         &ExportConfig::setJianpuNoteFont, &ExportConfig::setJianpuNoteFontSize},
+    };
+    for (const auto &f : fonts) {
+        connect(f.box, &FontBox::fontChanged, this, [this, f](QFont font, int size) {
+            fontChanged(font, size, f.getFont, f.getSize, f.setFont, f.setSize);
+        });
+    }
+    connect(ui->scoreFontBox, &CustomFontBox::fontChanged, this, [this](QFont font, int size) {
+        fontChanged(font, size, &ExportConfig::scoreFont, &ExportConfig::scoreFontSize,
+                    &ExportConfig::setScoreFont, &ExportConfig::setScoreFontSize);
+    });
 
-    connect(ui->titleColorBox, &ColorBox::colorChanged, this,
-            &ExportSettingsForm::onTitleColorChanged);
-    connect(ui->lyricColorBox, &ColorBox::colorChanged, this,
-            &ExportSettingsForm::onLyricColorChanged);
-    connect(ui->quPaiColorBox, &ColorBox::colorChanged, this,
-            &ExportSettingsForm::onQuPaiColorChanged);
-    connect(ui->diaoMingColorBox, &ColorBox::colorChanged, this,
-            &ExportSettingsForm::onDiaoMingColorChanged);
-    connect(ui->lianBaiColorBox, &ColorBox::colorChanged, this,
-            &ExportSettingsForm::onLianBaiColorChanged);
-    connect(ui->jiaBaiColorBox, &ColorBox::colorChanged, this,
-            &ExportSettingsForm::onJiaBaiColorChanged);
-    connect(ui->scoreColorBox, &ColorBox::colorChanged, this,
-            &ExportSettingsForm::onScoreColorChanged);
-    connect(ui->banColorBox, &ColorBox::colorChanged, this, &ExportSettingsForm::onBanColorChanged);
-    connect(ui->xiaoYanColorBox, &ColorBox::colorChanged, this,
-            &ExportSettingsForm::onXiaoYanColorChanged);
-    connect(ui->zhongYanColorBox, &ColorBox::colorChanged, this,
-            &ExportSettingsForm::onZhongYanColorChanged);
-    connect(ui->qiangGeColorBox, &ColorBox::colorChanged, this,
-            &ExportSettingsForm::onQiangGeColorChanged);
-    connect(ui->backgroundColorBox, &ColorBox::colorChanged, this,
-            &ExportSettingsForm::onBackgroundColorChanged);
+    const struct {
+        ColorBox *box;
+        ColorGetter get;
+        ColorSetter set;
+    } colours[] = {
+        {ui->titleColorBox, &ExportConfig::titleColor, &ExportConfig::setTitleColor},
+        {ui->lyricColorBox, &ExportConfig::lyricColor, &ExportConfig::setLyricColor},
+        {ui->quPaiColorBox, &ExportConfig::quPaiColor, &ExportConfig::setQuPaiColor},
+        {ui->diaoMingColorBox, &ExportConfig::diaoMingColor, &ExportConfig::setDiaoMingColor},
+        {ui->lianBaiColorBox, &ExportConfig::lianBaiColor, &ExportConfig::setLianBaiColor},
+        {ui->jiaBaiColorBox, &ExportConfig::jiaBaiColor, &ExportConfig::setJiaBaiColor},
+        {ui->scoreColorBox, &ExportConfig::scoreColor, &ExportConfig::setScoreColor},
+        {ui->banColorBox, &ExportConfig::banColor, &ExportConfig::setBanColor},
+        {ui->xiaoYanColorBox, &ExportConfig::xiaoYanColor, &ExportConfig::setXiaoYanColor},
+        {ui->zhongYanColorBox, &ExportConfig::zhongYanColor, &ExportConfig::setZhongYanColor},
+        {ui->qiangGeColorBox, &ExportConfig::qiangGeColor, &ExportConfig::setQiangGeColor},
+        {ui->backgroundColorBox, &ExportConfig::backgroundColor, &ExportConfig::setBackgroundColor},
+    };
+    for (const auto &c : colours) {
+        connect(c.box, &ColorBox::colorChanged, this,
+                [this, c](QColor color) { colorChanged(color, c.get, c.set); });
+    }
 
-    connect(ui->bgTransparentBox, &QCheckBox::stateChanged, this,
-            &ExportSettingsForm::onBgTransparentChanged);
-    connect(ui->hiddenSymbolBox, &QCheckBox::stateChanged, this,
-            &ExportSettingsForm::onHiddenSymbolChanged);
-    connect(ui->pageSizeBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &ExportSettingsForm::onPageSizeChanged);
-    connect(ui->isLandscapeBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &ExportSettingsForm::onIsLandscapeChanged);
-    connect(ui->widthBox, &QLineEdit::editingFinished, this,
-            &ExportSettingsForm::onPageWidthChanged);
-    connect(ui->heightBox, &QLineEdit::editingFinished, this,
-            &ExportSettingsForm::onPageHeightChanged);
-    connect(ui->marginTopBox, &QLineEdit::editingFinished, this,
-            &ExportSettingsForm::onMarginTopChanged);
-    connect(ui->marginRightBox, &QLineEdit::editingFinished, this,
-            &ExportSettingsForm::onMarginRightChanged);
-    connect(ui->marginBottomBox, &QLineEdit::editingFinished, this,
-            &ExportSettingsForm::onMarginBottomChanged);
-    connect(ui->marginLeftBox, &QLineEdit::editingFinished, this,
-            &ExportSettingsForm::onMarginLeftChanged);
-    connect(ui->isLineBreakScoreOverflowBox, QOverload<int>::of(&QComboBox::currentIndexChanged),
-            this, &ExportSettingsForm::onIsLineBreakScoreOverflowChanged);
-    connect(ui->colWidthBox, &QLineEdit::editingFinished, this,
-            &ExportSettingsForm::onColWidthChanged);
-    connect(ui->lyricSpaceBox, &QLineEdit::editingFinished, this,
-            &ExportSettingsForm::onLyricSpaceChanged);
-    connect(ui->scoreSpaceBox, &QLineEdit::editingFinished, this,
-            &ExportSettingsForm::onScoreSpaceChanged);
-    connect(ui->banYanSpaceBox, &QLineEdit::editingFinished, this,
-            &ExportSettingsForm::onBanYanSpaceChanged);
-    connect(ui->scoreAngleBox, &QLineEdit::editingFinished, this,
-            &ExportSettingsForm::onScoreAngleChanged);
-    connect(ui->lyricScoreSpaceBox, &QLineEdit::editingFinished, this,
-            &ExportSettingsForm::onLyricScoreSpaceChanged);
-    connect(ui->scoreBanYanSpaceBox, &QLineEdit::editingFinished, this,
-            &ExportSettingsForm::onScoreBanYanSpaceChanged);
-    connect(ui->mColWidthBox, &QLineEdit::editingFinished, this,
-            &ExportSettingsForm::onMColWidthChanged);
-    connect(ui->titlePosBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &ExportSettingsForm::onTitlePosChanged);
-    connect(ui->titleWidthBox, &QLineEdit::editingFinished, this,
-            &ExportSettingsForm::onTitleWidthChanged);
-    connect(ui->notationBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &ExportSettingsForm::onNotationChanged);
-    connect(ui->zengBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &ExportSettingsForm::onZengChanged);
-    connect(ui->jianpuLyricDistanceBox, &QLineEdit::editingFinished, this,
-            &ExportSettingsForm::onJianpuLyricDistanceChanged);
-    connect(ui->jianpuSystemSpaceBox, &QLineEdit::editingFinished, this,
-            &ExportSettingsForm::onJianpuSystemSpaceChanged);
-    connect(ui->jianpuBeatWidthBox, &QLineEdit::editingFinished, this,
-            &ExportSettingsForm::onJianpuBeatWidthChanged);
-    connect(ui->jianpuMinNoteSpaceBox, &QLineEdit::editingFinished, this,
-            &ExportSettingsForm::onJianpuMinNoteSpaceChanged);
-    connect(ui->jianpuFlatAfterLetterBox, &QCheckBox::stateChanged, this,
-            &ExportSettingsForm::onJianpuFlatAfterLetterChanged);
-    connect(ui->jianpuSanBanWordBox, &QCheckBox::stateChanged, this,
-            &ExportSettingsForm::onJianpuSanBanWordChanged);
-    connect(ui->jianpuBanYanSignsBox, &QCheckBox::stateChanged, this,
-            &ExportSettingsForm::onJianpuBanYanSignsChanged);
-    connect(ui->fileTypeBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &ExportSettingsForm::onFileTypeChanged);
+    const struct {
+        QCheckBox *box;
+        BoolGetter get;
+        BoolSetter set;
+    } switches[] = {
+        {ui->bgTransparentBox, &ExportConfig::isBgTransparent, &ExportConfig::setIsBgTransparent},
+        {ui->hiddenSymbolBox, &ExportConfig::isHiddenSymbol, &ExportConfig::setIsHiddenSymbol},
+        {ui->jianpuFlatAfterLetterBox, &ExportConfig::jianpuFlatAfterLetter,
+         &ExportConfig::setJianpuFlatAfterLetter},
+        {ui->jianpuSanBanWordBox, &ExportConfig::jianpuSanBanWord,
+         &ExportConfig::setJianpuSanBanWord},
+        {ui->jianpuBanYanSignsBox, &ExportConfig::jianpuBanYanSigns,
+         &ExportConfig::setJianpuBanYanSigns},
+    };
+    for (const auto &s : switches) {
+        connect(s.box, &QCheckBox::stateChanged, this,
+                [this, s](int state) { boolChanged(state == Qt::Checked, s.get, s.set); });
+    }
+
+    const struct {
+        QLineEdit *edit;
+        IntGetter get;
+        IntSetter set;
+    } numbers[] = {
+        {ui->marginTopBox, &ExportConfig::marginTop, &ExportConfig::setMarginTop},
+        {ui->marginRightBox, &ExportConfig::marginRight, &ExportConfig::setMarginRight},
+        {ui->marginBottomBox, &ExportConfig::marginBottom, &ExportConfig::setMarginBottom},
+        {ui->marginLeftBox, &ExportConfig::marginLeft, &ExportConfig::setMarginLeft},
+        {ui->colWidthBox, &ExportConfig::colWidth, &ExportConfig::setColWidth},
+        {ui->lyricSpaceBox, &ExportConfig::lyricSpace, &ExportConfig::setLyricSpace},
+        {ui->scoreSpaceBox, &ExportConfig::scoreSpace, &ExportConfig::setScoreSpace},
+        {ui->banYanSpaceBox, &ExportConfig::banYanSpace, &ExportConfig::setBanYanSpace},
+        {ui->scoreAngleBox, &ExportConfig::scoreAngle, &ExportConfig::setScoreAngle},
+        {ui->lyricScoreSpaceBox, &ExportConfig::lyricScoreSpace, &ExportConfig::setLyricScoreSpace},
+        {ui->scoreBanYanSpaceBox, &ExportConfig::scoreBanYanSpace,
+         &ExportConfig::setScoreBanYanSpace},
+        {ui->mColWidthBox, &ExportConfig::mColWidth, &ExportConfig::setMColWidth},
+        {ui->titleWidthBox, &ExportConfig::titleWidth, &ExportConfig::setTitleWidth},
+        {ui->jianpuLyricDistanceBox, &ExportConfig::jianpuLyricDistance,
+         &ExportConfig::setJianpuLyricDistance},
+        {ui->jianpuSystemSpaceBox, &ExportConfig::jianpuSystemSpace,
+         &ExportConfig::setJianpuSystemSpace},
+        {ui->jianpuBeatWidthBox, &ExportConfig::jianpuBeatWidth, &ExportConfig::setJianpuBeatWidth},
+        {ui->jianpuMinNoteSpaceBox, &ExportConfig::jianpuMinNoteSpace,
+         &ExportConfig::setJianpuMinNoteSpace},
+    };
+    for (const auto &n : numbers) {
+        connect(n.edit, &QLineEdit::editingFinished, this,
+                [this, n] { lineEditChanged(n.edit, n.get, n.set); });
+    }
+    // Width and height count only for the custom paper.
+    connect(ui->widthBox, &QLineEdit::editingFinished, this, [this] {
+        if (ui->widthBox->isEnabled()) {
+            lineEditChanged(ui->widthBox, &ExportConfig::pageWidth, &ExportConfig::setPageWidth);
+        }
+    });
+    connect(ui->heightBox, &QLineEdit::editingFinished, this, [this] {
+        if (ui->heightBox->isEnabled()) {
+            lineEditChanged(ui->heightBox, &ExportConfig::pageHeight, &ExportConfig::setPageHeight);
+        }
+    });
+
+    const auto index = QOverload<int>::of(&QComboBox::currentIndexChanged);
+    connect(ui->pageSizeBox, index, this, &ExportSettingsForm::onPageSizeChanged);
+    connect(ui->isLandscapeBox, index, this, &ExportSettingsForm::onIsLandscapeChanged);
+    connect(ui->isLineBreakScoreOverflowBox, index, this,
+            &ExportSettingsForm::onIsLineBreakScoreOverflowChanged);
+    connect(ui->titlePosBox, index, this, &ExportSettingsForm::onTitlePosChanged);
+    connect(ui->notationBox, index, this, &ExportSettingsForm::onNotationChanged);
+    connect(ui->zengBox, index, this, &ExportSettingsForm::onZengChanged);
+    connect(ui->fileTypeBox, index, this, &ExportSettingsForm::onFileTypeChanged);
     connect(ui->livePreviewBox, &QCheckBox::stateChanged, this,
             &ExportSettingsForm::onLivePreviewChanged);
     connect(ui->restoreBtn, &QPushButton::clicked, this, &ExportSettingsForm::onRestoreBtnClicked);
@@ -408,46 +435,6 @@ void ExportSettingsForm::fontChanged(const QFont &font, int size, FontGetter get
     emit changed(false);
 }
 
-void ExportSettingsForm::onTitleFontChanged(QFont font, int size) {
-    fontChanged(font, size, &ExportConfig::titleFont, &ExportConfig::titleFontSize,
-                &ExportConfig::setTitleFont, &ExportConfig::setTitleFontSize);
-}
-
-void ExportSettingsForm::onLyricFontChanged(QFont font, int size) {
-    fontChanged(font, size, &ExportConfig::lyricFont, &ExportConfig::lyricFontSize,
-                &ExportConfig::setLyricFont, &ExportConfig::setLyricFontSize);
-}
-
-void ExportSettingsForm::onQuPaiFontChanged(QFont font, int size) {
-    fontChanged(font, size, &ExportConfig::quPaiFont, &ExportConfig::quPaiFontSize,
-                &ExportConfig::setQuPaiFont, &ExportConfig::setQuPaiFontSize);
-}
-
-void ExportSettingsForm::onDiaoMingFontChanged(QFont font, int size) {
-    fontChanged(font, size, &ExportConfig::diaoMingFont, &ExportConfig::diaoMingFontSize,
-                &ExportConfig::setDiaoMingFont, &ExportConfig::setDiaoMingFontSize);
-}
-
-void ExportSettingsForm::onLianBaiFontChanged(QFont font, int size) {
-    fontChanged(font, size, &ExportConfig::lianBaiFont, &ExportConfig::lianBaiFontSize,
-                &ExportConfig::setLianBaiFont, &ExportConfig::setLianBaiFontSize);
-}
-
-void ExportSettingsForm::onJiaBaiFontChanged(QFont font, int size) {
-    fontChanged(font, size, &ExportConfig::jiaBaiFont, &ExportConfig::jiaBaiFontSize,
-                &ExportConfig::setJiaBaiFont, &ExportConfig::setJiaBaiFontSize);
-}
-
-void ExportSettingsForm::onScoreFontChanged(QFont font, int size) {
-    fontChanged(font, size, &ExportConfig::scoreFont, &ExportConfig::scoreFontSize,
-                &ExportConfig::setScoreFont, &ExportConfig::setScoreFontSize);
-}
-
-void ExportSettingsForm::onJianpuNoteFontChanged(QFont font, int size) {
-    fontChanged(font, size, &ExportConfig::jianpuNoteFont, &ExportConfig::jianpuNoteFontSize,
-                &ExportConfig::setJianpuNoteFont, &ExportConfig::setJianpuNoteFontSize);
-}
-
 // Colours
 
 void ExportSettingsForm::colorChanged(const QColor &c, ColorGetter get, ColorSetter set) {
@@ -456,54 +443,6 @@ void ExportSettingsForm::colorChanged(const QColor &c, ColorGetter get, ColorSet
     }
     (m_config.*set)(c);
     emit changed(false);
-}
-
-void ExportSettingsForm::onTitleColorChanged(QColor c) {
-    colorChanged(c, &ExportConfig::titleColor, &ExportConfig::setTitleColor);
-}
-
-void ExportSettingsForm::onLyricColorChanged(QColor c) {
-    colorChanged(c, &ExportConfig::lyricColor, &ExportConfig::setLyricColor);
-}
-
-void ExportSettingsForm::onQuPaiColorChanged(QColor c) {
-    colorChanged(c, &ExportConfig::quPaiColor, &ExportConfig::setQuPaiColor);
-}
-
-void ExportSettingsForm::onDiaoMingColorChanged(QColor c) {
-    colorChanged(c, &ExportConfig::diaoMingColor, &ExportConfig::setDiaoMingColor);
-}
-
-void ExportSettingsForm::onLianBaiColorChanged(QColor c) {
-    colorChanged(c, &ExportConfig::lianBaiColor, &ExportConfig::setLianBaiColor);
-}
-
-void ExportSettingsForm::onJiaBaiColorChanged(QColor c) {
-    colorChanged(c, &ExportConfig::jiaBaiColor, &ExportConfig::setJiaBaiColor);
-}
-
-void ExportSettingsForm::onScoreColorChanged(QColor c) {
-    colorChanged(c, &ExportConfig::scoreColor, &ExportConfig::setScoreColor);
-}
-
-void ExportSettingsForm::onBanColorChanged(QColor c) {
-    colorChanged(c, &ExportConfig::banColor, &ExportConfig::setBanColor);
-}
-
-void ExportSettingsForm::onXiaoYanColorChanged(QColor c) {
-    colorChanged(c, &ExportConfig::xiaoYanColor, &ExportConfig::setXiaoYanColor);
-}
-
-void ExportSettingsForm::onZhongYanColorChanged(QColor c) {
-    colorChanged(c, &ExportConfig::zhongYanColor, &ExportConfig::setZhongYanColor);
-}
-
-void ExportSettingsForm::onQiangGeColorChanged(QColor c) {
-    colorChanged(c, &ExportConfig::qiangGeColor, &ExportConfig::setQiangGeColor);
-}
-
-void ExportSettingsForm::onBackgroundColorChanged(QColor c) {
-    colorChanged(c, &ExportConfig::backgroundColor, &ExportConfig::setBackgroundColor);
 }
 
 // Switches and lists
@@ -519,11 +458,6 @@ void ExportSettingsForm::boolChanged(bool value, BoolGetter get, BoolSetter set)
 void ExportSettingsForm::onBgTransparentChanged(int transparent) {
     boolChanged(transparent == Qt::Checked, &ExportConfig::isBgTransparent,
                 &ExportConfig::setIsBgTransparent);
-}
-
-void ExportSettingsForm::onHiddenSymbolChanged(int state) {
-    boolChanged(state == Qt::Checked, &ExportConfig::isHiddenSymbol,
-                &ExportConfig::setIsHiddenSymbol);
 }
 
 void ExportSettingsForm::onIsLandscapeChanged(int index) {
@@ -573,21 +507,6 @@ void ExportSettingsForm::onZengChanged(int index) {
                 &ExportConfig::setSplitZeng);
 }
 
-void ExportSettingsForm::onJianpuFlatAfterLetterChanged(int state) {
-    boolChanged(state == Qt::Checked, &ExportConfig::jianpuFlatAfterLetter,
-                &ExportConfig::setJianpuFlatAfterLetter);
-}
-
-void ExportSettingsForm::onJianpuSanBanWordChanged(int state) {
-    boolChanged(state == Qt::Checked, &ExportConfig::jianpuSanBanWord,
-                &ExportConfig::setJianpuSanBanWord);
-}
-
-void ExportSettingsForm::onJianpuBanYanSignsChanged(int state) {
-    boolChanged(state == Qt::Checked, &ExportConfig::jianpuBanYanSigns,
-                &ExportConfig::setJianpuBanYanSigns);
-}
-
 void ExportSettingsForm::onPageSizeChanged(int index) {
     if (m_loading) {
         return;
@@ -630,93 +549,6 @@ void ExportSettingsForm::lineEditChanged(const QLineEdit *edit, IntGetter get, I
     }
     (m_config.*set)(value);
     emit changed(false);
-}
-
-void ExportSettingsForm::onPageWidthChanged() {
-    if (ui->widthBox->isEnabled()) {
-        lineEditChanged(ui->widthBox, &ExportConfig::pageWidth, &ExportConfig::setPageWidth);
-    }
-}
-
-void ExportSettingsForm::onPageHeightChanged() {
-    if (ui->heightBox->isEnabled()) {
-        lineEditChanged(ui->heightBox, &ExportConfig::pageHeight, &ExportConfig::setPageHeight);
-    }
-}
-
-void ExportSettingsForm::onMarginTopChanged() {
-    lineEditChanged(ui->marginTopBox, &ExportConfig::marginTop, &ExportConfig::setMarginTop);
-}
-
-void ExportSettingsForm::onMarginRightChanged() {
-    lineEditChanged(ui->marginRightBox, &ExportConfig::marginRight, &ExportConfig::setMarginRight);
-}
-
-void ExportSettingsForm::onMarginBottomChanged() {
-    lineEditChanged(ui->marginBottomBox, &ExportConfig::marginBottom,
-                    &ExportConfig::setMarginBottom);
-}
-
-void ExportSettingsForm::onMarginLeftChanged() {
-    lineEditChanged(ui->marginLeftBox, &ExportConfig::marginLeft, &ExportConfig::setMarginLeft);
-}
-
-void ExportSettingsForm::onColWidthChanged() {
-    lineEditChanged(ui->colWidthBox, &ExportConfig::colWidth, &ExportConfig::setColWidth);
-}
-
-void ExportSettingsForm::onLyricSpaceChanged() {
-    lineEditChanged(ui->lyricSpaceBox, &ExportConfig::lyricSpace, &ExportConfig::setLyricSpace);
-}
-
-void ExportSettingsForm::onScoreSpaceChanged() {
-    lineEditChanged(ui->scoreSpaceBox, &ExportConfig::scoreSpace, &ExportConfig::setScoreSpace);
-}
-
-void ExportSettingsForm::onBanYanSpaceChanged() {
-    lineEditChanged(ui->banYanSpaceBox, &ExportConfig::banYanSpace, &ExportConfig::setBanYanSpace);
-}
-
-void ExportSettingsForm::onScoreAngleChanged() {
-    lineEditChanged(ui->scoreAngleBox, &ExportConfig::scoreAngle, &ExportConfig::setScoreAngle);
-}
-
-void ExportSettingsForm::onLyricScoreSpaceChanged() {
-    lineEditChanged(ui->lyricScoreSpaceBox, &ExportConfig::lyricScoreSpace,
-                    &ExportConfig::setLyricScoreSpace);
-}
-
-void ExportSettingsForm::onScoreBanYanSpaceChanged() {
-    lineEditChanged(ui->scoreBanYanSpaceBox, &ExportConfig::scoreBanYanSpace,
-                    &ExportConfig::setScoreBanYanSpace);
-}
-
-void ExportSettingsForm::onMColWidthChanged() {
-    lineEditChanged(ui->mColWidthBox, &ExportConfig::mColWidth, &ExportConfig::setMColWidth);
-}
-
-void ExportSettingsForm::onTitleWidthChanged() {
-    lineEditChanged(ui->titleWidthBox, &ExportConfig::titleWidth, &ExportConfig::setTitleWidth);
-}
-
-void ExportSettingsForm::onJianpuLyricDistanceChanged() {
-    lineEditChanged(ui->jianpuLyricDistanceBox, &ExportConfig::jianpuLyricDistance,
-                    &ExportConfig::setJianpuLyricDistance);
-}
-
-void ExportSettingsForm::onJianpuSystemSpaceChanged() {
-    lineEditChanged(ui->jianpuSystemSpaceBox, &ExportConfig::jianpuSystemSpace,
-                    &ExportConfig::setJianpuSystemSpace);
-}
-
-void ExportSettingsForm::onJianpuBeatWidthChanged() {
-    lineEditChanged(ui->jianpuBeatWidthBox, &ExportConfig::jianpuBeatWidth,
-                    &ExportConfig::setJianpuBeatWidth);
-}
-
-void ExportSettingsForm::onJianpuMinNoteSpaceChanged() {
-    lineEditChanged(ui->jianpuMinNoteSpaceBox, &ExportConfig::jianpuMinNoteSpace,
-                    &ExportConfig::setJianpuMinNoteSpace);
 }
 
 // Output

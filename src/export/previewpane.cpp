@@ -2,7 +2,6 @@
 
 #include "export/exportconfig.h"
 #include "export/exportformat.h"
-#include "export/previewwindow.h"
 #include "typeset/inkcollisions.h"
 #include "typeset/sourcepicker.h"
 #include "ui_previewpane.h"
@@ -400,10 +399,10 @@ void PreviewPane::paintOverlay() {
         painter.drawRect(m_cursorRect.adjusted(-1.5, -1.5, 1.5, 1.5));
     }
     if (!m_playingRect.isEmpty()) {
-        QPen pen(PreviewWindow::playingColor(), 1.5);
+        QPen pen(playingColor(), 1.5);
         pen.setCosmetic(true);
         painter.setPen(pen);
-        QColor fill = PreviewWindow::playingColor();
+        QColor fill = playingColor();
         fill.setAlpha(60);
         painter.setBrush(fill);
         painter.drawRect(m_playingRect);

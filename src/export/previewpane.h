@@ -4,6 +4,7 @@
 #include "model/outcome.h"
 #include "typeset/typesetter.h"
 
+#include <QColor>
 #include <QPolygonF>
 #include <QRect>
 #include <QRectF>
@@ -50,6 +51,8 @@ public:
     // none, and where it is (page units, on the page shown).
     int cursorCharacter() const { return m_cursor; }
     QRectF cursorRect() const { return m_cursorRect; }
+    // The colour of the playing highlight.
+    static QColor playingColor() { return QColor(20, 110, 240); }
     // The 预览全部 mode: every page typeset and paged through.
     bool isWide() const { return m_wide; }
 

@@ -3,7 +3,6 @@
 #include "export/exportconfig.h"
 #include "export/previewdock.h"
 #include "export/previewpane.h"
-#include "export/previewwindow.h"
 #include "exportfixture.h"
 #include "fonts/fontsubstitutions.h"
 #include "shell/apppaths.h"
@@ -11,10 +10,6 @@
 #include "typeset/sourcearea.h"
 #include "typeset/typesetter.h"
 
-#include <QGraphicsRectItem>
-#include <QGraphicsScene>
-#include <QGraphicsSvgItem>
-#include <QGraphicsView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -174,7 +169,6 @@ private slots:
     void onePageNeedsNoMoreTypesetting();
     void newSettingsMoveTheHighlight();
     void pagesCarryNoHighlight();
-    void previewWindowHighlights();
     void previewOfAllPagesFollows();
 };
 
@@ -369,56 +363,6 @@ void TestPlayingHighlight::pagesCarryNoHighlight() {
     Typesetter plain;
     plain.generate(cfg().pageStyle(), lines, false);
     QCOMPARE(d.engine()->pages(), plain.pages());
-}
-
-void TestPlayingHighlight::previewWindowHighlights() {
-    const DocumentLines lines = twoPages();
-    const Place p = characterOn(lines, 1, 2);
-    Typesetter g;
-    g.generate(cfg().pageStyle(), lines, false);
-    PreviewWindow w;
-    w.setPages(g.pages());
-    QCOMPARE(w.playingPage(), -1);
-    QVERIFY(!w.playingItem());
-
-    w.setPlayingArea(p.page, p.rect);
-    QCOMPARE(w.currentPage(), 1);
-    QCOMPARE(w.pageLabel()->text(), QStringLiteral("2/2"));
-    QGraphicsRectItem *item = w.playingItem();
-    QVERIFY(item);
-    QCOMPARE(item->rect(), p.rect);
-    // Over the page, where the page shows the rectangle.
-    auto *page = qgraphicsitem_cast<QGraphicsSvgItem *>(item->parentItem());
-    QVERIFY(page);
-    const QRectF bounds = page->boundingRect();
-    const QSize size = g.pageSize();
-    const QRectF expected(p.rect.x() * bounds.width() / size.width(),
-                          p.rect.y() * bounds.height() / size.height(),
-                          p.rect.width() * bounds.width() / size.width(),
-                          p.rect.height() * bounds.height() / size.height());
-    const QRectF inScene = item->mapRectToScene(item->rect());
-    QVERIFY(qAbs(inScene.left() - expected.left()) < 0.01);
-    QVERIFY(qAbs(inScene.bottom() - expected.bottom()) < 0.01);
-    QVERIFY(item->brush().color().alpha() < 255);
-
-    // Turned away, the page has none; turned back, it has it again.
-    w.onPrevBtnClicked();
-    QVERIFY(!w.playingItem());
-    QCOMPARE(w.scene()->items().size(), 1);
-    w.onZoomInBtnClicked();
-    w.onNextBtnClicked();
-    QVERIFY(w.playingItem());
-    QCOMPARE(w.playingItem()->rect(), p.rect);
-    // Fitting fits the page, not the highlight over it.
-    w.onFitBtnClicked();
-    const QRect fitted =
-        w.view()->mapFromScene(w.playingItem()->parentItem()->boundingRect()).boundingRect();
-    QVERIFY(w.view()->viewport()->rect().adjusted(-2, -2, 2, 2).contains(fitted));
-
-    w.setPlayingArea(-1, QRectF());
-    QCOMPARE(w.playingPage(), -1);
-    QVERIFY(!w.playingItem());
-    QCOMPARE(w.currentPage(), 1);
 }
 
 // 预览全部 keeps the highlight on its page and goes on following.

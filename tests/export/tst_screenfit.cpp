@@ -2,7 +2,6 @@
 // pixels at a scale factor of 2, 400 × 300 in the windows' units.
 #include "export/exportconfig.h"
 #include "export/exportsettingsform.h"
-#include "export/previewwindow.h"
 #include "exportfixture.h"
 #include "fonts/fontsubstitutions.h"
 #include "shell/apppaths.h"
@@ -21,7 +20,6 @@ private slots:
     void initTestCase();
     void exportSettingsFitTheScreen();
     void rememberedSizeIsFitted();
-    void previewWindowFitsTheScreen();
 };
 
 void TestScreenFit::initTestCase() {
@@ -54,17 +52,6 @@ void TestScreenFit::rememberedSizeIsFitted() {
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
     QVERIFY(d.screen()->availableGeometry().contains(d.frameGeometry()));
-}
-
-void TestScreenFit::previewWindowFitsTheScreen() {
-    PreviewWindow w;
-    w.setPages({});
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    w.showNormal();
-    const QRect screen = w.screen()->availableGeometry();
-    QVERIFY(w.width() <= screen.width() && w.height() <= screen.height());
-    QCOMPARE(w.minimumSize().boundedTo(screen.size()), w.minimumSize());
 }
 
 QTEST_MAIN(TestScreenFit)
