@@ -219,13 +219,16 @@ void TestPreviewDock::form() {
     const struct {
         const char *name;
         QString text;
-    } zoom[] = {{"zoomInBtn", QStringLiteral("放大")},
-                {"zoomOutBtn", QStringLiteral("缩小")},
-                {"zoomFitBtn", QStringLiteral("适合页面")}};
+    } zoom[] = {{"zoomInBtn", QStringLiteral("+")},
+                {"zoomOutBtn", QStringLiteral("−")},
+                {"zoomFitBtn", QStringLiteral("适合")}};
     for (const auto &z : zoom) {
         QCOMPARE(child<QToolButton>(d, z.name)->text(), z.text);
         QVERIFY(!child<QToolButton>(d, z.name)->toolTip().isEmpty());
     }
+    // Narrow enough to sit beside the editors on a small screen.
+    QVERIFY2(d.pane()->minimumSizeHint().width() <= 330,
+             qPrintable(QString::number(d.pane()->minimumSizeHint().width())));
     const QComboBox *fileType = child<QComboBox>(d, "fileTypeBox");
     QCOMPARE(fileType->count(), 7);
     // The list of formats is ExportFormat's, in its order.
