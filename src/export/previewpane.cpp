@@ -429,6 +429,12 @@ void PreviewPane::onProgressUpdate(Typesetter::Task task, Typesetter::Progress p
         m_progress->reset();
         m_progress->hide();
     }
+    // The pane typesets its preview quietly, as the text is edited: a
+    // progress dialog, modal, would take the keys from the editors. An export
+    // shows its progress and holds the pane until it is done.
+    if (!m_writing) {
+        return;
+    }
     switch (progress) {
     case Typesetter::Progress::Started: {
         QString title = QStringLiteral("导出");
@@ -450,12 +456,8 @@ void PreviewPane::onProgressUpdate(Typesetter::Task task, Typesetter::Progress p
         m_progress->setWindowTitle(title);
         m_progress->setRange(0, maxValue);
         m_progress->setValue(value);
-        // The pane typesets its preview quietly, as the text is edited; an
-        // export shows its progress and holds the pane until it is done.
-        if (m_writing) {
-            setEnabled(false);
-            m_progress->show();
-        }
+        setEnabled(false);
+        m_progress->show();
         break;
     }
     case Typesetter::Progress::Advanced:

@@ -870,6 +870,12 @@ void TestPreviewDock::progressDialog() {
     QVERIFY(progress);
     QVERIFY(progress->isHidden());
     QVERIFY(d.isEnabled());
+    // A preview, as the text changes, shows no progress: a modal dialog would
+    // take the keys (and the shortcuts) from the editors.
+    d.setLines(sampleLines(false));
+    QVERIFY(progress->isHidden());
+    QVERIFY(!QApplication::activeModalWidget());
+    QVERIFY(d.pane()->isEnabled());
     QVERIFY(progress->windowFlags() & Qt::CustomizeWindowHint);
     QVERIFY(!(progress->windowFlags() & Qt::WindowCloseButtonHint));
     QCOMPARE(progress->minimumDuration(), 0);
