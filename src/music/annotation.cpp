@@ -157,6 +157,8 @@ void Annotation::apply(const QString &line, int lyricLine, const MusicRules &rul
             p.place.column = m.capturedStart(0);
             p.place.length = m.capturedLength(0);
             p.message = QStringLiteral("无法识别的设置：%1").arg(text);
+            p.advice = QStringLiteral(
+                "设置行可写笛色、板式、速度、八度，如“; 笛色=小工调 板式=一板三眼 速度=60 八度=0”");
             problems->append(p);
         }
     }

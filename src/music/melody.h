@@ -102,11 +102,19 @@ struct Problem {
     enum class Severity { Information, Warning, Error };
     Severity severity = Severity::Warning;
     Place place;
-    QString message; // Chinese, as the tooltip and the problems list show it
+    QString message; // Chinese: what is wrong
+    QString advice;  // Chinese: what to do about it; may be empty
+    // A settings line that answers it (e.g. "; 板式=一板三眼"), to insert as
+    // lyric line fixLine; empty when there is none.
+    QString fix;
+    int fixLine = -1;
 
     bool operator==(const Problem &o) const {
-        return severity == o.severity && place == o.place && message == o.message;
+        return severity == o.severity && place == o.place && message == o.message &&
+               advice == o.advice && fix == o.fix && fixLine == o.fixLine;
     }
+    // As the problems list and the tooltips show it.
+    QString text() const { return advice.isEmpty() ? message : message + QChar(0x3002) + advice; }
 };
 
 struct Melody {

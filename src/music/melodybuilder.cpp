@@ -105,7 +105,8 @@ public:
             if (badStart >= 0) {
                 report(lyricLine, lyricColumn, badStart, Problem::Severity::Error,
                        scorePlace(character, badStart, end - badStart),
-                       QStringLiteral("不是工尺符号"));
+                       QStringLiteral("不是工尺符号"),
+                       QStringLiteral("请删去，或用输入法重新输入工尺"));
                 badStart = -1;
             }
         };
@@ -135,7 +136,9 @@ public:
                     report(lyricLine, lyricColumn, k,
                            mark ? Problem::Severity::Error : Problem::Severity::Warning, place,
                            mark ? QStringLiteral("板眼前没有工尺")
-                                : QStringLiteral("腔格前没有工尺"));
+                                : QStringLiteral("腔格前没有工尺"),
+                           mark ? QStringLiteral("板眼记号属于写在它前面的工尺，请把它移到工尺后面")
+                                : QStringLiteral("腔格属于写在它前面的工尺，请把它移到工尺后面"));
                 } else if (symbol.isBeatMark()) {
                     const int j = int(pitches.size()) - 1;
                     Mark m;
@@ -183,11 +186,12 @@ public:
     }
 
     void report(int line, int column, int scoreColumn, Problem::Severity severity,
-                const Place &place, const QString &message) {
+                const Place &place, const QString &message, const QString &advice) {
         Problem p;
         p.severity = severity;
         p.place = place;
         p.message = message;
+        p.advice = advice;
         m_found->append({line, column, scoreColumn, p});
     }
 
@@ -223,13 +227,51 @@ QVector<bool> smallOf(const std::vector<Pitch> &pitches, const QVector<int> &gro
     return out;
 }
 
-void report(QVector<Found> *found, int line, int column, int scoreColumn,
-            Problem::Severity severity, const Place &place, const QString &message) {
+Problem &report(QVector<Found> *found, int line, int column, int scoreColumn,
+                Problem::Severity severity, const Place &place, const QString &message,
+                const QString &advice = {}) {
     Problem p;
     p.severity = severity;
     p.place = place;
     p.message = message;
+    p.advice = advice;
     found->append({line, column, scoreColumn, p});
+    return found->last().problem;
+}
+
+// The meter a tune's marks suggest (底板 apart), and why.
+MeterDetector::Guess guessMeter(const std::vector<Mark> &marks, const std::vector<Pitch> &pitches,
+                                const MusicRules &rules) {
+    MeterDetector::Counts counts;
+    for (const Mark &m : marks) {
+        switch (m.symbol.beat()) {
+        case S::Beat::Ban:
+            if (m.symbol.beatPosition() == S::BeatPosition::Di) {
+                ++counts.diBan;
+            } else {
+                ++counts.ban;
+            }
+            break;
+        case S::Beat::XiaoYan:
+            ++counts.xiaoYan;
+            break;
+        case S::Beat::ZhongYan:
+            ++counts.zhongYan;
+            break;
+        case S::Beat::ZengBan:
+            ++counts.zengBan;
+            break;
+        }
+    }
+    for (const Pitch &p : pitches) {
+        counts.notes += p.symbol.isSmall() ? 0.5 : 1.0;
+    }
+    return MeterDetector::detect(counts, rules);
+}
+
+// The settings line that states a meter.
+QString meterLine(const QString &meterName) {
+    return QStringLiteral("; 板式=") + meterName;
 }
 
 // What the lines of one tune say before any rule of time applies: its name,
@@ -316,48 +358,32 @@ Section chooseMeter(const TuneText &text, const TuneReader &reader, const MusicR
         section.meterGuessed = false;
         return section;
     }
-    MeterDetector::Counts counts;
-    for (const Mark &m : reader.marks) {
-        switch (m.symbol.beat()) {
-        case S::Beat::Ban:
-            if (m.symbol.beatPosition() == S::BeatPosition::Di) {
-                ++counts.diBan;
-            } else {
-                ++counts.ban;
-            }
-            break;
-        case S::Beat::XiaoYan:
-            ++counts.xiaoYan;
-            break;
-        case S::Beat::ZhongYan:
-            ++counts.zhongYan;
-            break;
-        case S::Beat::ZengBan:
-            ++counts.zengBan;
-            break;
-        }
-    }
-    for (const Pitch &p : reader.pitches) {
-        counts.notes += p.symbol.isSmall() ? 0.5 : 1.0;
-    }
-    const MeterDetector::Guess guess = MeterDetector::detect(counts, rules);
+    const MeterDetector::Guess guess = guessMeter(reader.marks, reader.pitches, rules);
     section.meter = guess.meter;
     section.zeng = guess.zeng;
     section.meterGuessed = true;
     if (!reader.pitches.empty()) {
         const int line = text.headingLine >= 0 ? text.headingLine : text.firstSungLine;
-        report(found, line, -1, -1, Problem::Severity::Information, lyricPlace(line),
-               QStringLiteral("推测板式：%1").arg(rules.meterName(section.meter, section.zeng)));
+        const QString name = rules.meterName(section.meter, section.zeng);
+        Problem &p = report(found, line, -1, -1, Problem::Severity::Information, lyricPlace(line),
+                            QStringLiteral("推测板式：%1").arg(name));
+        p.advice = QStringLiteral("依据：%1。若不对，请在曲牌下写明板式，如“%2”")
+                       .arg(guess.reason, meterLine(name));
+        p.fix = meterLine(name);
+        p.fixLine = text.firstSungLine;
     }
     return section;
 }
 
 // Which marks count for the time: those the meter has, and not a 腰 mark on a
 // note its 底板 has already ended. The marks that count, in order.
-std::vector<int> checkMarks(std::vector<Mark> *marks, const MusicRules::MeterRule &rule,
-                            const Section &section, const MusicRules &rules,
-                            QVector<Found> *found) {
+std::vector<int> checkMarks(std::vector<Mark> *marks, const std::vector<Pitch> &pitches,
+                            const MusicRules::MeterRule &rule, const Section &section,
+                            int firstSungLine, const MusicRules &rules, QVector<Found> *found) {
     const QString meterName = rules.meterName(section.meter, section.zeng);
+    // What the marks suggest instead of a stated meter they do not fit.
+    const MeterDetector::Guess guess = guessMeter(*marks, pitches, rules);
+    const QString suggested = rules.meterName(guess.meter, guess.zeng);
     std::vector<int> valid;
     const Mark *previous = nullptr;
     for (int i = 0; i < int(marks->size()); ++i) {
@@ -365,17 +391,24 @@ std::vector<int> checkMarks(std::vector<Mark> *marks, const MusicRules::MeterRul
         const bool di = m.symbol.beatPosition() == S::BeatPosition::Di;
         m.valid = rule.beats > 0 ? !rule.indices(m.symbol.beat()).isEmpty() : di;
         if (!m.valid && !section.meterGuessed) {
-            report(found, m.lyricLine, m.lyricColumn, m.place.column, Problem::Severity::Warning,
-                   m.place, QStringLiteral("%1中不应有%2").arg(meterName, m.symbol.name()));
+            Problem &p = report(found, m.lyricLine, m.lyricColumn, m.place.column,
+                                Problem::Severity::Warning, m.place,
+                                QStringLiteral("%1中不应有%2").arg(meterName, m.symbol.name()),
+                                QStringLiteral("请删去这个记号"));
+            if (suggested != meterName) {
+                p.advice = QStringLiteral("请删去这个记号，或写明这些记号所合的板式“%1”")
+                               .arg(meterLine(suggested));
+                p.fix = meterLine(suggested);
+                p.fixLine = firstSungLine;
+            }
         }
         if (m.valid && rule.beats > 0 && previous && previous->pitch == m.pitch &&
             previous->symbol.beatPosition() == S::BeatPosition::Di &&
             m.symbol.beatPosition() == S::BeatPosition::Yao) {
             m.valid = false;
             report(found, m.lyricLine, m.lyricColumn, m.place.column, Problem::Severity::Error,
-                   m.place,
-                   QStringLiteral("%1写在底板之后：底板已结束此音，请删去其中一个")
-                       .arg(m.symbol.name()));
+                   m.place, QStringLiteral("%1写在底板之后").arg(m.symbol.name()),
+                   QStringLiteral("底板已结束此音，请删去其中一个"));
         }
         if (m.valid) {
             valid.push_back(i);
@@ -426,7 +459,8 @@ void pitchNotes(const std::vector<Pitch> &pitches, const TuneSettings &tune,
         const int written = shang + semitones;
         if (written < rules.fluteLowest || written > rules.fluteHighest) {
             report(found, p.lyricLine, p.lyricColumn, p.place.column, Problem::Severity::Warning,
-                   p.place, QStringLiteral("超出笛子音域"));
+                   p.place, QStringLiteral("超出笛子音域"),
+                   QStringLiteral("笛子的音域是 A4–A6：请检查这个音的八度，或换一个笛色"));
         }
         note.midi = written + 12 * tune.octave;
         note.character = p.character;
@@ -539,12 +573,21 @@ qint64 timeFree(const std::vector<Pitch> &pitches, const std::vector<Mark> &mark
     return end;
 }
 
+// A 板 position no mark stands on, between two marks.
+struct MissedBan {
+    int mark = 0;      // the mark after the gap
+    qint64 beat = 0;   // the position, in beats of the mark stream
+    int measure = 0;   // counted from the first whole measure, 1 on
+    bool zeng = false; // the 赠板 of a 加赠 measure
+};
+
 // Where a measured tune's marks fall: the point of the pitch stream each one
 // marks, then its beat, the first after the previous mark's whose index in the
 // measure the mark may take. A 头板 right after a 底板 (no note between) is
-// the same 板. The marks whose gap passes over an unmarked 板 go to missed.
+// the same 板. The marks whose gap passes over an unmarked 板 go to missed,
+// with the beat of that 板.
 void placeMarks(std::vector<Mark> *marks, const std::vector<int> &valid, int n,
-                const MusicRules::MeterRule &rule, std::vector<int> *missed) {
+                const MusicRules::MeterRule &rule, std::vector<MissedBan> *missed) {
     // A second 头 mark on a note already started holds it across the beat.
     int prevCut = -1;
     S::BeatPosition prevPosition = S::BeatPosition::Tou;
@@ -587,7 +630,7 @@ void placeMarks(std::vector<Mark> *marks, const std::vector<int> &valid, int n,
             }
             for (qint64 x = prev->beat + 1; x < beat; ++x) {
                 if (strong.contains(indexOf(x))) {
-                    missed->push_back(i);
+                    missed->push_back({i, x, 0, false});
                     break;
                 }
             }
@@ -613,15 +656,16 @@ QVector<bool> keepOf(const std::vector<Pitch> &pitches, const QVector<int> &grou
 // the notes after the last mark, the last note held to the end of its measure
 // (or ending on its 底板). Fills the section's times; returns the marks whose
 // gap passes over an unmarked 板.
-std::vector<int> timeMeasured(const std::vector<Pitch> &pitches, std::vector<Mark> *marks,
-                              const std::vector<int> &valid, const MusicRules::MeterRule &rule,
-                              const MusicRules &rules, Melody *out, Section *section) {
+std::vector<MissedBan> timeMeasured(const std::vector<Pitch> &pitches, std::vector<Mark> *marks,
+                                    const std::vector<int> &valid,
+                                    const MusicRules::MeterRule &rule, const MusicRules &rules,
+                                    Melody *out, Section *section) {
     const int n = int(pitches.size());
     const int beats = rule.beats;
     const qint64 measure = qint64(beats) * ticksPerBeat;
     const BeatSplitter splitter(rules);
     std::vector<bool> laid(pitches.size(), false);
-    std::vector<int> missed;
+    std::vector<MissedBan> missed;
     qint64 downbeat = 0;
     qint64 measuredStart = 0;
     bool endsOnDiBan = false;
@@ -686,7 +730,12 @@ std::vector<int> timeMeasured(const std::vector<Pitch> &pitches, std::vector<Mar
             const S::Beat beat = m.symbol.beat();
             out->clicks.append({tick(m.beat), beat == S::Beat::Ban || beat == S::Beat::ZengBan});
         }
-        downbeat = tick(-floorDiv(-startBeat, beats) * beats); // the first 板 from the start
+        const qint64 firstBan = -floorDiv(-startBeat, beats) * beats;
+        downbeat = tick(firstBan); // the first 板 from the start
+        for (MissedBan &m : missed) {
+            m.measure = int(floorDiv(m.beat - firstBan, beats)) + 1;
+            m.zeng = !rule.ban.contains(int(m.beat - floorDiv(m.beat, beats) * beats));
+        }
     }
     // The last note holds to the end of its measure (a measure is always whole
     // after the first 板), unless it ends on its 底板: the tune ends there.
@@ -740,7 +789,8 @@ void settleGraces(Melody *out, QVector<Found> *found, const std::vector<Pitch> &
             Problem problem;
             problem.severity = Problem::Severity::Warning;
             problem.place = note.place;
-            problem.message = QStringLiteral("一拍中音太多：多出的音记作装饰音，请检查板眼");
+            problem.message = QStringLiteral("一拍中音太多");
+            problem.advice = QStringLiteral("一拍最多容八个音，多出的音记作装饰音；请检查板眼");
             found->append({p.lyricLine, p.lyricColumn, p.place.column, problem});
         }
         if (note.onset % ticksPerBeat != 0 && !kept.isEmpty()) {
@@ -879,23 +929,32 @@ Melody MelodyBuilder::buildTune(const DocumentLines &tuneLines, int firstLyricLi
     if (n > 0) {
         for (const TuneReader::Silent &s : reader.silent) {
             report(&found, s.line, s.column, -1, Problem::Severity::Warning,
-                   scorePlace(s.character, 0, 0), QStringLiteral("此字没有工尺"));
+                   scorePlace(s.character, 0, 0), QStringLiteral("此字没有工尺"),
+                   QStringLiteral("请在曲谱栏的这一行写上它的工尺"));
         }
     }
 
     Section section = chooseMeter(text, reader, m_rules, &found);
     const MusicRules::MeterRule rule = m_rules.meterRule(section.meter, section.zeng);
-    const std::vector<int> valid = checkMarks(&reader.marks, rule, section, m_rules, &found);
+    const std::vector<int> valid =
+        checkMarks(&reader.marks, pitches, rule, section, text.firstSungLine, m_rules, &found);
 
     Melody out;
     pitchNotes(pitches, text.settings, m_rules, &out, &found);
     if (rule.beats <= 0) {
         section.end = timeFree(pitches, reader.marks, valid, m_rules, &out);
     } else if (n > 0) {
-        for (int i : timeMeasured(pitches, &reader.marks, valid, rule, m_rules, &out, &section)) {
-            const Mark &m = reader.marks.at(size_t(i));
+        for (const MissedBan &missed :
+             timeMeasured(pitches, &reader.marks, valid, rule, m_rules, &out, &section)) {
+            const Mark &m = reader.marks.at(size_t(missed.mark));
             report(&found, m.lyricLine, m.lyricColumn, m.place.column, Problem::Severity::Warning,
-                   m.place, QStringLiteral("可能漏板"));
+                   m.place, QStringLiteral("可能漏板"),
+                   QStringLiteral("第%1小节的%2没有标出。若那里有板，请补上%3；"
+                                  "否则请检查这个记号是否写对")
+                       .arg(missed.measure)
+                       .arg(missed.zeng ? QStringLiteral("赠板") : QStringLiteral("板"),
+                            missed.zeng ? QStringLiteral("赠板或腰赠板")
+                                        : QStringLiteral("头板或腰板")));
         }
     }
     spanOrnaments(pitches, m_rules, &out);

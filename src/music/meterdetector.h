@@ -3,6 +3,8 @@
 #include "music/melody.h"
 #include "music/musicrules.h"
 
+#include <QString>
+
 namespace music {
 
 // The 板式 of a tune whose document does not state one, read from its beat
@@ -26,6 +28,7 @@ public:
     struct Guess {
         Meter meter = Meter::SanBan;
         bool zeng = false;
+        QString reason; // why, as the checker tells it: "有中眼", "每板约 2.5 个音" …
     };
 
     static Guess detect(const Counts &counts, const MusicRules &rules);

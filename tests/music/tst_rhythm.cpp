@@ -375,7 +375,7 @@ void TestRhythm::crowdedBeatKeepsEveryNote() {
     QCOMPARE(m.notes.size(), 9);
     QCOMPARE(m.notes.size() + gracesOf(m), 1001);
     QCOMPARE(unwritablePart(m), QString());
-    QCOMPARE(messages(m).count(QStringLiteral("一拍中音太多：多出的音记作装饰音，请检查板眼")), 1);
+    QCOMPARE(messages(m).count(QStringLiteral("一拍中音太多")), 1);
     QCOMPARE(midiNotes(m), 1001);
     const Xml xml = readXml(MusicXmlWriter::encode(m, MusicXmlWriter::Options()));
     QCOMPARE(xml.notes + xml.graces, 1001);
