@@ -41,8 +41,9 @@ void TestRealWindow::typeCommitAndSave() {
     QTest::qWait(300); // let the new tab take the keyboard focus
     m_x.type(m_window, QStringLiteral("春香"));
 
-    // Into the score editor: the right half of the document tab.
-    m_x.click(m_window, 750, 200);
+    // Into the score editor: the right half of the document tab, left of the
+    // preview pane.
+    m_x.click(m_window, 500, 200);
     m_x.key(m_window, QStringLiteral("ctrl+Home"));
     m_x.type(m_window, QStringLiteral("gc"));
     m_x.key(m_window, QStringLiteral("space"));  // commits the highlighted 工尺
