@@ -8,6 +8,8 @@
 #include "music/wavwriter.h"
 #include "typeset/typesetter.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -16,13 +18,13 @@ namespace {
 ExportFormat imageFormat(const QString &id) {
     ExportFormat f;
     f.id = id;
-    f.label = id;
+    f.label = id.toUpper();
     f.icon = QStringLiteral(":/icons/resources/icons/%1.png").arg(id);
     f.suffix = QLatin1Char('.') + id;
     f.toFolder = true;
     f.usesResolution = true;
     f.chooserTitle = QStringLiteral("导出为%1文件").arg(id.toUpper());
-    f.progressText = QStringLiteral("正在导出%1文件···").arg(id);
+    f.progressText = QStringLiteral("正在导出%1文件···").arg(id.toUpper());
     f.write = [id](const ExportFormat::Job &job) {
         return job.typesetter.exportImages(job.path, job.resolutionIndex, id);
     };
@@ -32,7 +34,7 @@ ExportFormat imageFormat(const QString &id) {
 QVector<ExportFormat> makeFormats() {
     ExportFormat pdf;
     pdf.id = QStringLiteral("pdf");
-    pdf.label = pdf.id;
+    pdf.label = QStringLiteral("PDF");
     pdf.icon = QStringLiteral(":/icons/resources/icons/pdf.png");
     pdf.suffix = QStringLiteral(".pdf");
     pdf.chooserTitle = QStringLiteral("导出为PDF文件");
@@ -42,7 +44,7 @@ QVector<ExportFormat> makeFormats() {
 
     ExportFormat svg;
     svg.id = QStringLiteral("svg");
-    svg.label = svg.id;
+    svg.label = QStringLiteral("SVG");
     svg.icon = QStringLiteral(":/icons/resources/icons/svg.png");
     svg.suffix = QStringLiteral(".svg");
     svg.toFolder = true;
@@ -53,7 +55,7 @@ QVector<ExportFormat> makeFormats() {
     // The melody, from the document itself: no pages are typeset for it.
     ExportFormat midi;
     midi.id = QStringLiteral("midi");
-    midi.label = midi.id;
+    midi.label = QStringLiteral("MIDI");
     midi.suffix = QStringLiteral(".mid");
     midi.needsPages = false;
     midi.chooserTitle = QStringLiteral("导出为MIDI文件");
@@ -97,8 +99,12 @@ QVector<ExportFormat> makeFormats() {
         if (!loaded) {
             return loaded;
         }
-        const music::Melody melody = music::MelodyBuilder().build(job.lines);
-        return music::WavWriter::write(synthesizer.renderAll(melody, {}), job.path);
+        // Rendered block by block straight into the file: the memory it
+        // takes does not grow with the piece.
+        synthesizer.start(music::MelodyBuilder().build(job.lines), {});
+        return music::WavWriter::write(
+            job.path, synthesizer.lengthFrames(),
+            [&synthesizer](int frames, int16_t *out) { synthesizer.render(frames, out); });
     };
 
     return {pdf,
@@ -131,7 +137,7 @@ QString ExportFormat::documentTitle(const DocumentLines &lines) {
     QString title;
     for (const DocumentLine &line : lines) {
         if (line.kind == LineKind::Title) {
-            title = sungText(line.text);
+            title = titleText(line.text).trimmed();
         }
     }
     if (title.isEmpty()) {
@@ -142,6 +148,27 @@ QString ExportFormat::documentTitle(const DocumentLines &lines) {
         }
     }
     return title;
+}
+
+QString ExportFormat::refusedOutput(const QString &output, const QStringList &scores) {
+    const QFileInfo target(output);
+    const QString canonical = target.canonicalFilePath();
+    const QString absolute = QDir::cleanPath(target.absoluteFilePath());
+    for (const QString &score : scores) {
+        const QFileInfo info(score);
+        const QString same = info.canonicalFilePath();
+        if ((!same.isEmpty() && same == canonical) ||
+            QDir::cleanPath(info.absoluteFilePath()) == absolute) {
+            return QStringLiteral("不能导出到“%1”：这是正在编辑的曲谱文件，导出会覆盖它。")
+                .arg(target.fileName());
+        }
+    }
+    if (target.isFile() &&
+        target.suffix().compare(QLatin1String("gcp"), Qt::CaseInsensitive) == 0) {
+        return QStringLiteral("不能导出到“%1”：这是曲谱文件，导出会覆盖它。")
+            .arg(target.fileName());
+    }
+    return QString();
 }
 
 QString ExportFormat::idList() {

@@ -43,6 +43,11 @@ struct ExportFormat {
     static const ExportFormat *find(const QString &id);
     // The ids joined for a message: "pdf, jpg, png or svg".
     static QString idList();
+    // Why the export may not write to output, or empty when it may: output
+    // must not be one of scores (the score being exported, the documents
+    // open in the window) nor any other score file, which the export would
+    // replace.
+    static QString refusedOutput(const QString &output, const QStringList &scores);
     // The plain title of a document: its title lines, or its first tune's name.
     static QString documentTitle(const DocumentLines &lines);
 };

@@ -134,6 +134,34 @@ QString sungText(const QString &s) {
     return out;
 }
 
+QString withoutControls(const QString &s) {
+    QString out;
+    out.reserve(s.size());
+    for (QChar c : s) {
+        switch (c.category()) {
+        case QChar::Other_Control:
+        case QChar::Other_Format:
+            // Breaks and tabs part words; the rest is nothing to read.
+            if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r') ||
+                c == QLatin1Char('\v') || c == QLatin1Char('\f') || c.unicode() == 0x85) {
+                out.append(QLatin1Char(' '));
+            }
+            break;
+        case QChar::Separator_Line:
+        case QChar::Separator_Paragraph:
+            out.append(QLatin1Char(' '));
+            break;
+        default:
+            out.append(c);
+        }
+    }
+    return out;
+}
+
+QString titleText(const QString &line) {
+    return withoutControls(line.startsWith(QLatin1Char('#')) ? line.mid(1) : line);
+}
+
 int sungCharCount(const QChar *begin, const QChar *end) {
     int n = 0;
     for (const QChar *p = begin; p < end; ++p) {

@@ -51,6 +51,12 @@ inline bool isSungChar(QChar c) {
 
 // The string with every character removed that is not a sung character.
 QString sungText(const QString &s);
+// s without control and format characters; tabs and line breaks among them
+// become spaces.
+QString withoutControls(const QString &s);
+// The title a title line ("# 牡丹亭·游园") gives: its text after the "#",
+// spaces and punctuation such as "·" as they are, without control characters.
+QString titleText(const QString &line);
 
 // The number of sung characters of the string (UTF-16 code units).
 int sungCharCount(const QString &s);

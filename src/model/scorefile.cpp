@@ -1,7 +1,8 @@
 #include "model/scorefile.h"
 
+#include "model/atomicfile.h"
+
 #include <QFile>
-#include <QSaveFile>
 #include <QtEndian>
 
 namespace {
@@ -106,10 +107,6 @@ int characterCount(const QString &text) {
     return n;
 }
 
-Outcome saveFailed() {
-    return Outcome::failure(QStringLiteral("错误"), QStringLiteral("保存文件时发生错误！"));
-}
-
 } // namespace
 
 QByteArray encodeScoreFile(const QString &lyric, const QString &score) {
@@ -149,18 +146,14 @@ QString scoreFileDamageText(ScoreFileDamage damage) {
 Outcome writeScoreFile(const QString &path, const QString &lyric, const QString &score) {
     // Written atomically: the old file stays intact until the new one is
     // complete, so a full disk or an I/O error never destroys a saved score.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return saveFailed();
-    }
-    const QByteArray bytes = encodeScoreFile(lyric, score);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
+    AtomicFile file(path);
+    if (file.open()) {
+        file.write(encodeScoreFile(lyric, score));
         file.commit();
-        return saveFailed();
     }
-    if (!file.commit()) {
-        return saveFailed();
+    if (file.error() != 0) {
+        return Outcome::failure(QStringLiteral("错误"), QStringLiteral("保存文件时发生错误：") +
+                                                            AtomicFile::describe(file.error()));
     }
     return Outcome::success(path);
 }

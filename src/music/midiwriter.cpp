@@ -257,14 +257,25 @@ QVector<Event> clickEvents(const Melody &melody) {
     QVector<Event> events;
     events.append(meta(0, 0x03, QStringLiteral("板眼").toUtf8()));
     events.last().order = Head;
-    for (int i = 0; i < melody.clicks.size(); ++i) {
-        const BeatClick &click = melody.clicks.at(i);
+    // In time order, one click a time (a 板 and a 眼 on the same beat sound
+    // as the 板), each ended before the next begins: a key never sounds twice
+    // at once.
+    QVector<BeatClick> clicks = melody.clicks;
+    std::stable_sort(clicks.begin(), clicks.end(),
+                     [](const BeatClick &a, const BeatClick &b) { return a.time < b.time; });
+    for (int i = 0; i < clicks.size();) {
+        BeatClick click = clicks.at(i);
+        int next = i + 1;
+        for (; next < clicks.size() && clicks.at(next).time == click.time; ++next) {
+            click.ban = click.ban || clicks.at(next).ban;
+        }
         qint64 length = clickTicks;
-        if (i + 1 < melody.clicks.size() && melody.clicks.at(i + 1).time > click.time) {
-            length = std::min(length, melody.clicks.at(i + 1).time - click.time);
+        if (next < clicks.size()) {
+            length = std::min(length, clicks.at(next).time - click.time);
         }
         addNote(events, clickChannel, click.ban ? highWoodBlock : sideStick, click.time,
                 click.time + length, click.ban ? 110 : 90);
+        i = next;
     }
     return events;
 }

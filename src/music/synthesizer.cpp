@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <fluidsynth.h>
+#include <limits>
 
 namespace music {
 
@@ -250,6 +251,11 @@ QVector<int16_t> Synthesizer::renderAll(const Melody &melody, const Options &opt
         return {};
     }
     start(melody, options);
+    // A vector holds at most INT_MAX values; a longer piece is rendered
+    // block by block (WavWriter streams it).
+    if (lengthFrames() * channels > std::numeric_limits<int>::max()) {
+        return {};
+    }
     QVector<int16_t> out(int(lengthFrames() * channels));
     constexpr int block = 4096;
     for (qint64 f = 0; f < lengthFrames(); f += block) {

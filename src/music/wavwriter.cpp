@@ -2,6 +2,9 @@
 
 #include "model/atomicfile.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace music {
 
 namespace {
@@ -14,12 +17,12 @@ void appendLittleEndian(QByteArray &out, quint32 value, int bytes) {
 
 } // namespace
 
-QByteArray WavWriter::encode(const QVector<int16_t> &frames) {
-    const int samples = frames.size() - frames.size() % channels;
-    const quint32 dataBytes = quint32(samples) * (bitsPerSample / 8);
+QByteArray WavWriter::header(qint64 frames) {
+    const quint32 dataBytes =
+        quint32(std::clamp<qint64>(frames, 0, maxFrames) * channels * (bitsPerSample / 8));
     constexpr int blockAlign = channels * bitsPerSample / 8;
     QByteArray out;
-    out.reserve(44 + int(dataBytes));
+    out.reserve(44);
     out.append("RIFF", 4);
     appendLittleEndian(out, 36 + dataBytes, 4);
     out.append("WAVE", 4);
@@ -33,6 +36,13 @@ QByteArray WavWriter::encode(const QVector<int16_t> &frames) {
     appendLittleEndian(out, bitsPerSample, 2);
     out.append("data", 4);
     appendLittleEndian(out, dataBytes, 4);
+    return out;
+}
+
+QByteArray WavWriter::encode(const QVector<int16_t> &frames) {
+    const int samples = frames.size() - frames.size() % channels;
+    QByteArray out = header(samples / channels);
+    out.reserve(44 + samples * (bitsPerSample / 8));
     for (int i = 0; i < samples; ++i) {
         appendLittleEndian(out, quint32(quint16(frames.at(i))), 2);
     }
@@ -41,6 +51,41 @@ QByteArray WavWriter::encode(const QVector<int16_t> &frames) {
 
 Outcome WavWriter::write(const QVector<int16_t> &frames, const QString &path) {
     return writeFileAtomically(path, encode(frames));
+}
+
+Outcome WavWriter::write(const QString &path, qint64 frames, const Source &source) {
+    if (frames > maxFrames) {
+        const qint64 minutes = frames / sampleRate / 60;
+        const qint64 limit = maxFrames / sampleRate / 60;
+        return Outcome::failure(
+            QStringLiteral("错误"),
+            QStringLiteral("这段曲子长约%1小时%2分钟，导出的WAV文件会超过该格式4 GB的上限"
+                           "（约%3小时%4分钟）。请改用MIDI导出，或分段导出。")
+                .arg(minutes / 60)
+                .arg(minutes % 60)
+                .arg(limit / 60)
+                .arg(limit % 60));
+    }
+    AtomicFile file(path);
+    if (!file.open()) {
+        return file.outcome();
+    }
+    file.write(header(frames));
+    constexpr int block = 4096;
+    std::vector<int16_t> samples(size_t(block) * channels);
+    QByteArray bytes(block * channels * 2, Qt::Uninitialized);
+    for (qint64 done = 0; done < frames && file.error() == 0; done += block) {
+        const int n = int(std::min<qint64>(block, frames - done));
+        source(n, samples.data());
+        char *out = bytes.data();
+        for (int i = 0; i < n * channels; ++i) {
+            const quint16 v = quint16(samples[size_t(i)]);
+            *out++ = char(v & 0xff);
+            *out++ = char(v >> 8);
+        }
+        file.write(bytes.constData(), qint64(n) * channels * 2);
+    }
+    return file.commit();
 }
 
 } // namespace music

@@ -229,6 +229,16 @@ Outcome BackupStore::keep(const QString &filePath) {
         return keepFailed();
     }
     source.close();
+    return keep(filePath, bytes);
+}
+
+Outcome BackupStore::keep(const QString &filePath, const QByteArray &bytes) {
+    if (filePath.isEmpty()) {
+        return Outcome::success();
+    }
+    if (bytes.size() > m_maxTotalBytes) {
+        return keepFailed();
+    }
     if (!QDir().mkpath(m_dir) || !QFileInfo(m_dir).isDir()) {
         return keepFailed();
     }

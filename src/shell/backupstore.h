@@ -61,6 +61,9 @@ public:
     // newest version already has the same bytes); failure when the folder or
     // the copy cannot be written, or the file alone is over maxTotalBytes.
     Outcome keep(const QString &filePath);
+    // Keeps bytes as a version of filePath, as keep() keeps what is on disk:
+    // for a version the disk no longer holds (the text a reload replaces).
+    Outcome keep(const QString &filePath, const QByteArray &bytes);
 
     // The versions of filePath, newest first.
     QList<Version> versionsOf(const QString &filePath) const;

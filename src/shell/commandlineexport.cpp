@@ -130,7 +130,7 @@ int CommandLineExport::run(const QStringList &arguments) {
         "\n"
         "  qorvel [FILE.gcp]\n"
         "      Opens the editor (with the score, if one is given).\n"
-        "  qorvel --export FORMAT --output PATH [--dpi DPI] [--scheme SCHEME.json]\n"
+        "  qorvel --export FORMAT -o|--output PATH [--dpi DPI] [--scheme SCHEME.json]\n"
         "         [--notation gongche|jianpu] [--zeng split|whole] FILE.gcp\n"
         "      Typesets the score and writes it without opening a window, with the\n"
         "      export settings of settings.ini. Prints what it wrote.\n"
@@ -141,7 +141,7 @@ int CommandLineExport::run(const QStringList &arguments) {
         QStringLiteral("Export the score as %1.").arg(ExportFormat::idList()),
         QStringLiteral("FORMAT"));
     const QCommandLineOption outputOption(
-        QStringLiteral("output"),
+        {QStringLiteral("o"), QStringLiteral("output")},
         QStringLiteral(
             "The file to write (pdf, midi, musicxml, wav), or the directory in which a new "
             "folder of pages is made (png, jpg, svg)."),
@@ -202,8 +202,8 @@ int CommandLineExport::run(const QStringList &arguments) {
     PageStyle::Notation notation = PageStyle::Notation::Gongche;
     const bool notationGiven = parser.isSet(notationOption);
     if (notationGiven && !ExportConfig::notationFromName(parser.value(notationOption), &notation)) {
-        return failure(QStringLiteral("unknown notation \"%1\"; use gongche or jianpu")
-                           .arg(parser.value(notationOption)));
+        return usageError(QStringLiteral("--notation must be gongche or jianpu, not \"%1\"")
+                              .arg(parser.value(notationOption)));
     }
     bool splitZeng = false;
     const bool zengGiven = parser.isSet(zengOption);
@@ -218,6 +218,11 @@ int CommandLineExport::run(const QStringList &arguments) {
     }
     const QString file = files.first();
     const QString output = parser.value(outputOption);
+    // Neither the score itself nor any other score is written over.
+    const QString refused = ExportFormat::refusedOutput(output, {file});
+    if (!refused.isEmpty()) {
+        return failure(refused);
+    }
 
     // The settings file is read, never written: what this run changes (a
     // scheme, the values saved at exit) goes to a private copy.

@@ -1,4 +1,5 @@
 #include "fonts/fontsubstitutions.h"
+#include "model/atomicfile.h"
 #include "shell/commandlineexport.h"
 #include "shell/mainwindow.h"
 #include "shell/qttranslations.h"
@@ -6,6 +7,9 @@
 #include <QApplication>
 
 int main(int argc, char *argv[]) {
+    // A write past the file size limit fails and is reported, instead of
+    // ending the program.
+    AtomicFile::ignoreFileSizeSignal();
     // Before the application object: the command-line export chooses its
     // platform (offscreen without a display) and keeps standard error quiet.
     const bool commandLine = CommandLineExport::wanted(argc, argv);

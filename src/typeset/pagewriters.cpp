@@ -2,6 +2,7 @@
 // bookmarks, as a folder of PNG or JPG images, or as a folder of SVG files
 // that need no fonts, with the gongche font and a read-me.
 #include "fonts/fontregistry.h"
+#include "model/atomicfile.h"
 #include "music/melodybuilder.h"
 #include "music/musicrules.h"
 #include "typeset/pdfoutline.h"
@@ -20,13 +21,16 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QSvgRenderer>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <sys/stat.h>
 
 namespace {
 
@@ -40,6 +44,20 @@ constexpr int maxNameBytes = 180;
 
 // The largest image a page is rendered into. B1 at 600 dpi would take 1.6 GB.
 constexpr qint64 maxImageBytes = qint64(1) << 30;
+
+// A failed page write: what was being written, and why it failed.
+Outcome pageFailed(const Outcome &what, const Outcome &why) {
+    QString cause = why.message();
+    const int colon = cause.indexOf(QStringLiteral("："));
+    if (colon >= 0) {
+        cause = cause.mid(colon + 1);
+    }
+    QString message = what.message();
+    while (message.endsWith(QLatin1Char('!')) || message.endsWith(QChar(0xFF01))) {
+        message.chop(1);
+    }
+    return Outcome::failure(what.title(), message + QStringLiteral("：") + cause);
+}
 
 bool isForbiddenInFileName(QChar c) {
     const ushort u = c.unicode();
@@ -73,6 +91,32 @@ QString freeName(const QDir &dir, const QString &base) {
             return name;
         }
     }
+}
+
+// Gives the finished folder pending its name in dirPath: the first free one
+// of base. Its absolute path; empty when it cannot be renamed (and pending
+// still removes it).
+QString settle(QTemporaryDir *pending, const QString &dirPath, const QString &base) {
+    const QDir dir(dirPath);
+    // A temporary folder is private; the pages are not.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(QFile::encodeName(pending->path()).constData(), 0777 & ~mask);
+    // rename() replaces an empty folder of the same name; one made meanwhile
+    // by someone else moves the pages to the next free name.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString target = dir.absoluteFilePath(freeName(dir, base));
+        if (::rename(QFile::encodeName(pending->path()).constData(),
+                     QFile::encodeName(target).constData()) == 0 &&
+            QFileInfo(target).isDir()) {
+            pending->setAutoRemove(false);
+            return target;
+        }
+        if (errno != EEXIST && errno != ENOTEMPTY) {
+            break;
+        }
+    }
+    return QString();
 }
 
 // The page size as the writers use it: the configured paper in points,
@@ -311,27 +355,12 @@ QSize Typesetter::imageSize(int dpi) const {
 
 Outcome Typesetter::exportPdf(const QString &filePath) {
     const QFileInfo info(filePath);
-    const QDir dir = info.absoluteDir();
-    const bool dirExisted = dir.exists();
-    if (!dirExisted) {
-        QDir().mkpath(dir.absolutePath());
-    }
-    const QString cannotWrite = QStringLiteral("文件无写入权限或文件已被占用!");
-    if (dirExisted && info.exists()) {
-        // Opened without truncating: a file that cannot be written keeps its content.
-        QFile probe(info.absoluteFilePath());
-        if (!info.isWritable() || !probe.open(QIODevice::ReadWrite)) {
-            return Outcome::failure(errorTitle, cannotWrite);
-        }
-        probe.close();
-    }
-
-    // Written beside the target and renamed over it at the end, so that a
-    // failed write leaves no half a document in its place.
-    QSaveFile file(info.absoluteFilePath());
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return Outcome::failure(errorTitle, cannotWrite);
+    // Written beside the target (its folder made when missing) and renamed
+    // over it at the end, so that a failed write leaves no half a document
+    // in its place.
+    AtomicFile file(info.absoluteFilePath());
+    if (!file.open()) {
+        return file.outcome();
     }
 
     // Qt's writer draws the pages into memory; qpdf adds what it does not
@@ -413,9 +442,13 @@ Outcome Typesetter::exportPdf(const QString &filePath) {
     // without bookmarks, and the warning says so.
     const QByteArray &bytes = decorated.isEmpty() ? drawn : decorated;
 
-    if (!ok || file.write(bytes) != bytes.size() || !file.commit()) {
-        file.cancelWriting();
-        return Outcome::failure(errorTitle, cannotWrite);
+    if (!ok) {
+        return Outcome::failure(errorTitle, QStringLiteral("无法生成PDF文件！"));
+    }
+    file.write(bytes);
+    const Outcome written = file.commit();
+    if (!written) {
+        return written;
     }
     m_lastExportPath = info.absoluteFilePath();
     if (decorated.isEmpty()) {
@@ -445,13 +478,15 @@ Outcome Typesetter::exportImages(const QString &dirPath, int resolutionIndex, QS
     if (!QDir(dirPath).exists() && !QDir().mkpath(dirPath)) {
         return Outcome::failure(noticeTitle, QStringLiteral("创建目录失败"));
     }
-    QDir dir(dirPath);
     const QString title = safeFileName(m_documentTitle);
-    const QString folder = freeName(dir, title + QLatin1Char('_') + fmt);
-    if (!dir.mkdir(folder)) {
+    // The pages go into a folder of a temporary name beside the final one,
+    // which takes its name only when every page is in it: a failure leaves
+    // no partial set behind.
+    QTemporaryDir pending(QDir(dirPath).filePath(QStringLiteral(".qv-XXXXXX")));
+    if (!pending.isValid()) {
         return Outcome::failure(noticeTitle, QStringLiteral("创建目录失败"));
     }
-    dir.cd(folder);
+    QDir dir(pending.path());
 
     const int dpi = resolutionDpi(resolutionIndex);
     const int count = m_pages.size();
@@ -503,27 +538,26 @@ Outcome Typesetter::exportImages(const QString &dirPath, int resolutionIndex, QS
         queueUpTo(n + ahead);
         const QByteArray bytes = encoded[n].result();
         encoded[n] = QFuture<QByteArray>(); // its bytes are not kept longer than needed
-        bool written = false;
+        Outcome written = failed;
         if (!bytes.isEmpty()) {
-            QFile file(dir.filePath(title + QLatin1Char('_') + QString::number(n) +
-                                    QLatin1Char('.') + fmt));
-            written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
-                      file.flush();
-            file.close();
-            written = written && file.error() == QFileDevice::NoError;
-            if (!written) {
-                file.remove(); // no half an image
-            }
+            written =
+                AtomicFile::writeWhole(dir.filePath(title + QLatin1Char('_') + QString::number(n) +
+                                                    QLatin1Char('.') + fmt),
+                                       bytes);
         }
         if (!written) {
             abandon();
             emit progressUpdate(Task::WriteImages, Progress::Finished, n + 1, count);
-            return failed;
+            return written.message() == failed.message() ? failed : pageFailed(failed, written);
         }
         emit progressUpdate(Task::WriteImages, Progress::Advanced, n + 1, count);
     }
     emit progressUpdate(Task::WriteImages, Progress::Finished, count, count);
-    m_lastExportPath = dir.absolutePath();
+    const QString done = settle(&pending, dirPath, title + QLatin1Char('_') + fmt);
+    if (done.isEmpty()) {
+        return failed;
+    }
+    m_lastExportPath = done;
     return Outcome::success(m_lastExportPath);
 }
 
@@ -534,13 +568,14 @@ Outcome Typesetter::exportSvg(const QString &dirPath) {
     if (!QDir(dirPath).exists() && !QDir().mkpath(dirPath)) {
         return Outcome::failure(errorTitle, QStringLiteral("创建目录失败!"));
     }
-    QDir dir(dirPath);
     const QString title = safeFileName(m_documentTitle);
-    const QString folder = freeName(dir, title + QStringLiteral("_svg"));
-    if (!dir.mkdir(folder)) {
+    // Written under a temporary name, renamed when whole (as the images).
+    QTemporaryDir pending(QDir(dirPath).filePath(QStringLiteral(".qv-XXXXXX")));
+    if (!pending.isValid()) {
         return Outcome::failure(errorTitle, QStringLiteral("创建目录失败!"));
     }
-    dir.cd(folder);
+    QDir dir(pending.path());
+    const Outcome svgFailed = Outcome::failure(errorTitle, QStringLiteral("导出SVG文件失败!"));
 
     const int count = m_pages.size();
     emit progressUpdate(Task::WriteSvg, Progress::Started, 0, count);
@@ -548,17 +583,15 @@ Outcome Typesetter::exportSvg(const QString &dirPath) {
     // preview's) go on naming their fonts.
     SelfContainedSvg converter;
     for (int n = 0; n < count; ++n) {
-        QFile file(
-            dir.filePath(title + QLatin1Char('_') + QString::number(n) + QStringLiteral(".svg")));
         const QByteArray bytes = converter.convert(m_pages.at(n));
         // A page that cannot be written whole is a failure too, not only one
         // that cannot be opened.
-        const bool written = file.open(QIODevice::WriteOnly | QIODevice::Text) &&
-                             file.write(bytes) == bytes.size() && file.flush();
-        file.close();
-        if (!written || file.error() != QFileDevice::NoError) {
+        const Outcome written = AtomicFile::writeWhole(
+            dir.filePath(title + QLatin1Char('_') + QString::number(n) + QStringLiteral(".svg")),
+            bytes);
+        if (!written) {
             emit progressUpdate(Task::WriteSvg, Progress::Finished, n + 1, count);
-            return Outcome::failure(errorTitle, QStringLiteral("导出SVG文件失败!"));
+            return pageFailed(svgFailed, written);
         }
         emit progressUpdate(Task::WriteSvg, Progress::Advanced, n + 1, count);
     }
@@ -570,24 +603,27 @@ Outcome Typesetter::exportSvg(const QString &dirPath) {
     QFile embedded(FontRegistry::defaultFontPath());
     const QByteArray font = embedded.open(QIODevice::ReadOnly) ? embedded.readAll() : QByteArray();
     if (!font.isEmpty()) {
-        QFile file(dir.filePath(safeFileName(m_style.scoreFont.family()) + QStringLiteral(".ttf")));
-        const bool written =
-            file.open(QIODevice::WriteOnly) && file.write(font) == font.size() && file.flush();
-        file.close();
-        if (!written || file.error() != QFileDevice::NoError) {
-            return Outcome::failure(errorTitle, QStringLiteral("导出字体文件失败!"));
+        const Outcome written = AtomicFile::writeWhole(
+            dir.filePath(safeFileName(m_style.scoreFont.family()) + QStringLiteral(".ttf")), font);
+        if (!written) {
+            return pageFailed(Outcome::failure(errorTitle, QStringLiteral("导出字体文件失败!")),
+                              written);
         }
     }
 
-    QFile readMe(dir.filePath(QStringLiteral("说明文件.txt")));
-    if (readMe.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        readMe.write(
-            QStringLiteral("Qorvel工尺谱导出曲谱说明：SVG文件已内含所用字形，无需安装字体即可"
-                           "正常显示，文字仍可选择和搜索。如需在其他软件中编辑文字，"
-                           "请安装“Qorvel工尺谱字体.ttf”。")
-                .toUtf8());
-        readMe.close();
+    const Outcome readMe = AtomicFile::writeWhole(
+        dir.filePath(QStringLiteral("说明文件.txt")),
+        QStringLiteral("Qorvel工尺谱导出曲谱说明：SVG文件已内含所用字形，无需安装字体即可"
+                       "正常显示，文字仍可选择和搜索。如需在其他软件中编辑文字，"
+                       "请安装“Qorvel工尺谱字体.ttf”。")
+            .toUtf8());
+    if (!readMe) {
+        return pageFailed(svgFailed, readMe);
     }
-    m_lastExportPath = dir.absolutePath();
+    const QString done = settle(&pending, dirPath, title + QStringLiteral("_svg"));
+    if (done.isEmpty()) {
+        return svgFailed;
+    }
+    m_lastExportPath = done;
     return Outcome::success(m_lastExportPath);
 }

@@ -3,6 +3,9 @@
 
 #include "typeset/pdfoutline.h"
 
+#include "model/linegrammar.h"
+
+#include <QRegularExpression>
 #include <algorithm>
 #include <exception>
 #include <qpdf/Buffer.hh>
@@ -16,8 +19,19 @@ namespace {
 
 using Handle = QPDFObjectHandle;
 
+// A text string of the document, without control characters (which readers
+// show as boxes, or take for the end of the text).
 Handle unicode(const QString &s) {
-    return Handle::newUnicodeString(s.toUtf8().toStdString());
+    QString clean = withoutControls(s);
+    // Runs of plain spaces as one; other spaces (U+3000) are the text's own.
+    clean.replace(QRegularExpression(QStringLiteral(" {2,}")), QStringLiteral(" "));
+    while (clean.startsWith(QLatin1Char(' '))) {
+        clean.remove(0, 1);
+    }
+    while (clean.endsWith(QLatin1Char(' '))) {
+        clean.chop(1);
+    }
+    return Handle::newUnicodeString(clean.toUtf8().toStdString());
 }
 
 // Adds items as the children of parent (the outline dictionary or a

@@ -282,7 +282,72 @@ int Typesetter::scoreExtent(const QString &score) const {
     return int(length * std::cos(angle)) + (3 * m_metrics->lyric.height()) / 5;
 }
 
-void Typesetter::drawScore(PageCanvas &painter, const QString &score, const SourceArea *owner) {
+int Typesetter::scoreRoom(int x, int y) const {
+    const int lead = (3 * m_metrics->lyric.height()) / 5;
+    int room = availableSize().height() - y;
+    // Local x (across the score) reaches over the pitches and the marks' lane.
+    const int S = m_metrics->score.averageCharWidth();
+    const double across = 2.0 * S + m_style.scoreBanYanSpace + m_style.lyricScoreSpace;
+    const double angle = m_style.scoreAngle * M_PI / 180.0;
+    const double c = std::cos(angle);
+    const double s = std::sin(angle);
+    const double originX =
+        x + PageStyle::characterCellWidth(m_metrics->lyric) + m_style.lyricScoreSpace;
+    // Page x of a point (u across, v along) is originX + u cos − v sin.
+    double length = -1;
+    if (s < -1e-6) { // slanting right: up to the right edge of the page
+        const double limit = m_style.marginRight - originX - std::max(0.0, across * c);
+        length = limit / -s;
+    } else if (s > 1e-6) { // slanting left: up to the left edge
+        const double limit =
+            originX + availableSize().width() + m_style.marginLeft + std::min(0.0, across * c);
+        length = limit / s;
+    }
+    if (length >= 0 && c > 1e-6) {
+        room = std::min(room, int(length * c) + lead);
+    }
+    return room;
+}
+
+QStringList Typesetter::scoreParts(const QString &score,
+                                   const std::function<int(int)> &roomOf) const {
+    QStringList parts;
+    QString rest = score;
+    int fits = roomOf(0);
+    while (!rest.isEmpty()) {
+        if (scoreExtent(rest) <= fits) {
+            parts.append(rest);
+            break;
+        }
+        // The most symbols that fit (at least one), found by halving.
+        const int symbols = rest.size() / 2;
+        int lo = 1;
+        int hi = symbols;
+        while (lo < hi) {
+            const int mid = (lo + hi + 1) / 2;
+            if (scoreExtent(rest.left(2 * mid)) <= fits) {
+                lo = mid;
+            } else {
+                hi = mid - 1;
+            }
+        }
+        int cut = lo;
+        // A beat mark stays with the pitch it follows.
+        while (cut > 1 && isBeatMark(rest.mid(2 * cut, 2))) {
+            --cut;
+        }
+        if (cut == 1 && isBeatMark(rest.mid(2, 2))) {
+            cut = lo;
+        }
+        parts.append(rest.left(2 * cut));
+        rest = rest.mid(2 * cut);
+        fits = roomOf(parts.size());
+    }
+    return parts;
+}
+
+void Typesetter::drawScore(PageCanvas &painter, const QString &score, const SourceArea *owner,
+                           int firstSymbol) {
     if (score.isEmpty()) {
         return;
     }
@@ -309,7 +374,7 @@ void Typesetter::drawScore(PageCanvas &painter, const QString &score, const Sour
         if (owner) {
             SourceArea area = *owner;
             area.kind = SourceArea::Symbol;
-            area.symbol = i / 2;
+            area.symbol = firstSymbol + i / 2;
             area.rect = toPage.mapRect(ink);
             m_openAreas.append(area);
         }

@@ -130,7 +130,7 @@ void Typesetter::generate(const PageStyle &style, const DocumentLines &lines, bo
         const DocumentLine &line = lines.at(i);
         switch (line.kind) {
         case LineKind::Title:
-            m_documentTitle = sungText(line.text);
+            m_documentTitle = titleText(line.text);
             setPageTitle(m_documentTitle);
             layoutTitle(painter, line.text);
             break;
@@ -475,10 +475,29 @@ void Typesetter::layoutLyricLine(PageCanvas &painter, const QString &text,
         if (!sentence) {
             m_cursorY += lyricSpace;
         }
-        const int e = scoreExtent(score);
+        int e = scoreExtent(score);
         if ((m_style.lineBreakScoreOverflow && m_cursorY + e > availH) || m_cursorY + h > availH) {
             newColumn(painter, m_style.colWidth);
             lowest = m_cursorY;
+        }
+        // A score longer than a whole column (a long melisma) goes on at the
+        // top of the next columns, the lyric after it.
+        QStringList parts{score};
+        if (m_style.lineBreakScoreOverflow && m_cursorY + e > availH) {
+            // The columns the parts go to, as newColumn() will make them.
+            int x = m_cursorX;
+            const int availW = availableSize().width();
+            parts = scoreParts(score, [&](int k) {
+                if (k == 0) {
+                    return scoreRoom(x, m_cursorY);
+                }
+                x -= m_style.colWidth;
+                if (x < -availW && m_style.colWidth < availW) {
+                    x = -m_style.colWidth;
+                }
+                return scoreRoom(x, -(fm.height() * 3) / 5);
+            });
+            e = scoreExtent(parts.first());
         }
         if (sentence) {
             painter.drawText(
@@ -497,9 +516,27 @@ void Typesetter::layoutLyricLine(PageCanvas &painter, const QString &text,
                 area.lyricLine = lineIndex;
                 area.position = at;
                 m_openAreas.append(area);
-                drawScore(painter, score, &area);
+                drawScore(painter, parts.first(), &area);
             } else {
-                drawScore(painter, score, nullptr);
+                drawScore(painter, parts.first(), nullptr);
+            }
+            int symbol = parts.first().size() / 2;
+            for (int k = 1; k < parts.size(); ++k) {
+                newColumn(painter, m_style.colWidth);
+                // The part's symbols begin where the character's would.
+                m_cursorY = -fm.height() * 3 / 5;
+                SourceArea area;
+                area.kind = SourceArea::Character;
+                area.page = m_pageRecords.size();
+                area.character = sung - 1;
+                area.lyricLine = lineIndex;
+                area.position = at;
+                drawScore(painter, parts.at(k), sung >= 0 ? &area : nullptr, symbol);
+                symbol += parts.at(k).size() / 2;
+                // The next character comes after the part's last symbol.
+                m_cursorY += scoreExtent(parts.at(k)) - h;
+                lowest = m_cursorY + h;
+                e = h;
             }
         }
         lowest = std::max(lowest, m_cursorY + std::max(e, h));

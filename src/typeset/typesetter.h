@@ -18,6 +18,7 @@
 #include <QSize>
 #include <QString>
 #include <QVector>
+#include <functional>
 #include <memory>
 
 // Typesets a document into pages, each a complete SVG document held as bytes.
@@ -138,6 +139,12 @@ public:
 
     // The vertical reach below the cursor of what drawScore would draw.
     int scoreExtent(const QString &score) const;
+    // score cut into parts that fit: part k in the extent roomOf(k) (asked
+    // for k = 0, 1, 2 … in turn); never cut before a beat mark when avoidable.
+    QStringList scoreParts(const QString &score, const std::function<int(int)> &roomOf) const;
+    // The extent a score drawn from the cursor at (x, y) may take: down to the
+    // bottom of the column, and, slanted, no further aside than the page's edge.
+    int scoreRoom(int x, int y) const;
     static SymbolClass symbolClass(const QString &symbol);
 
     // The page size in points, landscape applied.
@@ -163,7 +170,10 @@ private:
     static QFont pageFont(const QFont &font);
     // Draws the score beside the character at the cursor; with owner (the
     // character's own source area) the symbols go into the source map too.
-    void drawScore(PageCanvas &painter, const QString &score, const SourceArea *owner);
+    // firstSymbol: the index in the character's score of the first symbol of
+    // score (a part after a column break).
+    void drawScore(PageCanvas &painter, const QString &score, const SourceArea *owner,
+                   int firstSymbol = 0);
 
     // Layout (generatesvg.cpp)
     void newColumn(PageCanvas &painter, int width);

@@ -68,6 +68,10 @@ private slots:
     void jianpuPdfText();
     void zengOption_data();
     void zengOption();
+    void shortOutputOption();
+    void neverWritesOverAScore_data();
+    void neverWritesOverAScore();
+    void fileSizeLimitIsReported();
 
 private:
     Result run(const QStringList &args, bool keepPlatform = false);
@@ -357,9 +361,8 @@ void TestCommandLine::unwritableOutput() {
         QString format, output, message;
     };
     const QList<Case> cases = {
-        {QStringLiteral("pdf"), plain + QStringLiteral("/a.pdf"),
-         QStringLiteral("文件无写入权限或文件已被占用!")},
-        {QStringLiteral("pdf"), m_work.path(), QStringLiteral("文件无写入权限或文件已被占用!")},
+        {QStringLiteral("pdf"), plain + QStringLiteral("/a.pdf"), QStringLiteral("文件夹不存在。")},
+        {QStringLiteral("pdf"), m_work.path(), QStringLiteral("同名的文件夹已存在。")},
         {QStringLiteral("png"), plain + QStringLiteral("/dir"), plain + QStringLiteral("/dir")},
         {QStringLiteral("svg"), QStringLiteral("/proc"), QStringLiteral("创建目录失败!")},
     };
@@ -384,6 +387,9 @@ void TestCommandLine::usageErrors_data() {
     QTest::newRow("dpi not a number") << QStringList{"--export", "png", "--dpi", "x", out, "a.gcp"};
     QTest::newRow("unknown option") << QStringList{"--export", "pdf", "--colour", out, "a.gcp"};
     QTest::newRow("format missing") << QStringList{"a.gcp", "--export"};
+    QTest::newRow("bad notation") << QStringList{"--export", "pdf", "--notation", "foo", out,
+                                                 "a.gcp"};
+    QTest::newRow("-o without a value") << QStringList{"--export", "pdf", "a.gcp", "-o"};
     QTest::newRow("bad zeng") << QStringList{"--export", "musicxml", "--zeng",
                                              "half",     out,        "a.gcp"};
 }
@@ -483,10 +489,10 @@ void TestCommandLine::unknownNotationWritesNothing() {
     const Result r =
         run({QStringLiteral("--export"), format, QStringLiteral("--notation=") + notation,
              QStringLiteral("--output"), target, m_score});
-    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.exitCode, 2);
     QCOMPARE(r.errLines().size(), 1);
     QVERIFY2(r.err.contains(
-                 QStringLiteral("unknown notation \"%1\"; use gongche or jianpu").arg(notation)),
+                 QStringLiteral("--notation must be gongche or jianpu, not \"%1\"").arg(notation)),
              qPrintable(r.err));
     QVERIFY(r.out.isEmpty());
     QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
@@ -603,6 +609,69 @@ void TestCommandLine::zengOption() {
     QVERIFY(written.contains(beats));
     QVERIFY(!written.contains(beats == "<beats>4</beats>" ? QByteArray("<beats>8</beats>")
                                                           : QByteArray("<beats>4</beats>")));
+}
+
+void TestCommandLine::shortOutputOption() {
+    const QString mid = m_work.filePath(QStringLiteral("short/游园.mid"));
+    const Result r = run({QStringLiteral("--export"), QStringLiteral("midi"), QStringLiteral("-o"),
+                          mid, m_score});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, mid + QLatin1Char('\n'));
+    QVERIFY(readAll(mid).startsWith("MThd"));
+}
+
+void TestCommandLine::neverWritesOverAScore_data() {
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("output"); // relative to the work folder
+    QTest::newRow("pdf onto the input") << "pdf"
+                                        << "游园.gcp";
+    QTest::newRow("same file by another path") << "midi"
+                                               << "./sub/../游园.gcp";
+    QTest::newRow("another score") << "wav"
+                                   << "other.gcp";
+    QTest::newRow("svg into the input") << "svg"
+                                        << "游园.gcp";
+}
+
+// An output path naming a score file is refused: exit 1, the score untouched.
+void TestCommandLine::neverWritesOverAScore() {
+    QFETCH(QString, format);
+    QFETCH(QString, output);
+    const QString other = m_work.filePath(QStringLiteral("other.gcp"));
+    QVERIFY(writeScoreFile(other, QStringLiteral("原来"), QStringLiteral("\n")));
+    QVERIFY(QDir(m_work.path()).mkpath(QStringLiteral("sub")));
+    const QByteArray score = readAll(m_score);
+    const QByteArray otherBytes = readAll(other);
+    const Result r = run({QStringLiteral("--export"), format, QStringLiteral("--output"), output,
+                          QFileInfo(m_score).fileName()});
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.errLines().size(), 1);
+    QVERIFY2(r.err.contains(QStringLiteral("不能导出到")), qPrintable(r.err));
+    QVERIFY(r.out.isEmpty());
+    QCOMPARE(readAll(m_score), score);
+    QCOMPARE(readAll(other), otherBytes);
+}
+
+// Under `ulimit -f` the write fails with EFBIG: reported, not a silent kill.
+void TestCommandLine::fileSizeLimitIsReported() {
+    QTemporaryDir out;
+    const QString pdf = out.filePath(QStringLiteral("big.pdf"));
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral("/bin/sh"),
+            {QStringLiteral("-c"), QStringLiteral("ulimit -f 4; exec \"$0\" \"$@\""), program(),
+             QStringLiteral("--export"), QStringLiteral("pdf"), QStringLiteral("-o"), pdf,
+             m_score});
+    QVERIFY(p.waitForFinished(120000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 1);
+    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+    QVERIFY2(err.contains(QStringLiteral("文件超过了系统允许的大小")), qPrintable(err));
+    QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
 }
 
 QTEST_MAIN(TestCommandLine)

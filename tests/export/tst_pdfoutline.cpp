@@ -132,6 +132,7 @@ private slots:
     void documentInformation();
     void stillThePdfQtWrote();
     void unreadablePdf();
+    void controlCharactersAreDropped();
 
 private:
     QString writePdf(const DocumentLines &lines, const QString &name);
@@ -315,7 +316,7 @@ void TestPdfOutline::documentInformation() {
     QVERIFY(!pdf.isEmpty());
     const QMap<QString, QString> info = infoOf(pdf);
     QCOMPARE(info.value(QStringLiteral("Pages")), QStringLiteral("2"));
-    QCOMPARE(info.value(QStringLiteral("Title")), QStringLiteral("牡丹亭游园"));
+    QCOMPARE(info.value(QStringLiteral("Title")), QStringLiteral("牡丹亭·游园"));
     QCOMPARE(info.value(QStringLiteral("Creator")), QStringLiteral("Qorvel工尺谱"));
     const QString keywords = info.value(QStringLiteral("Keywords"));
     QVERIFY2(keywords.contains(QStringLiteral("皂罗袍")) &&
@@ -406,6 +407,31 @@ void TestPdfOutline::unreadablePdf() {
     QString error;
     QVERIFY(outline.apply(QByteArray("not a PDF at all"), &error).isEmpty());
     QVERIFY(!error.isEmpty());
+}
+
+// Control characters of a title line reach neither the bookmarks nor the
+// document information; the "·" stays.
+void TestPdfOutline::controlCharactersAreDropped() {
+    if (!haveTool(QStringLiteral("qpdf")) || !haveTool(QStringLiteral("pdfinfo"))) {
+        QSKIP("qpdf or pdfinfo (poppler-utils) is not installed");
+    }
+    DocumentLines lines = twoTunes(true, false);
+    QCOMPARE(lines.first().kind, LineKind::Title);
+    lines.first().text = QStringLiteral("# 牡丹亭\u0001·游园\u0007\u001B\u200E\t（一）");
+    const QString pdf = writePdf(lines, QStringLiteral("control.pdf"));
+    QVERIFY(!pdf.isEmpty());
+    const QString expected = QStringLiteral("牡丹亭·游园 （一）");
+    QCOMPARE(infoOf(pdf).value(QStringLiteral("Title")), expected);
+    bool ok = false;
+    const QList<Bookmark> outline = outlineOf(pdf, &ok);
+    QVERIFY(ok);
+    QVERIFY(!outline.isEmpty());
+    QCOMPARE(outline.first().title, expected);
+    // Nothing below U+0020 anywhere in the outline's titles.
+    const QString all = describe(outline);
+    for (QChar c : all) {
+        QVERIFY2(c.unicode() >= 0x20 || c == QLatin1Char('\n'), qPrintable(all));
+    }
 }
 
 QTEST_MAIN(TestPdfOutline)

@@ -73,6 +73,8 @@ private slots:
     void svgFolderNotCreatable();
     void svgPageWriteFails();
     void svgFontWriteFails();
+    void failureAfterSomePagesLeavesNothing_data();
+    void failureAfterSomePagesLeavesNothing();
 };
 
 void TestWriters::initTestCase() {
@@ -329,7 +331,7 @@ void TestWriters::pdfExistingDirectoryIsNotWritable() {
     QVERIFY(!outcome);
     QCOMPARE(prompts.count(), 0); // the caller shows the message
     QCOMPARE(outcome.title(), QStringLiteral("错误"));
-    QCOMPARE(outcome.message(), QStringLiteral("文件无写入权限或文件已被占用!"));
+    QCOMPARE(outcome.message(), QStringLiteral("无法写入“busy.pdf”：同名的文件夹已存在。"));
     QCOMPARE(spy.size(), 0);
 }
 
@@ -346,7 +348,7 @@ void TestWriters::pdfUnderARegularFile() {
     const Outcome outcome = g.exportPdf(dir.filePath(QStringLiteral("plain/sub/score.pdf")));
     QVERIFY(!outcome);
     QCOMPARE(prompts.count(), 0); // the caller shows the message
-    QCOMPARE(outcome.message(), QStringLiteral("文件无写入权限或文件已被占用!"));
+    QCOMPARE(outcome.message(), QStringLiteral("无法写入“score.pdf”：文件夹不存在。"));
     QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("plain")});
 }
 
@@ -368,7 +370,7 @@ void TestWriters::pdfFailedWriteKeepsTheOldFile() {
     }
     QVERIFY(!outcome);
     QCOMPARE(prompts.count(), 0); // the caller shows the message
-    QCOMPARE(outcome.message(), QStringLiteral("文件无写入权限或文件已被占用!"));
+    QCOMPARE(outcome.message(), QStringLiteral("无法写入“score.pdf”：文件超过了系统允许的大小。"));
     QVERIFY(old.open(QIODevice::ReadOnly));
     QCOMPARE(old.readAll(), QByteArray("old"));
     QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("score.pdf")});
@@ -416,7 +418,10 @@ void TestWriters::imageWriteFails() {
     QVERIFY(!outcome);
     QCOMPARE(prompts.count(), 0); // the caller shows the message
     QCOMPARE(outcome.title(), QStringLiteral("提示"));
-    QCOMPARE(outcome.message(), QStringLiteral("导出图片失败！"));
+    QCOMPARE(outcome.message(), QStringLiteral("导出图片失败：文件超过了系统允许的大小。"));
+    // No partial set of pages, not even hidden.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
     const QList<Progress> p = progressOf(spy);
     QCOMPARE(p.size(), 2);
     QCOMPARE(p.last().status, 2);
@@ -434,7 +439,8 @@ void TestWriters::hugeImageFailsCleanly() {
     QVERIFY(!outcome);
     QCOMPARE(prompts.count(), 0); // the caller shows the message
     QCOMPARE(outcome.message(), QStringLiteral("导出图片失败！"));
-    QCOMPARE(entries(dir.filePath(QStringLiteral("游园_png"))), QStringList());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
 }
 
 void TestWriters::svgMissingDirectoryNotCreatable() {
@@ -478,7 +484,9 @@ void TestWriters::svgPageWriteFails() {
     QVERIFY(!outcome);
     QCOMPARE(prompts.count(), 0); // the caller shows the message
     QCOMPARE(outcome.title(), QStringLiteral("错误"));
-    QCOMPARE(outcome.message(), QStringLiteral("导出SVG文件失败!"));
+    QCOMPARE(outcome.message(), QStringLiteral("导出SVG文件失败：文件超过了系统允许的大小。"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
     QCOMPARE(progressOf(spy).last().status, 2);
     QCOMPARE(progressOf(spy).last().value, 1);
 }
@@ -503,12 +511,56 @@ void TestWriters::svgFontWriteFails() {
     }
     QVERIFY(!outcome);
     QCOMPARE(prompts.count(), 0); // the caller shows the message
-    QCOMPARE(outcome.message(), QStringLiteral("导出字体文件失败!"));
-    // The pages written before stay.
-    QCOMPARE(QDir(dir.filePath(defaultTitle + QStringLiteral("_svg")))
-                 .entryList(QStringList{QStringLiteral("*.svg")}, QDir::Files)
-                 .size(),
-             g.pages().size());
+    QCOMPARE(outcome.message(), QStringLiteral("导出字体文件失败：文件超过了系统允许的大小。"));
+    // The pages written before go with the failure: no partial set is left.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
+}
+
+void TestWriters::failureAfterSomePagesLeavesNothing_data() {
+    QTest::addColumn<QString>("format");
+    QTest::newRow("png") << "png";
+    QTest::newRow("jpg") << "jpg";
+    QTest::newRow("svg") << "svg";
+}
+
+// The disk fills up (here: the file size limit drops) after the first page
+// is written: the pages written go too, and a folder of an earlier export
+// stays as it was.
+void TestWriters::failureAfterSomePagesLeavesNothing() {
+    QFETCH(QString, format);
+    QTemporaryDir dir;
+    const QString earlier = QStringLiteral("游园_") + format;
+    QVERIFY(QDir(dir.path()).mkpath(earlier + QStringLiteral("/keep")));
+    Typesetter g;
+    g.generate(ExportConfig::instance()->pageStyle(), manyPages(3), false);
+    QVERIFY(g.pages().size() >= 3);
+    struct rlimit old {};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    int written = 0;
+    connect(&g, &Typesetter::progressUpdate, this,
+            [&](Typesetter::Task, Typesetter::Progress progress, int value, int) {
+                if (progress == Typesetter::Progress::Advanced && value == 1) {
+                    written = value;
+                    struct rlimit small = old;
+                    small.rlim_cur = 256;
+                    setrlimit(RLIMIT_FSIZE, &small);
+                }
+            });
+    PromptScript prompts;
+    const Outcome outcome = format == QLatin1String("svg")
+                                ? g.exportSvg(dir.path())
+                                : g.exportImages(dir.path(), 0, format);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    QCOMPARE(written, 1);
+    QVERIFY(!outcome);
+    QVERIFY2(outcome.message().endsWith(QStringLiteral("文件超过了系统允许的大小。")),
+             qPrintable(outcome.message()));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{earlier});
+    QCOMPARE(entries(dir.filePath(earlier)), QStringList{QStringLiteral("keep")});
 }
 
 QTEST_MAIN(TestWriters)

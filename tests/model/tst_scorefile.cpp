@@ -226,12 +226,15 @@ void TestScoreFile::randomRoundTrip() {
 void TestScoreFile::failedOpenForWriting() {
     QTemporaryDir dir;
     PromptScript prompts;
+    QFile plain(dir.filePath(QStringLiteral("plain")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
     const Outcome outcome =
-        writeScoreFile(dir.filePath(QStringLiteral("no/such/dir/a.gcp")), QStringLiteral("春"), {});
+        writeScoreFile(dir.filePath(QStringLiteral("plain/a.gcp")), QStringLiteral("春"), {});
     QVERIFY(!outcome);
     QCOMPARE(prompts.count(), 0);
     QCOMPARE(outcome.title(), QStringLiteral("错误"));
-    QCOMPARE(outcome.message(), QStringLiteral("保存文件时发生错误！"));
+    QCOMPARE(outcome.message(), QStringLiteral("保存文件时发生错误：文件夹不存在。"));
 }
 
 // A write that fails half-way (here: the file-size limit, as a full disk would)
@@ -255,7 +258,7 @@ void TestScoreFile::failedWriteKeepsTheOldFile() {
     std::signal(SIGXFSZ, oldHandler);
 
     QVERIFY(!outcome);
-    QCOMPARE(outcome.message(), QStringLiteral("保存文件时发生错误！"));
+    QCOMPARE(outcome.message(), QStringLiteral("保存文件时发生错误：文件超过了系统允许的大小。"));
     QCOMPARE(readAll(path), before);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("keep.gcp")});
 }

@@ -11,6 +11,8 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QHash>
+#include <QSet>
 #include <QtTest>
 
 using namespace music;
@@ -19,6 +21,7 @@ using musicfixture::section;
 
 Q_DECLARE_METATYPE(music::Key)
 Q_DECLARE_METATYPE(music::Meter)
+Q_DECLARE_METATYPE(QVector<music::BeatClick>)
 
 namespace {
 
@@ -232,6 +235,8 @@ private slots:
     void tempoAndMeterChangesReadBack();
     void writesAtomically();
     void reportsAFileItCannotWrite();
+    void clicksNeverOverlap_data();
+    void clicksNeverOverlap();
 };
 
 void TestMidiWriter::headerIsFormatOneAtTicksPerBeat() {
@@ -479,12 +484,77 @@ void TestMidiWriter::writesAtomically() {
 
 void TestMidiWriter::reportsAFileItCannotWrite() {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("missing/folder/x.mid"));
+    QFile plain(dir.filePath(QStringLiteral("plain")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    const QString path = dir.filePath(QStringLiteral("plain/x.mid"));
     const Outcome outcome = MidiWriter::write(pickupMelody(), path, options());
     QVERIFY(!outcome.ok());
     QCOMPARE(outcome.title(), QStringLiteral("错误"));
-    QCOMPARE(outcome.message(), QStringLiteral("无法写入文件！"));
+    QCOMPARE(outcome.message(), QStringLiteral("无法写入“x.mid”：文件夹不存在。"));
     QVERIFY(!QFileInfo::exists(path));
+    // A folder that is only missing is made, as for the pages.
+    const QString inNew = dir.filePath(QStringLiteral("new/folder/x.mid"));
+    QVERIFY(MidiWriter::write(pickupMelody(), inNew, options()).ok());
+    QVERIFY(QFileInfo(inNew).isFile());
+}
+
+void TestMidiWriter::clicksNeverOverlap_data() {
+    QTest::addColumn<QVector<BeatClick>>("clicks");
+    QTest::newRow("板 and 眼 on one beat")
+        << QVector<BeatClick>{{480, true}, {480, false}, {960, false}, {960, false}};
+    QTest::newRow("closer than a click")
+        << QVector<BeatClick>{{480, false}, {500, false}, {510, true}, {511, true}, {600, false}};
+    QTest::newRow("out of order")
+        << QVector<BeatClick>{{960, false}, {480, false}, {490, false}, {480, true}};
+    QVector<BeatClick> dense;
+    for (qint64 t = 0; t < 4000; t += 7) {
+        dense.append({t - t % 21, t % 3 == 0});
+    }
+    QTest::newRow("dense") << dense;
+}
+
+// Read back by mido: on every key of the click channel each note ends before
+// the next of the same key begins, and every click time sounds.
+void TestMidiWriter::clicksNeverOverlap() {
+    QFETCH(QVector<BeatClick>, clicks);
+    Melody melody = pickupMelody();
+    melody.clicks = clicks;
+    QString why;
+    const QJsonObject midi = readWithMido(MidiWriter::encode(melody, options()), &why);
+    if (midi.isEmpty()) {
+        QSKIP(qPrintable(why));
+    }
+    const QJsonArray track = midi.value(QLatin1String("tracks")).toArray().at(2).toArray();
+    QHash<int, bool> sounding;
+    QSet<qint64> onsets;
+    for (const QJsonValue &v : track) {
+        const QJsonObject m = v.toObject();
+        if (m.value(QLatin1String("channel")).toInt(-1) != 9) {
+            continue;
+        }
+        const int key = m.value(QLatin1String("note")).toInt();
+        const qint64 at = qint64(m.value(QLatin1String("at")).toDouble());
+        const bool on = m.value(QLatin1String("type")).toString() == QLatin1String("note_on") &&
+                        m.value(QLatin1String("velocity")).toInt() > 0;
+        QVERIFY2(sounding.value(key) != on,
+                 qPrintable(QStringLiteral("key %1 %2 twice at %3")
+                                .arg(key)
+                                .arg(on ? QStringLiteral("on") : QStringLiteral("off"))
+                                .arg(at)));
+        sounding[key] = on;
+        if (on) {
+            onsets.insert(at);
+        }
+    }
+    for (auto it = sounding.cbegin(); it != sounding.cend(); ++it) {
+        QVERIFY(!it.value());
+    }
+    QSet<qint64> times;
+    for (const BeatClick &c : clicks) {
+        times.insert(c.time);
+    }
+    QCOMPARE(onsets, times);
 }
 
 QTEST_MAIN(TestMidiWriter)
