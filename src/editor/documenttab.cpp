@@ -15,12 +15,14 @@
 #include "editor/scoreedit.h"
 #include "editor/scorehighlighter.h"
 #include "editor/scorelinenumberarea.h"
+#include "export/exportformat.h"
 #include "inputmethod/inputmethod.h"
 #include "model/linegrammar.h"
 #include "model/ordinarygongche.h"
 #include "model/rendermodel.h"
 #include "model/scorefile.h"
 #include "shell/backupstore.h"
+#include "typeset/typesetter.h"
 #include "ui_documenttab.h"
 
 #include <QClipboard>
@@ -1022,13 +1024,22 @@ bool DocumentTab::save(bool saveAs) {
     if (toOwnFile) {
         target = m_filePath;
     } else {
-        target = Prompt::saveFileName(this, QStringLiteral("选择文件"), QString(),
+        target = Prompt::saveFileName(this, QStringLiteral("保存"), suggestedFileName(),
                                       QStringLiteral("工尺谱文件 (*.gcp)"));
         if (target.isEmpty()) {
             return false;
         }
         if (!target.endsWith(QLatin1String(".gcp"), Qt::CaseInsensitive)) {
             target += QLatin1String(".gcp");
+        }
+        // Another tab's file is that tab's: written over from here, the other
+        // tab would hold a text its file no longer has.
+        if (m_openElsewhere && m_openElsewhere(target)) {
+            Prompt::warning(this, QStringLiteral("提示"),
+                            QStringLiteral("“%1”已在另一个标签页中打开，不能保存到该文件。\n"
+                                           "请先关闭那个标签页，或选择其他文件名。")
+                                .arg(QFileInfo(target).fileName()));
+            return false;
         }
     }
     const QString lyric = ui->lyricEdit->toPlainText();
@@ -1056,6 +1067,16 @@ bool DocumentTab::save(bool saveAs) {
     }
     emit saved(target, saveAs);
     return true;
+}
+
+QString DocumentTab::suggestedFileName() const {
+    const QString title = Typesetter::safeFileName(ExportFormat::documentTitle(documentLines()));
+    const QString name = title.isEmpty() ? QFileInfo(m_filePath).completeBaseName() : title;
+    const QFileInfo file(m_filePath);
+    const QString dir = file.isAbsolute() && file.absoluteDir().exists() ? file.absolutePath()
+                                                                          : QString();
+    const QString fileName = name.isEmpty() ? QString() : name + QStringLiteral(".gcp");
+    return dir.isEmpty() ? fileName : QDir(dir).filePath(fileName);
 }
 
 bool DocumentTab::open(const QString &path) {
@@ -1086,7 +1107,8 @@ bool DocumentTab::open(const QString &path) {
     emit modifiedChanged(m_modified);
     lyricCursorPositionChanged();
     if (read.hasWarning()) {
-        Prompt::warning(this, read.title(), read.message());
+        Prompt::warning(this, read.title(),
+                        QStringLiteral("“%1”：%2").arg(QFileInfo(path).fileName(), read.message()));
     }
     return true;
 }
@@ -1146,11 +1168,25 @@ void DocumentTab::checkDisk() {
                              .arg(QFileInfo(m_filePath).fileName()),
                          QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     if (answer == QMessageBox::Yes) {
-        open(m_filePath);
+        reload();
     } else {
         m_diskConflict = true;
         m_fileWatch->acknowledge();
     }
+}
+
+bool DocumentTab::reload() {
+    // The text being replaced is what the file held when the document last
+    // read or wrote it: kept as a version of the file, so that
+    // 恢复早期版本… can bring it back.
+    const QByteArray replaced =
+        encodeScoreFile(ui->lyricEdit->toPlainText(), ui->scoreEdit->toPlainText());
+    const Outcome kept = BackupStore().keep(m_filePath, replaced);
+    if (!kept && !m_backupWarned) {
+        m_backupWarned = true;
+        Prompt::warning(this, kept.title(), kept.message());
+    }
+    return open(m_filePath);
 }
 
 QString DocumentTab::tabTitle(bool withFileName) const {

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 #include <QWidget>
+#include <functional>
 
 class BanYanChecker;
 class EditCommand;
@@ -57,6 +58,14 @@ public:
     // A damaged file opens with what could be read, after a warning, and the
     // document counts as modified.
     bool open(const QString &path);
+    // Reads the document's file again, keeping the text it replaces as a
+    // backup first.
+    bool reload();
+    // Tells whether a file is open in another tab; save as refuses such a
+    // file.
+    void setOpenElsewhere(std::function<bool(const QString &path)> check) {
+        m_openElsewhere = std::move(check);
+    }
     // Fills both editors as open() does, with filePath as the document's file,
     // but leaves the document modified: a recovered document is saved only
     // when the user saves it.
@@ -171,6 +180,8 @@ private slots:
     void updateScoreLineNumberArea();
 
 private:
+    // The name the save dialog offers: the document title's, in its folder.
+    QString suggestedFileName() const;
     bool documentShortcut(int key, Qt::KeyboardModifiers mods);
     bool platformShortcut(QKeyEvent *event);
     bool lyricKeyPress(QKeyEvent *event);
@@ -201,6 +212,7 @@ private:
     bool m_checkingDisk = false;
     bool m_diskCheckPending = false;
     bool m_backupWarned = false;
+    std::function<bool(const QString &path)> m_openElsewhere;
     BanYanChecker *m_checker = nullptr;
     QTimer *m_checkTimer = nullptr;
     QVector<QPair<music::Place::Pane, int>> m_pendingChecks;

@@ -17,6 +17,7 @@
 #include "inputmethod/inputmethod.h"
 #include "online/boundedreply.h"
 #include "online/updatemanager.h"
+#include "shell/backupstore.h"
 #include "shell/playbackcontroller.h"
 #include "shell/previewlink.h"
 #include "shell/serviceconfig.h"
@@ -259,6 +260,10 @@ void MainWindow::onStartPageLink(const QUrl &url) {
 void MainWindow::addDocument(DocumentTab *edit) {
     const int index = ui->tabWidget->addTab(edit, edit->tabTitle(true));
     ui->tabWidget->setCurrentIndex(index);
+    edit->setOpenElsewhere([this, edit](const QString &path) {
+        DocumentTab *other = documentOf(path);
+        return other && other != edit;
+    });
     m_autosaver->watch(edit);
     connect(edit, &DocumentTab::modifiedChanged, this, &MainWindow::modifiedChanged);
     connect(edit, &DocumentTab::canUndoChanged, this, &MainWindow::onCanUndoChanged);
@@ -371,6 +376,12 @@ void MainWindow::openDocument(const QString &path) {
     if (path.isEmpty()) {
         return;
     }
+    // One tab per file: a file open already is shown, not opened again.
+    if (DocumentTab *open = documentOf(path)) {
+        ui->tabWidget->setCurrentWidget(open);
+        rememberRecent(path);
+        return;
+    }
     auto *edit = new DocumentTab;
     if (!edit->open(path)) {
         delete edit;
@@ -378,6 +389,30 @@ void MainWindow::openDocument(const QString &path) {
     }
     addDocument(edit);
     rememberRecent(path);
+}
+
+DocumentTab *MainWindow::documentOf(const QString &path) const {
+    const QString identity = BackupStore::identityOf(path);
+    for (int i = 0; i < ui->tabWidget->count(); ++i) {
+        auto *edit = qobject_cast<DocumentTab *>(ui->tabWidget->widget(i));
+        const QFileInfo file(edit ? edit->filePath() : QString());
+        if (edit && file.isAbsolute() && BackupStore::identityOf(file.filePath()) == identity) {
+            return edit;
+        }
+    }
+    return nullptr;
+}
+
+QStringList MainWindow::openFiles() const {
+    QStringList files;
+    for (int i = 0; i < ui->tabWidget->count(); ++i) {
+        if (auto *edit = qobject_cast<DocumentTab *>(ui->tabWidget->widget(i))) {
+            if (QFileInfo(edit->filePath()).isAbsolute()) {
+                files.append(edit->filePath());
+            }
+        }
+    }
+    return files;
 }
 
 void MainWindow::openRecent(const QString &path) {
@@ -465,7 +500,8 @@ bool MainWindow::tabWidgetClose(int index) {
     if (edit->isModified()) {
         const auto answer =
             Prompt::question(this, QStringLiteral("警告"),
-                             QStringLiteral("\"%1\"未保存，是否保存？").arg(edit->tabTitle(true)),
+                             QStringLiteral("\"%1\"未保存，是否保存？")
+                                 .arg(QFileInfo(edit->filePath()).fileName()),
                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         if (answer == QMessageBox::Cancel || answer == QMessageBox::NoButton) {
             return false;

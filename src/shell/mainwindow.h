@@ -38,7 +38,13 @@ public:
     ~MainWindow() override;
 
     // Opens a score file into a new current tab; nothing for an empty path.
+    // A file open already (the same file by any path) is not opened twice:
+    // its tab becomes current.
     void openDocument(const QString &path);
+    // The tab of a file, or nullptr.
+    DocumentTab *documentOf(const QString &path) const;
+    // The files of the open documents (those that have one).
+    QStringList openFiles() const;
 
     // Opens a file of the 最近打开 menu. A file that is gone is taken out of
     // the list, with a message.

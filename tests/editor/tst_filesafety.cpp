@@ -83,7 +83,9 @@ void TestFileSafety::damagedFileOpensWithWarningAndKeepsTheOriginal() {
     QVERIFY(tab.open(m_path));
     QCOMPARE(prompts.count(), 1);
     QCOMPARE(prompts.last().kind, Prompt::Kind::Warning);
-    QVERIFY(prompts.last().text.startsWith(QStringLiteral("文件已损坏，只读出了部分内容。")));
+    // The warning names the file.
+    QVERIFY(prompts.last().text.startsWith(QStringLiteral("“%1”：文件已损坏，只读出了部分内容。")
+                                               .arg(QFileInfo(m_path).fileName())));
     QVERIFY(prompts.last().text.contains(QStringLiteral("3 个字符")));
     QCOMPARE(texts(&tab), qMakePair(QStringLiteral("原来"), QStringLiteral("a\n")));
     QVERIFY(tab.isModified());

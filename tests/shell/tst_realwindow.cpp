@@ -2,6 +2,7 @@
 // typed with xdotool, the real save dialog. Skipped, with a message, where
 // Xvfb or xdotool cannot run.
 #include "model/scorefile.h"
+#include "shell/backupstore.h"
 #include "xsession.h"
 
 #include <QTemporaryDir>
@@ -60,7 +61,7 @@ void TestRealWindow::typeCommitAndSave() {
     m_x.key(m_window, QStringLiteral("ctrl+s"));
     QString dialog;
     QVERIFY(waitUntil([&] {
-        dialog = m_x.findWindow(QStringLiteral("选择文件"));
+        dialog = m_x.findWindow(QStringLiteral("保存"));
         return !dialog.isEmpty();
     }));
     m_x.type(dialog, path);
@@ -96,6 +97,17 @@ void TestRealWindow::fileChangedOnDiskIsReloaded() {
     m_x.screenshot(QStringLiteral("realwindow-changed.png"));
     m_x.key(box, QStringLiteral("Return"));
     QVERIFY(waitUntil([&] { return m_x.findWindow(QStringLiteral("文件已更改")).isEmpty(); }));
+
+    // The text the reload replaced is kept where 恢复早期版本… looks.
+    const BackupStore store(home.path() + QStringLiteral("/data/qorvel/backups"));
+    QList<BackupStore::Version> versions;
+    QVERIFY(waitUntil([&] {
+        versions = store.versionsOf(path);
+        return !versions.isEmpty();
+    }));
+    QString kept, keptScore;
+    QVERIFY(store.read(versions.first(), &kept, &keptScore));
+    QCOMPARE(kept, QStringLiteral("原来"));
 
     // Typed after the reload and saved: the file holds the new text and the typing.
     m_x.click(m_window, 200, 200);
