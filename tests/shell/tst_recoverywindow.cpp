@@ -84,7 +84,7 @@ void TestRecoveryWindow::killedProgramLosesNothing() {
     m_x.key(window, QStringLiteral("ctrl+n"));
     QTest::qWait(300);
     m_x.type(window, QStringLiteral("春香"));
-    m_x.click(window, 750, 200);
+    m_x.click(window, 500, 200); // the score editor, left of the preview pane
     m_x.key(window, QStringLiteral("ctrl+Home"));
     m_x.type(window, QStringLiteral("gc"));
     m_x.key(window, QStringLiteral("space"));
