@@ -28,6 +28,11 @@ bool Exporter::run(QWidget *parent) {
     if (path.isEmpty()) {
         return false;
     }
+    // A score, the one exported or another, is never written over.
+    if (const QString refused = ExportFormat::refusedOutput(path, {}); !refused.isEmpty()) {
+        Prompt::warning(parent, QStringLiteral("提示"), refused);
+        return false;
+    }
     const Outcome outcome = m_pane->write(*format, path, m_settings->resolutionIndex());
     if (!outcome) {
         Prompt::warning(parent, outcome.title(), outcome.message());

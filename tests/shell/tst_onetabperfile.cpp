@@ -27,6 +27,7 @@ private slots:
     void saveDialogSuggestsTheTitle();
     void damagedFileWarningNamesTheFile();
     void reloadKeepsTheReplacedText();
+    void exportNeverWritesOverAScore();
 
 private:
     QTemporaryDir m_programDir;
@@ -188,6 +189,23 @@ void TestOneTabPerFile::reloadKeepsTheReplacedText() {
     QString lyric, score;
     QVERIFY(BackupStore().read(versions.first(), &lyric, &score));
     QCOMPARE(lyric, QStringLiteral("原来"));
+}
+
+// 导出 onto the open score (or any score) is refused in a message box; the
+// score stays as it was.
+void TestOneTabPerFile::exportNeverWritesOverAScore() {
+    const QString path = m_dir.filePath(QStringLiteral("导出.gcp"));
+    QVERIFY(writeScoreFile(path, QStringLiteral("原来"), QStringLiteral("\n")));
+    const QByteArray before = readAll(path);
+    m_window->openDocument(path);
+    PromptScript prompts;
+    prompts.answer(path); // the file chooser of the PDF export
+    m_window->exportAction();
+    QCOMPARE(prompts.count(), 2);
+    QCOMPARE(prompts.last().kind, Prompt::Kind::Warning);
+    QVERIFY2(prompts.last().text.contains(QStringLiteral("不能导出到“导出.gcp”")),
+             qPrintable(prompts.last().text));
+    QCOMPARE(readAll(path), before);
 }
 
 QTEST_MAIN(TestOneTabPerFile)
