@@ -12,7 +12,13 @@
 #include <unistd.h>
 
 AtomicFile::AtomicFile(const QString &path)
-    : m_path(QFileInfo(path).absoluteFilePath()) {}
+    : m_path(QFileInfo(path).absoluteFilePath()) {
+    // Through a link the file it points to is replaced; the link stays.
+    const QFileInfo info(m_path);
+    if (info.isSymLink() && info.exists()) {
+        m_path = info.canonicalFilePath();
+    }
+}
 
 AtomicFile::~AtomicFile() {
     if (!m_committed) {

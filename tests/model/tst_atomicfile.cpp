@@ -25,6 +25,7 @@ private slots:
     void fileSizeLimitSaysSo();
     void missingFolderIsMade();
     void permissionsAreKept();
+    void linkStaysALink();
 };
 
 namespace {
@@ -159,6 +160,18 @@ void TestAtomicFile::permissionsAreKept() {
     QCOMPARE(QFile::permissions(path) & (QFile::ReadGroup | QFile::ReadOther),
              QFile::Permissions());
     QCOMPARE(readAll(path), QByteArray("two"));
+}
+
+// A score opened through a link is saved into the file it points to.
+void TestAtomicFile::linkStaysALink() {
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("real.gcp"));
+    const QString link = dir.filePath(QStringLiteral("link.gcp"));
+    QVERIFY(writeFileAtomically(target, "one").ok());
+    QVERIFY(QFile::link(target, link));
+    QVERIFY(writeFileAtomically(link, "two").ok());
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(readAll(target), QByteArray("two"));
 }
 
 QTEST_GUILESS_MAIN(TestAtomicFile)

@@ -1041,12 +1041,19 @@ void TestMusicXmlWriter::writesAtomically() {
 
 void TestMusicXmlWriter::reportsAFileItCannotWrite() {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("missing/folder/x.musicxml"));
+    QFile plain(dir.filePath(QStringLiteral("plain")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    const QString path = dir.filePath(QStringLiteral("plain/x.musicxml"));
     const Outcome outcome = MusicXmlWriter::write(pickupMelody(), path, options());
     QVERIFY(!outcome.ok());
     QCOMPARE(outcome.title(), QStringLiteral("错误"));
-    QCOMPARE(outcome.message(), QStringLiteral("无法写入文件！"));
+    QCOMPARE(outcome.message(), QStringLiteral("无法写入“x.musicxml”：文件夹不存在。"));
     QVERIFY(!QFileInfo::exists(path));
+    // A folder that is only missing is made.
+    QVERIFY(MusicXmlWriter::write(pickupMelody(), dir.filePath(QStringLiteral("new/x.musicxml")),
+                                  options())
+                .ok());
 }
 
 void TestMusicXmlWriter::validatesAgainstTheSchema_data() {
