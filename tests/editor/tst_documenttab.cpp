@@ -581,7 +581,7 @@ void TestDocumentTab::saveAndOpen() {
     QVERIFY(tab->save(false));
     QCOMPARE(prompts.count(), 1);
     QCOMPARE(prompts.last().kind, Prompt::Kind::SaveFile);
-    QCOMPARE(prompts.last().title, QStringLiteral("选择文件"));
+    QCOMPARE(prompts.last().title, QStringLiteral("保存"));
     QCOMPARE(prompts.last().filter, QStringLiteral("工尺谱文件 (*.gcp)"));
     const QString path = dir.filePath(QStringLiteral("piece.gcp"));
     QCOMPARE(tab->filePath(), path);
