@@ -10,6 +10,7 @@
 #include "shell/mainwindow.h"
 
 #include <QFile>
+#include <QMimeData>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -22,6 +23,7 @@ private slots:
     void init();
     void cleanup();
     void sameFileByAnyPathHasOneTab();
+    void droppedFileSwitchesToItsTab();
     void saveAsOntoAnotherTabsFileIsRefused();
     void unsavedPromptNamesTheFile();
     void saveDialogSuggestsTheTitle();
@@ -96,6 +98,39 @@ void TestOneTabPerFile::sameFileByAnyPathHasOneTab() {
     m_window->openFromArguments({QStringLiteral("qorvel"), path});
     QCOMPARE(m_window->currentEdit(), first);
     QCOMPARE(m_window->tabWidget()->count(), 2);
+}
+
+// A score file dropped on the window opens in a tab, or switches to the tab
+// that holds it; anything else is not taken.
+void TestOneTabPerFile::droppedFileSwitchesToItsTab() {
+    const QString path = m_dir.filePath(QStringLiteral("拖.gcp"));
+    QVERIFY(writeScoreFile(path, QStringLiteral("春香"), QStringLiteral("\n")));
+    const auto drop = [this](const QList<QUrl> &urls) {
+        QMimeData mime;
+        mime.setUrls(urls);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(m_window, &enter);
+        if (!enter.isAccepted()) {
+            return false;
+        }
+        QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_window, &dropped);
+        return dropped.isAccepted();
+    };
+    QVERIFY(drop({QUrl::fromLocalFile(path)}));
+    DocumentTab *first = m_window->currentEdit();
+    QVERIFY(first);
+    QCOMPARE(first->filePath(), path);
+    m_window->newAction();
+    QVERIFY(m_window->currentEdit() != first);
+    const int tabs = m_window->tabWidget()->count();
+    QVERIFY(drop({QUrl::fromLocalFile(path)}));
+    QCOMPARE(m_window->currentEdit(), first);
+    QCOMPARE(m_window->tabWidget()->count(), tabs);
+    QVERIFY(!drop({QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("notes.txt")))}));
+    QVERIFY(!drop({QUrl(QStringLiteral("https://example.org/a.gcp"))}));
+    QCOMPARE(m_window->tabWidget()->count(), tabs);
 }
 
 // Save as onto a file another tab holds is refused with a message naming
