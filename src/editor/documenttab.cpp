@@ -427,7 +427,7 @@ bool DocumentTab::viewportEvent(QObject *viewport, QEvent *event) {
             const int column = at.positionInBlock();
             if (p.place.length == 0 ||
                 (column >= p.place.column && column <= p.place.column + p.place.length)) {
-                messages.append(p.message);
+                messages.append(p.text());
             }
         }
         if (messages.isEmpty()) {
@@ -748,6 +748,23 @@ void DocumentTab::insertComment() {
 
 void DocumentTab::insertAnnotation() {
     insertLyricDirective(QStringLiteral("; 笛色=小工调 板式=一板三眼 速度=60 八度=0"), 5, 3);
+}
+
+void DocumentTab::insertSettingsLine(int line, const QString &text) {
+    LyricEdit *lyric = ui->lyricEdit;
+    QTextCursor cursor(lyric->document());
+    const QTextBlock block = lyric->document()->findBlockByNumber(line);
+    QString insertion = text;
+    if (block.isValid()) {
+        cursor.setPosition(block.position());
+        insertion.append(QLatin1Char('\n'));
+    } else {
+        cursor.movePosition(QTextCursor::End);
+        insertion.prepend(QLatin1Char('\n'));
+    }
+    lyric->setTextCursor(cursor);
+    runCommand(new InsertLyricCommand(this, insertion));
+    lyric->setFocus();
 }
 
 void DocumentTab::insertLineBreak() {
@@ -1073,8 +1090,8 @@ QString DocumentTab::suggestedFileName() const {
     const QString title = Typesetter::safeFileName(ExportFormat::documentTitle(documentLines()));
     const QString name = title.isEmpty() ? QFileInfo(m_filePath).completeBaseName() : title;
     const QFileInfo file(m_filePath);
-    const QString dir = file.isAbsolute() && file.absoluteDir().exists() ? file.absolutePath()
-                                                                          : QString();
+    const QString dir =
+        file.isAbsolute() && file.absoluteDir().exists() ? file.absolutePath() : QString();
     const QString fileName = name.isEmpty() ? QString() : name + QStringLiteral(".gcp");
     return dir.isEmpty() ? fileName : QDir(dir).filePath(fileName);
 }

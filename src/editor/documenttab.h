@@ -169,6 +169,9 @@ public slots:
     // A comment line that sets the key, meter, tempo and octave from there on,
     // with the key selected for typing over.
     void insertAnnotation();
+    // A settings line inserted as lyric line `line` (at the end past the last
+    // line), in one undoable step.
+    void insertSettingsLine(int line, const QString &text);
     void insertLineBreak();
     void insertPageBreak();
 

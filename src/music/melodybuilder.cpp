@@ -81,6 +81,18 @@ QString headingName(const QString &text) {
     return open >= 0 && close > open ? text.mid(open + 1, close - open - 1) : QString();
 }
 
+Problem &report(QVector<Found> *found, int line, int column, int scoreColumn,
+                Problem::Severity severity, const Place &place, const QString &message,
+                const QString &advice = {}) {
+    Problem p;
+    p.severity = severity;
+    p.place = place;
+    p.message = message;
+    p.advice = advice;
+    found->append({line, column, scoreColumn, p});
+    return found->last().problem;
+}
+
 // The notes one reading of a tune produces, and what it found on the way.
 class TuneReader {
 public:
@@ -187,12 +199,7 @@ public:
 
     void report(int line, int column, int scoreColumn, Problem::Severity severity,
                 const Place &place, const QString &message, const QString &advice) {
-        Problem p;
-        p.severity = severity;
-        p.place = place;
-        p.message = message;
-        p.advice = advice;
-        m_found->append({line, column, scoreColumn, p});
+        ::music::report(m_found, line, column, scoreColumn, severity, place, message, advice);
     }
 
 private:
@@ -227,17 +234,6 @@ QVector<bool> smallOf(const std::vector<Pitch> &pitches, const QVector<int> &gro
     return out;
 }
 
-Problem &report(QVector<Found> *found, int line, int column, int scoreColumn,
-                Problem::Severity severity, const Place &place, const QString &message,
-                const QString &advice = {}) {
-    Problem p;
-    p.severity = severity;
-    p.place = place;
-    p.message = message;
-    p.advice = advice;
-    found->append({line, column, scoreColumn, p});
-    return found->last().problem;
-}
 
 // The meter a tune's marks suggest (底板 apart), and why.
 MeterDetector::Guess guessMeter(const std::vector<Mark> &marks, const std::vector<Pitch> &pitches,

@@ -8,6 +8,7 @@
 #include "dialogs/prompt.h"
 #include "editor/documenttab.h"
 #include "editor/lyricedit.h"
+#include "editor/problemlist.h"
 #include "editor/scoreedit.h"
 #include "export/exportconfig.h"
 #include "export/previewdock.h"
@@ -28,19 +29,22 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QDockWidget>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QToolBar>
+#include <QMimeData>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
 
@@ -63,6 +67,7 @@ MainWindow::MainWindow(QWidget *parent)
     , m_updateManager(new UpdateManager(this))
     , m_autosaver(new Autosaver(this)) {
     ui->setupUi(this);
+    setAcceptDrops(true);
     m_startPage->setObjectName(QStringLiteral("startPage"));
     m_startPage->setOpenLinks(false);
     ui->centralwidget->layout()->addWidget(m_startPage);
@@ -150,9 +155,9 @@ MainWindow::MainWindow(QWidget *parent)
     setUpProblemList();
     setUpPreview();
     m_playback = new PlaybackController(this, [this] { return currentEdit(); });
-    m_playback->setPreview(m_previewDock->pane());
     setUpViewMenu();
     setUpReplace();
+    m_playback->setPreview(m_previewDock->pane());
     loadStartPage();
     updateRecentMenu();
 
@@ -300,19 +305,17 @@ void MainWindow::addDocument(DocumentTab *edit) {
 }
 
 void MainWindow::setUpProblemList() {
-    m_problemDock = new QDockWidget(QStringLiteral("板眼检查"), this);
-    m_problemDock->setObjectName(QStringLiteral("problemDock"));
-    m_problemDock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-    m_problemList = new QListWidget(m_problemDock);
-    m_problemList->setObjectName(QStringLiteral("problemList"));
-    m_problemDock->setWidget(m_problemList);
+    m_problemDock = new ProblemList(this);
     addDockWidget(Qt::BottomDockWidgetArea, m_problemDock);
     m_problemDock->hide();
-    connect(m_problemList, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) {
-        DocumentTab *edit = currentEdit();
-        const int index = m_problemList->row(item);
-        if (edit && index >= 0 && index < m_shownProblems.size()) {
-            edit->goTo(m_shownProblems.at(index).place);
+    connect(m_problemDock, &ProblemList::goTo, this, [this](const music::Place &place) {
+        if (DocumentTab *edit = currentEdit()) {
+            edit->goTo(place);
+        }
+    });
+    connect(m_problemDock, &ProblemList::insertLine, this, [this](int line, const QString &text) {
+        if (DocumentTab *edit = currentEdit()) {
+            edit->insertSettingsLine(line, text);
         }
     });
 }
@@ -320,23 +323,19 @@ void MainWindow::setUpProblemList() {
 void MainWindow::showProblems() {
     DocumentTab *edit = currentEdit();
     const QVector<music::Problem> problems = edit ? edit->problems() : QVector<music::Problem>();
-    if (problems == m_shownProblems && m_problemList->count() == problems.size()) {
+    if (problems == m_problemDock->problems()) {
         return;
     }
-    m_shownProblems = problems;
-    m_problemList->clear();
+    QStringList where;
     for (const music::Problem &p : problems) {
-        QString where;
         if (p.place.pane == music::Place::Pane::Score) {
             const QString character = edit->lyricEditor()->sungCharAt(p.place.line + 1);
-            where = QStringLiteral("第%1字「%2」").arg(p.place.line + 1).arg(character);
+            where.append(QStringLiteral("第%1字「%2」").arg(p.place.line + 1).arg(character));
         } else {
-            where = QStringLiteral("第%1行").arg(p.place.line + 1);
+            where.append(QStringLiteral("第%1行").arg(p.place.line + 1));
         }
-        auto *item = new QListWidgetItem(where + QStringLiteral("：") + p.message, m_problemList);
-        item->setForeground(ProblemMarks::colorOf(p.severity));
     }
-    m_problemDock->setVisible(!problems.isEmpty());
+    m_problemDock->setProblems(problems, where);
 }
 
 void MainWindow::updateWindowTitle() {
@@ -498,11 +497,10 @@ bool MainWindow::tabWidgetClose(int index) {
         return true;
     }
     if (edit->isModified()) {
-        const auto answer =
-            Prompt::question(this, QStringLiteral("警告"),
-                             QStringLiteral("\"%1\"未保存，是否保存？")
-                                 .arg(QFileInfo(edit->filePath()).fileName()),
-                             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        const auto answer = Prompt::question(
+            this, QStringLiteral("警告"),
+            QStringLiteral("\"%1\"未保存，是否保存？").arg(QFileInfo(edit->filePath()).fileName()),
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         if (answer == QMessageBox::Cancel || answer == QMessageBox::NoButton) {
             return false;
         }
@@ -526,6 +524,39 @@ bool MainWindow::closeAllTabs() {
         }
     }
     return ui->tabWidget->count() == 0;
+}
+
+namespace {
+
+// The local score files a drag carries; none when it carries anything else.
+QStringList droppedScores(const QMimeData *mime) {
+    QStringList paths;
+    for (const QUrl &url : mime->urls()) {
+        if (!url.isLocalFile() ||
+            !url.toLocalFile().endsWith(QStringLiteral(".gcp"), Qt::CaseInsensitive)) {
+            return {};
+        }
+        paths.append(url.toLocalFile());
+    }
+    return paths;
+}
+
+} // namespace
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event) {
+    if (!droppedScores(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void MainWindow::dropEvent(QDropEvent *event) {
+    const QStringList paths = droppedScores(event->mimeData());
+    for (const QString &path : paths) {
+        openDocument(path);
+    }
+    if (!paths.isEmpty()) {
+        event->acceptProposedAction();
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {
@@ -992,7 +1023,8 @@ void MainWindow::setUpViewMenu() {
             view->addAction(bar->toggleViewAction());
         }
         view->addSeparator();
-        for (QDockWidget *dock : findChildren<QDockWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+        for (QDockWidget *dock :
+             findChildren<QDockWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
             view->addAction(dock->toggleViewAction());
         }
     });

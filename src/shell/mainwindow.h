@@ -18,8 +18,11 @@ class DocumentTab;
 class PlaybackController;
 class PreviewDock;
 class PreviewLink;
+class ProblemList;
 class QTextBrowser;
 class QDockWidget;
+class QDragEnterEvent;
+class QDropEvent;
 class QListWidget;
 class QLineEdit;
 class QSplitter;
@@ -118,6 +121,9 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Score files dropped on the window open as 打开 opens them.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
@@ -164,9 +170,7 @@ private:
     QTextBrowser *m_startPage;
     QToolButton *m_openFolderBtn = nullptr; // in the status bar after an export
     QString m_exportedFolder;
-    QDockWidget *m_problemDock = nullptr;
-    QListWidget *m_problemList = nullptr;
-    QVector<music::Problem> m_shownProblems;
+    ProblemList *m_problemDock = nullptr;
     ServiceConfig *m_service;
     UpdateManager *m_updateManager;
     bool m_startPageBuiltIn = false;

@@ -167,7 +167,7 @@ void JianpuPages::setTitle(const QString &text) {
         return;
     }
     if (m_t.m_documentTitle.isEmpty()) {
-        m_t.m_documentTitle = sungText(text);
+        m_t.m_documentTitle = titleText(text);
     }
     m_t.setPageTitle(m_t.m_documentTitle);
     const qreal x = (m_width - fm.horizontalAdvance(text)) / 2;

@@ -195,7 +195,7 @@ void TestBackupDialog::actionOffersTheCurrentFilesVersions() {
         fileMenu = fileMenu ? fileMenu : qobject_cast<QMenu *>(w);
     }
     QVERIFY(fileMenu);
-    QCOMPARE(fileMenu->title(), QStringLiteral("文件"));
+    QCOMPARE(fileMenu->title(), QStringLiteral("文件(&F)"));
     QCOMPARE(fileMenu->actions().indexOf(action), fileMenu->actions().indexOf(saveAs) + 1);
 
     const QString one = m_files.filePath(QStringLiteral("one.gcp"));

@@ -565,10 +565,11 @@ void TestDocumentTab::modifiedFlagAndUndoSignals() {
     QCOMPARE(canUndo.count(), 1);
     QCOMPARE(tab->tabTitle(true), QStringLiteral("未命名*"));
     tab->undo();
-    QVERIFY(tab->isModified()); // undoing back does not clear it
+    QVERIFY(!tab->isModified()); // undoing back to the text as it was clears it
     QVERIFY(tab->canRedo());
     QCOMPARE(canRedo.last().at(0).toBool(), true);
-    QCOMPARE(modified.count(), 1);
+    QCOMPARE(modified.count(), 2);
+    QCOMPARE(modified.last().at(0).toBool(), false);
 }
 
 void TestDocumentTab::saveAndOpen() {

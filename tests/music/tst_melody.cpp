@@ -82,6 +82,11 @@ private slots:
     void ornamentsComeFromTheTable();
     void ornamentTableIsEditable();
     // Tune by tune.
+    void adviceSaysWhatToDo_data();
+    void adviceSaysWhatToDo();
+    void insertingTheSuggestedLineAnswersIt_data();
+    void insertingTheSuggestedLineAnswersIt();
+
     void buildIsTheTunesJoined();
     void sampleDocument();
     void randomScoresKeepTheInvariants();
@@ -596,6 +601,104 @@ void TestMelody::ornamentTableIsEditable() {
 }
 
 // build() is the tunes built one by one and joined; places are absolute.
+// Every problem says what is wrong and what to do; those a settings line
+// answers carry it, to be inserted before the tune's first sung line.
+void TestMelody::adviceSaysWhatToDo_data() {
+    QTest::addColumn<QString>("lyric");
+    QTest::addColumn<QStringList>("score");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("advice"); // a part of it
+    QTest::addColumn<QString>("fix");
+    QTest::addColumn<int>("fixLine");
+    QTest::newRow("detected, and why")
+        << QStringLiteral("【测试】\n春花") << QStringList{"上、尺", "工●"} << "推测板式：一板三眼"
+        << "依据：有中眼"
+        << "; 板式=一板三眼" << 1;
+    QTest::newRow("detected from notes per 板")
+        << QStringLiteral("【测试】\n春花秋") << QStringList{"上、", "尺、", "工、"}
+        << "推测板式：流水板"
+        << "依据：没有眼，每板约 1.0 个音"
+        << "; 板式=流水板" << 1;
+    QTest::newRow("detected from 底板 alone") << QStringLiteral("; 速度=60\n【引子】\n春花")
+                                              << QStringList{"上尺", "工D"} << "推测板式：散板"
+                                              << "依据：只有底板"
+                                              << "; 板式=散板" << 2;
+    QTest::newRow("which 板 is missing")
+        << sanYan + QStringLiteral("春花秋月明") << QStringList{"上、", "尺○", "工●", "尺○", "工○"}
+        << "可能漏板"
+        << "第2小节的板没有标出。若那里有板，请补上头板或腰板" << QString() << -1;
+    QTest::newRow("which 赠板 is missing")
+        << QStringLiteral("; 板式=加赠一板三眼\n春花秋月明日")
+        << QStringList{"上、", "尺○", "工●", "尺○", "工○", "六、"} << "可能漏板"
+        << "第1小节的赠板没有标出。若那里有板，请补上赠板或腰赠板" << QString() << -1;
+    QTest::newRow("a mark the stated meter has not")
+        << QStringLiteral("; 板式=流水板\n春花") << QStringList{"上、尺", "工●"}
+        << "流水板中不应有中眼"
+        << "请删去这个记号，或写明这些记号所合的板式“; 板式=一板三眼”"
+        << "; 板式=一板三眼" << 1;
+    QTest::newRow("mark before a pitch")
+        << QStringLiteral("; 板式=散板\n春") << QStringList{"D上"} << "板眼前没有工尺"
+        << "移到工尺后面" << QString() << -1;
+    QTest::newRow("beyond the flute")
+        << QStringLiteral("; 板式=散板\n春") << QStringList{"合L"} << "超出笛子音域"
+        << "A4–A6" << QString() << -1;
+    QTest::newRow("character without pitch")
+        << QStringLiteral("; 板式=散板\n春花") << QStringList{"上", ""} << "此字没有工尺"
+        << "写上它的工尺" << QString() << -1;
+    QTest::newRow("not a symbol") << QStringLiteral("; 板式=散板\n春") << QStringList{"上abc"}
+                                  << "不是工尺符号"
+                                  << "输入法" << QString() << -1;
+    QTest::newRow("unreadable setting")
+        << QStringLiteral("; 板式=快板\n春") << QStringList{"上"} << "无法识别的设置：板式=快板"
+        << "; 笛色=小工调 板式=一板三眼" << QString() << -1;
+}
+
+void TestMelody::adviceSaysWhatToDo() {
+    QFETCH(QString, lyric);
+    QFETCH(QStringList, score);
+    QFETCH(QString, message);
+    QFETCH(QString, advice);
+    const Melody m = melodyOf(lyric, score);
+    const Problem *p = problemWith(m, message);
+    QVERIFY2(p, qPrintable(messages(m).join(QLatin1Char('|'))));
+    QVERIFY2(p->advice.contains(advice), qPrintable(p->advice));
+    QCOMPARE(p->text(), p->message + QStringLiteral("。") + p->advice);
+    QTEST(p->fix, "fix");
+    QTEST(p->fixLine, "fixLine");
+    for (const Problem &other : m.problems) {
+        QVERIFY2(!other.advice.isEmpty(), qPrintable(other.message));
+    }
+}
+
+// The settings line a problem offers, inserted where it says, states what
+// the check assumed or suggested: the problem is gone, the times unchanged
+// (detected) or the marks now counted (suggested).
+void TestMelody::insertingTheSuggestedLineAnswersIt_data() {
+    QTest::addColumn<QString>("lyric");
+    QTest::addColumn<QStringList>("score");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("detected") << QStringLiteral("# 题\n【测试】\n春花")
+                              << QStringList{"上、尺", "工●"} << "推测板式：一板三眼";
+    QTest::newRow("suggested") << QStringLiteral("; 板式=流水板\n【测试】\n春花")
+                               << QStringList{"上、尺", "工●"} << "流水板中不应有中眼";
+}
+
+void TestMelody::insertingTheSuggestedLineAnswersIt() {
+    QFETCH(QString, lyric);
+    QFETCH(QStringList, score);
+    QFETCH(QString, message);
+    const Melody before = melodyOf(lyric, score);
+    const Problem *p = problemWith(before, message);
+    QVERIFY(p && !p->fix.isEmpty());
+    QStringList lines = lyric.split(QLatin1Char('\n'));
+    lines.insert(p->fixLine, p->fix);
+    const Melody after = melodyOf(lines.join(QLatin1Char('\n')), score);
+    QCOMPARE(messages(after), QStringList());
+    QVERIFY(!after.sections.first().meterGuessed);
+    QCOMPARE(after.sections.first().meter, Meter::YiBanSanYan);
+    QCOMPARE(clicks(after), (QStringList{"0:板", "960:眼"}));
+}
+
 void TestMelody::buildIsTheTunesJoined() {
     const DocumentLines lines = document(
         QStringLiteral("# 题\n; 笛色=凡字调(E)\n春花\n【甲】\n; 板式=一板三眼 速度=66\n秋月，"
@@ -655,9 +758,14 @@ void TestMelody::sampleDocument() {
     QCOMPARE(m.sections.size(), 1);
     QCOMPARE(m.sections.first().quPai, QStringLiteral("皂罗袍"));
     QVERIFY(m.notes.size() > 100);
+    // The sample states its meter, and its marks agree with it.
+    QVERIFY(!m.sections.first().meterGuessed);
+    QVERIFY(m.sections.first().zeng);
+    QStringList texts;
     for (const Problem &p : m.problems) {
-        QVERIFY2(p.severity != Problem::Severity::Error, qPrintable(p.message));
+        texts.append(p.text());
     }
+    QCOMPARE(texts, QStringList());
 }
 
 // Scores of random symbols and stray text: whatever they hold, notes follow

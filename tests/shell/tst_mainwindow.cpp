@@ -2,6 +2,7 @@
 #include "editor/lyricedit.h"
 #include "editor/scoreedit.h"
 #include "export/previewdock.h"
+#include "model/gongchesymbol.h"
 #include "model/scorefile.h"
 #include "online/updatemanager.h"
 #include "promptscript.h"
@@ -9,12 +10,14 @@
 #include "shell/mainwindow.h"
 #include "shell/serviceconfig.h"
 #include "testhttpserver.h"
+#include "testsupport.h"
 
 #include <QAction>
 #include <QDockWidget>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -45,6 +48,7 @@ private slots:
     void escNeverQuits();
     void titleNamesTheFile();
     void problemListFollowsTheDocument();
+    void problemListInsertsTheSettingsLine();
     void forcedUpdateClosesTheNormalWay();
     void startPageFromCacheAndNetwork();
     void hostileStartPages();
@@ -384,6 +388,35 @@ void TestMainWindow::problemListFollowsTheDocument() {
     QTRY_VERIFY(dock->isHidden());
     m_window->tabWidget()->setCurrentIndex(0);
     QVERIFY(dock->isVisible());
+}
+
+// The list counts its problems in its title; a detected meter is answered by
+// one click, which inserts the settings line (one undo step) and empties the
+// list.
+void TestMainWindow::problemListInsertsTheSettingsLine() {
+    auto *dock = m_window->findChild<QDockWidget *>(QStringLiteral("problemDock"));
+    auto *fix = m_window->findChild<QPushButton *>(QStringLiteral("insertSettingsLine"));
+    QVERIFY(dock && fix);
+    m_window->newAction();
+    DocumentTab *edit = m_window->currentEdit();
+    // 【测试】 春花: 上、尺 | 工●, detected as 一板三眼.
+    using S = GongcheSymbol;
+    const auto pitch = [](S::PitchName name) {
+        return sym(S::pitchCode(S::Series::Plain, S::Octave::Middle, name));
+    };
+    const QString score = pitch(S::PitchName::Shang) + sym(S::TouBan) + pitch(S::PitchName::Chi) +
+                          QStringLiteral("\n") + pitch(S::PitchName::Gong) + sym(S::ZhongYan);
+    edit->restore(QStringLiteral("【测试】\n春花"), score, QStringLiteral("未命名"));
+    QTRY_VERIFY(dock->isVisible());
+    QCOMPARE(dock->windowTitle(), QStringLiteral("板眼检查（1）"));
+    QVERIFY(fix->isVisible());
+    QVERIFY2(fix->text().contains(QStringLiteral("; 板式=")), qPrintable(fix->text()));
+    const QString lyric = edit->lyricEditor()->toPlainText();
+    fix->click();
+    QVERIFY(edit->lyricEditor()->toPlainText().startsWith(QStringLiteral("【测试】\n; 板式=")));
+    QTRY_VERIFY(dock->isHidden());
+    edit->lyricEditor()->undo();
+    QCOMPARE(edit->lyricEditor()->toPlainText(), lyric);
 }
 
 void TestMainWindow::forcedUpdateClosesTheNormalWay() {

@@ -100,7 +100,7 @@ void TestPrinting::actionsAndKeys() {
     // In the 文件 menu, after 导出.
     QMenu *fileMenu = nullptr;
     for (QMenu *m : m_window->findChildren<QMenu *>()) {
-        if (m->title() == QStringLiteral("文件")) {
+        if (m->title() == QStringLiteral("文件(&F)")) {
             fileMenu = m;
         }
     }

@@ -262,10 +262,10 @@ void TestRecentFiles::clearListFromTheMenu() {
     QVERIFY(!clear->isEnabled());
     QVERIFY(RecentFiles().files().isEmpty());
     // The submenu sits in the 文件 menu, after 打开.
-    QCOMPARE(recentMenu()->title(), QStringLiteral("最近打开"));
+    QCOMPARE(recentMenu()->title(), QStringLiteral("最近打开(&R)"));
     QMenu *fileMenu = qobject_cast<QMenu *>(recentMenu()->parentWidget());
     QVERIFY(fileMenu);
-    QCOMPARE(fileMenu->title(), QStringLiteral("文件"));
+    QCOMPARE(fileMenu->title(), QStringLiteral("文件(&F)"));
     const QList<QAction *> items = fileMenu->actions();
     const int open = items.indexOf(m_window->findChild<QAction *>(QStringLiteral("openAction")));
     QCOMPARE(items.indexOf(recentMenu()->menuAction()), open + 1);

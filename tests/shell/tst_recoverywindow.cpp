@@ -168,12 +168,12 @@ void TestRecoveryWindow::killedProgramLosesNothing() {
                      if (m_x.program().state() == QProcess::NotRunning) {
                          return true;
                      }
-                     QString w = m_x.findWindow(QStringLiteral("选择文件"));
+                     QString w = m_x.findWindow(QStringLiteral("保存"));
                      if (!w.isEmpty()) {
                          m_x.type(w, untitledPath, 50);
                          m_x.key(w, QStringLiteral("Return"));
                          waitUntil(
-                             [&] { return m_x.findWindow(QStringLiteral("选择文件")).isEmpty(); });
+                             [&] { return m_x.findWindow(QStringLiteral("保存")).isEmpty(); });
                          ++answered;
                          return false;
                      }
