@@ -14,6 +14,7 @@
 #include "shell/apppaths.h"
 #include "shell/mainwindow.h"
 #include "shell/playbackcontroller.h"
+#include "windowfixture.h"
 
 #include <QAction>
 #include <QDockWidget>
@@ -54,30 +55,19 @@ private:
 };
 
 void TestMenuKeys::initTestCase() {
-    AppPaths::setProgramDirOverride(m_dir.filePath(QStringLiteral("program")), true);
-    qputenv("QORVEL_API_BASE_URL", "http://127.0.0.1:9");
+    windowfixture::useProgramDir(m_dir.filePath(QStringLiteral("program")));
 }
 
 void TestMenuKeys::init() {
-    m_window = new MainWindow;
-    m_window->playback()->player()->setSinkFactory(
-        [](QObject *parent) { return new ClockAudioSink(parent); });
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
-    QApplication::setActiveWindow(m_window);
-    QVERIFY(QTest::qWaitForWindowActive(m_window));
+    m_window = windowfixture::openWindow(true, [](MainWindow *window) {
+        window->playback()->player()->setSinkFactory(
+            [](QObject *parent) { return new ClockAudioSink(parent); });
+    });
+    QVERIFY(m_window->isActiveWindow());
 }
 
 void TestMenuKeys::cleanup() {
-    PromptScript discard;
-    for (int i = 0; i < 10; ++i) {
-        discard.answer(QMessageBox::No);
-    }
-    while (m_window->tabWidget()->count() > 0) {
-        m_window->tabWidgetClose(m_window->tabWidget()->count() - 1);
-    }
-    delete m_window;
-    m_window = nullptr;
+    windowfixture::closeWindow(m_window);
 }
 
 // Two lines of two characters, a measure each, at 240 beats a minute, in 尺字调.

@@ -8,6 +8,7 @@
 #include "shell/apppaths.h"
 #include "shell/backupstore.h"
 #include "shell/mainwindow.h"
+#include "windowfixture.h"
 
 #include <QFile>
 #include <QMimeData>
@@ -47,26 +48,16 @@ QByteArray readAll(const QString &path) {
 } // namespace
 
 void TestOneTabPerFile::initTestCase() {
-    AppPaths::setProgramDirOverride(m_programDir.path(), true);
-    qputenv("QORVEL_API_BASE_URL", "http://127.0.0.1:9");
+    windowfixture::useProgramDir(m_programDir.path());
 }
 
 void TestOneTabPerFile::init() {
-    m_window = new MainWindow;
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    m_window = windowfixture::openWindow();
+    QVERIFY(m_window->isVisible());
 }
 
 void TestOneTabPerFile::cleanup() {
-    PromptScript discard;
-    for (int i = 0; i < 10; ++i) {
-        discard.answer(QMessageBox::No);
-    }
-    while (m_window->tabWidget()->count() > 0) {
-        m_window->tabWidgetClose(m_window->tabWidget()->count() - 1);
-    }
-    delete m_window;
-    m_window = nullptr;
+    windowfixture::closeWindow(m_window);
 }
 
 // 打开, 最近打开, the command line: the same file by another spelling or a
