@@ -497,6 +497,9 @@ void Typesetter::layoutLyricLine(PageCanvas &painter, const QString &text,
                 }
                 return scoreRoom(x, -(fm.height() * 3) / 5);
             });
+            if (parts.isEmpty()) { // no room at all (a scheme of zero sizes): one part
+                parts = QStringList{score};
+            }
             e = scoreExtent(parts.first());
         }
         if (sentence) {
