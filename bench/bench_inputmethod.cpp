@@ -2,7 +2,7 @@
 // one typed letter in compositions of one to six segments.
 #include "inputmethod/inputmethod.h"
 #include "inputmethod/scoretree.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 
 #include <QApplication>
 #include <QFile>

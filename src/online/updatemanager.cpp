@@ -2,7 +2,7 @@
 
 #include "dialogs/prompt.h"
 #include "online/boundedreply.h"
-#include "shell/serviceconfig.h"
+#include "platform/serviceconfig.h"
 
 #include <QDesktopServices>
 #include <QJsonDocument>

@@ -21,7 +21,7 @@
 #include "shell/backupstore.h"
 #include "shell/playbackcontroller.h"
 #include "shell/previewlink.h"
-#include "shell/serviceconfig.h"
+#include "platform/serviceconfig.h"
 #include "shell/windowstate.h"
 #include "ui_mainwindow.h"
 

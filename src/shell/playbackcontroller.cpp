@@ -9,7 +9,7 @@
 #include "music/musicrules.h"
 #include "music/playbackexcerpt.h"
 #include "playback/deviceaudiosink.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -6,7 +6,7 @@
 // closes the tabs and deletes the window.
 
 #include "promptscript.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 #include "shell/mainwindow.h"
 
 #include <QMessageBox>

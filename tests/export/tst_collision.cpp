@@ -5,7 +5,7 @@
 #include "export/exportconfig.h"
 #include "fonts/fontsubstitutions.h"
 #include "promptscript.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 #include "svgpage.h"
 #include "typeset/inkcollisions.h"
 #include "typeset/typesetter.h"

@@ -8,7 +8,7 @@
 #include "fonts/fontsubstitutions.h"
 #include "model/scorefile.h"
 #include "promptscript.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 #include "testsupport.h"
 #include "typeset/selfcontainedsvg.h"
 #include "typeset/typesetter.h"

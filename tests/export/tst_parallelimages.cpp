@@ -6,7 +6,7 @@
 #include "exportfixture.h"
 #include "fonts/fontsubstitutions.h"
 #include "promptscript.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 #include "testsupport.h"
 #include "typeset/typesetter.h"
 

@@ -5,7 +5,7 @@
 #include "fonts/fontregistry.h"
 #include "fonts/fontsubstitutions.h"
 #include "promptscript.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 #include "testsupport.h"
 #include "typeset/typesetter.h"
 

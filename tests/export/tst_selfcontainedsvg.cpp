@@ -6,7 +6,7 @@
 #include "fonts/fontregistry.h"
 #include "fonts/fontsubstitutions.h"
 #include "promptscript.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 #include "svgpage.h"
 #include "testsupport.h"
 #include "typeset/selfcontainedsvg.h"

@@ -6,9 +6,9 @@
 #include "model/scorefile.h"
 #include "online/updatemanager.h"
 #include "promptscript.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 #include "shell/mainwindow.h"
-#include "shell/serviceconfig.h"
+#include "platform/serviceconfig.h"
 #include "testhttpserver.h"
 #include "testsupport.h"
 

@@ -11,7 +11,7 @@
 #include "model/scorefile.h"
 #include "playback/clockaudiosink.h"
 #include "promptscript.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 #include "shell/mainwindow.h"
 #include "shell/playbackcontroller.h"
 #include "windowfixture.h"

@@ -5,7 +5,7 @@
 #include "editor/lyricedit.h"
 #include "model/scorefile.h"
 #include "promptscript.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 #include "shell/backupstore.h"
 #include "shell/mainwindow.h"
 #include "windowfixture.h"

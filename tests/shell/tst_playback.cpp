@@ -10,7 +10,7 @@
 #include "playback/clockaudiosink.h"
 #include "playback/deviceaudiosink.h"
 #include "promptscript.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 #include "shell/mainwindow.h"
 #include "shell/playbackcontroller.h"
 

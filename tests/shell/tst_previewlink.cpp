@@ -12,7 +12,7 @@
 #include "export/previewpane.h"
 #include "fonts/fontsubstitutions.h"
 #include "promptscript.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 #include "shell/mainwindow.h"
 #include "shell/previewlink.h"
 

@@ -11,7 +11,7 @@
 #include "model/rendermodel.h"
 #include "model/scorefile.h"
 #include "promptscript.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 #include "shell/mainwindow.h"
 #include "shell/recentfiles.h"
 #include "typeset/typesetter.h"

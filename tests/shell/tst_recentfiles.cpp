@@ -4,7 +4,7 @@
 #include "editor/documenttab.h"
 #include "model/scorefile.h"
 #include "promptscript.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 #include "shell/mainwindow.h"
 #include "shell/recentfiles.h"
 

@@ -7,7 +7,7 @@
 #include "editor/scoreedit.h"
 #include "model/scorefile.h"
 #include "promptscript.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 #include "shell/autosaver.h"
 #include "shell/mainwindow.h"
 #include "shell/recoverystore.h"
