@@ -18,10 +18,10 @@
 #include "inputmethod/inputmethod.h"
 #include "online/boundedreply.h"
 #include "online/updatemanager.h"
+#include "platform/serviceconfig.h"
 #include "shell/backupstore.h"
 #include "shell/playbackcontroller.h"
 #include "shell/previewlink.h"
-#include "platform/serviceconfig.h"
 #include "shell/windowstate.h"
 #include "ui_mainwindow.h"
 

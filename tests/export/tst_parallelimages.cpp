@@ -5,8 +5,8 @@
 #include "export/exportconfig.h"
 #include "exportfixture.h"
 #include "fonts/fontsubstitutions.h"
-#include "promptscript.h"
 #include "platform/apppaths.h"
+#include "promptscript.h"
 #include "testsupport.h"
 #include "typeset/typesetter.h"
 

@@ -8,8 +8,8 @@
 #include "fonts/fontbox.h"
 #include "fonts/fontregistry.h"
 #include "fonts/fontsubstitutions.h"
-#include "promptscript.h"
 #include "platform/apppaths.h"
+#include "promptscript.h"
 #include "testsupport.h"
 #include "typeset/typesetter.h"
 
@@ -25,8 +25,8 @@
 #include <QMainWindow>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>

@@ -4,8 +4,8 @@
 #include "exportfixture.h"
 #include "fonts/fontregistry.h"
 #include "fonts/fontsubstitutions.h"
-#include "promptscript.h"
 #include "platform/apppaths.h"
+#include "promptscript.h"
 #include "testsupport.h"
 #include "typeset/typesetter.h"
 

@@ -1,6 +1,6 @@
 #include "online/updatemanager.h"
-#include "promptscript.h"
 #include "platform/serviceconfig.h"
+#include "promptscript.h"
 #include "testhttpserver.h"
 
 #include <QSignalSpy>

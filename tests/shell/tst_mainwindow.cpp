@@ -5,10 +5,10 @@
 #include "model/gongchesymbol.h"
 #include "model/scorefile.h"
 #include "online/updatemanager.h"
-#include "promptscript.h"
 #include "platform/apppaths.h"
-#include "shell/mainwindow.h"
 #include "platform/serviceconfig.h"
+#include "promptscript.h"
+#include "shell/mainwindow.h"
 #include "testhttpserver.h"
 #include "testsupport.h"
 
