@@ -14,7 +14,7 @@
 #include "export/previewdock.h"
 #include "export/previewpane.h"
 #include "export/printdialogs.h"
-#include "fonts/fontmanager.h"
+#include "fontwidgets/fontmanager.h"
 #include "inputmethod/inputmethod.h"
 #include "online/boundedreply.h"
 #include "online/updatemanager.h"
