@@ -1,6 +1,6 @@
 // The input method's costs: building the dictionary tree, searching it, and
 // one typed letter in compositions of one to six segments.
-#include "inputmethod/inputmethod.h"
+#include "editor/inputmethod.h"
 #include "inputmethod/scoretree.h"
 #include "platform/apppaths.h"
 

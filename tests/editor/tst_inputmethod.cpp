@@ -1,5 +1,5 @@
+#include "editor/inputmethod.h"
 #include "fonts/fontregistry.h"
-#include "inputmethod/inputmethod.h"
 #include "platform/apppaths.h"
 #include "testsupport.h"
 
