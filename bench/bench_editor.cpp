@@ -5,12 +5,12 @@
 // the reference definition does. Medians of five repetitions.
 #include "editor/banyanchecker.h"
 #include "editor/documenttab.h"
+#include "editor/inputmethod.h"
 #include "editor/lyricedit.h"
 #include "editor/lyriclinenumberarea.h"
 #include "editor/scoreedit.h"
 #include "editor/scorelinenumberarea.h"
 #include "editor/sungwalk.h"
-#include "inputmethod/inputmethod.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -9,7 +9,7 @@
 #include "export/exportsettingsform.h"
 #include "export/previewpane.h"
 #include "fonts/fontsubstitutions.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 #include "typeset/typesetter.h"
 
 #include <QApplication>

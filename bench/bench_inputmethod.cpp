@@ -1,8 +1,8 @@
 // The input method's costs: building the dictionary tree, searching it, and
 // one typed letter in compositions of one to six segments.
-#include "inputmethod/inputmethod.h"
+#include "editor/inputmethod.h"
 #include "inputmethod/scoretree.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 
 #include <QApplication>
 #include <QFile>

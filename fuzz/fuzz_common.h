@@ -4,7 +4,7 @@
 // run, a scratch program directory, silent message boxes, and a small reader
 // that turns the fuzzer's bytes into choices.
 #include "dialogs/prompt.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 
 #include <QApplication>
 #include <QByteArray>

@@ -1,8 +1,8 @@
 // The input method on random key sequences: letters and stray characters,
 // the navigation keys, commits, numbered choices, related mode and resets.
 // Its page and highlight always stay on the candidate list.
+#include "editor/inputmethod.h"
 #include "fuzz_common.h"
-#include "inputmethod/inputmethod.h"
 
 #include <QKeyEvent>
 #include <QPlainTextEdit>

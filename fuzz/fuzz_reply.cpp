@@ -1,10 +1,11 @@
 // Server replies: any bytes as the body of the update check and as the start
-// page. The update handler may prompt (answered by the silent responder) and
-// may ask to quit; the start page text goes into a text browser as the main
-// window shows it.
+// page. What the check finds is told as the window tells it (prompts answered
+// by the silent responder, no browser opened); the start page text goes into
+// a text browser as the main window shows it.
 #include "fuzz_common.h"
 #include "online/boundedreply.h"
 #include "online/updatemanager.h"
+#include "shell/updatenotice.h"
 
 #include <QTextBrowser>
 
@@ -14,7 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fuzz::app();
     static UpdateManager *manager = [] {
         auto *m = new UpdateManager;
-        m->setUrlOpener([](const QUrl &) { return false; });
+        UpdateNotice::setUrlOpener([](const QUrl &) { return false; });
+        QObject::connect(m, &UpdateManager::checked,
+                         [](const UpdateCheck &found) { UpdateNotice::tell(found); });
         return m;
     }();
     static QTextBrowser *startPage = [] {

@@ -1,7 +1,7 @@
 #include "appearance/editorconfig.h"
 
 #include "fonts/fontregistry.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include "editor/scoreedit.h"
 
 #include "appearance/editorconfig.h"
+#include "editor/inputmethod.h"
 #include "editor/lyricedit.h"
 #include "editor/scorehighlighter.h"
 #include "editor/scorelinenumberarea.h"
-#include "inputmethod/inputmethod.h"
 #include "model/gongchesymbol.h"
 
 #include <QPainter>

@@ -1,6 +1,6 @@
 #include "editor/scorehighlighter.h"
 
-#include "inputmethod/inputmethod.h"
+#include "editor/inputmethod.h"
 #include "model/ordinarygongche.h"
 
 ScoreHighlighter::ScoreHighlighter(QTextDocument *document)

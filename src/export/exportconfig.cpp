@@ -1,7 +1,7 @@
 #include "export/exportconfig.h"
 
 #include "fonts/fontregistry.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -5,7 +5,7 @@
 #include "export/exportconfig.h"
 #include "export/exportformat.h"
 #include "fonts/fontregistry.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 #include "ui_exportsettingsform.h"
 
 #include <QAbstractItemView>

@@ -1,6 +1,6 @@
 #include "fonts/fontregistry.h"
 
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 
 #include <QDir>
 #include <QFontDatabase>

@@ -2,7 +2,7 @@
 
 #include "inputmethod/dictionaryrow.h"
 #include "model/gongchesymbol.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,10 +1,8 @@
 #include "online/updatemanager.h"
 
-#include "dialogs/prompt.h"
 #include "online/boundedreply.h"
-#include "shell/serviceconfig.h"
+#include "platform/serviceconfig.h"
 
-#include <QDesktopServices>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
@@ -14,8 +12,9 @@
 UpdateManager::UpdateManager(QObject *parent)
     : QObject(parent)
     , m_network(new QNetworkAccessManager)
-    , m_config(ServiceConfig::instance())
-    , m_openUrl([](const QUrl &url) { return QDesktopServices::openUrl(url); }) {}
+    , m_config(ServiceConfig::instance()) {
+    qRegisterMetaType<UpdateCheck>();
+}
 
 UpdateManager::~UpdateManager() {
     m_network->deleteLater();
@@ -29,7 +28,11 @@ void UpdateManager::check() {
 }
 
 void UpdateManager::handleReply(bool ok, const QString &errorString, const QByteArray &body) {
+    UpdateCheck found;
     if (!ok) {
+        found.kind = UpdateCheck::Kind::Failed;
+        found.error = errorString;
+        emit checked(found);
         emit dataSubmitted(false, errorString);
         return;
     }
@@ -38,21 +41,14 @@ void UpdateManager::handleReply(bool ok, const QString &errorString, const QByte
     if (document.isObject()) {
         const QJsonObject reply = document.object();
         const QString remote = reply.value(QStringLiteral("version")).toString();
-        const bool force = reply.value(QStringLiteral("force")).toBool(false);
         // Compared as decimal numbers: "2.10" counts as 2.1.
         if (remote.toDouble() > m_config->version.toDouble()) {
-            Prompt::information(nullptr, QStringLiteral("更新提示"),
-                                QStringLiteral("有新版本可用，请更新！"));
-            const QString site = m_config->webBaseUrl + m_config->rootPath;
-            if (!m_openUrl(QUrl(site))) {
-                Prompt::information(nullptr, QStringLiteral("更新提示"),
-                                    QStringLiteral("无法打开下载链接，请到官网下载：") + site +
-                                        QStringLiteral("！"));
-            }
-            if (force) {
-                emit quitRequested();
-            }
+            found.kind = UpdateCheck::Kind::NewerVersion;
+            found.version = remote;
+            found.forced = reply.value(QStringLiteral("force")).toBool(false);
+            found.site = m_config->webBaseUrl + m_config->rootPath;
         }
     }
+    emit checked(found);
     emit dataSubmitted(true, text);
 }

@@ -1,17 +1,16 @@
 #pragma once
 
+#include "online/updatecheck.h"
+
 #include <QObject>
-#include <QUrl>
-#include <functional>
 
 class QNetworkAccessManager;
 struct ServiceConfig;
 
-// Asks the vendor's server once per start whether a newer version exists.
-// Failures are silent. A newer version is announced, and the web site opened;
-// when the server demands an update, the program is asked to close through
-// its normal closing protocol (quitRequested), so unsaved documents are
-// offered for saving first.
+// Asks the vendor's server once per start whether a newer version exists,
+// and says what it found (checked): nothing, a newer version (and whether the
+// server demands it), or a failure. It shows nothing itself; the window tells
+// the user.
 class UpdateManager : public QObject {
     Q_OBJECT
 
@@ -24,19 +23,15 @@ public:
     // Handles a finished reply: ok is false on a network error.
     void handleReply(bool ok, const QString &errorString, const QByteArray &body);
 
-    // Opens a URL in the desktop's browser; replaceable for tests.
-    using UrlOpener = std::function<bool(const QUrl &)>;
-    void setUrlOpener(UrlOpener opener) { m_openUrl = std::move(opener); }
-
     // The most the reply body may hold.
     static constexpr qint64 replyLimit = 64 * 1024;
 
 signals:
+    // What the check found, before dataSubmitted.
+    void checked(const UpdateCheck &found);
     void dataSubmitted(bool success, const QString &message);
-    void quitRequested();
 
 private:
     QNetworkAccessManager *m_network;
     ServiceConfig *m_config;
-    UrlOpener m_openUrl;
 };

@@ -7,6 +7,7 @@
 #include "dialogs/helpdialog.h"
 #include "dialogs/prompt.h"
 #include "editor/documenttab.h"
+#include "editor/inputmethod.h"
 #include "editor/lyricedit.h"
 #include "editor/problemlist.h"
 #include "editor/scoreedit.h"
@@ -14,14 +15,15 @@
 #include "export/previewdock.h"
 #include "export/previewpane.h"
 #include "export/printdialogs.h"
-#include "fonts/fontmanager.h"
-#include "inputmethod/inputmethod.h"
+#include "fontwidgets/fontmanager.h"
 #include "online/boundedreply.h"
+#include "online/updatecheck.h"
 #include "online/updatemanager.h"
+#include "platform/serviceconfig.h"
 #include "shell/backupstore.h"
 #include "shell/playbackcontroller.h"
 #include "shell/previewlink.h"
-#include "shell/serviceconfig.h"
+#include "shell/updatenotice.h"
 #include "shell/windowstate.h"
 #include "ui_mainwindow.h"
 
@@ -186,7 +188,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     // A forced update closes the program the normal way: unsaved documents
     // are offered for saving, and a cancel keeps the program open.
-    connect(m_updateManager, &UpdateManager::quitRequested, this, &MainWindow::exitAction);
+    connect(m_updateManager, &UpdateManager::checked, this, &MainWindow::updateChecked);
     m_updateManager->check();
 }
 
@@ -940,6 +942,12 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event) {
 void MainWindow::onSearchEditTextChanged() {
     if (ui->searchEdit->text().isEmpty()) {
         ui->searchResLabel->clear();
+    }
+}
+
+void MainWindow::updateChecked(const UpdateCheck &found) {
+    if (UpdateNotice::tell(found)) {
+        exitAction();
     }
 }
 

@@ -29,6 +29,7 @@ class QSplitter;
 class QToolButton;
 class UpdateManager;
 struct ServiceConfig;
+struct UpdateCheck;
 
 // The program's window: a tab per open document, the search bar of the
 // current document, and a start page while no document is open. Almost every
@@ -118,6 +119,9 @@ public slots:
     void onSearchPrevBtnClicked();
     void onSearchCloseBtn();
     void onSearchEditTextChanged();
+    // Tells what the update check found; a demanded update closes the window
+    // the normal way.
+    void updateChecked(const UpdateCheck &found);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -8,8 +8,8 @@
 #include "music/melodybuilder.h"
 #include "music/musicrules.h"
 #include "music/playbackexcerpt.h"
+#include "platform/apppaths.h"
 #include "playback/deviceaudiosink.h"
-#include "shell/apppaths.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #include "shell/recentfiles.h"
 
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 
 #include <QDir>
 #include <QFileInfo>

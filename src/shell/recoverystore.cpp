@@ -1,6 +1,6 @@
 #include "shell/recoverystore.h"
 
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

@@ -1,6 +1,6 @@
 #include "shell/windowstate.h"
 
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 
 #include <QGuiApplication>
 #include <QMainWindow>

@@ -1,9 +1,9 @@
 #include "appearance/editorconfig.h"
 #include "appearance/settings.h"
-#include "fonts/colorbox.h"
-#include "fonts/customfontbox.h"
-#include "fonts/fontbox.h"
 #include "fonts/fontregistry.h"
+#include "fontwidgets/colorbox.h"
+#include "fontwidgets/customfontbox.h"
+#include "fontwidgets/fontbox.h"
 #include "promptscript.h"
 
 #include <QFile>

@@ -6,7 +6,7 @@
 #include "editor/documenttab.h"
 #include "editor/lyricedit.h"
 #include "editor/scoreedit.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 
 #include <QPair>
 #include <QString>

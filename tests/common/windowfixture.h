@@ -5,8 +5,8 @@
 // function, and a teardown that answers "discard" to every unsaved prompt,
 // closes the tabs and deletes the window.
 
+#include "platform/apppaths.h"
 #include "promptscript.h"
-#include "shell/apppaths.h"
 #include "shell/mainwindow.h"
 
 #include <QMessageBox>

@@ -2,7 +2,7 @@
 #include "dialogs/aboutdialog.h"
 #include "dialogs/helpdialog.h"
 #include "dialogs/screenfit.h"
-#include "fonts/fontmanager.h"
+#include "fontwidgets/fontmanager.h"
 
 #include <QAbstractScrollArea>
 #include <QPushButton>

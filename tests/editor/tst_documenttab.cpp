@@ -1,7 +1,7 @@
 // The document tab: key routing, cursor synchronisation, insert operations,
 // files, the render model, and the ways around the commands that it closes.
 #include "appearance/editorconfig.h"
-#include "inputmethod/inputmethod.h"
+#include "editor/inputmethod.h"
 #include "model/clipboardrecord.h"
 #include "model/scorefile.h"
 #include "promptscript.h"

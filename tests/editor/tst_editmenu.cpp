@@ -2,7 +2,7 @@
 // text clears the modified mark, 替换 changes lyric matches one undo step at a
 // time (全部替换 in one), Alt with a letter never types, and a settings line
 // is labelled 设置.
-#include "inputmethod/inputmethod.h"
+#include "editor/inputmethod.h"
 #include "model/scorefile.h"
 #include "promptscript.h"
 #include "tabdriver.h"

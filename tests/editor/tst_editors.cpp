@@ -1,10 +1,10 @@
 // The lyric and score editors on their own: pairing, gutter labels, search,
 // line insertion and removal, the beat-mark guess.
+#include "editor/inputmethod.h"
 #include "editor/lyricedit.h"
 #include "editor/lyriclinenumberarea.h"
 #include "editor/scoreedit.h"
 #include "editor/scorelinenumberarea.h"
-#include "inputmethod/inputmethod.h"
 #include "testsupport.h"
 
 #include <QLineEdit>

@@ -7,7 +7,7 @@
 // texts it reached.
 //
 // QORVEL_SOAK_SEED and QORVEL_SOAK_STEPS choose another seed and length.
-#include "inputmethod/inputmethod.h"
+#include "editor/inputmethod.h"
 #include "tabdriver.h"
 
 #include <QClipboard>

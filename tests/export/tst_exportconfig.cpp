@@ -1,6 +1,6 @@
 #include "export/exportconfig.h"
 #include "fonts/fontregistry.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 #include "testsupport.h"
 
 #include <QJsonArray>

@@ -16,7 +16,7 @@
 #include "fonts/fontsubstitutions.h"
 #include "model/rendermodel.h"
 #include "model/scorefile.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 #include "testsupport.h"
 #include "typeset/typesetter.h"
 

@@ -5,8 +5,8 @@
 #include "export/exportconfig.h"
 #include "exportfixture.h"
 #include "fonts/fontsubstitutions.h"
+#include "platform/apppaths.h"
 #include "promptscript.h"
-#include "shell/apppaths.h"
 #include "testsupport.h"
 #include "typeset/typesetter.h"
 

@@ -5,7 +5,7 @@
 #include "export/previewpane.h"
 #include "exportfixture.h"
 #include "fonts/fontsubstitutions.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 #include "testsupport.h"
 #include "typeset/sourcearea.h"
 #include "typeset/typesetter.h"

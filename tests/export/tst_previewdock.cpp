@@ -3,13 +3,13 @@
 #include "export/previewdock.h"
 #include "export/previewpane.h"
 #include "exportfixture.h"
-#include "fonts/colorbox.h"
-#include "fonts/customfontbox.h"
-#include "fonts/fontbox.h"
 #include "fonts/fontregistry.h"
 #include "fonts/fontsubstitutions.h"
+#include "fontwidgets/colorbox.h"
+#include "fontwidgets/customfontbox.h"
+#include "fontwidgets/fontbox.h"
+#include "platform/apppaths.h"
 #include "promptscript.h"
-#include "shell/apppaths.h"
 #include "testsupport.h"
 #include "typeset/typesetter.h"
 
@@ -25,8 +25,8 @@
 #include <QMainWindow>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>

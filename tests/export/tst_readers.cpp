@@ -4,8 +4,8 @@
 #include "exportfixture.h"
 #include "fonts/fontregistry.h"
 #include "fonts/fontsubstitutions.h"
+#include "platform/apppaths.h"
 #include "promptscript.h"
-#include "shell/apppaths.h"
 #include "testsupport.h"
 #include "typeset/typesetter.h"
 

@@ -4,7 +4,7 @@
 #include "export/exportsettingsform.h"
 #include "exportfixture.h"
 #include "fonts/fontsubstitutions.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 #include "testsupport.h"
 
 #include <QPushButton>

@@ -1,5 +1,5 @@
 #include "export/exportconfig.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 #include "svgpage.h"
 #include "testsupport.h"
 #include "typeset/pagecanvas.h"

@@ -2,7 +2,7 @@
 // symbols, the layout rules of its glyphs, and that the toolkit finds, draws
 // and embeds it.
 #include "fonts/fontregistry.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 #include "testsupport.h"
 
 #include <QBuffer>

@@ -1,5 +1,5 @@
 #include "inputmethod/scoretree.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 #include "testsupport.h"
 
 #include <QTemporaryDir>

@@ -1,6 +1,7 @@
 #include "online/updatemanager.h"
+#include "platform/serviceconfig.h"
 #include "promptscript.h"
-#include "shell/serviceconfig.h"
+#include "shell/updatenotice.h"
 #include "testhttpserver.h"
 
 #include <QSignalSpy>
@@ -19,7 +20,9 @@ private slots:
     void stalledConnectionKeepsTheLoopResponsive();
 
 private:
+    // What the check found, and what the window made of it.
     struct Outcome {
+        QList<UpdateCheck> found;
         QList<Prompt::Request> prompts;
         QList<QUrl> opened;
         int quitRequests = 0;
@@ -40,14 +43,22 @@ TestUpdateManager::Outcome TestUpdateManager::runCheck(bool openSucceeds) {
     PromptScript prompts;
     Outcome outcome;
     UpdateManager manager;
-    manager.setUrlOpener([&](const QUrl &url) {
+    UpdateNotice::setUrlOpener([&](const QUrl &url) {
         outcome.opened.append(url);
         return openSucceeds;
     });
-    connect(&manager, &UpdateManager::quitRequested, this, [&] { ++outcome.quitRequests; });
+    // As the window does: what was found is told, and a demanded update
+    // asks the window to close.
+    connect(&manager, &UpdateManager::checked, this, [&](const UpdateCheck &found) {
+        outcome.found.append(found);
+        if (UpdateNotice::tell(found)) {
+            ++outcome.quitRequests;
+        }
+    });
     QSignalSpy submitted(&manager, &UpdateManager::dataSubmitted);
     manager.check();
     [&] { QTRY_COMPARE_WITH_TIMEOUT(submitted.count(), 1, 20000); }();
+    UpdateNotice::setUrlOpener({});
     outcome.success = submitted.value(0).value(0).toBool();
     outcome.prompts = prompts.shown();
     return outcome;
@@ -75,6 +86,11 @@ void TestUpdateManager::replies() {
     m_server.body("/update_check.json", body);
     const Outcome outcome = runCheck();
     QVERIFY(outcome.success);
+    QCOMPARE(outcome.found.size(), 1);
+    const UpdateCheck &found = outcome.found.at(0);
+    QCOMPARE(found.kind, prompted ? UpdateCheck::Kind::NewerVersion : UpdateCheck::Kind::None);
+    QCOMPARE(found.forced, quits);
+    QCOMPARE(found.site, prompted ? QStringLiteral("https://site.example/") : QString());
     QCOMPARE(outcome.prompts.size(), prompted ? 1 : 0);
     if (prompted) {
         QCOMPARE(outcome.prompts.at(0).title, QStringLiteral("更新提示"));
@@ -91,7 +107,13 @@ void TestUpdateManager::replies() {
 void TestUpdateManager::linkThatCannotOpen() {
     m_server.body("/update_check.json", R"({"version": "2.2"})");
     const Outcome outcome = runCheck(false);
+    QCOMPARE(outcome.found.size(), 1);
+    QCOMPARE(outcome.found.at(0).kind, UpdateCheck::Kind::NewerVersion);
+    QCOMPARE(outcome.found.at(0).version, QStringLiteral("2.2"));
     QCOMPARE(outcome.prompts.size(), 2);
+    QCOMPARE(outcome.prompts.at(0).text, QStringLiteral("有新版本可用，请更新！"));
+    QCOMPARE(outcome.prompts.at(1).title, QStringLiteral("更新提示"));
+    QCOMPARE(outcome.prompts.at(1).parent, nullptr);
     QCOMPARE(outcome.prompts.at(1).text,
              QStringLiteral("无法打开下载链接，请到官网下载：https://site.example/！"));
 }
@@ -115,6 +137,10 @@ void TestUpdateManager::hostileReplies() {
     m_server.route("/update_check.json", r);
     const Outcome outcome = runCheck();
     QVERIFY(!outcome.success);
+    QCOMPARE(outcome.found.size(), 1);
+    QCOMPARE(outcome.found.at(0).kind, UpdateCheck::Kind::Failed);
+    QVERIFY(!outcome.found.at(0).error.isEmpty());
+    QCOMPARE(outcome.quitRequests, 0);
     QVERIFY(outcome.prompts.isEmpty());
     QVERIFY(outcome.opened.isEmpty());
 }
@@ -129,6 +155,7 @@ void TestUpdateManager::stalledConnectionKeepsTheLoopResponsive() {
     PromptScript prompts;
     auto *manager = new UpdateManager;
     QSignalSpy submitted(manager, &UpdateManager::dataSubmitted);
+    QSignalSpy checked(manager, &UpdateManager::checked);
     manager->check();
     QTRY_COMPARE(m_server.requests().size(), before + 1);
     int ticks = 0;
@@ -137,6 +164,7 @@ void TestUpdateManager::stalledConnectionKeepsTheLoopResponsive() {
     timer.start(1);
     QTRY_VERIFY(ticks >= 20);
     QCOMPARE(submitted.count(), 0);
+    QCOMPARE(checked.count(), 0);
     delete manager;
     QCOMPARE(prompts.count(), 0);
 }

@@ -5,10 +5,11 @@
 #include "model/gongchesymbol.h"
 #include "model/scorefile.h"
 #include "online/updatemanager.h"
+#include "platform/apppaths.h"
+#include "platform/serviceconfig.h"
 #include "promptscript.h"
-#include "shell/apppaths.h"
 #include "shell/mainwindow.h"
-#include "shell/serviceconfig.h"
+#include "shell/updatenotice.h"
 #include "testhttpserver.h"
 #include "testsupport.h"
 
@@ -422,9 +423,24 @@ void TestMainWindow::problemListInsertsTheSettingsLine() {
 void TestMainWindow::forcedUpdateClosesTheNormalWay() {
     modifiedTab();
     PromptScript prompts;
+    prompts.answer(QMessageBox::Ok);
     prompts.answer(QMessageBox::Cancel);
-    emit m_window->updateManager()->quitRequested();
-    QCOMPARE(prompts.count(), 1);
+    QList<QUrl> opened;
+    UpdateNotice::setUrlOpener([&](const QUrl &url) {
+        opened.append(url);
+        return true;
+    });
+    UpdateCheck found;
+    found.kind = UpdateCheck::Kind::NewerVersion;
+    found.version = QStringLiteral("3");
+    found.forced = true;
+    found.site = QStringLiteral("https://site.example/");
+    emit m_window->updateManager()->checked(found);
+    UpdateNotice::setUrlOpener({});
+    QCOMPARE(prompts.count(), 2);
+    QCOMPARE(prompts.shown().at(0).title, QStringLiteral("更新提示"));
+    QCOMPARE(prompts.shown().at(0).text, QStringLiteral("有新版本可用，请更新！"));
+    QCOMPARE(opened, QList<QUrl>{QUrl(QStringLiteral("https://site.example/"))});
     QCOMPARE(prompts.last().title, QStringLiteral("警告"));
     QCOMPARE(m_window->tabWidget()->count(), 1); // the user cancelled: still open
 }

@@ -7,10 +7,10 @@
 #include "editor/lyricedit.h"
 #include "editor/scoreedit.h"
 #include "model/scorefile.h"
+#include "platform/apppaths.h"
 #include "playback/clockaudiosink.h"
 #include "playback/deviceaudiosink.h"
 #include "promptscript.h"
-#include "shell/apppaths.h"
 #include "shell/mainwindow.h"
 #include "shell/playbackcontroller.h"
 

@@ -11,8 +11,8 @@
 #include "export/previewdock.h"
 #include "export/previewpane.h"
 #include "fonts/fontsubstitutions.h"
+#include "platform/apppaths.h"
 #include "promptscript.h"
-#include "shell/apppaths.h"
 #include "shell/mainwindow.h"
 #include "shell/previewlink.h"
 

@@ -3,8 +3,8 @@
 // (a new start) lists them; a file that is gone is taken out with a message.
 #include "editor/documenttab.h"
 #include "model/scorefile.h"
+#include "platform/apppaths.h"
 #include "promptscript.h"
-#include "shell/apppaths.h"
 #include "shell/mainwindow.h"
 #include "shell/recentfiles.h"
 

@@ -3,8 +3,8 @@
 // start takes about three quarters of the screen, centred.
 #include "editor/documenttab.h"
 #include "editor/lyricedit.h"
+#include "platform/apppaths.h"
 #include "promptscript.h"
-#include "shell/apppaths.h"
 #include "shell/mainwindow.h"
 #include "shell/windowstate.h"
 

@@ -1,5 +1,5 @@
-#include "fonts/fontmanager.h"
 #include "fonts/fontregistry.h"
+#include "fontwidgets/fontmanager.h"
 #include "promptscript.h"
 
 #include <QDir>

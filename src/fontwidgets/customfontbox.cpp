@@ -1,4 +1,4 @@
-#include "fonts/customfontbox.h"
+#include "fontwidgets/customfontbox.h"
 
 #include "fonts/fontregistry.h"
 

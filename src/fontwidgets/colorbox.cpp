@@ -1,7 +1,7 @@
-#include "fonts/colorbox.h"
+#include "fontwidgets/colorbox.h"
 
 #include "dialogs/prompt.h"
-#include "fonts/chooserstyle.h"
+#include "fontwidgets/chooserstyle.h"
 
 #include <QFormLayout>
 #include <QGridLayout>

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "inputmethod/candidatepager.h"
-#include "inputmethod/scoretree.h"
+#include "inputmethod/inputengine.h"
 
 #include <QColor>
 #include <QFont>
@@ -10,14 +9,13 @@
 #include <QStringList>
 #include <QVector>
 #include <QWidget>
-#include <memory>
 
 class QKeyEvent;
 
-// The abbreviation input method: a small popup under the score editor's
-// cursor that shows the letters typed so far, split into dictionary segments,
-// and a page of gongche candidates for them. It also offers, on demand, the
-// beat marks ordered by their relation to a given beat mark ("related" mode).
+// The abbreviation input method's window: a small popup under the score
+// editor's cursor that shows what its engine (InputEngine) holds, the letters
+// typed so far, split into dictionary segments, and a page of gongche
+// candidates for them, or the beat marks related to a given beat mark.
 //
 // The popup never takes the keyboard focus; the document tab feeds it keys
 // and inserts what it returns.
@@ -25,7 +23,7 @@ class InputMethod : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int maxSegments = 6;
+    static constexpr int maxSegments = InputEngine::maxSegments;
     static constexpr int lineSpacing = 6;
     static constexpr int itemSpacing = 20;
     static constexpr int insetTop = 3;
@@ -33,7 +31,7 @@ public:
     static constexpr int insetLeft = 10;
     static constexpr int insetRight = 10;
     static constexpr int minWidth = 200;
-    static constexpr int maxCombinations = 60;
+    static constexpr int maxCombinations = InputEngine::maxCombinations;
 
     static const QColor borderColor;  // #89b8d0
     static const QColor validColor;   // #0070df: valid segments, candidate labels
@@ -69,20 +67,22 @@ public:
     // Clears everything and hides the popup.
     void reset();
 
-    const SegmentList &segments() const { return m_segments; }
-    const QStringList &candidates() const { return m_candidates; }
+    // What the popup shows.
+    const InputEngine &engine() const { return m_engine; }
+    const SegmentList &segments() const { return m_engine.segments(); }
+    const QStringList &candidates() const { return m_engine.candidates(); }
     // False when the input matches no symbol: the popup says "无匹配".
-    bool hasMatches() const;
-    QString composition() const { return m_composition; }
-    int page() const { return m_pager.page(); }
-    int selected() const { return m_pager.selected(); }
-    int pageSize() const { return m_pager.pageSize(); }
-    QStringList pageCandidates() const;
+    bool hasMatches() const { return m_engine.hasMatches(); }
+    QString composition() const { return m_engine.composition(); }
+    int page() const { return m_engine.page(); }
+    int selected() const { return m_engine.selected(); }
+    int pageSize() const { return m_engine.pageSize(); }
+    QStringList pageCandidates() const { return m_engine.pageCandidates(); }
     // "page/pages", as the popup's corner shows it.
-    QString pageIndicator() const;
-    const ScoreTree &tree() const { return *m_tree; }
+    QString pageIndicator() const { return m_engine.pageIndicator(); }
+    const ScoreTree &tree() const { return m_engine.tree(); }
     // The prefix list of the whole composition (the candidates with weights).
-    CandidateList currentList() const;
+    CandidateList currentList() const { return m_engine.currentList(); }
 
     QFont compositionFont() const { return m_compositionFont; }
     QFont candidateFont() const { return m_candidateFont; }
@@ -91,7 +91,9 @@ public:
     // Every pairing of a with b (b's entries outer, a's inner, texts joined,
     // weights added), at most maxCombinations of them, best first. An empty
     // side leaves the other unchanged.
-    static CandidateList combine(const CandidateList &a, const CandidateList &b);
+    static CandidateList combine(const CandidateList &a, const CandidateList &b) {
+        return InputEngine::combine(a, b);
+    }
 
     // The popup's size for a composition and the candidates of one page.
     static QSize popupSize(const QFont &compositionFont, const QFont &candidateFont,
@@ -104,24 +106,12 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    // Pushes the exact and prefix lists for one more segment; returns the
-    // segment's own prefix matches.
-    CandidateList pushLists(const QString &segmentText);
-    void popLists();
-    void fillCandidates();
-    void clearComposing();
+    // Shows the engine's state: resized and placed under the cursor.
     void refreshGeometry();
-    QString joinedSegments() const;
     QPoint anchor() const;
 
     QPointer<QPlainTextEdit> m_editor;
-    std::unique_ptr<ScoreTree> m_tree;
-    SegmentList m_segments;
-    QVector<CandidateList> m_exactStack;
-    QVector<CandidateList> m_prefixStack;
-    QStringList m_candidates;
-    QString m_composition;
-    CandidatePager m_pager;
+    InputEngine m_engine;
     QFont m_compositionFont;
     QFont m_candidateFont;
     QFont m_pageFont;

@@ -1,4 +1,4 @@
-#include "fonts/fontbox.h"
+#include "fontwidgets/fontbox.h"
 
 #include <QFontComboBox>
 #include <QFontDatabase>

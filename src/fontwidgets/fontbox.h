@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fonts/sizedfontbox.h"
+#include "fontwidgets/sizedfontbox.h"
 
 class QFontComboBox;
 

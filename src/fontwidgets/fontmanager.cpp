@@ -1,4 +1,4 @@
-#include "fonts/fontmanager.h"
+#include "fontwidgets/fontmanager.h"
 
 #include "dialogs/prompt.h"
 #include "dialogs/screenfit.h"

@@ -1,4 +1,4 @@
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 
 #include <QDir>
 #include <QStandardPaths>

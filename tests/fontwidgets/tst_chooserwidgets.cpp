@@ -1,7 +1,7 @@
-#include "fonts/colorbox.h"
-#include "fonts/customfontbox.h"
-#include "fonts/fontbox.h"
 #include "fonts/fontregistry.h"
+#include "fontwidgets/colorbox.h"
+#include "fontwidgets/customfontbox.h"
+#include "fontwidgets/fontbox.h"
 #include "promptscript.h"
 
 #include <QComboBox>

@@ -1,6 +1,6 @@
-#include "shell/serviceconfig.h"
+#include "platform/serviceconfig.h"
 
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "inputmethod/inputmethod.h"
+#include "editor/inputmethod.h"
 
 #include "fonts/fontregistry.h"
 
@@ -19,8 +19,6 @@ const QString InputMethod::noMatchText = QStringLiteral("无匹配");
 const QColor InputMethod::pageColor(0x78, 0x78, 0x78);
 
 namespace {
-
-const QString relatedMarker = QStringLiteral("*");
 
 InputMethod *theInstance = nullptr;
 
@@ -43,14 +41,13 @@ InputMethod *InputMethod::instance() {
 
 InputMethod::InputMethod(int pageSize, const QString &dictionaryFile)
     : QWidget(nullptr, Qt::ToolTip)
-    , m_tree(std::make_unique<ScoreTree>(dictionaryFile))
-    , m_pager(pageSize)
+    , m_engine(pageSize, dictionaryFile)
     , m_compositionFont(QStringLiteral("console"), 12)
     , m_candidateFont(FontRegistry::instance()->defaultFamily(), 16)
     , m_pageFont(QStringLiteral("console"), 8) {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
-    resize(popupSize(m_compositionFont, m_candidateFont, m_composition, pageCandidates()));
+    resize(popupSize(m_compositionFont, m_candidateFont, composition(), pageCandidates()));
     hide();
 }
 
@@ -60,110 +57,10 @@ void InputMethod::setEditor(QPlainTextEdit *editor) {
     m_editor = editor;
 }
 
-CandidateList InputMethod::combine(const CandidateList &a, const CandidateList &b) {
-    if (a.isEmpty()) {
-        return b;
-    }
-    if (b.isEmpty()) {
-        return a;
-    }
-    CandidateList result;
-    result.reserve(std::min(maxCombinations, a.size() * b.size()));
-    for (const Candidate &second : b) {
-        for (const Candidate &first : a) {
-            if (result.size() >= maxCombinations) {
-                break;
-            }
-            result.append(Candidate{first.text + second.text, first.weight + second.weight});
-        }
-        if (result.size() >= maxCombinations) {
-            break;
-        }
-    }
-    ScoreTree::sortByWeight(result);
-    return result;
-}
-
-CandidateList InputMethod::pushLists(const QString &segmentText) {
-    const CandidateList exact = m_tree->search(segmentText, false);
-    const CandidateList prefix = m_tree->search(segmentText, true);
-    if (!m_exactStack.isEmpty() && !m_prefixStack.isEmpty()) {
-        const CandidateList top = m_exactStack.last();
-        m_exactStack.append(combine(top, exact));
-        m_prefixStack.append(combine(top, prefix));
-    } else {
-        m_exactStack.append(exact);
-        m_prefixStack.append(prefix);
-    }
-    return prefix;
-}
-
-void InputMethod::popLists() {
-    if (!m_exactStack.isEmpty()) {
-        m_exactStack.removeLast();
-    }
-    if (!m_prefixStack.isEmpty()) {
-        m_prefixStack.removeLast();
-    }
-}
-
-CandidateList InputMethod::currentList() const {
-    return m_prefixStack.isEmpty() ? CandidateList() : m_prefixStack.last();
-}
-
-void InputMethod::fillCandidates() {
-    m_candidates.clear();
-    if (!m_prefixStack.isEmpty() && !m_prefixStack.last().isEmpty()) {
-        for (const Candidate &c : m_prefixStack.last()) {
-            m_candidates.append(c.text);
-        }
-    } else {
-        m_candidates.append(QString());
-    }
-    m_pager.reset(m_candidates.size());
-}
-
-bool InputMethod::hasMatches() const {
-    return m_candidates != QStringList{QString()};
-}
-
-void InputMethod::clearComposing() {
-    m_candidates.clear();
-    m_composition.clear();
-    m_pager.reset(0);
-}
-
-QString InputMethod::joinedSegments() const {
-    QStringList parts;
-    for (const Segment &s : m_segments) {
-        parts.append(s.text);
-    }
-    return parts.join(QLatin1Char('\''));
-}
-
 void InputMethod::appendText(const QString &text) {
-    if (text.isEmpty() || m_segments.size() >= maxSegments ||
-        (!m_segments.isEmpty() && m_segments.first().text == relatedMarker)) {
+    if (!m_engine.appendText(text)) {
         return;
     }
-    clearComposing();
-
-    SegmentList added;
-    if (m_segments.isEmpty()) {
-        added = m_tree->segment(text);
-    } else {
-        added = m_tree->segment(m_segments.last().text + text);
-        m_segments.removeLast();
-    }
-    m_segments += added;
-    m_composition = joinedSegments();
-
-    popLists();
-    for (const Segment &s : qAsConst(added)) {
-        pushLists(s.text);
-    }
-
-    fillCandidates();
     refreshGeometry();
     if (isHidden()) {
         show();
@@ -177,22 +74,22 @@ void InputMethod::handleKey(QKeyEvent *event) {
     switch (event->key()) {
     case Qt::Key_Comma:
     case Qt::Key_Up:
-        m_pager.previousPage();
+        m_engine.previousPage();
         refreshGeometry();
         break;
     case Qt::Key_Period:
     case Qt::Key_Down:
-        m_pager.nextPage();
+        m_engine.nextPage();
         refreshGeometry();
         break;
     case Qt::Key_Left:
-        if (m_pager.left()) {
+        if (m_engine.left()) {
             refreshGeometry();
         }
         update();
         break;
     case Qt::Key_Right:
-        if (m_pager.right()) {
+        if (m_engine.right()) {
             refreshGeometry();
         }
         update();
@@ -200,56 +97,35 @@ void InputMethod::handleKey(QKeyEvent *event) {
     case Qt::Key_Escape:
         reset();
         break;
-    case Qt::Key_Backspace: {
-        clearComposing();
-        popLists();
-        if (m_segments.isEmpty()) {
-            reset();
-            return;
-        }
-        Segment &last = m_segments.last();
-        last.text.chop(1);
-        if (!last.text.isEmpty()) {
-            last.valid = !pushLists(last.text).isEmpty();
+    case Qt::Key_Backspace:
+        if (m_engine.backspace()) {
+            refreshGeometry();
         } else {
-            m_segments.removeLast();
+            hide();
         }
-        if (m_segments.isEmpty()) {
-            reset();
-            return;
-        }
-        m_composition = joinedSegments();
-        fillCandidates();
-        refreshGeometry();
         break;
-    }
     default:
         break;
     }
 }
 
 QString InputMethod::commitCurrent() {
-    const int index = m_pager.currentIndex();
-    const QString chosen =
-        index >= 0 && index < m_candidates.size() ? m_candidates.at(index) : QString();
-    reset();
+    const QString chosen = m_engine.commitCurrent();
+    hide();
     return chosen;
 }
 
 QString InputMethod::selectByNumber(int number) {
-    if (number < 1 || number > m_pager.lastSlot(m_pager.page()) + 1) {
-        return QString();
+    const QString chosen = m_engine.selectByNumber(number);
+    // A number not on the page leaves everything as it is.
+    if (!m_engine.isActive()) {
+        hide();
     }
-    m_pager.setSelected(number - 1);
-    return commitCurrent();
+    return chosen;
 }
 
 void InputMethod::showRelated(const QString &symbol) {
-    clearComposing();
-    m_candidates = m_tree->related(symbol);
-    m_pager.reset(m_candidates.size());
-    m_segments = {Segment{relatedMarker, true}};
-    m_composition = symbol;
+    m_engine.showRelated(symbol);
     refreshGeometry();
     if (isHidden()) {
         show();
@@ -257,23 +133,8 @@ void InputMethod::showRelated(const QString &symbol) {
 }
 
 void InputMethod::reset() {
-    m_candidates.clear();
-    m_segments.clear();
-    m_exactStack.clear();
-    m_prefixStack.clear();
-    m_composition.clear();
-    m_pager.reset(0);
+    m_engine.reset();
     hide();
-}
-
-QStringList InputMethod::pageCandidates() const {
-    const int begin = m_pager.pageBegin();
-    const int end = std::min(m_pager.pageEnd(), m_candidates.size());
-    return begin < end ? m_candidates.mid(begin, end - begin) : QStringList();
-}
-
-QString InputMethod::pageIndicator() const {
-    return QStringLiteral("%1/%2").arg(m_pager.page() + 1).arg(m_pager.pageCount());
 }
 
 QSize InputMethod::popupSize(const QFont &compositionFont, const QFont &candidateFont,
@@ -320,7 +181,7 @@ QPoint InputMethod::anchor() const {
 
 void InputMethod::refreshGeometry() {
     const QSize size =
-        popupSize(m_compositionFont, m_candidateFont, m_composition, pageCandidates());
+        popupSize(m_compositionFont, m_candidateFont, composition(), pageCandidates());
     resize(size);
     const QPoint at = anchor();
     QScreen *screen = QGuiApplication::screenAt(at);
@@ -352,10 +213,10 @@ void InputMethod::paintEvent(QPaintEvent *) {
     // The composition, segment by segment, unknown ones in red.
     painter.setFont(m_compositionFont);
     int x = 0;
-    for (int i = 0; i < m_segments.size(); ++i) {
-        const Segment &segment = m_segments.at(i);
-        const QString text =
-            i + 1 < m_segments.size() ? segment.text + QLatin1Char('\'') : segment.text;
+    const SegmentList &shown = segments();
+    for (int i = 0; i < shown.size(); ++i) {
+        const Segment &segment = shown.at(i);
+        const QString text = i + 1 < shown.size() ? segment.text + QLatin1Char('\'') : segment.text;
         painter.setPen(segment.valid ? validColor : invalidColor);
         painter.drawText(x, h1, text);
         x += compositionMetrics.horizontalAdvance(text);
@@ -379,7 +240,7 @@ void InputMethod::paintEvent(QPaintEvent *) {
     }
     x = 0;
     for (int i = 0; i < onPage.size(); ++i) {
-        painter.setPen(i == m_pager.selected() ? invalidColor : validColor);
+        painter.setPen(i == selected() ? invalidColor : validColor);
         const QString label = QString::number(i + 1) + QLatin1Char(' ');
         painter.setFont(m_compositionFont);
         painter.drawText(x, (h1 + h2) / 2, label);

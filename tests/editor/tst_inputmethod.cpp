@@ -1,6 +1,6 @@
+#include "editor/inputmethod.h"
 #include "fonts/fontregistry.h"
-#include "inputmethod/inputmethod.h"
-#include "shell/apppaths.h"
+#include "platform/apppaths.h"
 #include "testsupport.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
-#include "fonts/sizedfontbox.h"
+#include "fontwidgets/sizedfontbox.h"
 
-#include "fonts/chooserstyle.h"
+#include "fontwidgets/chooserstyle.h"
 
 #include <QHBoxLayout>
 #include <QIntValidator>
