@@ -1,13 +1,15 @@
 #pragma once
 
 // Helpers that many tests share: gongche symbols by code point, a program
-// directory of the test's own, and the two texts of a document tab.
+// directory of the test's own, whole files read and written, and the two
+// texts of a document tab.
 
 #include "editor/documenttab.h"
 #include "editor/lyricedit.h"
 #include "editor/scoreedit.h"
 #include "platform/apppaths.h"
 
+#include <QFile>
 #include <QPair>
 #include <QString>
 #include <QTemporaryDir>
@@ -31,6 +33,18 @@ inline bool useProgramDir() {
     }
     AppPaths::setProgramDirOverride(programDir().path(), true);
     return true;
+}
+
+// The bytes of the file at path; empty when it cannot be read.
+inline QByteArray readAll(const QString &path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// bytes as the whole of the file at path; false when it cannot be written.
+inline bool writeFile(const QString &path, const QByteArray &bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
 // The lyric and score texts of a tab, as they are saved.

@@ -28,6 +28,23 @@ inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 20
     return true;
 }
 
+// The example aria the real-window tests open, copied to path (a file the
+// test may change); false when it could not be copied.
+inline bool copySample(const QString &path) {
+    return QFile::copy(QStringLiteral(QORVEL_SOURCE_DIR "/examples/youyuan-zaoluopao.gcp"), path);
+}
+
+// In initTestCase: session started on the first free display from
+// firstDisplay on, or the whole test skipped with the reason where Xvfb or
+// xdotool cannot run.
+#define QORVEL_START_X_OR_SKIP(session, firstDisplay)                                              \
+    do {                                                                                           \
+        QString why_;                                                                              \
+        if (!(session).start((firstDisplay), &why_)) {                                             \
+            QSKIP(qPrintable(why_ + QStringLiteral(": the real-window test cannot run here")));    \
+        }                                                                                          \
+    } while (false)
+
 class XSession {
 public:
     XSession() = default;

@@ -5,8 +5,8 @@
 #include "model/scorefile.h"
 #include "promptscript.h"
 #include "shell/backupstore.h"
-#include "shell/mainwindow.h"
 #include "testsupport.h"
+#include "windowfixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -54,8 +54,8 @@ private:
 };
 
 void TestBackupDialog::initTestCase() {
-    qputenv("QORVEL_API_BASE_URL", "http://127.0.0.1:9");
-    QVERIFY(useProgramDir());
+    QVERIFY(programDir().isValid());
+    windowfixture::useProgramDir(programDir().path());
     for (const auto &[path, size] : {qMakePair(QStringLiteral("/曲谱/游园.gcp"), 512),
                                      qMakePair(QStringLiteral("/曲谱/旧/游园.gcp"), 3172),
                                      qMakePair(QStringLiteral("/惊梦.gcp"), 5 * 1024 * 1024)}) {
@@ -71,22 +71,12 @@ void TestBackupDialog::initTestCase() {
 
 void TestBackupDialog::init() {
     QVERIFY(QDir(BackupStore::defaultDir()).removeRecursively());
-    m_window = new MainWindow;
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    QVERIFY(windowfixture::openWindow(m_window));
 }
 
 void TestBackupDialog::cleanup() {
     BackupDialog::setResponder({});
-    PromptScript discard;
-    for (int i = 0; i < 10; ++i) {
-        discard.answer(QMessageBox::No);
-    }
-    while (m_window->tabWidget()->count() > 0) {
-        m_window->tabWidgetClose(m_window->tabWidget()->count() - 1);
-    }
-    delete m_window;
-    m_window = nullptr;
+    windowfixture::closeWindow(m_window);
 }
 
 void TestBackupDialog::rowsAndEmptyList() {

@@ -14,11 +14,6 @@
 
 namespace {
 
-QByteArray readAll(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // Writes the file from another process, as another program would.
 void writeFromOutside(const QString &path, const QString &lyric, const QString &score) {
     QTemporaryDir stage;
@@ -73,10 +68,7 @@ void TestFileSafety::init() {
 void TestFileSafety::damagedFileOpensWithWarningAndKeepsTheOriginal() {
     const QByteArray whole = readAll(m_path);
     const QByteArray damaged = whole.left(whole.size() - 2); // the last score unit cut off
-    QFile f(m_path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(damaged);
-    f.close();
+    QVERIFY(writeFile(m_path, damaged));
 
     PromptScript prompts;
     DocumentTab tab;
@@ -84,8 +76,8 @@ void TestFileSafety::damagedFileOpensWithWarningAndKeepsTheOriginal() {
     QCOMPARE(prompts.count(), 1);
     QCOMPARE(prompts.last().kind, Prompt::Kind::Warning);
     // The warning names the file.
-    QVERIFY(prompts.last().text.startsWith(QStringLiteral("“%1”：文件已损坏，只读出了部分内容。")
-                                               .arg(QFileInfo(m_path).fileName())));
+    QVERIFY(prompts.last().text.startsWith(
+        QStringLiteral("“%1”：文件已损坏，只读出了部分内容。").arg(QFileInfo(m_path).fileName())));
     QVERIFY(prompts.last().text.contains(QStringLiteral("3 个字符")));
     QCOMPARE(texts(&tab), qMakePair(QStringLiteral("原来"), QStringLiteral("a\n")));
     QVERIFY(tab.isModified());
@@ -250,9 +242,7 @@ void TestFileSafety::savesKeepTheVersionsTheyReplace() {
 void TestFileSafety::failedBackupStillSavesAndSaysSoOnce() {
     // A file where the backup folder should be: no backup can be written.
     QDir().mkpath(QFileInfo(BackupStore::defaultDir()).absolutePath());
-    QFile blocker(BackupStore::defaultDir());
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    QVERIFY(writeFile(BackupStore::defaultDir(), QByteArray()));
 
     PromptScript prompts;
     DocumentTab tab;

@@ -1,3 +1,4 @@
+#include "candidatetexts.h"
 #include "editor/inputmethod.h"
 #include "fonts/fontregistry.h"
 #include "platform/apppaths.h"
@@ -12,14 +13,6 @@
 #include <QtTest>
 
 namespace {
-
-QStringList texts(const CandidateList &list) {
-    QStringList out;
-    for (const Candidate &c : list) {
-        out.append(c.text);
-    }
-    return out;
-}
 
 void press(InputMethod &im, int key) {
     QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);

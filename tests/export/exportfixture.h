@@ -3,14 +3,19 @@
 // Small documents and helpers shared by the writer, dialog and command-line
 // tests.
 
+#include "export/exportconfig.h"
+#include "fonts/fontsubstitutions.h"
 #include "model/rendermodel.h"
 #include "testsupport.h"
 
 #include <QImage>
+#include <QPainter>
 #include <QProcess>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
+#include <QSvgRenderer>
 #include <algorithm>
 #include <cmath>
 #include <csignal>
@@ -54,16 +59,38 @@ inline DocumentLines sampleLines(bool withTitle = true) {
     return renderModel(s.lyric, s.score);
 }
 
+// A line of that kind with that text, as the document model makes it.
+inline DocumentLine lineOf(LineKind kind, const QString &text) {
+    DocumentLine line;
+    line.text = text;
+    line.kind = kind;
+    return line;
+}
+
+// The preview tests' set-up. Once: a program folder of the test's own and
+// the Chinese fonts substituted as on a user's system.
+inline bool usePreviewProgramDir() {
+    if (!useProgramDir()) {
+        return false;
+    }
+    installChineseFontSubstitutions();
+    return true;
+}
+
+// Before each test: the export settings as at a first start, the defaults
+// in force and none stored.
+inline void resetExportSettings() {
+    ExportConfig::instance()->restoreDefaults();
+    QSettings(AppPaths::settingsFile(), QSettings::IniFormat)
+        .remove(QStringLiteral("ExportSettings"));
+}
+
 // Lines that fill n pages at the default settings.
 inline DocumentLines manyPages(int n) {
     DocumentLines lines;
     const DocumentLines one = sampleLines(false);
     for (int i = 0; i < n; ++i) {
-        lines << one;
-        DocumentLine br;
-        br.text = QStringLiteral("@分页符");
-        br.kind = LineKind::PageBreak;
-        lines << br;
+        lines << one << lineOf(LineKind::PageBreak, QStringLiteral("@分页符"));
     }
     return lines;
 }
@@ -112,6 +139,19 @@ runTool(const QString &program, const QStringList &args,
         out = QByteArray("");
     }
     return out;
+}
+
+// An SVG page as Qt's renderer draws it on white, at size, moved or scaled
+// by transform.
+inline QImage renderSvg(const QByteArray &svg, const QSize &size,
+                        const QTransform &transform = QTransform()) {
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QSvgRenderer renderer(svg);
+    QPainter painter(&image);
+    painter.setTransform(transform);
+    renderer.render(&painter);
+    return image;
 }
 
 // How far two renderings of the same page differ: both are reduced to grey,

@@ -29,11 +29,6 @@ struct Result {
     QStringList errLines() const { return err.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
 };
 
-QByteArray readAll(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 } // namespace
 
 class TestCommandLine : public QObject {
@@ -214,10 +209,8 @@ void TestCommandLine::exportsMidiAndMusicXml() {
 }
 
 void TestCommandLine::usesTheSettingsFile() {
-    QFile ini(settingsFile());
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[Export]\npageSizeId=9\npageWidth=420\npageHeight=595\nbanColor=#0000ff\n");
-    ini.close();
+    QVERIFY(writeFile(settingsFile(),
+                      "[Export]\npageSizeId=9\npageWidth=420\npageHeight=595\nbanColor=#0000ff\n"));
     const QByteArray before = readAll(settingsFile());
     QTemporaryDir out;
     const Result r = run({QStringLiteral("--export"), QStringLiteral("svg"),
@@ -230,16 +223,10 @@ void TestCommandLine::usesTheSettingsFile() {
 }
 
 void TestCommandLine::schemeForThisRunOnly() {
-    QFile ini(settingsFile());
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[Export]\ncolWidth=140\n");
-    ini.close();
+    QVERIFY(writeFile(settingsFile(), "[Export]\ncolWidth=140\n"));
     const QByteArray before = readAll(settingsFile());
     const QString scheme = m_work.filePath(QStringLiteral("landscape.json"));
-    QFile s(scheme);
-    QVERIFY(s.open(QIODevice::WriteOnly));
-    s.write("{\"isLandscape\": true, \"banColor\": \"#00ff00\"}");
-    s.close();
+    QVERIFY(writeFile(scheme, "{\"isLandscape\": true, \"banColor\": \"#00ff00\"}"));
 
     QTemporaryDir out;
     Result r = run({QStringLiteral("--export"), QStringLiteral("svg"), QStringLiteral("--scheme"),
@@ -261,10 +248,7 @@ void TestCommandLine::schemeForThisRunOnly() {
 
 void TestCommandLine::badScheme() {
     const QString scheme = m_work.filePath(QStringLiteral("bad.json"));
-    QFile s(scheme);
-    QVERIFY(s.open(QIODevice::WriteOnly));
-    s.write("[\"not\", \"an object\"]");
-    s.close();
+    QVERIFY(writeFile(scheme, "[\"not\", \"an object\"]"));
     QTemporaryDir out;
     for (const QString &path : {scheme, m_work.filePath(QStringLiteral("missing.json"))}) {
         const Result r =
@@ -319,10 +303,7 @@ void TestCommandLine::damagedFileWritesNothing() {
         bytes.chop(cut * 2);
     }
     const QString damaged = m_work.filePath(QStringLiteral("damaged-%1.gcp").arg(format));
-    QFile f(damaged);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-    f.close();
+    QVERIFY(writeFile(damaged, bytes));
     QTemporaryDir out;
     const QString target =
         format == QLatin1String("pdf") ? out.filePath(QStringLiteral("a.pdf")) : out.path();
@@ -339,10 +320,7 @@ void TestCommandLine::damagedFileWritesNothing() {
 
 void TestCommandLine::notAScoreFile() {
     const QString text = m_work.filePath(QStringLiteral("notes.txt"));
-    QFile f(text);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("# 游园\n");
-    f.close();
+    QVERIFY(writeFile(text, "# 游园\n"));
     QTemporaryDir out;
     const Result r = run({QStringLiteral("--export"), QStringLiteral("svg"),
                           QStringLiteral("--output"), out.path(), text});
@@ -354,9 +332,7 @@ void TestCommandLine::notAScoreFile() {
 
 void TestCommandLine::unwritableOutput() {
     const QString plain = m_work.filePath(QStringLiteral("plain"));
-    QFile f(plain);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.close();
+    QVERIFY(writeFile(plain, QByteArray()));
     struct Case {
         QString format, output, message;
     };
@@ -387,8 +363,8 @@ void TestCommandLine::usageErrors_data() {
     QTest::newRow("dpi not a number") << QStringList{"--export", "png", "--dpi", "x", out, "a.gcp"};
     QTest::newRow("unknown option") << QStringList{"--export", "pdf", "--colour", out, "a.gcp"};
     QTest::newRow("format missing") << QStringList{"a.gcp", "--export"};
-    QTest::newRow("bad notation") << QStringList{"--export", "pdf", "--notation", "foo", out,
-                                                 "a.gcp"};
+    QTest::newRow("bad notation") << QStringList{"--export", "pdf", "--notation",
+                                                 "foo",      out,   "a.gcp"};
     QTest::newRow("-o without a value") << QStringList{"--export", "pdf", "a.gcp", "-o"};
     QTest::newRow("bad zeng") << QStringList{"--export", "musicxml", "--zeng",
                                              "half",     out,        "a.gcp"};
@@ -537,10 +513,7 @@ void TestCommandLine::notationOptionOverridesTheSettings() {
     const QList<QByteArray> gongche = svgPages({});
     const QList<QByteArray> jianpu = svgPages({QStringLiteral("--notation=jianpu")});
     QVERIFY(!gongche.isEmpty() && !jianpu.isEmpty());
-    QFile ini(settingsFile());
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[Export]\nnotation=jianpu\n");
-    ini.close();
+    QVERIFY(writeFile(settingsFile(), "[Export]\nnotation=jianpu\n"));
     const QByteArray before = readAll(settingsFile());
     QCOMPARE(svgPages({}), jianpu);
     QCOMPARE(svgPages({QStringLiteral("--notation"), QStringLiteral("gongche")}), gongche);
@@ -613,8 +586,8 @@ void TestCommandLine::zengOption() {
 
 void TestCommandLine::shortOutputOption() {
     const QString mid = m_work.filePath(QStringLiteral("short/游园.mid"));
-    const Result r = run({QStringLiteral("--export"), QStringLiteral("midi"), QStringLiteral("-o"),
-                          mid, m_score});
+    const Result r = run(
+        {QStringLiteral("--export"), QStringLiteral("midi"), QStringLiteral("-o"), mid, m_score});
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.out, mid + QLatin1Char('\n'));
     QVERIFY(readAll(mid).startsWith("MThd"));

@@ -148,10 +148,7 @@ void TestGolden::pages() {
     if (!d.scheme.isEmpty()) {
         QTemporaryDir tmp;
         const QString path = tmp.filePath(QStringLiteral("scheme.json"));
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(d.scheme);
-        f.close();
+        QVERIFY(writeFile(path, d.scheme));
         QVERIFY2(cfg->importScheme(path), d.scheme.constData());
     }
     PageStyle style = ExportConfig::instance()->pageStyle();

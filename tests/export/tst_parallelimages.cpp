@@ -167,15 +167,10 @@ void TestParallelImages::jpgIsTheSequentialRender() {
 
 void TestParallelImages::greyOnlyWithoutColour() {
     // The second page has no beat marks: nothing in the marks' colour.
-    DocumentLines lines = distinctPages(1, true);
-    DocumentLine br;
-    br.text = QStringLiteral("@分页符");
-    br.kind = LineKind::PageBreak;
-    lines << br;
-    DocumentLine spoken;
-    spoken.text = QStringLiteral("= 春香，你看这园中景致如何？");
-    spoken.kind = LineKind::LianBai;
-    lines << spoken;
+    const DocumentLines lines = distinctPages(1, true)
+                                << lineOf(LineKind::PageBreak, QStringLiteral("@分页符"))
+                                << lineOf(LineKind::LianBai,
+                                          QStringLiteral("= 春香，你看这园中景致如何？"));
     Typesetter g;
     g.generate(cfg().pageStyle(), lines, false);
     QCOMPARE(g.pages().size(), 2);

@@ -387,10 +387,7 @@ void TestPdfOutline::stillThePdfQtWrote() {
     };
     QCOMPARE(streamsOf(decorated), streamsOf(drawn));
     const QString path = m_out.filePath(QStringLiteral("drawn.pdf"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(decorated);
-    file.close();
+    QVERIFY(writeFile(path, decorated));
     bool ok = false;
     const QList<Bookmark> bookmarks = outlineOf(path, &ok);
     QVERIFY(ok);

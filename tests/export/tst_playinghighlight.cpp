@@ -12,11 +12,9 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QSvgRenderer>
 #include <QSvgWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -115,16 +113,6 @@ int tintedPixels(const QImage &with, const QImage &without, const QRect &area) {
     return tinted;
 }
 
-// The SVG page rendered as the preview widget renders it.
-QImage rendered(const QByteArray &svg, const QSize &size) {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QSvgRenderer renderer(svg);
-    QPainter painter(&image);
-    renderer.render(&painter);
-    return image;
-}
-
 // Counts the runs the dialog's engine starts.
 int runsStarted(const QSignalSpy &spy) {
     int n = 0;
@@ -173,14 +161,11 @@ private slots:
 };
 
 void TestPlayingHighlight::initTestCase() {
-    QVERIFY(useProgramDir());
-    installChineseFontSubstitutions();
+    QVERIFY(usePreviewProgramDir());
 }
 
 void TestPlayingHighlight::init() {
-    cfg().restoreDefaults();
-    QSettings(AppPaths::settingsFile(), QSettings::IniFormat)
-        .remove(QStringLiteral("ExportSettings"));
+    resetExportSettings();
 }
 
 void TestPlayingHighlight::nothingIsHighlightedAtFirst() {
@@ -213,8 +198,8 @@ void TestPlayingHighlight::turnsToThePageOfTheCharacter() {
     overlay->hide();
     const QImage shown = grabPreview(d);
     overlay->show();
-    const QImage first = rendered(d.engine()->pages().at(0), shown.size());
-    const QImage page2 = rendered(d.engine()->pages().at(1), shown.size());
+    const QImage first = renderSvg(d.engine()->pages().at(0), shown.size());
+    const QImage page2 = renderSvg(d.engine()->pages().at(1), shown.size());
     QVERIFY(blockDifference(shown, page2) < 2);
     QVERIFY(blockDifference(shown, first) > 10);
 

@@ -80,15 +80,6 @@ void selectData(QComboBox *box, const QVariant &data) {
     box->setCurrentIndex(box->findData(data));
 }
 
-QString writeFile(const QString &path, const QByteArray &bytes) {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) {
-        return QString();
-    }
-    f.write(bytes);
-    return path;
-}
-
 // The texts of every line edit and the choices of every combo box.
 QStringList formState(PreviewDock &d) {
     QStringList out;
@@ -172,14 +163,11 @@ private slots:
 };
 
 void TestPreviewDock::initTestCase() {
-    QVERIFY(useProgramDir());
-    installChineseFontSubstitutions();
+    QVERIFY(usePreviewProgramDir());
 }
 
 void TestPreviewDock::init() {
-    cfg().restoreDefaults();
-    QSettings(AppPaths::settingsFile(), QSettings::IniFormat)
-        .remove(QStringLiteral("ExportSettings"));
+    resetExportSettings();
 }
 
 void TestPreviewDock::form() {
@@ -512,9 +500,9 @@ void TestPreviewDock::restoreAndImportAlwaysRegenerate() {
     QCOMPARE(previews.runs(), 1);
 
     // Import, with live preview off in the scheme itself.
-    const QString scheme = writeFile(dir.filePath(QStringLiteral("s.json")),
-                                     "{\"colWidth\": 150, \"isLivePreview\": false, "
-                                     "\"pageSizeId\": 30, \"pageWidth\": 400}");
+    const QString scheme = dir.filePath(QStringLiteral("s.json"));
+    QVERIFY(writeFile(scheme, "{\"colWidth\": 150, \"isLivePreview\": false, "
+                              "\"pageSizeId\": 30, \"pageWidth\": 400}"));
     PromptScript prompts;
     prompts.answer(scheme);
     QTest::mouseClick(child<QPushButton>(d, "importBtn"), Qt::LeftButton);
@@ -549,7 +537,8 @@ void TestPreviewDock::rejectedSchemeLeavesTheFormUnchanged() {
     PromptScript prompts;
     for (const QByteArray &bad : {QByteArray("[1, 2]"), QByteArray("colWidth = 3")}) {
         prompts.clear();
-        prompts.answer(writeFile(dir.filePath(QStringLiteral("bad.json")), bad));
+        QVERIFY(writeFile(dir.filePath(QStringLiteral("bad.json")), bad));
+        prompts.answer(dir.filePath(QStringLiteral("bad.json")));
         d.settingsForm()->onImportBtnClicked();
         QCOMPARE(prompts.count(), 2);
         QCOMPARE(prompts.last().kind, Prompt::Kind::Warning);

@@ -10,9 +10,7 @@
 #include "typeset/typesetter.h"
 
 #include <QDir>
-#include <QPainter>
 #include <QRegularExpression>
-#include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -34,15 +32,6 @@ QString lyricsOnly(const QString &s) {
         }
     }
     return out;
-}
-
-QImage renderSvg(const QByteArray &svg, const QSize &size) {
-    QImage image(size, QImage::Format_ARGB32);
-    image.fill(Qt::white);
-    QSvgRenderer renderer(svg);
-    QPainter painter(&image);
-    renderer.render(&painter);
-    return image;
 }
 
 } // namespace
@@ -168,21 +157,11 @@ void TestReaders::pdfPagesLookLikeTheSvgPages() {
     // and one drawn at the wrong scale.
     const QImage other = renderSvg(m_engine.pages().at(1), fromPdf.at(0).size());
     QVERIFY(blockDifference(fromPdf.at(0), other, 8) > 40);
-    QImage shifted(fromPdf.at(0).size(), QImage::Format_ARGB32);
-    shifted.fill(Qt::white);
-    {
-        QPainter p(&shifted);
-        p.translate(2, 0);
-        QSvgRenderer(m_engine.pages().at(0)).render(&p);
-    }
+    const QImage shifted =
+        renderSvg(m_engine.pages().at(0), fromPdf.at(0).size(), QTransform::fromTranslate(2, 0));
     QVERIFY(blockDifference(fromPdf.at(0), shifted, 8) > 18);
-    QImage scaled(fromPdf.at(0).size(), QImage::Format_ARGB32);
-    scaled.fill(Qt::white);
-    {
-        QPainter p(&scaled);
-        p.scale(0.95, 0.95);
-        QSvgRenderer(m_engine.pages().at(0)).render(&p);
-    }
+    const QImage scaled =
+        renderSvg(m_engine.pages().at(0), fromPdf.at(0).size(), QTransform::fromScale(0.95, 0.95));
     QVERIFY(blockDifference(fromPdf.at(0), scaled, 8) > 25);
 }
 
@@ -276,10 +255,7 @@ void TestReaders::svgPageWithTheExportedFont() {
     // The page as the typesetter holds it names the font: without it the
     // gongche symbols are missing, and the measure sees it.
     const QString named = m_out.filePath(QStringLiteral("named.svg"));
-    QFile namedFile(named);
-    QVERIFY(namedFile.open(QIODevice::WriteOnly));
-    namedFile.write(m_engine.pages().at(0));
-    namedFile.close();
+    QVERIFY(writeFile(named, m_engine.pages().at(0)));
     const QImage missing = rsvg(withoutFont, named);
     QVERIFY(!missing.isNull());
     double missingWorst = 0;

@@ -32,11 +32,6 @@ QByteArray readFile(const QString &path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
 // What an exported page holds besides what the generator wrote.
 struct Outlines {
     bool ok = false;
@@ -87,15 +82,6 @@ QString withoutText(const QByteArray &svg) {
                                 QRegularExpression::DotMatchesEverythingOption));
     s.remove(QRegularExpression(QStringLiteral("<defs>\\n+")));
     return s;
-}
-
-QImage renderByQt(const QByteArray &svg, const QSize &size) {
-    QImage image(size, QImage::Format_ARGB32);
-    image.fill(Qt::white);
-    QSvgRenderer renderer(svg);
-    QPainter painter(&image);
-    renderer.render(&painter);
-    return image;
 }
 
 // How many pixels are ink: darker than light grey.
@@ -418,7 +404,7 @@ void TestSelfContainedSvg::rendersWithoutAnyFont() {
     QVERIFY2(d < 8 && worst < 50, qPrintable(QStringLiteral("%1, %2").arg(d).arg(worst)));
 
     // As Qt draws the page, too.
-    const QImage byQt = renderByQt(inMemory, withoutFonts.size());
+    const QImage byQt = renderSvg(inMemory, withoutFonts.size());
     double qtWorst = 0;
     const double qtD = blockDifference(withoutFonts, byQt, 8, &qtWorst);
     QVERIFY2(agreement(withoutFonts, byQt, 64).all >= 0.99 && qtD < 12 && qtWorst < 60,

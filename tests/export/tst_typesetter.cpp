@@ -768,10 +768,7 @@ void TestTypesetter::hostileSchemesTerminate() {
     QFETCH(QByteArray, scheme);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("s.json"));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(scheme);
-    f.close();
+    QVERIFY(writeFile(path, scheme));
     QVERIFY(cfg().importScheme(path));
 
     DocumentLines lines;

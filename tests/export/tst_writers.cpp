@@ -27,6 +27,11 @@ QStringList entries(const QString &dir) {
     return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
 }
 
+// The same with the hidden ones: what a failed write may not leave behind.
+QStringList allEntries(const QString &dir) {
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
 // One progress report; status 0 started, 1 advanced, 2 finished.
 struct Progress {
     Typesetter::Task task;
@@ -63,15 +68,14 @@ private slots:
     void titleWithSpacesStaysInTheDirectory();
 
     void pdfExistingDirectoryIsNotWritable();
-    void pdfUnderARegularFile();
     void pdfFailedWriteKeepsTheOldFile();
-    void imagesMissingDirectoryNotCreatable();
-    void imagesFolderNotCreatable();
-    void imageWriteFails();
+    void underAPlainFile_data();
+    void underAPlainFile();
+    void pageFolderNotCreatable_data();
+    void pageFolderNotCreatable();
+    void pageWriteFails_data();
+    void pageWriteFails();
     void hugeImageFailsCleanly();
-    void svgMissingDirectoryNotCreatable();
-    void svgFolderNotCreatable();
-    void svgPageWriteFails();
     void svgFontWriteFails();
     void failureAfterSomePagesLeavesNothing_data();
     void failureAfterSomePagesLeavesNothing();
@@ -298,10 +302,7 @@ void TestWriters::titlesMakeSafeFileNames() {
 void TestWriters::titleWithSpacesStaysInTheDirectory() {
     // A title line keeps its spaces; the folder does not begin with one.
     DocumentLines lines = sampleLines(false);
-    DocumentLine title;
-    title.text = QStringLiteral("#  牡丹亭 游园 ");
-    title.kind = LineKind::Title;
-    lines.prepend(title);
+    lines.prepend(lineOf(LineKind::Title, QStringLiteral("#  牡丹亭 游园 ")));
     Typesetter g;
     g.generate(ExportConfig::instance()->pageStyle(), lines, false);
     QCOMPARE(g.documentTitle(), QStringLiteral("  牡丹亭 游园 "));
@@ -335,23 +336,6 @@ void TestWriters::pdfExistingDirectoryIsNotWritable() {
     QCOMPARE(spy.size(), 0);
 }
 
-void TestWriters::pdfUnderARegularFile() {
-    // The directory cannot be created (its parent is a file): the write fails
-    // and says so, instead of reporting success.
-    QTemporaryDir dir;
-    QFile plain(dir.filePath(QStringLiteral("plain")));
-    QVERIFY(plain.open(QIODevice::WriteOnly));
-    plain.close();
-    Typesetter g;
-    g.generate(ExportConfig::instance()->pageStyle(), sampleLines(), false);
-    PromptScript prompts;
-    const Outcome outcome = g.exportPdf(dir.filePath(QStringLiteral("plain/sub/score.pdf")));
-    QVERIFY(!outcome);
-    QCOMPARE(prompts.count(), 0); // the caller shows the message
-    QCOMPARE(outcome.message(), QStringLiteral("无法写入“score.pdf”：文件夹不存在。"));
-    QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("plain")});
-}
-
 void TestWriters::pdfFailedWriteKeepsTheOldFile() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("score.pdf"));
@@ -376,19 +360,61 @@ void TestWriters::pdfFailedWriteKeepsTheOldFile() {
     QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("score.pdf")});
 }
 
-void TestWriters::imagesMissingDirectoryNotCreatable() {
+namespace {
+
+// The document as PDF ("pdf") to the file target, or its pages as images
+// ("png") or SVG ("svg") in the folder target, from the first.
+Outcome exportAs(Typesetter &g, const QString &format, const QString &target) {
+    if (format == QLatin1String("pdf")) {
+        return g.exportPdf(target);
+    }
+    return format == QLatin1String("svg") ? g.exportSvg(target) : g.exportImages(target, 0, format);
+}
+
+} // namespace
+
+// The folder cannot be made (its parent is a file): the write fails and says
+// so, instead of reporting success, with no message box and nothing written.
+void TestWriters::underAPlainFile_data() {
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("message"); // empty: not compared
+    QTest::newRow("pdf") << QStringLiteral("pdf") << QStringLiteral("plain/sub/score.pdf")
+                         << QStringLiteral("无法写入“score.pdf”：文件夹不存在。");
+    QTest::newRow("images") << QStringLiteral("png") << QStringLiteral("plain/out") << QString();
+    QTest::newRow("svg") << QStringLiteral("svg") << QStringLiteral("plain/out") << QString();
+}
+
+void TestWriters::underAPlainFile() {
+    QFETCH(QString, format);
+    QFETCH(QString, target);
+    QFETCH(QString, message);
     QTemporaryDir dir;
-    QFile plain(dir.filePath(QStringLiteral("plain")));
-    QVERIFY(plain.open(QIODevice::WriteOnly));
-    plain.close();
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("plain")), QByteArray()));
     Typesetter g;
     g.generate(ExportConfig::instance()->pageStyle(), sampleLines(), false);
     PromptScript prompts;
-    QVERIFY(!g.exportImages(dir.filePath(QStringLiteral("plain/out")), 0, QStringLiteral("png")));
-    QCOMPARE(prompts.count(), 0);
+    const Outcome outcome = exportAs(g, format, dir.filePath(target));
+    QVERIFY(!outcome);
+    QCOMPARE(prompts.count(), 0); // the caller shows the message
+    if (!message.isEmpty()) {
+        QCOMPARE(outcome.message(), message);
+    }
+    QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("plain")});
 }
 
-void TestWriters::imagesFolderNotCreatable() {
+void TestWriters::pageFolderNotCreatable_data() {
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("images") << QStringLiteral("png") << QStringLiteral("提示")
+                            << QStringLiteral("创建目录失败");
+    QTest::newRow("svg") << QStringLiteral("svg") << QStringLiteral("错误")
+                         << QStringLiteral("创建目录失败!");
+}
+
+void TestWriters::pageFolderNotCreatable() {
+    QFETCH(QString, format);
     // Nothing can be created in /proc, not even by root.
     if (!QFileInfo(QStringLiteral("/proc/self")).exists()) {
         QSKIP("needs /proc");
@@ -396,14 +422,31 @@ void TestWriters::imagesFolderNotCreatable() {
     Typesetter g;
     g.generate(ExportConfig::instance()->pageStyle(), sampleLines(), false);
     PromptScript prompts;
-    const Outcome outcome = g.exportImages(QStringLiteral("/proc"), 0, QStringLiteral("png"));
+    const Outcome outcome = exportAs(g, format, QStringLiteral("/proc"));
     QVERIFY(!outcome);
     QCOMPARE(prompts.count(), 0); // the caller shows the message
-    QCOMPARE(outcome.title(), QStringLiteral("提示"));
-    QCOMPARE(outcome.message(), QStringLiteral("创建目录失败"));
+    QTEST(outcome.title(), "title");
+    QTEST(outcome.message(), "message");
 }
 
-void TestWriters::imageWriteFails() {
+// A page that cannot be written whole: no partial set of pages is left, not
+// even hidden, and the progress ends as failed at the first page.
+void TestWriters::pageWriteFails_data() {
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("limit"); // bytes a file may have
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("reports"); // of progress; -1: not counted
+    QTest::newRow("images") << QStringLiteral("png") << 1024 << QStringLiteral("提示")
+                            << QStringLiteral("导出图片失败：文件超过了系统允许的大小。") << 2;
+    QTest::newRow("svg") << QStringLiteral("svg") << 512 << QStringLiteral("错误")
+                         << QStringLiteral("导出SVG文件失败：文件超过了系统允许的大小。") << -1;
+}
+
+void TestWriters::pageWriteFails() {
+    QFETCH(QString, format);
+    QFETCH(int, limit);
+    QFETCH(int, reports);
     QTemporaryDir dir;
     Typesetter g;
     g.generate(ExportConfig::instance()->pageStyle(), sampleLines(), false);
@@ -411,19 +454,20 @@ void TestWriters::imageWriteFails() {
     QSignalSpy spy(&g, &Typesetter::progressUpdate);
     Outcome outcome;
     {
-        FileSizeLimit limit(1024);
-        QVERIFY(limit.ok());
-        outcome = (g.exportImages(dir.path(), 0, QStringLiteral("png")));
+        FileSizeLimit fileSize(static_cast<rlim_t>(limit));
+        QVERIFY(fileSize.ok());
+        outcome = exportAs(g, format, dir.path());
     }
     QVERIFY(!outcome);
     QCOMPARE(prompts.count(), 0); // the caller shows the message
-    QCOMPARE(outcome.title(), QStringLiteral("提示"));
-    QCOMPARE(outcome.message(), QStringLiteral("导出图片失败：文件超过了系统允许的大小。"));
-    // No partial set of pages, not even hidden.
-    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList());
+    QTEST(outcome.title(), "title");
+    QTEST(outcome.message(), "message");
+    QCOMPARE(allEntries(dir.path()), QStringList());
     const QList<Progress> p = progressOf(spy);
-    QCOMPARE(p.size(), 2);
+    QVERIFY(!p.isEmpty());
+    if (reports >= 0) {
+        QCOMPARE(p.size(), reports);
+    }
     QCOMPARE(p.last().status, 2);
     QCOMPARE(p.last().value, 1);
 }
@@ -439,56 +483,7 @@ void TestWriters::hugeImageFailsCleanly() {
     QVERIFY(!outcome);
     QCOMPARE(prompts.count(), 0); // the caller shows the message
     QCOMPARE(outcome.message(), QStringLiteral("导出图片失败！"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList());
-}
-
-void TestWriters::svgMissingDirectoryNotCreatable() {
-    QTemporaryDir dir;
-    QFile plain(dir.filePath(QStringLiteral("plain")));
-    QVERIFY(plain.open(QIODevice::WriteOnly));
-    plain.close();
-    Typesetter g;
-    g.generate(ExportConfig::instance()->pageStyle(), sampleLines(), false);
-    PromptScript prompts;
-    QVERIFY(!g.exportSvg(dir.filePath(QStringLiteral("plain/out"))));
-    QCOMPARE(prompts.count(), 0);
-}
-
-void TestWriters::svgFolderNotCreatable() {
-    if (!QFileInfo(QStringLiteral("/proc/self")).exists()) {
-        QSKIP("needs /proc");
-    }
-    Typesetter g;
-    g.generate(ExportConfig::instance()->pageStyle(), sampleLines(), false);
-    PromptScript prompts;
-    const Outcome outcome = g.exportSvg(QStringLiteral("/proc"));
-    QVERIFY(!outcome);
-    QCOMPARE(prompts.count(), 0); // the caller shows the message
-    QCOMPARE(outcome.title(), QStringLiteral("错误"));
-    QCOMPARE(outcome.message(), QStringLiteral("创建目录失败!"));
-}
-
-void TestWriters::svgPageWriteFails() {
-    QTemporaryDir dir;
-    Typesetter g;
-    g.generate(ExportConfig::instance()->pageStyle(), sampleLines(), false);
-    PromptScript prompts;
-    QSignalSpy spy(&g, &Typesetter::progressUpdate);
-    Outcome outcome;
-    {
-        FileSizeLimit limit(512);
-        QVERIFY(limit.ok());
-        outcome = (g.exportSvg(dir.path()));
-    }
-    QVERIFY(!outcome);
-    QCOMPARE(prompts.count(), 0); // the caller shows the message
-    QCOMPARE(outcome.title(), QStringLiteral("错误"));
-    QCOMPARE(outcome.message(), QStringLiteral("导出SVG文件失败：文件超过了系统允许的大小。"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList());
-    QCOMPARE(progressOf(spy).last().status, 2);
-    QCOMPARE(progressOf(spy).last().value, 1);
+    QCOMPARE(allEntries(dir.path()), QStringList());
 }
 
 void TestWriters::svgFontWriteFails() {
@@ -513,8 +508,7 @@ void TestWriters::svgFontWriteFails() {
     QCOMPARE(prompts.count(), 0); // the caller shows the message
     QCOMPARE(outcome.message(), QStringLiteral("导出字体文件失败：文件超过了系统允许的大小。"));
     // The pages written before go with the failure: no partial set is left.
-    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList());
+    QCOMPARE(allEntries(dir.path()), QStringList());
 }
 
 void TestWriters::failureAfterSomePagesLeavesNothing_data() {
@@ -549,17 +543,15 @@ void TestWriters::failureAfterSomePagesLeavesNothing() {
                 }
             });
     PromptScript prompts;
-    const Outcome outcome = format == QLatin1String("svg")
-                                ? g.exportSvg(dir.path())
-                                : g.exportImages(dir.path(), 0, format);
+    const Outcome outcome = format == QLatin1String("svg") ? g.exportSvg(dir.path())
+                                                           : g.exportImages(dir.path(), 0, format);
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     QCOMPARE(written, 1);
     QVERIFY(!outcome);
     QVERIFY2(outcome.message().endsWith(QStringLiteral("文件超过了系统允许的大小。")),
              qPrintable(outcome.message()));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList{earlier});
+    QCOMPARE(allEntries(dir.path()), QStringList{earlier});
     QCOMPARE(entries(dir.filePath(earlier)), QStringList{QStringLiteral("keep")});
 }
 

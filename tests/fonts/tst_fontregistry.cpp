@@ -1,4 +1,5 @@
 #include "fonts/fontregistry.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -56,10 +57,7 @@ void TestFontRegistry::listsInstalledFontsOnceAndSkipsBrokenFiles() {
     QVERIFY(QFile::copy(dejaVu + "DejaVuSans.ttf", m_fontsDir + "/sans-again.ttf"));
     QVERIFY(QFile::copy(dejaVu + "DejaVuSerif.ttf", m_fontsDir + "/SERIF.TTF"));
     QVERIFY(QFile::copy(dejaVu + "DejaVuSansMono.ttf", m_fontsDir + "/mono.otf.bak"));
-    QFile broken(m_fontsDir + "/broken.ttf");
-    QVERIFY(broken.open(QIODevice::WriteOnly));
-    broken.write("not a font at all");
-    broken.close();
+    QVERIFY(writeFile(m_fontsDir + "/broken.ttf", "not a font at all"));
     QVERIFY(QDir(m_fontsDir).mkdir(QStringLiteral("folder.ttf")));
 
     FontRegistry *registry = FontRegistry::instance();

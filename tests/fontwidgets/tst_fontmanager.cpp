@@ -1,6 +1,7 @@
 #include "fonts/fontregistry.h"
 #include "fontwidgets/fontmanager.h"
 #include "promptscript.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -124,10 +125,7 @@ void TestFontManager::installRefusesExistingFileName() {
 
 void TestFontManager::installRefusesUnreadableFont() {
     const QString broken = m_sources.filePath(QStringLiteral("broken.ttf"));
-    QFile file(broken);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("definitely not TrueType");
-    file.close();
+    QVERIFY(writeFile(broken, "definitely not TrueType"));
 
     FontManager manager;
     PromptScript prompts;

@@ -1,29 +1,10 @@
+#include "candidatetexts.h"
 #include "inputmethod/scoretree.h"
 #include "platform/apppaths.h"
 #include "testsupport.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
-
-namespace {
-
-QStringList texts(const CandidateList &list) {
-    QStringList out;
-    for (const Candidate &c : list) {
-        out.append(c.text);
-    }
-    return out;
-}
-
-QByteArray readAll(const QString &path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        return QByteArray();
-    }
-    return f.readAll();
-}
-
-} // namespace
 
 class TestScoreTree : public QObject {
     Q_OBJECT

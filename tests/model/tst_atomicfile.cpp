@@ -3,6 +3,7 @@
 // that names the cause.
 #include "model/atomicfile.h"
 #include "model/scorefile.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,11 +30,6 @@ private slots:
 };
 
 namespace {
-
-QByteArray readAll(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // A name of exactly `bytes` bytes of UTF-8 ending in ".gcp".
 QString nameOfBytes(int bytes) {

@@ -24,11 +24,6 @@ private slots:
     void failedWriteKeepsTheOldFile();
 
 private:
-    static QByteArray readAll(const QString &path) {
-        QFile f(path);
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }
     static void writeRaw(const QString &path, const QByteArray &bytes) {
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));

@@ -11,35 +11,20 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QXmlStreamReader>
 #include <QtTest>
 
 using namespace music;
 using musicfixture::note;
+using musicfixture::parseMusicXml;
+using musicfixture::pickupMelody;
 using musicfixture::section;
+using musicfixture::XMeasure;
+using musicfixture::XNote;
+using musicfixture::XScore;
 
 Q_DECLARE_METATYPE(music::Melody)
 
 namespace {
-
-// 一板三眼 in 小工调 with a pickup of one beat, a note tied over the bar
-// line, an ornament before a note with a 气口, two ornaments after the last.
-Melody pickupMelody() {
-    Melody m;
-    m.sections.append(section(Meter::YiBanSanYan, Key::XiaoGong, 60, 0, 480, 480 + 2 * 1920,
-                              QStringLiteral("皂罗袍")));
-    m.notes.append(note(74, 0, 480, 0, QStringLiteral("原")));
-    m.notes.append(note(76, 480, 720, 1, QStringLiteral("来")));
-    m.notes.append(note(78, 1200, 240, 1));
-    m.notes.append(note(81, 1440, 1440, 2, QStringLiteral("姹")));
-    m.notes.append(note(79, 2880, 480, 3, QStringLiteral("紫")));
-    m.notes[4].gracesBefore = {81};
-    m.notes[4].breathAfter = true;
-    m.notes.append(note(78, 3360, 960, 4, QStringLiteral("嫣")));
-    m.notes[5].gracesAfter = {79, 78};
-    m.notes[5].fermata = true;
-    return m;
-}
 
 // 散板 in 小工调, then 一板一眼 加赠 in 凡字调 with a pickup of one beat.
 Melody twoTunes() {
@@ -250,187 +235,8 @@ QVector<Case> allCases() {
             {QStringLiteral("empty"), Melody(), options()}};
 }
 
-// A note as the score states it.
-struct XNote {
-    bool grace = false;
-    bool graceAfter = false; // steals its time from the note before it
-    bool slash = false;
-    double steal = 0; // percent of the main note's time
-    bool rest = false;
-    bool measureRest = false;
-    int duration = 0;
-    QString step;
-    int alter = 0;
-    int octave = 0;
-    QString type;
-    int dots = 0;
-    QString accidental;
-    QStringList ties;
-    QStringList tied;
-    QStringList slurs;
-    bool breath = false;
-    bool fermata = false;
-    QString lyric;
-
-    QString pitch() const {
-        return step +
-               (alter > 0   ? QStringLiteral("#")
-                : alter < 0 ? QStringLiteral("b")
-                            : QString()) +
-               QString::number(octave);
-    }
-};
-
-struct XMeasure {
-    QString number;
-    bool implicit = false;
-    int divisions = 0;
-    bool hasKey = false;
-    int fifths = 0;
-    bool hasTime = false;
-    bool senza = false;
-    int beats = 0;
-    int beatType = 0;
-    bool hasClef = false;
-    QStringList words;
-    int tempo = 0;
-    QVector<XNote> notes;
-    QString barStyle;
-
-    int length() const {
-        int sum = 0;
-        for (const XNote &n : notes) {
-            sum += n.grace ? 0 : n.duration;
-        }
-        return sum;
-    }
-};
-
-struct XScore {
-    QString doctype; // the document type's name and public identifier
-    QString publicId;
-    QString version;
-    QString workTitle;
-    QString partName;
-    int midiProgram = 0;
-    QVector<XMeasure> measures;
-    QString error;
-
-    QVector<XNote> notes() const {
-        QVector<XNote> out;
-        for (const XMeasure &m : measures) {
-            out += m.notes;
-        }
-        return out;
-    }
-};
-
-XScore parse(const QByteArray &xml) {
-    XScore score;
-    QXmlStreamReader r(xml);
-    XMeasure *measure = nullptr;
-    XNote *n = nullptr;
-    while (!r.atEnd()) {
-        r.readNext();
-        if (r.tokenType() == QXmlStreamReader::DTD) {
-            score.doctype = r.dtdName().toString();
-            score.publicId = r.dtdPublicId().toString();
-        }
-        if (r.isEndElement() && r.name() == QLatin1String("note")) {
-            n = nullptr;
-        }
-        if (!r.isStartElement()) {
-            continue;
-        }
-        const QStringRef name = r.name();
-        const QXmlStreamAttributes a = r.attributes();
-        if (name == QLatin1String("score-partwise")) {
-            score.version = a.value(QLatin1String("version")).toString();
-        } else if (name == QLatin1String("work-title")) {
-            score.workTitle = r.readElementText();
-        } else if (name == QLatin1String("part-name")) {
-            score.partName = r.readElementText();
-        } else if (name == QLatin1String("midi-program")) {
-            score.midiProgram = r.readElementText().toInt();
-        } else if (name == QLatin1String("measure")) {
-            score.measures.append(XMeasure());
-            measure = &score.measures.last();
-            measure->number = a.value(QLatin1String("number")).toString();
-            measure->implicit = a.value(QLatin1String("implicit")) == QLatin1String("yes");
-        } else if (!measure) {
-            continue;
-        } else if (name == QLatin1String("divisions")) {
-            measure->divisions = r.readElementText().toInt();
-        } else if (name == QLatin1String("fifths")) {
-            measure->hasKey = true;
-            measure->fifths = r.readElementText().toInt();
-        } else if (name == QLatin1String("time")) {
-            measure->hasTime = true;
-        } else if (name == QLatin1String("senza-misura")) {
-            measure->senza = true;
-        } else if (name == QLatin1String("beats")) {
-            measure->beats = r.readElementText().toInt();
-        } else if (name == QLatin1String("beat-type")) {
-            measure->beatType = r.readElementText().toInt();
-        } else if (name == QLatin1String("clef")) {
-            measure->hasClef = true;
-        } else if (name == QLatin1String("words")) {
-            measure->words.append(r.readElementText());
-        } else if (name == QLatin1String("sound")) {
-            measure->tempo = a.value(QLatin1String("tempo")).toInt();
-        } else if (name == QLatin1String("bar-style")) {
-            measure->barStyle = r.readElementText();
-        } else if (name == QLatin1String("note")) {
-            measure->notes.append(XNote());
-            n = &measure->notes.last();
-        } else if (!n) {
-            continue;
-        } else if (name == QLatin1String("grace")) {
-            n->grace = true;
-            n->graceAfter = a.hasAttribute(QLatin1String("steal-time-previous"));
-            n->slash = a.value(QLatin1String("slash")) == QLatin1String("yes");
-            n->steal = (n->graceAfter ? a.value(QLatin1String("steal-time-previous"))
-                                      : a.value(QLatin1String("steal-time-following")))
-                           .toDouble();
-        } else if (name == QLatin1String("rest")) {
-            n->rest = true;
-            n->measureRest = a.value(QLatin1String("measure")) == QLatin1String("yes");
-        } else if (name == QLatin1String("duration")) {
-            n->duration = r.readElementText().toInt();
-        } else if (name == QLatin1String("step")) {
-            n->step = r.readElementText();
-        } else if (name == QLatin1String("alter")) {
-            n->alter = r.readElementText().toInt();
-        } else if (name == QLatin1String("octave")) {
-            n->octave = r.readElementText().toInt();
-        } else if (name == QLatin1String("type")) {
-            n->type = r.readElementText();
-        } else if (name == QLatin1String("dot")) {
-            ++n->dots;
-        } else if (name == QLatin1String("accidental")) {
-            n->accidental = r.readElementText();
-        } else if (name == QLatin1String("tie")) {
-            n->ties.append(a.value(QLatin1String("type")).toString());
-        } else if (name == QLatin1String("tied")) {
-            n->tied.append(a.value(QLatin1String("type")).toString());
-        } else if (name == QLatin1String("slur")) {
-            n->slurs.append(a.value(QLatin1String("type")).toString());
-        } else if (name == QLatin1String("breath-mark")) {
-            n->breath = true;
-        } else if (name == QLatin1String("fermata")) {
-            n->fermata = true;
-        } else if (name == QLatin1String("text")) {
-            n->lyric = r.readElementText();
-        }
-    }
-    if (r.hasError()) {
-        score.error = r.errorString();
-    }
-    return score;
-}
-
 XScore encodeAndParse(const Melody &melody, const MusicXmlWriter::Options &o) {
-    return parse(MusicXmlWriter::encode(melody, o));
+    return parseMusicXml(MusicXmlWriter::encode(melody, o));
 }
 
 // Each bar against the time in force: full, but for the opening pickup and
@@ -532,8 +338,7 @@ private slots:
     void accidentalsOutsideTheKey();
     void emptyMelodyIsOneEmptyBar();
     void randomMelodiesAddUp();
-    void writesAtomically();
-    void reportsAFileItCannotWrite();
+    void writesFiles();
     void validatesAgainstTheSchema_data();
     void validatesAgainstTheSchema();
     void convertsWithMusicXml2ly_data();
@@ -962,7 +767,7 @@ void TestMusicXmlWriter::randomMelodiesAddUp() {
         const Melody melody = randomMelody(random);
         const bool split = i % 2 == 1;
         const QByteArray xml = MusicXmlWriter::encode(melody, options(split));
-        const XScore s = parse(xml);
+        const XScore s = parseMusicXml(xml);
         QVERIFY2(s.error.isEmpty(), qPrintable(s.error));
         const QStringList wrong = barsThatDoNotAddUp(s);
         QVERIFY2(wrong.isEmpty(), qPrintable(QStringLiteral("melody %1: ").arg(i) +
@@ -1022,38 +827,12 @@ void TestMusicXmlWriter::randomMelodiesAddUp() {
     QVERIFY2(code == 0, qPrintable(output));
 }
 
-void TestMusicXmlWriter::writesAtomically() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("牡丹亭.musicxml"));
-    QFile old(path);
-    QVERIFY(old.open(QIODevice::WriteOnly));
-    old.write("an older file");
-    old.close();
-    const Outcome outcome = MusicXmlWriter::write(pickupMelody(), path, options());
-    QVERIFY(outcome.ok());
-    QCOMPARE(outcome.path(), path);
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), MusicXmlWriter::encode(pickupMelody(), options()));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
-             QStringList({QStringLiteral("牡丹亭.musicxml")}));
-}
-
-void TestMusicXmlWriter::reportsAFileItCannotWrite() {
-    QTemporaryDir dir;
-    QFile plain(dir.filePath(QStringLiteral("plain")));
-    QVERIFY(plain.open(QIODevice::WriteOnly));
-    plain.close();
-    const QString path = dir.filePath(QStringLiteral("plain/x.musicxml"));
-    const Outcome outcome = MusicXmlWriter::write(pickupMelody(), path, options());
-    QVERIFY(!outcome.ok());
-    QCOMPARE(outcome.title(), QStringLiteral("错误"));
-    QCOMPARE(outcome.message(), QStringLiteral("无法写入“x.musicxml”：文件夹不存在。"));
-    QVERIFY(!QFileInfo::exists(path));
-    // A folder that is only missing is made.
-    QVERIFY(MusicXmlWriter::write(pickupMelody(), dir.filePath(QStringLiteral("new/x.musicxml")),
-                                  options())
-                .ok());
+// Over an older file, whole; into missing folders; not under a plain file.
+void TestMusicXmlWriter::writesFiles() {
+    musicfixture::checkWriter(
+        QStringLiteral("musicxml"),
+        [](const QString &path) { return MusicXmlWriter::write(pickupMelody(), path, options()); },
+        MusicXmlWriter::encode(pickupMelody(), options()));
 }
 
 void TestMusicXmlWriter::validatesAgainstTheSchema_data() {

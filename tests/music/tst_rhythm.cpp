@@ -10,7 +10,6 @@
 #include "musicfixture.h"
 
 #include <QRandomGenerator>
-#include <QXmlStreamReader>
 #include <QtTest>
 
 using namespace music;
@@ -88,70 +87,38 @@ struct Xml {
 };
 
 Xml readXml(const QByteArray &bytes) {
+    const XScore score = parseMusicXml(bytes);
     Xml out;
-    QXmlStreamReader xml(bytes);
+    // The time and the divisions hold from the measure that states them on.
     int beats = 0;
     int beatType = 4;
-    qint64 measureLength = 0;
-    bool inNote = false;
-    bool grace = false;
-    bool rest = false;
-    bool tieStop = false;
-    bool chordless = true;
-    bool implicit = false;
     bool senza = false;
-    qint64 duration = 0;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        const QStringRef name = xml.name();
-        if (xml.isStartElement()) {
-            if (name == QLatin1String("measure")) {
-                measureLength = 0;
-                implicit =
-                    xml.attributes().value(QLatin1String("implicit")) == QLatin1String("yes");
-            } else if (name == QLatin1String("divisions")) {
-                out.divisions = xml.readElementText().toInt();
-            } else if (name == QLatin1String("beats")) {
-                beats = xml.readElementText().toInt();
-                senza = false;
-            } else if (name == QLatin1String("beat-type")) {
-                beatType = xml.readElementText().toInt();
-            } else if (name == QLatin1String("senza-misura")) {
-                senza = true;
-            } else if (name == QLatin1String("note")) {
-                inNote = true;
-                grace = rest = tieStop = false;
-                duration = 0;
-            } else if (inNote && name == QLatin1String("grace")) {
-                grace = true;
-            } else if (inNote && name == QLatin1String("rest")) {
-                rest = true;
-            } else if (inNote && name == QLatin1String("tie") &&
-                       xml.attributes().value(QLatin1String("type")) == QLatin1String("stop")) {
-                tieStop = true;
-            } else if (inNote && name == QLatin1String("duration")) {
-                duration = xml.readElementText().toLongLong();
-            } else if (name == QLatin1String("bar-style")) {
-                out.finalBar = xml.readElementText() == QLatin1String("light-heavy");
+    for (const XMeasure &m : score.measures) {
+        if (m.divisions > 0) {
+            out.divisions = m.divisions;
+        }
+        if (m.beats > 0) {
+            beats = m.beats;
+            senza = false;
+        }
+        if (m.beatType > 0) {
+            beatType = m.beatType;
+        }
+        senza = senza || m.senza;
+        if (!m.barStyle.isEmpty()) {
+            out.finalBar = m.barStyle == QLatin1String("light-heavy");
+        }
+        for (const XNote &n : m.notes) {
+            if (n.grace) {
+                ++out.graces;
+            } else if (!n.rest && !n.ties.contains(QLatin1String("stop"))) {
+                ++out.notes;
             }
-        } else if (xml.isEndElement()) {
-            if (name == QLatin1String("note")) {
-                inNote = false;
-                if (grace) {
-                    ++out.graces;
-                } else {
-                    measureLength += duration;
-                    if (!rest && !tieStop && chordless) {
-                        ++out.notes;
-                    }
-                }
-            } else if (name == QLatin1String("measure")) {
-                out.length += measureLength;
-                const qint64 full = qint64(beats) * out.divisions * 4 / std::max(1, beatType);
-                if (!implicit && !senza && beats > 0 && measureLength != full) {
-                    out.measuresAddUp = false;
-                }
-            }
+        }
+        out.length += m.length();
+        const qint64 full = qint64(beats) * out.divisions * 4 / std::max(1, beatType);
+        if (!m.implicit && !senza && beats > 0 && m.length() != full) {
+            out.measuresAddUp = false;
         }
     }
     return out;

@@ -1,6 +1,7 @@
 // WAV files written block by block: the same bytes as at once, memory that
 // does not grow with the length, and no file past the format's 4 GiB.
 #include "music/wavwriter.h"
+#include "testsupport.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -21,11 +22,6 @@ private slots:
 };
 
 namespace {
-
-QByteArray readAll(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 quint32 le32(const QByteArray &b, int at) {
     return quint32(quint8(b[at])) | quint32(quint8(b[at + 1])) << 8 |

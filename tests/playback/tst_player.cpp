@@ -23,16 +23,9 @@ Melody shortPiece() {
                     {QStringLiteral("、上○尺●工○六")});
 }
 
-bool waitFor(const std::function<bool()> &condition, int timeoutMs = 20000) {
-    QElapsedTimer t;
-    t.start();
-    while (!condition()) {
-        if (t.elapsed() > timeoutMs) {
-            return false;
-        }
-        QTest::qWait(10);
-    }
-    return true;
+// The event loop runs until condition holds, for twenty seconds at most.
+bool waitFor(const std::function<bool()> &condition) {
+    return QTest::qWaitFor(condition, 20000);
 }
 
 } // namespace

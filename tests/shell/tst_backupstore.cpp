@@ -4,6 +4,7 @@
 // in the folder.
 #include "model/scorefile.h"
 #include "shell/backupstore.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QRandomGenerator>
@@ -180,9 +181,7 @@ void TestBackupStore::nothingToKeepAndFailures() {
 
     // A regular file where the folder should be, or on the way to it.
     QVERIFY(QDir(storeDir()).removeRecursively());
-    QFile blocker(storeDir());
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    QVERIFY(writeFile(storeDir(), QByteArray()));
     for (const QString &dir : {storeDir(), storeDir() + QStringLiteral("/inner")}) {
         verifyFailure(BackupStore(dir).keep(small));
         QVERIFY(BackupStore(dir).all().isEmpty());

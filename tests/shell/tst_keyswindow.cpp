@@ -33,13 +33,9 @@ private:
 };
 
 void TestKeysWindow::initTestCase() {
-    QString why;
-    if (!m_x.start(81, &why)) {
-        QSKIP(qPrintable(why + QStringLiteral(": the keys window test cannot run here")));
-    }
+    QORVEL_START_X_OR_SKIP(m_x, 81);
     const QString sample = m_home.filePath(QStringLiteral("sample.gcp"));
-    QVERIFY(
-        QFile::copy(QStringLiteral(QORVEL_SOURCE_DIR "/examples/youyuan-zaoluopao.gcp"), sample));
+    QVERIFY(copySample(sample));
     QFile::setPermissions(sample, QFile::ReadOwner | QFile::WriteOwner);
     QProcessEnvironment extra;
     extra.insert(QStringLiteral("QORVEL_AUDIO_OUTPUT"), QStringLiteral("silent"));

@@ -12,6 +12,7 @@
 #include "shell/updatenotice.h"
 #include "testhttpserver.h"
 #include "testsupport.h"
+#include "windowfixture.h"
 
 #include <QAction>
 #include <QDockWidget>
@@ -55,22 +56,14 @@ private slots:
     void hostileStartPages();
 
 private:
-    QAction *action(const char *name) const {
-        return m_window->findChild<QAction *>(QLatin1String(name));
-    }
+    QAction *action(const char *name) const { return windowfixture::action(m_window, name); }
     QWidget *widget(const char *name) const {
         return m_window->findChild<QWidget *>(QLatin1String(name));
-    }
-    static void typeInto(QWidget *w, const QString &text) {
-        for (uint cp : text.toUcs4()) {
-            QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString::fromUcs4(&cp, 1),
-                                Qt::NoModifier);
-        }
     }
     DocumentTab *modifiedTab() {
         m_window->newAction();
         DocumentTab *edit = m_window->currentEdit();
-        typeInto(edit->lyricEditor(), QStringLiteral("春"));
+        windowfixture::typeInto(edit->lyricEditor(), QStringLiteral("春"));
         return edit;
     }
 
@@ -80,28 +73,17 @@ private:
 };
 
 void TestMainWindow::initTestCase() {
-    AppPaths::setProgramDirOverride(m_programDir.path(), true);
     m_server.body("/sponsor", "<p>fetched page</p>");
     m_server.body("/update_check.json", R"({"version": "2.1"})");
-    qputenv("QORVEL_API_BASE_URL", m_server.baseUrl().toUtf8());
+    windowfixture::useProgramDir(m_programDir.path(), m_server.baseUrl().toUtf8());
 }
 
 void TestMainWindow::init() {
-    m_window = new MainWindow;
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    QVERIFY(windowfixture::openWindow(m_window));
 }
 
 void TestMainWindow::cleanup() {
-    PromptScript discard;
-    for (int i = 0; i < 10; ++i) {
-        discard.answer(QMessageBox::No);
-    }
-    while (m_window->tabWidget()->count() > 0) {
-        m_window->tabWidgetClose(m_window->tabWidget()->count() - 1);
-    }
-    delete m_window;
-    m_window = nullptr;
+    windowfixture::closeWindow(m_window);
 }
 
 void TestMainWindow::startsWithTheStartPage() {
@@ -268,7 +250,7 @@ void TestMainWindow::closingThreeModifiedTabsStopsAtCancel() {
 void TestMainWindow::searchLabel() {
     m_window->newAction();
     DocumentTab *edit = m_window->currentEdit();
-    typeInto(edit->lyricEditor(), QStringLiteral("工尺工上工"));
+    windowfixture::typeInto(edit->lyricEditor(), QStringLiteral("工尺工上工"));
     edit->lyricEditor()->moveCursor(QTextCursor::Start);
     m_window->searchAction();
     auto *searchEdit = m_window->findChild<QLineEdit *>(QStringLiteral("searchEdit"));
@@ -353,7 +335,7 @@ void TestMainWindow::titleNamesTheFile() {
     m_window->openDocument(path);
     QCOMPARE(m_window->windowTitle(), QStringLiteral("游园.gcp[*] — Qorvel工尺谱"));
     QVERIFY(!m_window->isWindowModified());
-    typeInto(m_window->currentEdit()->lyricEditor(), QStringLiteral("香"));
+    windowfixture::typeInto(m_window->currentEdit()->lyricEditor(), QStringLiteral("香"));
     QVERIFY(m_window->isWindowModified());
     m_window->newAction();
     QCOMPARE(m_window->windowTitle(), QStringLiteral("未命名[*] — Qorvel工尺谱"));

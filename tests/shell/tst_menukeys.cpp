@@ -59,10 +59,10 @@ void TestMenuKeys::initTestCase() {
 }
 
 void TestMenuKeys::init() {
-    m_window = windowfixture::openWindow(true, [](MainWindow *window) {
+    QVERIFY(windowfixture::openWindow(m_window, true, [](MainWindow *window) {
         window->playback()->player()->setSinkFactory(
             [](QObject *parent) { return new ClockAudioSink(parent); });
-    });
+    }));
     QVERIFY(m_window->isActiveWindow());
 }
 

@@ -8,6 +8,7 @@
 #include "promptscript.h"
 #include "shell/backupstore.h"
 #include "shell/mainwindow.h"
+#include "testsupport.h"
 #include "windowfixture.h"
 
 #include <QFile>
@@ -38,21 +39,14 @@ private:
     MainWindow *m_window = nullptr;
 };
 
-namespace {
-
-QByteArray readAll(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-} // namespace
+namespace {} // namespace
 
 void TestOneTabPerFile::initTestCase() {
     windowfixture::useProgramDir(m_programDir.path());
 }
 
 void TestOneTabPerFile::init() {
-    m_window = windowfixture::openWindow();
+    QVERIFY(windowfixture::openWindow(m_window));
     QVERIFY(m_window->isVisible());
 }
 
@@ -182,10 +176,7 @@ void TestOneTabPerFile::damagedFileWarningNamesTheFile() {
     QByteArray bytes = readAll(whole);
     bytes.chop(2);
     const QString path = m_dir.filePath(QStringLiteral("损坏.gcp"));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-    f.close();
+    QVERIFY(writeFile(path, bytes));
     PromptScript prompts;
     m_window->openDocument(path);
     QCOMPARE(prompts.count(), 1);

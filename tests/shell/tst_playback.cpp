@@ -11,8 +11,8 @@
 #include "playback/clockaudiosink.h"
 #include "playback/deviceaudiosink.h"
 #include "promptscript.h"
-#include "shell/mainwindow.h"
 #include "shell/playbackcontroller.h"
+#include "windowfixture.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -46,43 +46,21 @@ private:
             [](QObject *parent) { return new ClockAudioSink(parent); });
     }
     Player *player() const { return m_window->playback()->player(); }
-    static bool waitFor(const std::function<bool()> &condition) {
-        QElapsedTimer t;
-        t.start();
-        while (!condition()) {
-            if (t.elapsed() > 20000) {
-                return false;
-            }
-            QTest::qWait(10);
-        }
-        return true;
-    }
 
     QTemporaryDir m_dir;
     MainWindow *m_window = nullptr;
 };
 
 void TestPlayback::initTestCase() {
-    AppPaths::setProgramDirOverride(m_dir.filePath(QStringLiteral("program")), true);
-    qputenv("QORVEL_API_BASE_URL", "http://127.0.0.1:9");
+    windowfixture::useProgramDir(m_dir.filePath(QStringLiteral("program")));
 }
 
 void TestPlayback::init() {
-    m_window = new MainWindow;
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    QVERIFY(windowfixture::openWindow(m_window));
 }
 
 void TestPlayback::cleanup() {
-    PromptScript discard;
-    for (int i = 0; i < 10; ++i) {
-        discard.answer(QMessageBox::No);
-    }
-    while (m_window->tabWidget()->count() > 0) {
-        m_window->tabWidgetClose(m_window->tabWidget()->count() - 1);
-    }
-    delete m_window;
-    m_window = nullptr;
+    windowfixture::closeWindow(m_window);
 }
 
 // Four characters of a measure each, at 240 beats a minute: a second each.
@@ -94,8 +72,7 @@ DocumentTab *TestPlayback::openPiece() {
     if (!QFile::exists(path)) {
         writeScoreFile(path, QStringLiteral("; 板式=一板三眼 速度=240\n【测试】\n春花秋月"), score);
     }
-    m_window->openDocument(path);
-    return m_window->currentEdit();
+    return windowfixture::openTab(m_window, path);
 }
 
 void TestPlayback::withoutSoundTheMessageComesOnce() {
@@ -135,14 +112,15 @@ void TestPlayback::startPauseStopNeverTouchTheDocument() {
     QCOMPARE(player()->state(), Player::State::Playing);
     QCOMPARE(c->playAction()->text(), QStringLiteral("暂停"));
     QVERIFY(c->stopAction()->isEnabled());
-    QVERIFY(waitFor([&] { return !tab->lyricEditor()->playingMarks().isEmpty(); }));
+    QVERIFY(QTest::qWaitFor([&] { return !tab->lyricEditor()->playingMarks().isEmpty(); }, 20000));
     QVERIFY(!tab->scoreEditor()->playingMarks().isEmpty());
     c->playAction()->trigger();
     QCOMPARE(player()->state(), Player::State::Paused);
     QCOMPARE(c->playAction()->text(), QStringLiteral("继续"));
     c->playAction()->trigger();
     QCOMPARE(player()->state(), Player::State::Playing);
-    QVERIFY(waitFor([&] { return player()->soundingNote() >= 5; })); // the second character
+    QVERIFY(QTest::qWaitFor([&] { return player()->soundingNote() >= 5; },
+                            20000)); // the second character
     c->stopAction()->trigger();
     QCOMPARE(player()->state(), Player::State::Stopped);
     QCOMPARE(c->playAction()->text(), QStringLiteral("播放"));
@@ -169,7 +147,7 @@ void TestPlayback::playsFromTheCursorAndLoopsTheSelection() {
     m_window->playback()->playAction()->trigger();
     QCOMPARE(player()->excerpt().notes.first().character, 2);
     // 秋: the third sung character, and the first symbol of its score line.
-    QVERIFY(waitFor([&] { return !lyricEdit->playingMarks().isEmpty(); }));
+    QVERIFY(QTest::qWaitFor([&] { return !lyricEdit->playingMarks().isEmpty(); }, 20000));
     const QPair<int, int> mark = lyricEdit->playingMarks().first();
     QCOMPARE(lyricEdit->toPlainText().mid(mark.first, mark.second - mark.first),
              QStringLiteral("秋"));
@@ -272,8 +250,7 @@ void TestPlayback::settingsAreRemembered() {
     }
     QCOMPARE(c->tempoBox()->value(), 200);
 
-    delete m_window;
-    m_window = new MainWindow;
+    QVERIFY(windowfixture::openWindow(m_window));
     c = m_window->playback();
     QCOMPARE(c->tempoBox()->value(), 200);
     QCOMPARE(c->keyBox()->currentText(), QStringLiteral("尺字调"));

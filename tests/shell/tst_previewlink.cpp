@@ -11,10 +11,8 @@
 #include "export/previewdock.h"
 #include "export/previewpane.h"
 #include "fonts/fontsubstitutions.h"
-#include "platform/apppaths.h"
-#include "promptscript.h"
-#include "shell/mainwindow.h"
 #include "shell/previewlink.h"
+#include "windowfixture.h"
 
 #include <QAction>
 #include <QGraphicsView>
@@ -54,25 +52,17 @@ private:
 };
 
 void TestPreviewLink::initTestCase() {
-    AppPaths::setProgramDirOverride(m_dir.filePath(QStringLiteral("program")), true);
-    qputenv("QORVEL_API_BASE_URL", "http://127.0.0.1:9");
+    windowfixture::useProgramDir(m_dir.filePath(QStringLiteral("program")));
     installChineseFontSubstitutions();
 }
 
 void TestPreviewLink::init() {
     ExportConfig::instance()->restoreDefaults();
-    m_window = new MainWindow;
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    QVERIFY(windowfixture::openWindow(m_window));
 }
 
 void TestPreviewLink::cleanup() {
-    PromptScript discard;
-    for (int i = 0; i < 10; ++i) {
-        discard.answer(QMessageBox::No);
-    }
-    delete m_window;
-    m_window = nullptr;
+    windowfixture::closeWindow(m_window);
     m_pane = nullptr;
 }
 
@@ -236,18 +226,12 @@ void TestPreviewLink::visibilityIsRememberedAcrossRestarts() {
     dock->show();
     QCOMPARE(m_window->dockWidgetArea(dock), Qt::RightDockWidgetArea);
     dock->close();
-    delete m_window; // keeps the window's state
-    m_window = new MainWindow;
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    QVERIFY(windowfixture::openWindow(m_window)); // the closed one keeps the window's state
     dock = m_window->previewDock();
     QVERIFY(dock->isHidden());
     dock->toggleViewAction()->trigger();
     QVERIFY(dock->isVisible());
-    delete m_window;
-    m_window = new MainWindow;
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    QVERIFY(windowfixture::openWindow(m_window));
     QVERIFY(m_window->previewDock()->isVisible());
 }
 
@@ -258,9 +242,7 @@ void TestPreviewLink::editsReachThePreview() {
     QTextCursor c(tab->lyricEditor()->document());
     tab->lyricEditor()->setTextCursor(c);
     tab->insertTitle();
-    for (const QString &ch : {QStringLiteral("新"), QStringLiteral("题")}) {
-        QTest::sendKeyEvent(QTest::Click, tab->lyricEditor(), Qt::Key_unknown, ch, Qt::NoModifier);
-    }
+    windowfixture::typeInto(tab->lyricEditor(), QStringLiteral("新题"));
     QTRY_VERIFY_WITH_TIMEOUT(m_pane->engine()->pages().first() != before, 10000);
     QVERIFY(QString::fromUtf8(m_pane->engine()->pages().first()).contains(QStringLiteral("新")));
 }

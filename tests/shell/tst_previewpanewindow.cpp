@@ -78,13 +78,9 @@ private:
 };
 
 void TestPreviewPaneWindow::initTestCase() {
-    QString why;
-    if (!m_x.start(95, &why)) {
-        QSKIP(qPrintable(why + QStringLiteral(": the real-window test cannot run here")));
-    }
+    QORVEL_START_X_OR_SKIP(m_x, 95);
     m_sample = m_home.filePath(QStringLiteral("游园.gcp"));
-    QVERIFY(
-        QFile::copy(QStringLiteral(QORVEL_SOURCE_DIR "/examples/youyuan-zaoluopao.gcp"), m_sample));
+    QVERIFY(copySample(m_sample));
 }
 
 void TestPreviewPaneWindow::cleanupTestCase() {

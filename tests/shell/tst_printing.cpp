@@ -12,9 +12,9 @@
 #include "model/scorefile.h"
 #include "platform/apppaths.h"
 #include "promptscript.h"
-#include "shell/mainwindow.h"
 #include "shell/recentfiles.h"
 #include "typeset/typesetter.h"
+#include "windowfixture.h"
 
 #include <QAction>
 #include <QMenu>
@@ -44,12 +44,10 @@ private slots:
     void previewShowsThePages();
 
 private:
-    QAction *action(const char *name) const {
-        return m_window->findChild<QAction *>(QLatin1String(name));
-    }
+    QAction *action(const char *name) const { return windowfixture::action(m_window, name); }
     DocumentTab *openAria() {
-        m_window->openDocument(QStringLiteral(QORVEL_SOURCE_DIR "/examples/youyuan-zaoluopao.gcp"));
-        return m_window->currentEdit();
+        return windowfixture::openTab(
+            m_window, QStringLiteral(QORVEL_SOURCE_DIR "/examples/youyuan-zaoluopao.gcp"));
     }
     int typesetPageCount(PageStyle::Notation notation) const {
         PageStyle style = ExportConfig::instance()->pageStyle();
@@ -64,28 +62,17 @@ private:
 };
 
 void TestPrinting::initTestCase() {
-    AppPaths::setProgramDirOverride(m_dir.filePath(QStringLiteral("program")), true);
-    qputenv("QORVEL_API_BASE_URL", "http://127.0.0.1:9");
+    windowfixture::useProgramDir(m_dir.filePath(QStringLiteral("program")));
 }
 
 void TestPrinting::init() {
-    m_window = new MainWindow;
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    QVERIFY(windowfixture::openWindow(m_window));
 }
 
 void TestPrinting::cleanup() {
     PrintDialogs::setRunner({});
     ExportConfig::instance()->restoreDefaults();
-    PromptScript discard;
-    for (int i = 0; i < 10; ++i) {
-        discard.answer(QMessageBox::No);
-    }
-    while (m_window->tabWidget()->count() > 0) {
-        m_window->tabWidgetClose(m_window->tabWidget()->count() - 1);
-    }
-    delete m_window;
-    m_window = nullptr;
+    windowfixture::closeWindow(m_window);
 }
 
 void TestPrinting::actionsAndKeys() {

@@ -25,10 +25,7 @@ private:
 };
 
 void TestRealWindow::initTestCase() {
-    QString why;
-    if (!m_x.start(91, &why)) {
-        QSKIP(qPrintable(why + QStringLiteral(": the real-window test cannot run here")));
-    }
+    QORVEL_START_X_OR_SKIP(m_x, 91);
     m_window = m_x.startProgram(m_home.path(), m_home.filePath(QStringLiteral("program")), {});
     QVERIFY(!m_window.isEmpty());
 }

@@ -4,9 +4,8 @@
 #include "editor/documenttab.h"
 #include "model/scorefile.h"
 #include "platform/apppaths.h"
-#include "promptscript.h"
-#include "shell/mainwindow.h"
 #include "shell/recentfiles.h"
+#include "windowfixture.h"
 
 #include <QAction>
 #include <QMenu>
@@ -19,7 +18,6 @@ class TestRecentFiles : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
     void keepsTenMostRecentFirst();
@@ -40,12 +38,6 @@ private:
         }
         return QFileInfo(path).canonicalFilePath();
     }
-    void newWindow() {
-        delete m_window;
-        m_window = new MainWindow;
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window));
-    }
     QMenu *recentMenu() const { return m_window->findChild<QMenu *>(QStringLiteral("recentMenu")); }
     // The files the menu offers, top to bottom.
     QStringList menuFiles() const {
@@ -65,37 +57,22 @@ private:
         }
         return nullptr;
     }
-    void closeTabs() {
-        PromptScript discard;
-        for (int i = 0; i < 10; ++i) {
-            discard.answer(QMessageBox::No);
-        }
-        while (m_window && m_window->tabWidget()->count() > 0) {
-            m_window->tabWidgetClose(m_window->tabWidget()->count() - 1);
-        }
-    }
 
     std::unique_ptr<QTemporaryDir> m_program;
     std::unique_ptr<QTemporaryDir> m_files;
     MainWindow *m_window = nullptr;
 };
 
-void TestRecentFiles::initTestCase() {
-    qputenv("QORVEL_API_BASE_URL", "http://127.0.0.1:9");
-}
-
 // Each test starts with settings of its own: an empty list.
 void TestRecentFiles::init() {
     m_program = std::make_unique<QTemporaryDir>();
     m_files = std::make_unique<QTemporaryDir>();
     QVERIFY(m_program->isValid() && m_files->isValid());
-    AppPaths::setProgramDirOverride(m_program->path(), true);
+    windowfixture::useProgramDir(m_program->path());
 }
 
 void TestRecentFiles::cleanup() {
-    closeTabs();
-    delete m_window;
-    m_window = nullptr;
+    windowfixture::closeWindow(m_window);
 }
 
 void TestRecentFiles::keepsTenMostRecentFirst() {
@@ -163,7 +140,7 @@ void TestRecentFiles::clearEmptiesTheList() {
 }
 
 void TestRecentFiles::openAndSaveAreRemembered() {
-    newWindow();
+    QVERIFY(windowfixture::openWindow(m_window));
     const QString a = makeFile(QStringLiteral("a.gcp"));
     m_window->openDocument(a);
     QCOMPARE(m_window->tabWidget()->count(), 1);
@@ -191,14 +168,13 @@ void TestRecentFiles::openAndSaveAreRemembered() {
 }
 
 void TestRecentFiles::listSurvivesARestart() {
-    newWindow();
+    QVERIFY(windowfixture::openWindow(m_window));
     QStringList opened;
     for (int i = 0; i < 3; ++i) {
         opened.prepend(makeFile(QStringLiteral("%1.gcp").arg(i)));
         m_window->openDocument(opened.first());
     }
-    closeTabs();
-    newWindow(); // the next start
+    QVERIFY(windowfixture::openWindow(m_window)); // the next start, the tabs closed
     QCOMPARE(menuFiles(), opened);
     QCOMPARE(m_window->recentFiles().files(), opened);
     // The menu entries name the file, and show the whole path as a tip.
@@ -210,7 +186,7 @@ void TestRecentFiles::listSurvivesARestart() {
 
 void TestRecentFiles::menuOpensAFile() {
     RecentFiles().add(makeFile(QStringLiteral("a.gcp")));
-    newWindow();
+    QVERIFY(windowfixture::openWindow(m_window));
     QAction *a = menuAction(makeFile(QStringLiteral("a.gcp")));
     QVERIFY(a);
     PromptScript prompts;
@@ -225,7 +201,7 @@ void TestRecentFiles::missingFileIsRemovedWithAMessage() {
     const QString gone = makeFile(QStringLiteral("gone.gcp"));
     RecentFiles().add(kept);
     RecentFiles().add(gone);
-    newWindow();
+    QVERIFY(windowfixture::openWindow(m_window));
     QCOMPARE(menuFiles(), QStringList({gone, kept}));
     QVERIFY(QFile::remove(gone));
 
@@ -251,7 +227,7 @@ void TestRecentFiles::missingFileIsRemovedWithAMessage() {
 
 void TestRecentFiles::clearListFromTheMenu() {
     RecentFiles().add(makeFile(QStringLiteral("a.gcp")));
-    newWindow();
+    QVERIFY(windowfixture::openWindow(m_window));
     QAction *clear = m_window->findChild<QAction *>(QStringLiteral("clearRecentAction"));
     QVERIFY(clear);
     QCOMPARE(clear->text(), QStringLiteral("清除列表"));

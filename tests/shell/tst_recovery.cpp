@@ -11,6 +11,7 @@
 #include "shell/autosaver.h"
 #include "shell/mainwindow.h"
 #include "shell/recoverystore.h"
+#include "windowfixture.h"
 
 #include <QComboBox>
 #include <QCryptographicHash>
@@ -54,12 +55,6 @@ private slots:
     void dialogWithoutEventLoop();
 
 private:
-    static void typeInto(QWidget *w, const QString &text) {
-        for (uint cp : text.toUcs4()) {
-            QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString::fromUcs4(&cp, 1),
-                                Qt::NoModifier);
-        }
-    }
     QString recoveryDir() const { return m_programDir->path() + QStringLiteral("/cache/recovery"); }
     QStringList recoveryFiles() const {
         return QDir(recoveryDir()).entryList({QStringLiteral("*.qrec")}, QDir::Files);
@@ -67,19 +62,12 @@ private:
     QStringList lockFiles() const {
         return QDir(recoveryDir()).entryList({QStringLiteral("*.lock")}, QDir::Files);
     }
-    MainWindow *newWindow() {
+    static void quickAutosave(MainWindow *w) { w->autosaver()->setInterval(30); }
+    // A window not shown yet.
+    static MainWindow *newWindow() {
         auto *w = new MainWindow;
-        w->autosaver()->setInterval(30);
+        quickAutosave(w);
         return w;
-    }
-    void closeAll(MainWindow *w) {
-        PromptScript discard;
-        for (int i = 0; i < 20; ++i) {
-            discard.answer(QMessageBox::No);
-        }
-        while (w->tabWidget()->count() > 0) {
-            w->tabWidgetClose(w->tabWidget()->count() - 1);
-        }
     }
     // A recovery file left by a program that is gone: written by a store that
     // is then destroyed (its lock goes, its file stays).
@@ -96,7 +84,6 @@ private:
 };
 
 void TestRecovery::initTestCase() {
-    qputenv("QORVEL_API_BASE_URL", "http://127.0.0.1:9");
     qRegisterMetaType<DocumentTab *>();
     // No dialog may block a test: every offer not given a chooser keeps all.
     RecoveryDialog::setResponder([](const QList<Entry> &) { return QList<Choice>(); });
@@ -104,18 +91,12 @@ void TestRecovery::initTestCase() {
 
 void TestRecovery::init() {
     m_programDir = std::make_unique<QTemporaryDir>();
-    AppPaths::setProgramDirOverride(m_programDir->path(), true);
-    m_window = newWindow();
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    windowfixture::useProgramDir(m_programDir->path());
+    QVERIFY(windowfixture::openWindow(m_window, false, quickAutosave));
 }
 
 void TestRecovery::cleanup() {
-    if (m_window) {
-        closeAll(m_window);
-        delete m_window;
-        m_window = nullptr;
-    }
+    windowfixture::closeWindow(m_window);
     AppPaths::setProgramDirOverride(QString());
     m_programDir.reset();
 }
@@ -171,7 +152,7 @@ void TestRecovery::filesAppearAfterTheInterval() {
     m_window->newAction();
     DocumentTab *untitled = m_window->currentEdit();
     QVERIFY(recoveryFiles().isEmpty()); // nothing before a change
-    typeInto(untitled->lyricEditor(), QStringLiteral("春香"));
+    windowfixture::typeInto(untitled->lyricEditor(), QStringLiteral("春香"));
     QVERIFY(m_window->autosaver()->isPending(untitled));
     QVERIFY(recoveryFiles().isEmpty()); // not at once: after the interval
     QTRY_COMPARE(recoveryFiles().size(), 1);
@@ -189,7 +170,7 @@ void TestRecovery::filesAppearAfterTheInterval() {
     m_window->openDocument(path);
     DocumentTab *file = m_window->currentEdit();
     QCOMPARE(recoveryFiles().size(), 1); // opening is no change
-    typeInto(file->lyricEditor(), QStringLiteral("香"));
+    windowfixture::typeInto(file->lyricEditor(), QStringLiteral("香"));
     QTRY_COMPARE(recoveryFiles().size(), 2);
     const Entry f = RecoveryStore::read(m_window->autosaver()->recoveryFileOf(file));
     QCOMPARE(f.filePath, path);
@@ -201,11 +182,11 @@ void TestRecovery::laterChangesAreWrittenAgain() {
     m_window->newAction();
     DocumentTab *edit = m_window->currentEdit();
     QSignalSpy written(m_window->autosaver(), &Autosaver::written);
-    typeInto(edit->lyricEditor(), QStringLiteral("春"));
-    typeInto(edit->lyricEditor(), QStringLiteral("香"));
+    windowfixture::typeInto(edit->lyricEditor(), QStringLiteral("春"));
+    windowfixture::typeInto(edit->lyricEditor(), QStringLiteral("香"));
     QTRY_COMPARE(written.size(), 1); // one timer for both changes
     QVERIFY(!m_window->autosaver()->isPending(edit));
-    typeInto(edit->lyricEditor(), QStringLiteral("好"));
+    windowfixture::typeInto(edit->lyricEditor(), QStringLiteral("好"));
     QVERIFY(m_window->autosaver()->isPending(edit));
     QTRY_COMPARE(written.size(), 2);
     QCOMPARE(written.at(1).at(1).toBool(), true);
@@ -221,7 +202,7 @@ void TestRecovery::laterChangesAreWrittenAgain() {
 void TestRecovery::removedOnSaveButNotOnSaveAs() {
     m_window->newAction();
     DocumentTab *edit = m_window->currentEdit();
-    typeInto(edit->lyricEditor(), QStringLiteral("春"));
+    windowfixture::typeInto(edit->lyricEditor(), QStringLiteral("春"));
     QTRY_COMPARE(recoveryFiles().size(), 1);
 
     PromptScript prompts;
@@ -238,7 +219,7 @@ void TestRecovery::removedOnSaveButNotOnSaveAs() {
 
     // A save while a write is pending: nothing comes after it.
     m_window->autosaver()->setInterval(100);
-    typeInto(edit->lyricEditor(), QStringLiteral("香"));
+    windowfixture::typeInto(edit->lyricEditor(), QStringLiteral("香"));
     QVERIFY(m_window->autosaver()->isPending(edit));
     m_window->saveAction(); // to its own file, no dialog
     QVERIFY(!m_window->autosaver()->isPending(edit));
@@ -248,9 +229,9 @@ void TestRecovery::removedOnSaveButNotOnSaveAs() {
 
 void TestRecovery::removedOnCloseWithNo() {
     m_window->newAction();
-    typeInto(m_window->currentEdit()->lyricEditor(), QStringLiteral("春"));
+    windowfixture::typeInto(m_window->currentEdit()->lyricEditor(), QStringLiteral("春"));
     m_window->newAction();
-    typeInto(m_window->currentEdit()->lyricEditor(), QStringLiteral("香"));
+    windowfixture::typeInto(m_window->currentEdit()->lyricEditor(), QStringLiteral("香"));
     QTRY_COMPARE(recoveryFiles().size(), 2);
     PromptScript prompts;
     prompts.answer(QMessageBox::No);
@@ -262,7 +243,7 @@ void TestRecovery::removedOnCloseWithNo() {
 
 void TestRecovery::keptOnCloseCancelled() {
     m_window->newAction();
-    typeInto(m_window->currentEdit()->lyricEditor(), QStringLiteral("春"));
+    windowfixture::typeInto(m_window->currentEdit()->lyricEditor(), QStringLiteral("春"));
     QTRY_COMPARE(recoveryFiles().size(), 1);
     PromptScript prompts;
     prompts.answer(QMessageBox::Cancel);
@@ -276,7 +257,7 @@ void TestRecovery::keptOnCloseCancelled() {
 void TestRecovery::removedOnNormalExit() {
     for (const QString &text : {QStringLiteral("春"), QStringLiteral("香"), QStringLiteral("好")}) {
         m_window->newAction();
-        typeInto(m_window->currentEdit()->lyricEditor(), text);
+        windowfixture::typeInto(m_window->currentEdit()->lyricEditor(), text);
     }
     QTRY_COMPARE(recoveryFiles().size(), 3);
     QCOMPARE(lockFiles().size(), 1);
@@ -298,7 +279,7 @@ void TestRecovery::removedOnNormalExit() {
 
 void TestRecovery::keptWhenTheWindowGoesWithUnsavedTabs() {
     m_window->newAction();
-    typeInto(m_window->currentEdit()->lyricEditor(), QStringLiteral("春"));
+    windowfixture::typeInto(m_window->currentEdit()->lyricEditor(), QStringLiteral("春"));
     QTRY_COMPARE(recoveryFiles().size(), 1);
     delete m_window; // no closing protocol: nothing may be lost
     m_window = nullptr;
@@ -319,16 +300,16 @@ void TestRecovery::keptWhenTheWindowGoesWithUnsavedTabs() {
 void TestRecovery::secondInstanceLeavesFilesAlone() {
     // The first program: this window, with two modified tabs.
     m_window->newAction();
-    typeInto(m_window->currentEdit()->lyricEditor(), QStringLiteral("春"));
+    windowfixture::typeInto(m_window->currentEdit()->lyricEditor(), QStringLiteral("春"));
     m_window->newAction();
-    typeInto(m_window->currentEdit()->lyricEditor(), QStringLiteral("香"));
+    windowfixture::typeInto(m_window->currentEdit()->lyricEditor(), QStringLiteral("香"));
     QTRY_COMPARE(recoveryFiles().size(), 2);
     const QStringList firstFiles = recoveryFiles();
 
     // A second program on the same folder, also with a file of its own.
     MainWindow *second = newWindow();
     second->newAction();
-    typeInto(second->currentEdit()->lyricEditor(), QStringLiteral("好"));
+    windowfixture::typeInto(second->currentEdit()->lyricEditor(), QStringLiteral("好"));
     QTRY_COMPARE(recoveryFiles().size(), 3);
     QCOMPARE(lockFiles().size(), 2);
     bool asked = false;
@@ -344,13 +325,12 @@ void TestRecovery::secondInstanceLeavesFilesAlone() {
     second->autosaver()->store()->releaseAdopted();
 
     // The second one exits normally: only its own file goes.
-    closeAll(second);
-    delete second;
+    windowfixture::closeWindow(second);
     QCOMPARE(recoveryFiles(), firstFiles);
     QCOMPARE(lockFiles().size(), 1);
 
     // And the first one still owns and writes its files.
-    typeInto(m_window->currentEdit()->lyricEditor(), QStringLiteral("!"));
+    windowfixture::typeInto(m_window->currentEdit()->lyricEditor(), QStringLiteral("!"));
     QTRY_VERIFY(RecoveryStore::read(m_window->autosaver()->recoveryFileOf(m_window->currentEdit()))
                     .lyric.endsWith(QLatin1Char('!')));
 }
@@ -390,10 +370,8 @@ void TestRecovery::deadOwnerIsAdopted() {
 
 void TestRecovery::damagedFileIsListedAndDiscarded() {
     QDir().mkpath(recoveryDir());
-    QFile garbage(recoveryDir() + QStringLiteral("/s1x00000001-1.qrec"));
-    QVERIFY(garbage.open(QIODevice::WriteOnly));
-    garbage.write(QByteArray(100, '\xff'));
-    garbage.close();
+    QVERIFY(
+        writeFile(recoveryDir() + QStringLiteral("/s1x00000001-1.qrec"), QByteArray(100, '\xff')));
     const QString good = orphan(QStringLiteral("/x/好.gcp"), QStringLiteral("好"), QString());
     QFile truncated(recoveryDir() + QStringLiteral("/s2x00000002-1.qrec"));
     QVERIFY(truncated.open(QIODevice::WriteOnly));

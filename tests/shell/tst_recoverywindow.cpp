@@ -55,10 +55,7 @@ QList<RecoveryStore::Entry> TestRecoveryWindow::recoveryEntries(const QString &p
 }
 
 void TestRecoveryWindow::initTestCase() {
-    QString why;
-    if (!m_x.start(71, &why)) {
-        QSKIP(qPrintable(why + QStringLiteral(": the crash-recovery window test cannot run here")));
-    }
+    QORVEL_START_X_OR_SKIP(m_x, 71);
 }
 
 void TestRecoveryWindow::cleanupTestCase() {
@@ -68,8 +65,7 @@ void TestRecoveryWindow::cleanupTestCase() {
 void TestRecoveryWindow::killedProgramLosesNothing() {
     const QString programDir = m_home.filePath(QStringLiteral("program"));
     const QString sample = m_home.filePath(QStringLiteral("youyuan-zaoluopao.gcp"));
-    QVERIFY(
-        QFile::copy(QStringLiteral(QORVEL_SOURCE_DIR "/examples/youyuan-zaoluopao.gcp"), sample));
+    QVERIFY(copySample(sample));
     QString sampleLyric, sampleScore;
     QVERIFY(readScoreFile(sample, &sampleLyric, &sampleScore));
 

@@ -4,9 +4,8 @@
 #include "editor/documenttab.h"
 #include "editor/lyricedit.h"
 #include "platform/apppaths.h"
-#include "promptscript.h"
-#include "shell/mainwindow.h"
 #include "shell/windowstate.h"
+#include "windowfixture.h"
 
 #include <QDockWidget>
 #include <QMouseEvent>
@@ -23,7 +22,6 @@ class TestWindowState : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
     void firstStartFillsThreeQuartersOfTheScreen();
@@ -34,25 +32,6 @@ private slots:
     void neverShownWindowStoresNothing();
 
 private:
-    void newWindow() {
-        closeWindow();
-        m_window = new MainWindow;
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window));
-    }
-    void closeWindow() {
-        PromptScript discard;
-        for (int i = 0; i < 10; ++i) {
-            discard.answer(QMessageBox::No);
-        }
-        if (m_window) {
-            while (m_window->tabWidget()->count() > 0) {
-                m_window->tabWidgetClose(m_window->tabWidget()->count() - 1);
-            }
-        }
-        delete m_window;
-        m_window = nullptr;
-    }
     QToolBar *toolBar(const char *name) const {
         return m_window->findChild<QToolBar *>(QLatin1String(name));
     }
@@ -85,23 +64,19 @@ private:
     MainWindow *m_window = nullptr;
 };
 
-void TestWindowState::initTestCase() {
-    qputenv("QORVEL_API_BASE_URL", "http://127.0.0.1:9");
-}
-
 // Each test starts as the first start: no settings.
 void TestWindowState::init() {
     m_program = std::make_unique<QTemporaryDir>();
     QVERIFY(m_program->isValid());
-    AppPaths::setProgramDirOverride(m_program->path(), true);
+    windowfixture::useProgramDir(m_program->path());
 }
 
 void TestWindowState::cleanup() {
-    closeWindow();
+    windowfixture::closeWindow(m_window);
 }
 
 void TestWindowState::firstStartFillsThreeQuartersOfTheScreen() {
-    newWindow();
+    QVERIFY(windowfixture::openWindow(m_window));
     const QRect available = m_window->screen()->availableGeometry();
     const QRect frame = m_window->frameGeometry();
     const QSize expected = QSize(available.width() * 3 / 4, available.height() * 3 / 4)
@@ -129,7 +104,7 @@ void TestWindowState::firstStartGeometry() {
 }
 
 void TestWindowState::sizePositionAndToolBarsAreRestored() {
-    newWindow();
+    QVERIFY(windowfixture::openWindow(m_window));
     QVERIFY(toolBar("toolbar_file") && toolBar("toolbar_edit") && toolBar("toolbar_play"));
     m_window->resize(700, 480);
     m_window->move(30, 40);
@@ -138,13 +113,13 @@ void TestWindowState::sizePositionAndToolBarsAreRestored() {
     m_window->addToolBar(Qt::BottomToolBarArea, toolBar("toolbar_edit"));
     QTRY_COMPARE(m_window->size(), QSize(700, 480));
     const QPoint position = m_window->pos();
-    closeWindow();
+    windowfixture::closeWindow(m_window);
 
     QSettings settings(AppPaths::settingsFile(), QSettings::IniFormat);
     QVERIFY(!settings.value(QStringLiteral("MainWindow/geometry")).toByteArray().isEmpty());
     QVERIFY(!settings.value(QStringLiteral("MainWindow/state")).toByteArray().isEmpty());
 
-    newWindow();
+    QVERIFY(windowfixture::openWindow(m_window));
     QCOMPARE(m_window->size(), QSize(700, 480));
     QCOMPARE(m_window->pos(), position);
     QVERIFY(toolBar("toolbar_play")->isHidden());
@@ -157,14 +132,14 @@ void TestWindowState::sizePositionAndToolBarsAreRestored() {
 
     // Once more: the restored state is stored again as it is.
     toolBar("toolbar_play")->show();
-    closeWindow();
-    newWindow();
+    windowfixture::closeWindow(m_window);
+    QVERIFY(windowfixture::openWindow(m_window));
     QVERIFY(!toolBar("toolbar_play")->isHidden());
     QCOMPARE(m_window->size(), QSize(700, 480));
 }
 
 void TestWindowState::documentPanesKeepTheirDivision() {
-    newWindow();
+    QVERIFY(windowfixture::openWindow(m_window));
     m_window->resize(900, 600);
     m_window->newAction();
     QSplitter *splitter = paneSplitter();
@@ -187,8 +162,8 @@ void TestWindowState::documentPanesKeepTheirDivision() {
              qPrintable(QString::number(share(paneSplitter()))));
 
     // And so is a tab after the next start.
-    closeWindow();
-    newWindow();
+    windowfixture::closeWindow(m_window);
+    QVERIFY(windowfixture::openWindow(m_window));
     m_window->newAction();
     QTRY_VERIFY(paneSplitter()->width() > 400);
     QVERIFY2(qAbs(share(paneSplitter()) - dragged) < 0.03,
@@ -198,8 +173,8 @@ void TestWindowState::documentPanesKeepTheirDivision() {
     dragHandle(paneSplitter(), paneSplitter()->width() / 4);
     const double wide = share(paneSplitter());
     QVERIFY2(wide > dragged + 0.15, qPrintable(QString::number(wide)));
-    closeWindow();
-    newWindow();
+    windowfixture::closeWindow(m_window);
+    QVERIFY(windowfixture::openWindow(m_window));
     m_window->newAction();
     QTRY_VERIFY(paneSplitter()->width() > 400);
     QVERIFY2(qAbs(share(paneSplitter()) - wide) < 0.03,
@@ -249,8 +224,8 @@ void TestWindowState::neverShownWindowStoresNothing() {
     { MainWindow hidden; }
     QSettings settings(AppPaths::settingsFile(), QSettings::IniFormat);
     QVERIFY(!settings.contains(QStringLiteral("MainWindow/geometry")));
-    newWindow();
-    closeWindow();
+    QVERIFY(windowfixture::openWindow(m_window));
+    windowfixture::closeWindow(m_window);
     settings.sync();
     QVERIFY(settings.contains(QStringLiteral("MainWindow/geometry")));
 }

@@ -666,6 +666,22 @@ qreal baselineOf(const SvgText &t) {
 bool isDigit(const SvgText &t, qreal em) {
     return t.text.size() == 1 && t.text.at(0).isDigit() && qAbs(t.fontSize - em) < 0.5;
 }
+// The digits of the notes on page (the note font is em), as the SVG has them.
+QList<SvgText> digitsOf(const SvgPage &page, qreal em) {
+    QList<SvgText> digits;
+    for (const SvgText &t : page.texts) {
+        if (isDigit(t, em)) {
+            digits << t;
+        }
+    }
+    return digits;
+}
+// The first page of document typeset with style.
+SvgPage firstPage(const PageStyle &style, const DocumentLines &document) {
+    Typesetter engine;
+    engine.generate(style, document, false);
+    return engine.pages().isEmpty() ? SvgPage() : parseSvgPage(engine.pages().first());
+}
 bool isHan(const SvgText &t) {
     return !t.text.isEmpty() && t.text.at(0).unicode() >= 0x4E00 && t.text.at(0).unicode() < 0xA000;
 }
@@ -989,9 +1005,7 @@ void TestJianpu::gracesSmallBesideTheirNote() {
         after += g.gracesAfter.size();
     }
     QVERIFY(before + after >= 2);
-    Typesetter engine;
-    engine.generate(style, document, false);
-    const SvgPage page = parseSvgPage(engine.pages().first());
+    const SvgPage page = firstPage(style, document);
     const qreal foot = style.pageSize().height() - style.marginBottom - em * 2;
     int left = 0, right = 0;
     for (const SvgText &grace : page.texts) {
@@ -1173,16 +1187,9 @@ void TestJianpu::oneArcFromATiedSlurStart() {
         QVERIFY(!g.tieUnderSlur || (g.tieToNext && g.slurStart));
     }
     QCOMPARE(hidden, 1);
-    Typesetter engine;
-    engine.generate(style, document, false);
-    const SvgPage page = parseSvgPage(engine.pages().first());
+    const SvgPage page = firstPage(style, document);
     // The fifth digit is 上, where both would start.
-    QList<SvgText> digits;
-    for (const SvgText &t : page.texts) {
-        if (isDigit(t, em)) {
-            digits << t;
-        }
-    }
+    const QList<SvgText> digits = digitsOf(page, em);
     QCOMPARE(digits.size(), 9);
     const auto centreOf = [](const SvgText &t) {
         return t.transform.map(t.origin).x() + t.deviceMetrics().horizontalAdvance(t.text) / 2;
@@ -1190,10 +1197,7 @@ void TestJianpu::oneArcFromATiedSlurStart() {
     QCOMPARE(digits.at(4).text, QStringLiteral("1"));
     QCOMPARE(arcsAt(page, centreOf(digits.at(4)), em), 1);
     // Where no slur starts on a tied note, the tie keeps its arc.
-    Typesetter tied;
-    tied.generate(style, tiedTune(2), false);
-    const SvgPage tiedPage = parseSvgPage(tied.pages().first());
-    QVERIFY(tiedPage.paths.size() >= 3); // two slurs and the tie
+    QVERIFY(firstPage(style, tiedTune(2)).paths.size() >= 3); // two slurs and the tie
 }
 
 // A measured tune opening with several unmarked characters: free notes under
@@ -1222,15 +1226,8 @@ void TestJianpu::freeOpeningMarked() {
 
     const PageStyle style = jianpuStyle();
     const qreal em = style.jianpu.noteFont.pointSize();
-    Typesetter engine;
-    engine.generate(style, document, false);
-    const SvgPage page = parseSvgPage(engine.pages().first());
-    QList<SvgText> digits;
-    for (const SvgText &t : page.texts) {
-        if (isDigit(t, em)) {
-            digits << t;
-        }
-    }
+    const SvgPage page = firstPage(style, document);
+    const QList<SvgText> digits = digitsOf(page, em);
     QVERIFY(digits.size() >= 6);
     const auto xOf = [](const SvgText &t) { return t.transform.map(t.origin).x(); };
     // The sign over the first note.
@@ -1265,15 +1262,8 @@ void TestJianpu::closingDiBanEndsTheTune() {
 
     const PageStyle style = jianpuStyle();
     const qreal em = style.jianpu.noteFont.pointSize();
-    Typesetter engine;
-    engine.generate(style, musicfixture::document(lyric, score), false);
-    const SvgPage page = parseSvgPage(engine.pages().first());
-    QList<SvgText> digits;
-    for (const SvgText &t : page.texts) {
-        if (isDigit(t, em)) {
-            digits << t;
-        }
-    }
+    const SvgPage page = firstPage(style, musicfixture::document(lyric, score));
+    const QList<SvgText> digits = digitsOf(page, em);
     QVERIFY(!digits.isEmpty());
     const SvgText &last = digits.last();
     QCOMPARE(last.text, QStringLiteral("1"));
