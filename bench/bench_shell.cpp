@@ -3,10 +3,10 @@
 // its backup, and the look at the disk when the window becomes active.
 #include "editor/documenttab.h"
 #include "editor/filewatch.h"
+#include "model/backupstore.h"
+#include "model/recoverystore.h"
 #include "model/scorefile.h"
 #include "shell/autosaver.h"
-#include "shell/backupstore.h"
-#include "shell/recoverystore.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/backupstore.h"
+#include "model/backupstore.h"
 
 #include <QDialog>
 #include <functional>

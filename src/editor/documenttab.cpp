@@ -17,11 +17,11 @@
 #include "editor/scorehighlighter.h"
 #include "editor/scorelinenumberarea.h"
 #include "export/exportformat.h"
+#include "model/backupstore.h"
 #include "model/linegrammar.h"
 #include "model/ordinarygongche.h"
 #include "model/rendermodel.h"
 #include "model/scorefile.h"
-#include "shell/backupstore.h"
 #include "typeset/typesetter.h"
 #include "ui_documenttab.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/recoverystore.h"
+#include "model/recoverystore.h"
 
 #include <QHash>
 #include <QObject>

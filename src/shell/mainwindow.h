@@ -1,9 +1,9 @@
 #pragma once
 
+#include "model/backupstore.h"
 #include "model/outcome.h"
 #include "music/melody.h"
 #include "shell/autosaver.h"
-#include "shell/backupstore.h"
 #include "shell/recentfiles.h"
 
 #include <QByteArray>

@@ -2,9 +2,9 @@
 // versions of the current file (or of all files) and opens the chosen one in
 // a new tab.
 #include "dialogs/backupdialog.h"
+#include "model/backupstore.h"
 #include "model/scorefile.h"
 #include "promptscript.h"
-#include "shell/backupstore.h"
 #include "testsupport.h"
 #include "windowfixture.h"
 

@@ -3,9 +3,9 @@
 // save keeps the version it replaces.
 #include "editor/documenttab.h"
 #include "editor/lyricedit.h"
+#include "model/backupstore.h"
 #include "model/scorefile.h"
 #include "promptscript.h"
-#include "shell/backupstore.h"
 #include "testsupport.h"
 
 #include <QProcess>

@@ -3,7 +3,7 @@
 // registry in fonts/), nor any project header they pull in, includes a
 // QtWidgets header, a Designer form or anything from the folders of the
 // windows (shell/, dialogs/, editor/, appearance/, export/, fontwidgets/).
-// And only the program's window includes shell/, apart from a known few.
+// And only the program's window includes shell/.
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -25,14 +25,6 @@ const QStringList lowerLayers = {QStringLiteral("model"),       QStringLiteral("
 const QStringList upperLayers = {QStringLiteral("shell/"),  QStringLiteral("dialogs/"),
                                  QStringLiteral("editor/"), QStringLiteral("appearance/"),
                                  QStringLiteral("export/"), QStringLiteral("fontwidgets/")};
-
-// Files outside shell/ that include it still: the stores of earlier versions
-// and of crash recovery live there, and the dialogs and the document tab that
-// offer them include their headers. The list may shrink, never grow.
-const QStringList knownShellIncludes = {
-    QStringLiteral("dialogs/backupdialog.h: shell/backupstore.h"),
-    QStringLiteral("dialogs/recoverydialog.h: shell/recoverystore.h"),
-    QStringLiteral("editor/documenttab.cpp: shell/backupstore.h")};
 
 QSet<QString> widgetHeaders() {
     QSet<QString> names;
@@ -169,7 +161,8 @@ void TestLayering::lowerLayersIncludeNoWidgetsAndNoUpperLayer() {
 }
 
 void TestLayering::onlyTheShellIncludesTheShell() {
-    QCOMPARE(violations(sourceDir, shellKeptToItself(sourceDir)), knownShellIncludes);
+    const QStringList found = violations(sourceDir, shellKeptToItself(sourceDir));
+    QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('\n'))));
 }
 
 // One deliberate breach a row, written into a small tree of its own beside a

@@ -3,10 +3,10 @@
 // keeps the text it replaces; the prompts name the file.
 #include "editor/documenttab.h"
 #include "editor/lyricedit.h"
+#include "model/backupstore.h"
 #include "model/scorefile.h"
 #include "platform/apppaths.h"
 #include "promptscript.h"
-#include "shell/backupstore.h"
 #include "shell/mainwindow.h"
 #include "testsupport.h"
 #include "windowfixture.h"

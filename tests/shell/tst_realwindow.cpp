@@ -1,8 +1,8 @@
 // Drives the real program in a real X window: Xvfb, the xcb platform, keys
 // typed with xdotool, the real save dialog. Skipped, with a message, where
 // Xvfb or xdotool cannot run.
+#include "model/backupstore.h"
 #include "model/scorefile.h"
-#include "shell/backupstore.h"
 #include "xsession.h"
 
 #include <QTemporaryDir>

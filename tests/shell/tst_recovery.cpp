@@ -5,12 +5,12 @@
 #include "editor/documenttab.h"
 #include "editor/lyricedit.h"
 #include "editor/scoreedit.h"
+#include "model/recoverystore.h"
 #include "model/scorefile.h"
 #include "platform/apppaths.h"
 #include "promptscript.h"
 #include "shell/autosaver.h"
 #include "shell/mainwindow.h"
-#include "shell/recoverystore.h"
 #include "windowfixture.h"
 
 #include <QComboBox>

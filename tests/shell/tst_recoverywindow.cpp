@@ -4,8 +4,8 @@
 // documents through the real dialogs. Then kill it at random moments while it
 // writes, and check that no recovery file is ever left half-written. Skipped,
 // with a message, where Xvfb or xdotool cannot run.
+#include "model/recoverystore.h"
 #include "model/scorefile.h"
-#include "shell/recoverystore.h"
 #include "xsession.h"
 
 #include <QDir>

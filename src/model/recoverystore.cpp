@@ -1,4 +1,4 @@
-#include "shell/recoverystore.h"
+#include "model/recoverystore.h"
 
 #include "platform/apppaths.h"
 

@@ -2,8 +2,8 @@
 // rotation per file and across the folder, files of the same name in
 // different folders, the names of the copies, and damaged or foreign files
 // in the folder.
+#include "model/backupstore.h"
 #include "model/scorefile.h"
-#include "shell/backupstore.h"
 #include "testsupport.h"
 
 #include <QDir>

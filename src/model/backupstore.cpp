@@ -1,4 +1,4 @@
-#include "shell/backupstore.h"
+#include "model/backupstore.h"
 
 #include "model/scorefile.h"
 
