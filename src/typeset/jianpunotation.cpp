@@ -23,6 +23,11 @@ qint64 floorDiv(qint64 a, qint64 b) {
     return a >= 0 ? a / b : -((-a + b - 1) / b);
 }
 
+// The first beat boundary after time, on the beats from downbeat.
+qint64 nextBeat(qint64 time, qint64 downbeat) {
+    return downbeat + (floorDiv(time - downbeat, ticksPerBeat) + 1) * ticksPerBeat;
+}
+
 // Where each sung character stands in the lyric text, with the punctuation
 // that follows it.
 struct CharacterInfo {
@@ -65,6 +70,17 @@ QVector<Value> split(qint64 length) {
         out.last().ticks += left;
     }
     return out;
+}
+
+// A whole beat more of a held note (a dash) or its last half beat after a
+// digit held one beat (an augmentation dot).
+Glyph heldSign(Glyph::Kind kind, qint64 onset, qint64 duration, int character) {
+    Glyph g;
+    g.kind = kind;
+    g.onset = onset;
+    g.duration = duration;
+    g.character = character;
+    return g;
 }
 
 QString banYanSign(const Section &section, qint64 time) {
@@ -260,123 +276,139 @@ private:
         qint64 t = downbeat + floorDiv(section.start - downbeat, ticksPerBeat) * ticksPerBeat;
         const int firstNote = section.firstNote;
         const int endNote = section.firstNote + section.noteCount;
-        const auto rest = [&](qint64 from, qint64 to) {
-            while (from < to) {
-                const qint64 boundary =
-                    downbeat + (floorDiv(from - downbeat, ticksPerBeat) + 1) * ticksPerBeat;
-                const qint64 segment = std::min(to, boundary) - from;
-                if (segment == ticksPerBeat) {
-                    Glyph g;
-                    g.kind = Glyph::Kind::Rest;
-                    g.onset = from;
-                    g.duration = segment;
-                    glyphs.append(g);
-                } else {
-                    qint64 at = from;
-                    for (const Value &v : split(segment)) {
-                        Glyph g;
-                        g.kind = Glyph::Kind::Rest;
-                        g.onset = at;
-                        g.duration = v.ticks;
-                        g.lines = v.lines;
-                        g.dotted = v.dotted;
-                        glyphs.append(g);
-                        at += v.ticks;
-                    }
-                }
-                from += segment;
-            }
-        };
         for (int n = firstNote; n < endNote; ++n) {
             const Note &note = m_melody.notes.at(n);
             if (note.duration <= 0) {
                 continue;
             }
-            rest(t, note.onset);
-            const qint64 end = note.onset + note.duration;
-            qint64 from = note.onset;
-            // The last sign written for the note is a whole beat from a beat
-            // (a digit or a dash): a further whole beat is a dash.
-            bool canDash = false;
-            // The last sign written for it is a dash: a dot only ever follows a digit.
-            bool afterDash = false;
-            bool firstSegment = true;
-            while (from < end) {
-                const qint64 boundary =
-                    downbeat + (floorDiv(from - downbeat, ticksPerBeat) + 1) * ticksPerBeat;
-                const qint64 segment = std::min(end, boundary) - from;
-                const bool onBeat = (from - downbeat) % ticksPerBeat == 0;
-                const bool lastSegment = from + segment >= end;
-                // A held note is written again, tied, in the next measure:
-                // dashes never cross a bar line.
-                const bool newMeasure =
-                    !firstSegment &&
-                    floorDiv(from - downbeat, measureTicks) * measureTicks == from - downbeat;
-                if (!firstSegment && !newMeasure && canDash && segment == ticksPerBeat) {
-                    Glyph dash;
-                    dash.kind = Glyph::Kind::Dash;
-                    dash.onset = from;
-                    dash.duration = segment;
-                    dash.character = note.character;
-                    glyphs.append(dash);
-                    afterDash = true;
-                } else if (!firstSegment && !newMeasure && canDash && !afterDash && lastSegment &&
-                           segment == ticksPerBeat / 2) {
-                    // Half a beat more after a digit held one beat: its
-                    // augmentation dot. After dashes the half beat is the
-                    // same digit again, tied, with its reduction line.
-                    Glyph dot;
-                    dot.kind = Glyph::Kind::Dot;
-                    dot.onset = from;
-                    dot.duration = segment;
-                    dot.character = note.character;
-                    glyphs.append(dot);
-                } else {
-                    const QVector<Value> parts = segment == ticksPerBeat
-                                                     ? QVector<Value>{{segment, 0, false}}
-                                                     : split(segment);
-                    qint64 at = from;
-                    for (int i = 0; i < parts.size(); ++i) {
-                        if (!firstSegment || i > 0) {
-                            // The tie runs from the last digit written, over its dashes.
-                            for (int k = glyphs.size() - 1; k >= 0; --k) {
-                                if (glyphs.at(k).kind == Glyph::Kind::Note) {
-                                    glyphs[k].tieToNext = true;
-                                    break;
-                                }
-                            }
-                        }
-                        Glyph g;
-                        describe(g, note, section, firstSegment && i == 0, false);
-                        g.onset = at;
-                        g.duration = parts.at(i).ticks;
-                        g.lines = parts.at(i).lines;
-                        g.dotted = parts.at(i).dotted;
-                        glyphs.append(g);
-                        at += parts.at(i).ticks;
-                    }
-                    canDash = onBeat && segment == ticksPerBeat;
-                    afterDash = false;
-                }
-                firstSegment = false;
-                from += segment;
-            }
-            // The breath and the graces after it stand at its end: after its
-            // dot or its last dash.
-            if (!glyphs.isEmpty()) {
-                Glyph &g = glyphs.last();
-                g.breath = note.breathAfter;
-                const int tonic = tonicOf(section);
-                for (int m : note.gracesAfter) {
-                    g.gracesAfter.append(JianpuNotation::degreeOf(m, tonic));
-                }
-            }
-            t = end;
+            appendRests(glyphs, t, note.onset, downbeat);
+            appendNote(glyphs, note, section, downbeat, measureTicks);
+            t = note.onset + note.duration;
         }
-        rest(t, std::max(t, section.end));
+        appendRests(glyphs, t, std::max(t, section.end), downbeat);
         markSlurs(glyphs);
-        // A tune ending on its 底板: the 板 at the end of the last note. One
-        // that is also the 头板 of the next tune's first note is written there.
+        markClosingBan(glyphs, section);
+        if (m_style.banYanSigns) {
+            markBanYan(glyphs, section);
+        }
+        return intoMeasures(glyphs, downbeat, measureTicks, halves);
+    }
+
+    // Rests from `from` to `to`: a whole beat as one, a part of a beat as
+    // its written values.
+    static void appendRests(QVector<Glyph> &glyphs, qint64 from, qint64 to, qint64 downbeat) {
+        while (from < to) {
+            const qint64 segment = std::min(to, nextBeat(from, downbeat)) - from;
+            if (segment == ticksPerBeat) {
+                Glyph g;
+                g.kind = Glyph::Kind::Rest;
+                g.onset = from;
+                g.duration = segment;
+                glyphs.append(g);
+            } else {
+                qint64 at = from;
+                for (const Value &v : split(segment)) {
+                    Glyph g;
+                    g.kind = Glyph::Kind::Rest;
+                    g.onset = at;
+                    g.duration = v.ticks;
+                    g.lines = v.lines;
+                    g.dotted = v.dotted;
+                    glyphs.append(g);
+                    at += v.ticks;
+                }
+            }
+            from += segment;
+        }
+    }
+
+    // A note as written, beat by beat: its digit, then a dash for each
+    // further whole beat, an augmentation dot or the digit again, tied, for
+    // what is left; its breath and the graces after it at its end.
+    void appendNote(QVector<Glyph> &glyphs, const Note &note, const Section &section,
+                    qint64 downbeat, qint64 measureTicks) {
+        const qint64 end = note.onset + note.duration;
+        qint64 from = note.onset;
+        // The last sign written for the note is a whole beat from a beat
+        // (a digit or a dash): a further whole beat is a dash.
+        bool canDash = false;
+        // The last sign written for it is a dash: a dot only ever follows a digit.
+        bool afterDash = false;
+        bool firstSegment = true;
+        while (from < end) {
+            const qint64 segment = std::min(end, nextBeat(from, downbeat)) - from;
+            const bool onBeat = (from - downbeat) % ticksPerBeat == 0;
+            const bool lastSegment = from + segment >= end;
+            // A held note is written again, tied, in the next measure:
+            // dashes never cross a bar line.
+            const bool newMeasure =
+                !firstSegment &&
+                floorDiv(from - downbeat, measureTicks) * measureTicks == from - downbeat;
+            if (!firstSegment && !newMeasure && canDash && segment == ticksPerBeat) {
+                glyphs.append(heldSign(Glyph::Kind::Dash, from, segment, note.character));
+                afterDash = true;
+            } else if (!firstSegment && !newMeasure && canDash && !afterDash && lastSegment &&
+                       segment == ticksPerBeat / 2) {
+                // Half a beat more after a digit held one beat: its
+                // augmentation dot. After dashes the half beat is the
+                // same digit again, tied, with its reduction line.
+                glyphs.append(heldSign(Glyph::Kind::Dot, from, segment, note.character));
+            } else {
+                appendDigits(glyphs, note, section, from, segment, firstSegment);
+                canDash = onBeat && segment == ticksPerBeat;
+                afterDash = false;
+            }
+            firstSegment = false;
+            from += segment;
+        }
+        // The breath and the graces after it stand at its end: after its
+        // dot or its last dash.
+        if (!glyphs.isEmpty()) {
+            Glyph &g = glyphs.last();
+            g.breath = note.breathAfter;
+            const int tonic = tonicOf(section);
+            for (int m : note.gracesAfter) {
+                g.gracesAfter.append(JianpuNotation::degreeOf(m, tonic));
+            }
+        }
+    }
+
+    // The digits of a note over segment ticks from `from` (inside one beat),
+    // each tied from the one before; the first describes the note when it
+    // begins the note.
+    void appendDigits(QVector<Glyph> &glyphs, const Note &note, const Section &section, qint64 from,
+                      qint64 segment, bool firstSegment) {
+        const QVector<Value> parts =
+            segment == ticksPerBeat ? QVector<Value>{{segment, 0, false}} : split(segment);
+        qint64 at = from;
+        for (int i = 0; i < parts.size(); ++i) {
+            if (!firstSegment || i > 0) {
+                tieLastDigit(glyphs);
+            }
+            Glyph g;
+            describe(g, note, section, firstSegment && i == 0, false);
+            g.onset = at;
+            g.duration = parts.at(i).ticks;
+            g.lines = parts.at(i).lines;
+            g.dotted = parts.at(i).dotted;
+            glyphs.append(g);
+            at += parts.at(i).ticks;
+        }
+    }
+
+    // The tie runs from the last digit written, over its dashes.
+    static void tieLastDigit(QVector<Glyph> &glyphs) {
+        for (int k = glyphs.size() - 1; k >= 0; --k) {
+            if (glyphs.at(k).kind == Glyph::Kind::Note) {
+                glyphs[k].tieToNext = true;
+                break;
+            }
+        }
+    }
+
+    // A tune ending on its 底板: the 板 at the end of the last note. One
+    // that is also the 头板 of the next tune's first note is written there.
+    void markClosingBan(QVector<Glyph> &glyphs, const Section &section) const {
         if (m_style.banYanSigns && !glyphs.isEmpty() &&
             glyphs.last().onset + glyphs.last().duration == section.end) {
             const int after = section.firstNote + section.noteCount;
@@ -388,29 +420,33 @@ private:
                 }
             }
         }
+    }
 
-        // The 板眼 signs over the beats their marks fall on: the glyphs and the
-        // marks' times are both in time order, so one walk pairs them.
-        if (m_style.banYanSigns) {
-            QVector<qint64> times;
-            for (const music::BeatClick &click : m_melody.clicks) {
-                if (click.time >= section.start && click.time < section.end) {
-                    times.append(click.time);
-                }
-            }
-            std::sort(times.begin(), times.end());
-            int k = 0;
-            for (Glyph &g : glyphs) {
-                while (k < times.size() && times.at(k) < g.onset) {
-                    ++k;
-                }
-                if (k < times.size() && times.at(k) == g.onset) {
-                    g.banYan = banYanSign(section, g.onset);
-                }
+    // The 板眼 signs over the beats their marks fall on: the glyphs and the
+    // marks' times are both in time order, so one walk pairs them.
+    void markBanYan(QVector<Glyph> &glyphs, const Section &section) const {
+        QVector<qint64> times;
+        for (const music::BeatClick &click : m_melody.clicks) {
+            if (click.time >= section.start && click.time < section.end) {
+                times.append(click.time);
             }
         }
+        std::sort(times.begin(), times.end());
+        int k = 0;
+        for (Glyph &g : glyphs) {
+            while (k < times.size() && times.at(k) < g.onset) {
+                ++k;
+            }
+            if (k < times.size() && times.at(k) == g.onset) {
+                g.banYan = banYanSign(section, g.onset);
+            }
+        }
+    }
 
-        // Into measures and beats.
+    // The glyphs, in time order, into measures and beats; the last measure
+    // ends the tune.
+    static QVector<Measure> intoMeasures(const QVector<Glyph> &glyphs, qint64 downbeat,
+                                         qint64 measureTicks, bool halves) {
         QVector<Measure> measures;
         qint64 currentMeasure = LLONG_MIN;
         qint64 currentBeat = LLONG_MIN;

@@ -467,8 +467,7 @@ qreal JianpuPages::inkBelow(const Glyph &g) const {
     return below;
 }
 
-void JianpuPages::setSystem(const QVector<Unit> &units, bool justify) {
-    // The lyrics hang under the lowest ink of this system's notes.
+qreal JianpuPages::lowestInk(const QVector<Unit> &units) const {
     qreal below = 0;
     for (const Unit &u : units) {
         for (const JianpuNotation::Beat &beat : u.beats) {
@@ -477,13 +476,10 @@ void JianpuPages::setSystem(const QVector<Unit> &units, bool justify) {
             }
         }
     }
-    ensureRoom(systemHeight(below), false);
-    if (m_stop) {
-        return;
-    }
-    const JianpuStyle &s = m_t.m_style.jianpu;
-    const qreal top = m_y;
-    QVector<Cell> cells = cellsOf(units);
+    return below;
+}
+
+void JianpuPages::spreadToWidth(QVector<Cell> &cells) const {
     qreal natural = 0;
     qreal weights = 0;
     for (int k = 0; k < cells.size(); ++k) {
@@ -492,8 +488,7 @@ void JianpuPages::setSystem(const QVector<Unit> &units, bool justify) {
             weights += qreal(cells.at(k).ticks);
         }
     }
-    // Justification widens the gaps between the beats, never inside them.
-    if (justify && weights > 0 && natural < m_width) {
+    if (weights > 0 && natural < m_width) {
         const qreal perTick = (m_width - natural) / weights;
         for (int k = 0; k < cells.size(); ++k) {
             if (k + 1 < cells.size() || cells.at(k).bar != Bar::None) {
@@ -501,10 +496,27 @@ void JianpuPages::setSystem(const QVector<Unit> &units, bool justify) {
             }
         }
     }
+}
+
+void JianpuPages::setSystem(const QVector<Unit> &units, bool justify) {
+    // The lyrics hang under the lowest ink of this system's notes.
+    const qreal below = lowestInk(units);
+    ensureRoom(systemHeight(below), false);
+    if (m_stop) {
+        return;
+    }
+    const JianpuStyle &s = m_t.m_style.jianpu;
+    const qreal top = m_y;
+    QVector<Cell> cells = cellsOf(units);
+    // Justification widens the gaps between the beats, never inside them.
+    if (justify) {
+        spreadToWidth(cells);
+    }
     const qreal signs = s.banYanSigns ? signRow * m_em : 0;
-    const qreal baseline = top + signs + aboveRow * m_em + m_cap;
-    const qreal lyricInk = -m_lyric.tightBoundingRect(QStringLiteral("国")).top();
-    const qreal lyricBaseline = baseline + below + s.lyricDistance + lyricInk;
+    Rows rows;
+    rows.baseline = top + signs + aboveRow * m_em + m_cap;
+    rows.lyricInk = -m_lyric.tightBoundingRect(QStringLiteral("国")).top();
+    rows.lyricBaseline = rows.baseline + below + s.lyricDistance + rows.lyricInk;
 
     // A tie or slur left open at the end of the last system comes in from the margin.
     if (m_tie.open) {
@@ -515,153 +527,168 @@ void JianpuPages::setSystem(const QVector<Unit> &units, bool justify) {
         m_slur.x = -m_em * marginArc;
         m_slur.continued = true;
     }
-    // Ties and slurs clear the octave dots of the notes under them; a slur
-    // over a tie goes above it.
-    const auto tieY = [&](int octave) {
-        return baseline - m_cap - m_em * (0.15 + dotStep * std::max(0, octave));
-    };
-    const auto slurY = [&](const OpenArc &slur) {
-        return baseline - m_cap -
-               m_em * ((slur.overTie ? 0.42 : 0.15) + dotStep * std::max(0, slur.octave));
-    };
-    const auto openOf = [](bool left, bool right) {
-        return left && right ? Open::Both : left ? Open::Left : right ? Open::Right : Open::None;
-    };
-
     qreal x = 0;
     for (int k = 0; k < cells.size(); ++k) {
         const Cell &cell = cells.at(k);
-        const JianpuNotation::Beat &beat = *cell.beat;
-        struct Done {
-            qreal left, right;
-            int lines;
-        };
-        QVector<Done> done;
-        for (int i = 0; i < beat.glyphs.size(); ++i) {
-            const Glyph &g = beat.glyphs.at(i);
-            const Box box = boxOf(g);
-            const qreal digitX = x + cell.layout.digitX.at(i);
-            const qreal digitW = box.digit;
-            drawGlyph(g, digitX, baseline);
-            qreal right = digitX + digitW;
-            if (g.dotted) {
-                right += m_em * 0.3;
-            }
-            done.append({digitX, right, g.kind == Glyph::Kind::Dot ? 0 : g.lines});
-
-            const qreal centre = digitX + digitW / 2;
-            if (g.kind == Glyph::Kind::Note) {
-                m_tie.octave = std::max(m_tie.octave, g.octave);
-                m_slur.octave = std::max(m_slur.octave, g.octave);
-                if (m_tie.open) {
-                    drawArc(m_tie.x, centre, tieY(m_tie.octave), m_em * 0.22,
-                            openOf(m_tie.continued, false));
-                    m_tie.open = false;
-                }
-                if (g.tieToNext && !g.tieUnderSlur) {
-                    m_tie = {centre, true, g.octave, false, false};
-                    if (m_slur.open) {
-                        m_slur.overTie = true;
-                    }
-                }
-                if (g.slurStart) {
-                    m_slur = {centre, true, g.octave, false, g.tieToNext && !g.tieUnderSlur};
-                }
-                if (g.slurEnd && m_slur.open) {
-                    drawArc(m_slur.x, centre, slurY(m_slur), m_em * 0.3,
-                            openOf(m_slur.continued, false));
-                    m_slur.open = false;
-                }
-            }
-            // The lyric under its note, the character centred on the digit.
-            if (!g.lyric.isEmpty()) {
-                const QString first = splitCharacters(g.lyric).value(0);
-                const qreal lx = centre - m_lyric.horizontalAdvance(first) / 2;
-                m_painter.setFont(m_lyricFont);
-                m_painter.setPen(m_t.m_style.lyricColor);
-                m_painter.drawText(QPointF(lx, lyricBaseline), lyricShown(g));
-                if (g.character >= 0) {
-                    SourceArea area;
-                    area.kind = SourceArea::Character;
-                    area.page = m_t.m_pageRecords.size();
-                    area.rect =
-                        QRectF(lx, lyricBaseline - lyricInk, m_lyric.horizontalAdvance(first),
-                               lyricInk + m_lyric.descent())
-                            .translated(m_t.m_pageOrigin - QPointF(m_width, 0));
-                    area.character = g.character;
-                    area.lyricLine = g.lyricLine;
-                    area.position = g.lyricColumn;
-                    m_t.m_openAreas.append(area);
-                }
-            }
-            if (g.kind == Glyph::Kind::Note && g.character >= 0) {
-                SourceArea area;
-                area.kind = SourceArea::Symbol;
-                area.page = m_t.m_pageRecords.size();
-                area.rect = QRectF(digitX, baseline - m_cap, digitW, m_cap)
-                                .translated(m_t.m_pageOrigin - QPointF(m_width, 0));
-                area.character = g.character;
-                area.lyricLine = g.lyricLine;
-                area.position = g.lyricColumn;
-                area.symbol = g.symbol;
-                m_t.m_openAreas.append(area);
-            }
-        }
-        // Reduction lines: joined within the beat, never across it.
-        m_painter.setPen(QPen(m_t.m_style.scoreColor, m_em * 0.06));
-        for (int level = 1; level <= 4; ++level) {
-            int i = 0;
-            while (i < done.size()) {
-                if (done.at(i).lines < level) {
-                    ++i;
-                    continue;
-                }
-                int j = i;
-                while (j + 1 < done.size() && done.at(j + 1).lines >= level) {
-                    ++j;
-                }
-                const qreal y = baseline + m_em * (firstLine + (level - 1) * lineGap);
-                m_painter.drawLine(QLineF(done.at(i).left, y, done.at(j).right, y));
-                i = j + 1;
-            }
-        }
+        setBeat(cell, x, rows);
         x += cell.layout.width;
         if (cell.bar != Bar::None) {
             // In the middle of its gap; at the end of a system, on the margin.
             const bool last = k + 1 == cells.size();
-            const qreal barX = x + (last ? cell.gap : cell.gap / 2);
-            const qreal y1 = baseline - m_cap - m_em * 0.3;
-            const qreal y2 = baseline + m_em * 0.35;
-            QPen pen(m_t.m_style.scoreColor, m_em * 0.05);
-            if (cell.bar == Bar::Final) {
-                const qreal thick = m_em * 0.16;
-                const qreal thickX = last ? barX - thick / 2 : barX + m_em * 0.1;
-                m_painter.setPen(pen);
-                m_painter.drawLine(QLineF(thickX - m_em * 0.22, y1, thickX - m_em * 0.22, y2));
-                pen.setWidthF(thick);
-                m_painter.setPen(pen);
-                m_painter.drawLine(QLineF(thickX, y1, thickX, y2));
-            } else {
-                const qreal lineX = last ? barX - pen.widthF() / 2 : barX;
-                if (cell.bar == Bar::Dashed) {
-                    pen.setStyle(Qt::DashLine);
-                }
-                m_painter.setPen(pen);
-                m_painter.drawLine(QLineF(lineX, y1, lineX, y2));
-            }
+            drawBar(cell.bar, x + (last ? cell.gap : cell.gap / 2), last, rows.baseline);
         }
         x += cell.gap;
     }
     // Ties and slurs running on into the next system leave into the margin.
     const qreal end = std::max(x, m_width) + m_em * marginArc;
     if (m_tie.open) {
-        drawArc(m_tie.x, end, tieY(m_tie.octave), m_em * 0.22, openOf(m_tie.continued, true));
+        drawArc(m_tie.x, end, tieY(rows.baseline, m_tie.octave), m_em * 0.22,
+                openOf(m_tie.continued, true));
     }
     if (m_slur.open) {
-        drawArc(m_slur.x, end, slurY(m_slur), m_em * 0.3, openOf(m_slur.continued, true));
+        drawArc(m_slur.x, end, slurY(rows.baseline, m_slur), m_em * 0.3,
+                openOf(m_slur.continued, true));
     }
     m_y = top + systemHeight(below);
     ++m_systemOnPage;
+}
+
+qreal JianpuPages::tieY(qreal baseline, int octave) const {
+    return baseline - m_cap - m_em * (0.15 + dotStep * std::max(0, octave));
+}
+
+qreal JianpuPages::slurY(qreal baseline, const OpenArc &slur) const {
+    return baseline - m_cap -
+           m_em * ((slur.overTie ? 0.42 : 0.15) + dotStep * std::max(0, slur.octave));
+}
+
+JianpuPages::Open JianpuPages::openOf(bool left, bool right) {
+    return left && right ? Open::Both : left ? Open::Left : right ? Open::Right : Open::None;
+}
+
+void JianpuPages::setBeat(const Cell &cell, qreal x, const Rows &rows) {
+    const JianpuNotation::Beat &beat = *cell.beat;
+    QVector<Span> spans;
+    for (int i = 0; i < beat.glyphs.size(); ++i) {
+        const Glyph &g = beat.glyphs.at(i);
+        const Box box = boxOf(g);
+        const qreal digitX = x + cell.layout.digitX.at(i);
+        const qreal digitW = box.digit;
+        drawGlyph(g, digitX, rows.baseline);
+        qreal right = digitX + digitW;
+        if (g.dotted) {
+            right += m_em * 0.3;
+        }
+        spans.append({digitX, right, g.kind == Glyph::Kind::Dot ? 0 : g.lines});
+
+        const qreal centre = digitX + digitW / 2;
+        if (g.kind == Glyph::Kind::Note) {
+            setArcs(g, centre, rows.baseline);
+        }
+        if (!g.lyric.isEmpty()) {
+            setLyric(g, centre, rows);
+        }
+        if (g.kind == Glyph::Kind::Note && g.character >= 0) {
+            SourceArea area =
+                areaOf(SourceArea::Symbol, g, QRectF(digitX, rows.baseline - m_cap, digitW, m_cap));
+            area.symbol = g.symbol;
+            m_t.m_openAreas.append(area);
+        }
+    }
+    drawReductionLines(spans, rows.baseline);
+}
+
+void JianpuPages::setArcs(const Glyph &g, qreal centre, qreal baseline) {
+    m_tie.octave = std::max(m_tie.octave, g.octave);
+    m_slur.octave = std::max(m_slur.octave, g.octave);
+    if (m_tie.open) {
+        drawArc(m_tie.x, centre, tieY(baseline, m_tie.octave), m_em * 0.22,
+                openOf(m_tie.continued, false));
+        m_tie.open = false;
+    }
+    if (g.tieToNext && !g.tieUnderSlur) {
+        m_tie = {centre, true, g.octave, false, false};
+        if (m_slur.open) {
+            m_slur.overTie = true;
+        }
+    }
+    if (g.slurStart) {
+        m_slur = {centre, true, g.octave, false, g.tieToNext && !g.tieUnderSlur};
+    }
+    if (g.slurEnd && m_slur.open) {
+        drawArc(m_slur.x, centre, slurY(baseline, m_slur), m_em * 0.3,
+                openOf(m_slur.continued, false));
+        m_slur.open = false;
+    }
+}
+
+void JianpuPages::setLyric(const Glyph &g, qreal centre, const Rows &rows) {
+    // The character centred on the digit.
+    const QString first = splitCharacters(g.lyric).value(0);
+    const qreal lx = centre - m_lyric.horizontalAdvance(first) / 2;
+    m_painter.setFont(m_lyricFont);
+    m_painter.setPen(m_t.m_style.lyricColor);
+    m_painter.drawText(QPointF(lx, rows.lyricBaseline), lyricShown(g));
+    if (g.character >= 0) {
+        m_t.m_openAreas.append(
+            areaOf(SourceArea::Character, g,
+                   QRectF(lx, rows.lyricBaseline - rows.lyricInk, m_lyric.horizontalAdvance(first),
+                          rows.lyricInk + m_lyric.descent())));
+    }
+}
+
+SourceArea JianpuPages::areaOf(SourceArea::Kind kind, const Glyph &g, const QRectF &rect) const {
+    SourceArea area;
+    area.kind = kind;
+    area.page = m_t.m_pageRecords.size();
+    area.rect = rect.translated(m_t.m_pageOrigin - QPointF(m_width, 0));
+    area.character = g.character;
+    area.lyricLine = g.lyricLine;
+    area.position = g.lyricColumn;
+    return area;
+}
+
+void JianpuPages::drawReductionLines(const QVector<Span> &spans, qreal baseline) {
+    // Joined within the beat, never across it.
+    m_painter.setPen(QPen(m_t.m_style.scoreColor, m_em * 0.06));
+    for (int level = 1; level <= 4; ++level) {
+        int i = 0;
+        while (i < spans.size()) {
+            if (spans.at(i).lines < level) {
+                ++i;
+                continue;
+            }
+            int j = i;
+            while (j + 1 < spans.size() && spans.at(j + 1).lines >= level) {
+                ++j;
+            }
+            const qreal y = baseline + m_em * (firstLine + (level - 1) * lineGap);
+            m_painter.drawLine(QLineF(spans.at(i).left, y, spans.at(j).right, y));
+            i = j + 1;
+        }
+    }
+}
+
+void JianpuPages::drawBar(Bar bar, qreal barX, bool last, qreal baseline) {
+    const qreal y1 = baseline - m_cap - m_em * 0.3;
+    const qreal y2 = baseline + m_em * 0.35;
+    QPen pen(m_t.m_style.scoreColor, m_em * 0.05);
+    if (bar == Bar::Final) {
+        const qreal thick = m_em * 0.16;
+        const qreal thickX = last ? barX - thick / 2 : barX + m_em * 0.1;
+        m_painter.setPen(pen);
+        m_painter.drawLine(QLineF(thickX - m_em * 0.22, y1, thickX - m_em * 0.22, y2));
+        pen.setWidthF(thick);
+        m_painter.setPen(pen);
+        m_painter.drawLine(QLineF(thickX, y1, thickX, y2));
+    } else {
+        const qreal lineX = last ? barX - pen.widthF() / 2 : barX;
+        if (bar == Bar::Dashed) {
+            pen.setStyle(Qt::DashLine);
+        }
+        m_painter.setPen(pen);
+        m_painter.drawLine(QLineF(lineX, y1, lineX, y2));
+    }
 }
 
 void JianpuPages::drawDot(qreal x, qreal y, qreal r) {
@@ -706,21 +733,10 @@ void JianpuPages::drawGlyph(const Glyph &g, qreal x, qreal baseline) {
     const Box box = boxOf(g);
     const qreal digitW = box.digit;
     const qreal centre = x + digitW / 2;
-    const qreal r = m_em * dotRadius;
     const qreal signY = baseline - m_cap - aboveRow * m_em - m_em * 0.35;
-    const auto sign = [&](const QString &text, qreal at) {
-        const bool comma = text == QStringLiteral("、");
-        const QFontMetricsF &fm = comma ? m_sign : m_mark;
-        m_painter.setFont(comma ? m_signFont : m_markFont);
-        m_painter.setPen(m_t.m_style.banColor.isValid() ? m_t.m_style.banColor : ink);
-        // The comma's ink sits low in its cell: centred on the digit, it
-        // stands where the rings stand.
-        const QRectF inkBox = fm.tightBoundingRect(text);
-        m_painter.drawText(QPointF(at - inkBox.center().x(), signY - inkBox.center().y()), text);
-    };
 
     if (s.banYanSigns && !g.banYan.isEmpty()) {
-        sign(g.banYan, centre);
+        drawSign(g.banYan, centre, signY);
     }
     if (!g.freeSign.isEmpty()) {
         // The 散板 sign over a free opening, from its first note on.
@@ -738,95 +754,14 @@ void JianpuPages::drawGlyph(const Glyph &g, qreal x, qreal baseline) {
             QLineF(x + digitW * 0.1, baseline - m_cap / 2, x + digitW * 0.9, baseline - m_cap / 2));
         break;
     case Glyph::Kind::Dot:
-        drawDot(x + digitW * 0.5, baseline - m_cap * 0.45, r);
+        drawDot(x + digitW * 0.5, baseline - m_cap * 0.45, m_em * dotRadius);
         break;
     case Glyph::Kind::Note:
-    case Glyph::Kind::Rest: {
-        m_painter.setFont(m_noteFont);
-        m_painter.setPen(ink);
-        m_painter.drawText(QPointF(x, baseline), digitText(g));
-        if (g.dotted) {
-            drawDot(x + digitW + m_em * 0.15, baseline - m_cap * 0.45, r);
-        }
-        // Octave dots: above for high notes, below the reduction lines for low ones.
-        for (int i = 0; i < std::abs(g.octave); ++i) {
-            const qreal y =
-                g.octave > 0 ? baseline - m_cap - m_em * (0.16 + i * dotStep)
-                             : baseline + m_em * (firstLine + std::max(0, g.lines - 1) * lineGap +
-                                                  (g.lines > 0 ? 0.17 : 0.1) + i * dotStep);
-            drawDot(centre, y, r);
-        }
-        if (g.sharp) {
-            m_painter.setFont(m_smallFont);
-            m_painter.setPen(ink);
-            const qreal w = m_small.horizontalAdvance(QChar(0x266F));
-            m_painter.drawText(QPointF(x - w, baseline - m_cap * 0.45), QString(QChar(0x266F)));
-        }
-        const qreal aboveDots = g.octave > 0 ? g.octave * dotStep * m_em : 0;
-        if (g.fermata) {
-            // A fermata: a half ring over a dot.
-            const qreal cy = baseline - m_cap - m_em * 0.3 - aboveDots;
-            const qreal rx = m_em * 0.32;
-            QPainterPath ring;
-            ring.moveTo(centre - rx, cy);
-            ring.cubicTo(centre - rx, cy - rx * 1.1, centre + rx, cy - rx * 1.1, centre + rx, cy);
-            m_painter.setBrush(QBrush(Qt::NoBrush));
-            m_painter.setPen(QPen(ink, m_em * 0.06));
-            m_painter.drawPath(ring);
-            drawDot(centre, cy - r * 0.5, r);
-        }
+    case Glyph::Kind::Rest:
+        drawDigit(g, x, digitW, baseline);
         break;
     }
-    }
-
-    // Graces: small sixteenths on the upper half of the digits' height, their
-    // reduction lines under them, a clear gap from their note, joined to it
-    // by a short slur, before or after it as they sound.
-    const qreal graceW = m_grace.horizontalAdvance(QStringLiteral("5"));
-    const qreal graceBase = baseline - m_cap * graceRaise;
-    const QRectF graceInk = m_grace.tightBoundingRect(QStringLiteral("5"));
-    const qreal graceTop = graceBase + graceInk.top();
-    const auto graces = [&](const QVector<JianpuNotation::Grace> &row, qreal from) {
-        qreal gx = from;
-        for (const JianpuNotation::Grace &grace : row) {
-            m_painter.setFont(m_graceFont);
-            m_painter.setPen(ink);
-            m_painter.drawText(QPointF(gx, graceBase), QString::number(grace.digit));
-            for (int i = 0; i < std::abs(grace.octave); ++i) {
-                drawDot(gx + graceW / 2,
-                        grace.octave > 0 ? graceTop - m_em * graceSize * (0.16 + i * dotStep)
-                                         : graceBase + m_em * graceSize *
-                                                           (firstLine + (graceLines - 1) * lineGap +
-                                                            0.17 + i * dotStep),
-                        r * 0.7);
-            }
-            gx += graceW;
-        }
-        // The lines span the ink of the digits, joined as in a beat.
-        m_painter.setPen(QPen(ink, m_em * 0.045));
-        const qreal left = from + graceInk.left() - m_em * 0.02;
-        const qreal right = gx - graceW + graceInk.right() + m_em * 0.02;
-        for (int level = 0; level < graceLines; ++level) {
-            const qreal y = graceBase + m_em * graceSize * (firstLine + level * lineGap);
-            m_painter.drawLine(QLineF(left, y, right, y));
-        }
-    };
-    const qreal highDots = g.kind == Glyph::Kind::Note ? std::max(0, g.octave) * dotStep * m_em : 0;
-    const qreal graceArcY = std::min(graceTop - m_em * 0.12, baseline - m_cap - m_em * 0.05);
-    if (!g.gracesBefore.isEmpty()) {
-        const qreal from = x - (g.sharp ? m_small.horizontalAdvance(QChar(0x266F)) : 0) -
-                           m_em * graceGap - graceW * g.gracesBefore.size();
-        graces(g.gracesBefore, from);
-        drawArc(from + graceW * 0.3, x + digitW * (highDots > 0 ? 0.15 : 0.35), graceArcY,
-                m_em * 0.14);
-    }
-    if (!g.gracesAfter.isEmpty()) {
-        const qreal from = after + m_em * graceGap;
-        graces(g.gracesAfter, from);
-        drawArc(x + digitW * (highDots > 0 || g.kind == Glyph::Kind::Dash ? 0.9 : 0.5),
-                from + graceW * (g.gracesAfter.size() - 0.3), graceArcY, m_em * 0.14);
-        after = from + graceW * g.gracesAfter.size();
-    }
+    after = drawGraces(g, x, digitW, after, baseline);
     // The breath, and a 底板 at the end of the note: after everything else it has.
     if (g.breath) {
         m_painter.setFont(m_smallFont);
@@ -836,6 +771,119 @@ void JianpuPages::drawGlyph(const Glyph &g, qreal x, qreal baseline) {
         after += m_em * 0.1 + m_small.horizontalAdvance(QStringLiteral("V"));
     }
     if (s.banYanSigns && !g.banYanAfter.isEmpty()) {
-        sign(g.banYanAfter, x + digitW + box.after);
+        drawSign(g.banYanAfter, x + digitW + box.after, signY);
+    }
+}
+
+void JianpuPages::drawSign(const QString &text, qreal at, qreal signY) {
+    const bool comma = text == QStringLiteral("、");
+    const QFontMetricsF &fm = comma ? m_sign : m_mark;
+    m_painter.setFont(comma ? m_signFont : m_markFont);
+    m_painter.setPen(m_t.m_style.banColor.isValid() ? m_t.m_style.banColor
+                                                    : m_t.m_style.scoreColor);
+    // The comma's ink sits low in its cell: centred on the digit, it
+    // stands where the rings stand.
+    const QRectF inkBox = fm.tightBoundingRect(text);
+    m_painter.drawText(QPointF(at - inkBox.center().x(), signY - inkBox.center().y()), text);
+}
+
+void JianpuPages::drawDigit(const Glyph &g, qreal x, qreal digitW, qreal baseline) {
+    const QColor ink = m_t.m_style.scoreColor;
+    const qreal centre = x + digitW / 2;
+    const qreal r = m_em * dotRadius;
+    m_painter.setFont(m_noteFont);
+    m_painter.setPen(ink);
+    m_painter.drawText(QPointF(x, baseline), digitText(g));
+    if (g.dotted) {
+        drawDot(x + digitW + m_em * 0.15, baseline - m_cap * 0.45, r);
+    }
+    // Octave dots: above for high notes, below the reduction lines for low ones.
+    for (int i = 0; i < std::abs(g.octave); ++i) {
+        const qreal y = g.octave > 0
+                            ? baseline - m_cap - m_em * (0.16 + i * dotStep)
+                            : baseline + m_em * (firstLine + std::max(0, g.lines - 1) * lineGap +
+                                                 (g.lines > 0 ? 0.17 : 0.1) + i * dotStep);
+        drawDot(centre, y, r);
+    }
+    if (g.sharp) {
+        m_painter.setFont(m_smallFont);
+        m_painter.setPen(ink);
+        const qreal w = m_small.horizontalAdvance(QChar(0x266F));
+        m_painter.drawText(QPointF(x - w, baseline - m_cap * 0.45), QString(QChar(0x266F)));
+    }
+    const qreal aboveDots = g.octave > 0 ? g.octave * dotStep * m_em : 0;
+    if (g.fermata) {
+        // A fermata: a half ring over a dot.
+        const qreal cy = baseline - m_cap - m_em * 0.3 - aboveDots;
+        const qreal rx = m_em * 0.32;
+        QPainterPath ring;
+        ring.moveTo(centre - rx, cy);
+        ring.cubicTo(centre - rx, cy - rx * 1.1, centre + rx, cy - rx * 1.1, centre + rx, cy);
+        m_painter.setBrush(QBrush(Qt::NoBrush));
+        m_painter.setPen(QPen(ink, m_em * 0.06));
+        m_painter.drawPath(ring);
+        drawDot(centre, cy - r * 0.5, r);
+    }
+}
+
+qreal JianpuPages::drawGraces(const Glyph &g, qreal x, qreal digitW, qreal after, qreal baseline) {
+    if (g.gracesBefore.isEmpty() && g.gracesAfter.isEmpty()) {
+        return after;
+    }
+    // Joined to their note by a short slur, before or after it as they sound.
+    const qreal graceW = m_grace.horizontalAdvance(QStringLiteral("5"));
+    const qreal graceBase = baseline - m_cap * graceRaise;
+    const qreal graceTop = graceBase + m_grace.tightBoundingRect(QStringLiteral("5")).top();
+    const qreal highDots = g.kind == Glyph::Kind::Note ? std::max(0, g.octave) * dotStep * m_em : 0;
+    const qreal graceArcY = std::min(graceTop - m_em * 0.12, baseline - m_cap - m_em * 0.05);
+    if (!g.gracesBefore.isEmpty()) {
+        const qreal from = x - (g.sharp ? m_small.horizontalAdvance(QChar(0x266F)) : 0) -
+                           m_em * graceGap - graceW * g.gracesBefore.size();
+        drawGraceRow(g.gracesBefore, from, baseline);
+        drawArc(from + graceW * 0.3, x + digitW * (highDots > 0 ? 0.15 : 0.35), graceArcY,
+                m_em * 0.14);
+    }
+    if (!g.gracesAfter.isEmpty()) {
+        const qreal from = after + m_em * graceGap;
+        drawGraceRow(g.gracesAfter, from, baseline);
+        drawArc(x + digitW * (highDots > 0 || g.kind == Glyph::Kind::Dash ? 0.9 : 0.5),
+                from + graceW * (g.gracesAfter.size() - 0.3), graceArcY, m_em * 0.14);
+        after = from + graceW * g.gracesAfter.size();
+    }
+    return after;
+}
+
+void JianpuPages::drawGraceRow(const QVector<JianpuNotation::Grace> &row, qreal from,
+                               qreal baseline) {
+    // Small sixteenths on the upper half of the digits' height, their
+    // reduction lines under them, a clear gap from their note.
+    const QColor ink = m_t.m_style.scoreColor;
+    const qreal r = m_em * dotRadius;
+    const qreal graceW = m_grace.horizontalAdvance(QStringLiteral("5"));
+    const qreal graceBase = baseline - m_cap * graceRaise;
+    const QRectF graceInk = m_grace.tightBoundingRect(QStringLiteral("5"));
+    const qreal graceTop = graceBase + graceInk.top();
+    qreal gx = from;
+    for (const JianpuNotation::Grace &grace : row) {
+        m_painter.setFont(m_graceFont);
+        m_painter.setPen(ink);
+        m_painter.drawText(QPointF(gx, graceBase), QString::number(grace.digit));
+        for (int i = 0; i < std::abs(grace.octave); ++i) {
+            drawDot(gx + graceW / 2,
+                    grace.octave > 0 ? graceTop - m_em * graceSize * (0.16 + i * dotStep)
+                                     : graceBase + m_em * graceSize *
+                                                       (firstLine + (graceLines - 1) * lineGap +
+                                                        0.17 + i * dotStep),
+                    r * 0.7);
+        }
+        gx += graceW;
+    }
+    // The lines span the ink of the digits, joined as in a beat.
+    m_painter.setPen(QPen(ink, m_em * 0.045));
+    const qreal left = from + graceInk.left() - m_em * 0.02;
+    const qreal right = gx - graceW + graceInk.right() + m_em * 0.02;
+    for (int level = 0; level < graceLines; ++level) {
+        const qreal y = graceBase + m_em * graceSize * (firstLine + level * lineGap);
+        m_painter.drawLine(QLineF(left, y, right, y));
     }
 }

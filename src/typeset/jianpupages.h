@@ -1,6 +1,7 @@
 #pragma once
 
 #include "typeset/jianpunotation.h"
+#include "typeset/sourcearea.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -64,6 +65,21 @@ private:
         qreal gap = 0;       // to the next beat's group, or to the end of the row
     };
     enum class Open { None, Left, Right, Both };
+    // Where the rows of a system stand: the baseline of the digits, the
+    // baseline of the lyrics and the height of their ink above it.
+    struct Rows {
+        qreal baseline = 0;
+        qreal lyricBaseline = 0;
+        qreal lyricInk = 0;
+    };
+    // What a glyph of a beat covers along the row (its digit and dot) and
+    // how many reduction lines run under it.
+    struct Span {
+        qreal left;
+        qreal right;
+        int lines;
+    };
+    struct OpenArc;
 
     QVector<Unit> unitsOf(const Block &music) const;
     Box boxOf(const Glyph &g) const;
@@ -77,6 +93,26 @@ private:
     qreal inkBelow(const Glyph &g) const;
     void setMusic(const Block &music);
     void setSystem(const QVector<Unit> &units, bool justify);
+    // The lowest ink of the units' glyphs below the baseline of the digits.
+    qreal lowestInk(const QVector<Unit> &units) const;
+    // Widens the gaps after the beats (not the last one's, unless a bar
+    // line stands in it) in proportion to their durations, to fill the row.
+    void spreadToWidth(QVector<Cell> &cells) const;
+    // The glyphs of a beat whose group begins at x, their ties and slurs,
+    // lyrics and reduction lines.
+    void setBeat(const Cell &cell, qreal x, const Rows &rows);
+    // Ends the tie or slur that the note at centre closes, begins the one it opens.
+    void setArcs(const Glyph &g, qreal centre, qreal baseline);
+    // The glyph's lyric under it, the first character centred on centre.
+    void setLyric(const Glyph &g, qreal centre, const Rows &rows);
+    // Where a glyph's character (kind Character) or pitch sign (Symbol)
+    // stands on the page, rect being in the coordinates of the system.
+    SourceArea areaOf(SourceArea::Kind kind, const Glyph &g, const QRectF &rect) const;
+    // Ties clear the octave dots of the notes under them; a slur over a tie
+    // goes above it.
+    qreal tieY(qreal baseline, int octave) const;
+    qreal slurY(qreal baseline, const OpenArc &slur) const;
+    static Open openOf(bool left, bool right);
     void setTitle(const QString &text);
     void setHeading(const Block &heading);
     void setSpeech(const Block &speech);
@@ -91,6 +127,17 @@ private:
     QFont capped(const QFont &font, qreal ems) const;
 
     void drawGlyph(const Glyph &g, qreal x, qreal baseline);
+    // A 板眼 sign centred on at, in the row of signs.
+    void drawSign(const QString &text, qreal at, qreal signY);
+    // A note's or rest's digit, with its dot, octave dots, sharp and fermata.
+    void drawDigit(const Glyph &g, qreal x, qreal digitW, qreal baseline);
+    // The graces before and after a glyph; where the marks after it go on.
+    qreal drawGraces(const Glyph &g, qreal x, qreal digitW, qreal after, qreal baseline);
+    void drawGraceRow(const QVector<JianpuNotation::Grace> &row, qreal from, qreal baseline);
+    // Reduction lines: joined within a beat, never across it.
+    void drawReductionLines(const QVector<Span> &spans, qreal baseline);
+    // A bar line at barX; last at the end of a system, its ink inside the margin.
+    void drawBar(Bar bar, qreal barX, bool last, qreal baseline);
     // A tie or slur; an open end runs level into the margin, where the arc
     // is cut by the end of a system.
     void drawArc(qreal x1, qreal x2, qreal y, qreal rise, Open open = Open::None);

@@ -30,6 +30,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <memory>
 #include <sys/stat.h>
 
 namespace {
@@ -117,6 +118,21 @@ QString settle(QTemporaryDir *pending, const QString &dirPath, const QString &ba
         }
     }
     return QString();
+}
+
+// A folder of a temporary name in dirPath (made when missing) for a set of
+// pages, which takes its name (settle) only when every page is in it: a
+// failure leaves no partial set behind. Null when either cannot be made.
+std::unique_ptr<QTemporaryDir> pendingFolder(const QString &dirPath) {
+    if (!QDir(dirPath).exists() && !QDir().mkpath(dirPath)) {
+        return nullptr;
+    }
+    auto pending =
+        std::make_unique<QTemporaryDir>(QDir(dirPath).filePath(QStringLiteral(".qv-XXXXXX")));
+    if (!pending->isValid()) {
+        return nullptr;
+    }
+    return pending;
 }
 
 // The page size as the writers use it: the configured paper in points,
@@ -367,70 +383,10 @@ Outcome Typesetter::exportPdf(const QString &filePath) {
     // write (the outline, the rest of the document information) before the
     // file is written.
     const QString title = m_documentTitle.isEmpty() ? defaultTitle : m_documentTitle.trimmed();
-    QByteArray drawn;
-    const int count = m_pages.size();
     bool ok = true;
-    {
-        QBuffer buffer(&drawn);
-        buffer.open(QIODevice::WriteOnly);
-        QPdfWriter writer(&buffer);
-        // At 72 dpi the writer's user unit is the point, the pages' own unit.
-        writer.setResolution(72);
-        writer.setPageLayout(
-            QPageLayout(configuredPageSize(m_style),
-                        m_style.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
-                        QMarginsF(0, 0, 0, 0)));
-        writer.setCreator(QStringLiteral("Qorvel工尺谱"));
-        writer.setTitle(title);
-        QPainter painter;
-        if (!painter.begin(&writer)) {
-            ok = false;
-        } else {
-            emit progressUpdate(Task::WritePdf, Progress::Started, 0, count);
-            for (int k = 0; k < count; ++k) {
-                if (k > 0) {
-                    writer.newPage();
-                }
-                painter.save();
-                paintPage(painter, k);
-                painter.restore();
-                emit progressUpdate(Task::WritePdf, Progress::Advanced, k + 1, count);
-            }
-            emit progressUpdate(Task::WritePdf, Progress::Finished, count, count);
-            ok = painter.end();
-        }
-    }
-
-    // The outline: the document title, the tune headings under it. Every
-    // title line opens a bookmark of its own; headings before the first one
-    // go under the document title on the first page.
+    const QByteArray drawn = drawPdf(title, &ok);
     PdfOutline outline;
-    {
-        QVector<PdfOutline::Item> items;
-        for (const Heading &h : m_headings) {
-            PdfOutline::Item item;
-            item.title = h.text.simplified();
-            item.page = h.page;
-            item.top = h.position.y();
-            if (h.kind == Heading::Kind::Title) {
-                items.append(item);
-                continue;
-            }
-            if (items.isEmpty()) {
-                PdfOutline::Item top;
-                top.title = title;
-                top.page = 0;
-                items.append(top);
-            }
-            items.last().children.append(item);
-        }
-        if (items.isEmpty() && count > 0) {
-            PdfOutline::Item top;
-            top.title = title;
-            items.append(top);
-        }
-        outline.setItems(items);
-    }
+    outline.setItems(outlineItems(title));
     outline.setInfo(QStringLiteral("Title"), title);
     outline.setInfo(QStringLiteral("Creator"), QStringLiteral("Qorvel工尺谱"));
     QString subject, keywords;
@@ -458,6 +414,72 @@ Outcome Typesetter::exportPdf(const QString &filePath) {
     return Outcome::success(m_lastExportPath);
 }
 
+QByteArray Typesetter::drawPdf(const QString &title, bool *ok) {
+    QByteArray drawn;
+    const int count = m_pages.size();
+    {
+        QBuffer buffer(&drawn);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
+        // At 72 dpi the writer's user unit is the point, the pages' own unit.
+        writer.setResolution(72);
+        writer.setPageLayout(
+            QPageLayout(configuredPageSize(m_style),
+                        m_style.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                        QMarginsF(0, 0, 0, 0)));
+        writer.setCreator(QStringLiteral("Qorvel工尺谱"));
+        writer.setTitle(title);
+        QPainter painter;
+        if (!painter.begin(&writer)) {
+            *ok = false;
+        } else {
+            emit progressUpdate(Task::WritePdf, Progress::Started, 0, count);
+            for (int k = 0; k < count; ++k) {
+                if (k > 0) {
+                    writer.newPage();
+                }
+                painter.save();
+                paintPage(painter, k);
+                painter.restore();
+                emit progressUpdate(Task::WritePdf, Progress::Advanced, k + 1, count);
+            }
+            emit progressUpdate(Task::WritePdf, Progress::Finished, count, count);
+            *ok = painter.end();
+        }
+    }
+    return drawn;
+}
+
+QVector<PdfOutline::Item> Typesetter::outlineItems(const QString &title) const {
+    // The document title, the tune headings under it. Every title line opens
+    // a bookmark of its own; headings before the first one go under the
+    // document title on the first page.
+    QVector<PdfOutline::Item> items;
+    for (const Heading &h : m_headings) {
+        PdfOutline::Item item;
+        item.title = h.text.simplified();
+        item.page = h.page;
+        item.top = h.position.y();
+        if (h.kind == Heading::Kind::Title) {
+            items.append(item);
+            continue;
+        }
+        if (items.isEmpty()) {
+            PdfOutline::Item top;
+            top.title = title;
+            top.page = 0;
+            items.append(top);
+        }
+        items.last().children.append(item);
+    }
+    if (items.isEmpty() && !m_pages.isEmpty()) {
+        PdfOutline::Item top;
+        top.title = title;
+        items.append(top);
+    }
+    return items;
+}
+
 QImage Typesetter::pageImage(int index, int dpi, bool transparent) const {
     const QSize size = imageSize(dpi);
     if (index < 0 || index >= m_pages.size() || size.isEmpty() ||
@@ -475,27 +497,33 @@ Outcome Typesetter::exportImages(const QString &dirPath, int resolutionIndex, QS
     if (m_documentTitle.isEmpty()) {
         m_documentTitle = defaultTitle;
     }
-    if (!QDir(dirPath).exists() && !QDir().mkpath(dirPath)) {
-        return Outcome::failure(noticeTitle, QStringLiteral("创建目录失败"));
-    }
     const QString title = safeFileName(m_documentTitle);
-    // The pages go into a folder of a temporary name beside the final one,
-    // which takes its name only when every page is in it: a failure leaves
-    // no partial set behind.
-    QTemporaryDir pending(QDir(dirPath).filePath(QStringLiteral(".qv-XXXXXX")));
-    if (!pending.isValid()) {
+    const std::unique_ptr<QTemporaryDir> pending = pendingFolder(dirPath);
+    if (!pending) {
         return Outcome::failure(noticeTitle, QStringLiteral("创建目录失败"));
     }
-    QDir dir(pending.path());
+    const Outcome failed = Outcome::failure(noticeTitle, QStringLiteral("导出图片失败！"));
+    const Outcome written =
+        writeImages(QDir(pending->path()), title, resolutionDpi(resolutionIndex), fmt, failed);
+    if (!written) {
+        return written;
+    }
+    const QString done = settle(pending.get(), dirPath, title + QLatin1Char('_') + fmt);
+    if (done.isEmpty()) {
+        return failed;
+    }
+    m_lastExportPath = done;
+    return Outcome::success(m_lastExportPath);
+}
 
-    const int dpi = resolutionDpi(resolutionIndex);
+Outcome Typesetter::writeImages(const QDir &dir, const QString &title, int dpi, const QString &fmt,
+                                const Outcome &failed) {
     const int count = m_pages.size();
     emit progressUpdate(Task::WriteImages, Progress::Started, 0, count);
     const QSize size = imageSize(dpi);
     const bool transparent = fmt.contains(QLatin1String("png"));
     const QByteArray format = fmt.toLatin1();
     const qint64 imageBytes = qint64(size.width()) * size.height() * 4;
-    const Outcome failed = Outcome::failure(noticeTitle, QStringLiteral("导出图片失败！"));
     if (count > 0 && (size.isEmpty() || imageBytes > maxImageBytes)) {
         emit progressUpdate(Task::WriteImages, Progress::Finished, 1, count);
         return failed;
@@ -528,12 +556,6 @@ Outcome Typesetter::exportImages(const QString &dirPath, int resolutionIndex, QS
                 });
         }
     };
-    const auto abandon = [&]() {
-        stop = true;
-        for (QFuture<QByteArray> &f : encoded) {
-            f.waitForFinished();
-        }
-    };
     for (int n = 0; n < count; ++n) {
         queueUpTo(n + ahead);
         const QByteArray bytes = encoded[n].result();
@@ -546,35 +568,30 @@ Outcome Typesetter::exportImages(const QString &dirPath, int resolutionIndex, QS
                                        bytes);
         }
         if (!written) {
-            abandon();
+            stop = true; // the pages still queued are abandoned
+            for (QFuture<QByteArray> &f : encoded) {
+                f.waitForFinished();
+            }
             emit progressUpdate(Task::WriteImages, Progress::Finished, n + 1, count);
             return written.message() == failed.message() ? failed : pageFailed(failed, written);
         }
         emit progressUpdate(Task::WriteImages, Progress::Advanced, n + 1, count);
     }
     emit progressUpdate(Task::WriteImages, Progress::Finished, count, count);
-    const QString done = settle(&pending, dirPath, title + QLatin1Char('_') + fmt);
-    if (done.isEmpty()) {
-        return failed;
-    }
-    m_lastExportPath = done;
-    return Outcome::success(m_lastExportPath);
+    return Outcome::success(QString());
 }
 
 Outcome Typesetter::exportSvg(const QString &dirPath) {
     if (m_documentTitle.isEmpty()) {
         m_documentTitle = defaultTitle;
     }
-    if (!QDir(dirPath).exists() && !QDir().mkpath(dirPath)) {
-        return Outcome::failure(errorTitle, QStringLiteral("创建目录失败!"));
-    }
     const QString title = safeFileName(m_documentTitle);
     // Written under a temporary name, renamed when whole (as the images).
-    QTemporaryDir pending(QDir(dirPath).filePath(QStringLiteral(".qv-XXXXXX")));
-    if (!pending.isValid()) {
+    const std::unique_ptr<QTemporaryDir> pending = pendingFolder(dirPath);
+    if (!pending) {
         return Outcome::failure(errorTitle, QStringLiteral("创建目录失败!"));
     }
-    QDir dir(pending.path());
+    QDir dir(pending->path());
     const Outcome svgFailed = Outcome::failure(errorTitle, QStringLiteral("导出SVG文件失败!"));
 
     const int count = m_pages.size();
@@ -620,7 +637,7 @@ Outcome Typesetter::exportSvg(const QString &dirPath) {
     if (!readMe) {
         return pageFailed(svgFailed, readMe);
     }
-    const QString done = settle(&pending, dirPath, title + QStringLiteral("_svg"));
+    const QString done = settle(pending.get(), dirPath, title + QStringLiteral("_svg"));
     if (done.isEmpty()) {
         return svgFailed;
     }

@@ -48,6 +48,14 @@ bool isSmallSymbol(const QString &s) {
                                    symbol.ornament() == GongcheSymbol::Ornament::SouQiang);
 }
 
+// The marks since the previous pitch reach (nearly) to pos, from where the
+// pitch at i would stand: it moves down past them by 6 units when a mark
+// follows it, else just to where they end.
+int clearance(const QString &score, int i, int pos, bool afterDiBan) {
+    const bool plainNext = i + 3 < score.size() && !isBeatMark(score.mid(i + 2, 2));
+    return i == 0 || afterDiBan || plainNext ? std::max(pos, 0) : pos + 6;
+}
+
 // Writes the title and description into the header of a completed page.
 void insertTitle(QByteArray &svg, const QString &title, const QString &description) {
     if (title.isEmpty() && description.isEmpty()) {
@@ -102,6 +110,22 @@ Typesetter::SymbolClass Typesetter::symbolClass(const QString &text) {
     // the marks and ornaments, the pitches.
     static const QString lastOrnament = GongcheSymbol::textOf(GongcheSymbol::SouQiang);
     return text > lastOrnament ? SymbolClass::Pitch : SymbolClass::QiangGe;
+}
+
+QColor Typesetter::symbolColor(const QString &text) const {
+    switch (symbolClass(text)) {
+    case SymbolClass::Pitch:
+        return m_style.scoreColor;
+    case SymbolClass::Ban:
+        return m_style.banColor;
+    case SymbolClass::XiaoYan:
+        return m_style.xiaoYanColor;
+    case SymbolClass::ZhongYan:
+        return m_style.zhongYanColor;
+    case SymbolClass::QiangGe:
+        return m_style.qiangGeColor;
+    }
+    return m_style.scoreColor;
 }
 
 QSize Typesetter::pageSize() const {
@@ -385,23 +409,7 @@ void Typesetter::drawScore(PageCanvas &painter, const QString &score, const Sour
     bool afterDiBan = false;
     for (int i = 0; i < score.size(); i += 2) {
         const QString s = score.mid(i, 2);
-        switch (symbolClass(s)) {
-        case SymbolClass::Pitch:
-            painter.setPen(m_style.scoreColor);
-            break;
-        case SymbolClass::Ban:
-            painter.setPen(m_style.banColor);
-            break;
-        case SymbolClass::XiaoYan:
-            painter.setPen(m_style.xiaoYanColor);
-            break;
-        case SymbolClass::ZhongYan:
-            painter.setPen(m_style.zhongYanColor);
-            break;
-        case SymbolClass::QiangGe:
-            painter.setPen(m_style.qiangGeColor);
-            break;
-        }
+        painter.setPen(symbolColor(s));
         const QRect box = fm.tightBoundingRect(s);
         const int w = box.width();
         int h = box.height();
@@ -423,13 +431,7 @@ void Typesetter::drawScore(PageCanvas &painter, const QString &score, const Sour
             prevMark = true;
         } else {
             if (pos >= -5) {
-                // The marks since the previous pitch reach (nearly) to here:
-                // clear them by 6 units when a mark follows, else just end there.
-                int t = pos + 6;
-                const bool plainNext = i + 3 < score.size() && !isBeatMark(score.mid(i + 2, 2));
-                if (i == 0 || afterDiBan || plainNext) {
-                    t = std::max(pos, 0);
-                }
+                const int t = clearance(score, i, pos, afterDiBan);
                 painter.translate(0, t);
                 toPage.translate(0, t);
             }

@@ -97,6 +97,48 @@ struct Edit {
     QString text;
 };
 
+QString attributeValue(const QXmlStreamAttributes &attributes, const char *name) {
+    return attributes.value(QLatin1String(name)).toString();
+}
+
+// The text itself, still there to be selected and searched, but no longer
+// painted: the outlines drawn for it show it.
+QString hiddenText(const QXmlStreamAttributes &attributes, const QString &text) {
+    QString element = QStringLiteral("<text");
+    bool opacitySet = false;
+    for (const QXmlStreamAttribute &a : attributes) {
+        const bool isOpacity = a.qualifiedName() == QLatin1String("fill-opacity");
+        opacitySet = opacitySet || isOpacity;
+        element += QStringLiteral(" %1=\"%2\"")
+                       .arg(a.qualifiedName().toString(),
+                            isOpacity ? QStringLiteral("0") : a.value().toString().toHtmlEscaped());
+    }
+    if (!opacitySet) {
+        element += QStringLiteral(" fill-opacity=\"0\"");
+    }
+    element += QLatin1Char('>') + text.toHtmlEscaped() + QStringLiteral("</text>");
+    return element;
+}
+
+// svg with the edits made, in the order of their places, into out; false
+// when two of them overlap (not a page as the generator writes them).
+bool spliced(const QString &svg, QVector<Edit> edits, QString *out) {
+    std::stable_sort(edits.begin(), edits.end(),
+                     [](const Edit &a, const Edit &b) { return a.start < b.start; });
+    out->reserve(svg.size() * 2);
+    int at = 0;
+    for (const Edit &e : edits) {
+        if (e.start < at) {
+            return false;
+        }
+        *out += svg.midRef(at, e.start - at);
+        *out += e.text;
+        at = e.end;
+    }
+    *out += svg.midRef(at);
+    return true;
+}
+
 } // namespace
 
 const QVector<SelfContainedSvg::Placed> &SelfContainedSvg::layout(const QString &family,
@@ -205,59 +247,8 @@ QByteArray SelfContainedSvg::convert(const QByteArray &page) {
             break;
         }
         const int end = int(xml.characterOffset());
-        const auto value = [&attributes](const char *name) {
-            return attributes.value(QLatin1String(name)).toString();
-        };
-
-        const QVector<Placed> &glyphs = layout(
-            value("font-family"), int(std::lround(value("font-size").toDouble())),
-            fontWeight(value("font-weight")), value("font-style") == QLatin1String("italic"), text);
-        QString replacement;
-        if (!glyphs.isEmpty()) {
-            const QString fill =
-                value("fill").isEmpty() ? QStringLiteral("#000000") : value("fill");
-            const QString opacity =
-                value("fill-opacity").isEmpty() ? QStringLiteral("1") : value("fill-opacity");
-            // Glyph outlines overlap where strokes cross: they are filled by
-            // winding, whatever the enclosing groups say.
-            replacement += QStringLiteral("<g fill=\"%1\" fill-opacity=\"%2\" stroke=\"none\" "
-                                          "fill-rule=\"nonzero\" aria-hidden=\"true\"")
-                               .arg(fill.toHtmlEscaped(), opacity.toHtmlEscaped());
-            if (attributes.hasAttribute(QLatin1String("transform"))) {
-                replacement +=
-                    QStringLiteral(" transform=\"%1\"").arg(value("transform").toHtmlEscaped());
-            }
-            replacement += QLatin1Char('>');
-            const qreal x = value("x").toDouble();
-            const qreal y = value("y").toDouble();
-            for (const Placed &g : glyphs) {
-                replacement += QStringLiteral("<use xlink:href=\"#qg%1\" "
-                                              "transform=\"matrix(%2,0,0,%2,%3,%4)\"/>")
-                                   .arg(QString::number(g.outline), number(g.scale),
-                                        number(x + g.origin.x()), number(y + g.origin.y()));
-                if (!seen.contains(g.outline)) {
-                    seen.insert(g.outline);
-                    used.append(g.outline);
-                }
-            }
-            replacement += QStringLiteral("</g>\n");
-        }
-        // The text itself, still there to be selected and searched, but no
-        // longer painted: the outlines above show it.
-        replacement += QStringLiteral("<text");
-        bool opacitySet = false;
-        for (const QXmlStreamAttribute &a : attributes) {
-            const bool isOpacity = a.qualifiedName() == QLatin1String("fill-opacity");
-            opacitySet = opacitySet || isOpacity;
-            replacement +=
-                QStringLiteral(" %1=\"%2\"")
-                    .arg(a.qualifiedName().toString(),
-                         isOpacity ? QStringLiteral("0") : a.value().toString().toHtmlEscaped());
-        }
-        if (!opacitySet) {
-            replacement += QStringLiteral(" fill-opacity=\"0\"");
-        }
-        replacement += QLatin1Char('>') + text.toHtmlEscaped() + QStringLiteral("</text>");
+        QString replacement = outlinesOf(attributes, text, used, seen);
+        replacement += hiddenText(attributes, text);
         edits.append({start, end, replacement});
     }
     if (xml.hasError() || edits.isEmpty() || svgAt < 0) {
@@ -277,19 +268,43 @@ QByteArray SelfContainedSvg::convert(const QByteArray &page) {
                 {svgAt, svgAt, QStringLiteral("\n<defs>\n") + defs + QStringLiteral("</defs>")});
         }
     }
-    std::stable_sort(edits.begin(), edits.end(),
-                     [](const Edit &a, const Edit &b) { return a.start < b.start; });
     QString out;
-    out.reserve(svg.size() * 2);
-    int at = 0;
-    for (const Edit &e : edits) {
-        if (e.start < at) {
-            return page; // overlapping edits: not a page as the generator writes them
-        }
-        out += svg.midRef(at, e.start - at);
-        out += e.text;
-        at = e.end;
+    return spliced(svg, std::move(edits), &out) ? out.toUtf8() : page;
+}
+
+QString SelfContainedSvg::outlinesOf(const QXmlStreamAttributes &attributes, const QString &text,
+                                     QVector<int> &used, QSet<int> &seen) {
+    const auto value = [&attributes](const char *name) { return attributeValue(attributes, name); };
+    const QVector<Placed> &glyphs = layout(
+        value("font-family"), int(std::lround(value("font-size").toDouble())),
+        fontWeight(value("font-weight")), value("font-style") == QLatin1String("italic"), text);
+    if (glyphs.isEmpty()) {
+        return QString();
     }
-    out += svg.midRef(at);
-    return out.toUtf8();
+    const QString fill = value("fill").isEmpty() ? QStringLiteral("#000000") : value("fill");
+    const QString opacity =
+        value("fill-opacity").isEmpty() ? QStringLiteral("1") : value("fill-opacity");
+    // Glyph outlines overlap where strokes cross: they are filled by
+    // winding, whatever the enclosing groups say.
+    QString group = QStringLiteral("<g fill=\"%1\" fill-opacity=\"%2\" stroke=\"none\" "
+                                   "fill-rule=\"nonzero\" aria-hidden=\"true\"")
+                        .arg(fill.toHtmlEscaped(), opacity.toHtmlEscaped());
+    if (attributes.hasAttribute(QLatin1String("transform"))) {
+        group += QStringLiteral(" transform=\"%1\"").arg(value("transform").toHtmlEscaped());
+    }
+    group += QLatin1Char('>');
+    const qreal x = value("x").toDouble();
+    const qreal y = value("y").toDouble();
+    for (const Placed &g : glyphs) {
+        group += QStringLiteral("<use xlink:href=\"#qg%1\" "
+                                "transform=\"matrix(%2,0,0,%2,%3,%4)\"/>")
+                     .arg(QString::number(g.outline), number(g.scale), number(x + g.origin.x()),
+                          number(y + g.origin.y()));
+        if (!seen.contains(g.outline)) {
+            seen.insert(g.outline);
+            used.append(g.outline);
+        }
+    }
+    group += QStringLiteral("</g>\n");
+    return group;
 }

@@ -3,8 +3,11 @@
 #include <QByteArray>
 #include <QHash>
 #include <QPointF>
+#include <QSet>
 #include <QString>
 #include <QVector>
+
+class QXmlStreamAttributes;
 
 // Makes an SVG page of the typesetter readable without its fonts: a browser,
 // a mail program or librsvg on a machine that has neither the gongche font
@@ -42,6 +45,11 @@ private:
     };
     const QVector<Placed> &layout(const QString &family, int pixelSize, int weight, bool italic,
                                   const QString &text);
+    // The outlines of a <text> with these attributes, as a group of <use>s
+    // in its colour; each outline it uses for the first time (not in seen)
+    // is added to used, for the page's <defs>. Empty when nothing shows.
+    QString outlinesOf(const QXmlStreamAttributes &attributes, const QString &text,
+                       QVector<int> &used, QSet<int> &seen);
 
     QHash<QString, QVector<Placed>> m_layouts;
     QHash<QString, int> m_outlineIds; // font and glyph index → index into m_outlines

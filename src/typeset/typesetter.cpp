@@ -116,7 +116,6 @@ void Typesetter::generate(const PageStyle &style, const DocumentLines &lines, bo
     const bool startsWithTitle = !lines.isEmpty() && lines.first().kind == LineKind::Title;
     newColumn(painter, startsWithTitle ? m_style.titleWidth : m_style.colWidth);
 
-    static const QRegularExpression quPaiName(QStringLiteral("【.+?】"));
     bool hasPrev = false;
     LineKind prevKind = LineKind::Other;
     int handled = 0;
@@ -128,45 +127,7 @@ void Typesetter::generate(const PageStyle &style, const DocumentLines &lines, bo
             break;
         }
         const DocumentLine &line = lines.at(i);
-        switch (line.kind) {
-        case LineKind::Title:
-            m_documentTitle = titleText(line.text);
-            setPageTitle(m_documentTitle);
-            layoutTitle(painter, line.text);
-            break;
-        case LineKind::JiaBai:
-            layoutJiaBai(painter, line.text);
-            break;
-        case LineKind::LianBai:
-            if (hasPrev && prevKind == LineKind::Lyric) {
-                m_cursorY += m_scoreOverhang;
-            }
-            layoutLianBai(painter, line.text);
-            break;
-        case LineKind::QuPai:
-            if (m_documentTitle.isEmpty()) {
-                m_documentTitle = sungText(quPaiName.match(line.text).captured(0));
-                setPageTitle(m_documentTitle);
-            }
-            layoutQuPai(painter, line.text);
-            break;
-        case LineKind::PageBreak:
-            finishPage(painter);
-            newPage(painter);
-            newColumn(painter, m_style.colWidth);
-            break;
-        case LineKind::LineBreak:
-            newColumn(painter, m_style.colWidth);
-            break;
-        case LineKind::Lyric:
-            layoutLyricLine(painter, line.text, line.scores, i,
-                            isDirectiveLine(line.text) ? -1 : sungBefore);
-            break;
-        case LineKind::Comment:
-        case LineKind::Other:
-        case LineKind::Punctuation:
-            break;
-        }
+        layoutLine(painter, line, i, sungBefore, hasPrev && prevKind == LineKind::Lyric);
         if (!isDirectiveLine(line.text)) {
             sungBefore += sungCharCount(line.text);
         }
@@ -177,6 +138,50 @@ void Typesetter::generate(const PageStyle &style, const DocumentLines &lines, bo
     }
     finishPage(painter);
     emit progressUpdate(task, Progress::Finished, handled, total);
+}
+
+void Typesetter::layoutLine(PageCanvas &painter, const DocumentLine &line, int index,
+                            int sungBefore, bool afterLyric) {
+    static const QRegularExpression quPaiName(QStringLiteral("【.+?】"));
+    switch (line.kind) {
+    case LineKind::Title:
+        m_documentTitle = titleText(line.text);
+        setPageTitle(m_documentTitle);
+        layoutTitle(painter, line.text);
+        break;
+    case LineKind::JiaBai:
+        layoutJiaBai(painter, line.text);
+        break;
+    case LineKind::LianBai:
+        if (afterLyric) {
+            m_cursorY += m_scoreOverhang;
+        }
+        layoutLianBai(painter, line.text);
+        break;
+    case LineKind::QuPai:
+        if (m_documentTitle.isEmpty()) {
+            m_documentTitle = sungText(quPaiName.match(line.text).captured(0));
+            setPageTitle(m_documentTitle);
+        }
+        layoutQuPai(painter, line.text);
+        break;
+    case LineKind::PageBreak:
+        finishPage(painter);
+        newPage(painter);
+        newColumn(painter, m_style.colWidth);
+        break;
+    case LineKind::LineBreak:
+        newColumn(painter, m_style.colWidth);
+        break;
+    case LineKind::Lyric:
+        layoutLyricLine(painter, line.text, line.scores, index,
+                        isDirectiveLine(line.text) ? -1 : sungBefore);
+        break;
+    case LineKind::Comment:
+    case LineKind::Other:
+    case LineKind::Punctuation:
+        break;
+    }
 }
 
 void Typesetter::generateJianpu(const DocumentLines &lines, bool previewOnly) {
@@ -320,22 +325,14 @@ void Typesetter::layoutJiaBai(PageCanvas &painter, const QString &text) {
     const int availH = availableSize().height();
     for (const QString &c : chars) {
         const QString v = verticalForm(c);
-        int h = fm.height();
-        if (isPunctuationCharacter(v)) {
-            if (m_style.hiddenSymbol) {
-                continue;
-            }
-            h = fm.boundingRect(v).height();
+        const int h = cellHeight(v, fm, false);
+        if (h < 0) {
+            continue;
         }
         if (m_cursorY + h > availH) {
             newColumn(painter, m_style.colWidth);
         }
-        if (isSentencePunctuation(v)) {
-            painter.drawText(QRect(m_cursorX + A / 2, m_cursorY, fm.boundingRect(v).width(), h),
-                             Qt::AlignLeft | Qt::AlignBottom, v);
-        } else {
-            painter.drawText(QRect(m_cursorX, m_cursorY, A, h), Qt::AlignCenter, v);
-        }
+        drawInCell(painter, v, fm, false, A, h, Qt::AlignCenter);
         m_cursorY += h;
     }
 }
@@ -405,12 +402,9 @@ void Typesetter::layoutLianBai(PageCanvas &painter, const QString &text) {
     painter.setPen(m_style.lianBaiColor);
     for (int i = 0; i < chars.size(); ++i) {
         const QString v = verticalForm(chars.at(i));
-        int h = fm.height();
-        if (isPunctuationCharacter(v)) {
-            if (m_style.hiddenSymbol) {
-                continue;
-            }
-            h = fm.tightBoundingRect(v).height();
+        const int h = cellHeight(v, fm, true);
+        if (h < 0) {
+            continue;
         }
         if (m_cursorY + h > bottom) {
             m_cursorX -= mColWidth;
@@ -428,14 +422,7 @@ void Typesetter::layoutLianBai(PageCanvas &painter, const QString &text) {
                 m_cursorX = x0 + mColWidth * (n - 1);
             }
         }
-        if (isSentencePunctuation(v)) {
-            painter.drawText(
-                QRect(m_cursorX + mColWidth / 2, m_cursorY, fm.tightBoundingRect(v).width(), h),
-                Qt::AlignLeft | Qt::AlignBottom, v);
-        } else {
-            painter.drawText(QRect(m_cursorX, m_cursorY, mColWidth, h),
-                             Qt::AlignLeft | Qt::AlignVCenter, v);
-        }
+        drawInCell(painter, v, fm, true, mColWidth, h, Qt::AlignLeft | Qt::AlignVCenter);
         m_cursorY += h;
     }
     m_cursorX = x0;
@@ -453,7 +440,6 @@ void Typesetter::layoutLyricLine(PageCanvas &painter, const QString &text,
     const int A = PageStyle::characterCellWidth(fm);
     const int availH = availableSize().height();
     const int lyricSpace = m_style.lyricSpace;
-    const bool hidden = m_style.hiddenSymbol;
     int lowest = m_cursorY;
     int sung = firstSung; // the index of the next sung character, -1 when not counted
     int position = 0;     // of the character in text, in UTF-16 units
@@ -464,15 +450,11 @@ void Typesetter::layoutLyricLine(PageCanvas &painter, const QString &text,
         position += chars.at(i).size();
         const QString v = verticalForm(chars.at(i));
         const QString score = i < scores.size() ? scores.at(i) : QString();
-        int h = fm.height();
-        if (isPunctuationCharacter(v)) {
-            if (hidden) {
-                continue;
-            }
-            h = fm.tightBoundingRect(v).height();
+        const int h = cellHeight(v, fm, true);
+        if (h < 0) {
+            continue;
         }
-        const bool sentence = isSentencePunctuation(v);
-        if (!sentence) {
+        if (!isSentencePunctuation(v)) {
             m_cursorY += lyricSpace;
         }
         int e = scoreExtent(score);
@@ -484,60 +466,15 @@ void Typesetter::layoutLyricLine(PageCanvas &painter, const QString &text,
         // top of the next columns, the lyric after it.
         QStringList parts{score};
         if (m_style.lineBreakScoreOverflow && m_cursorY + e > availH) {
-            // The columns the parts go to, as newColumn() will make them.
-            int x = m_cursorX;
-            const int availW = availableSize().width();
-            parts = scoreParts(score, [&](int k) {
-                if (k == 0) {
-                    return scoreRoom(x, m_cursorY);
-                }
-                x -= m_style.colWidth;
-                if (x < -availW && m_style.colWidth < availW) {
-                    x = -m_style.colWidth;
-                }
-                return scoreRoom(x, -(fm.height() * 3) / 5);
-            });
-            if (parts.isEmpty()) { // no room at all (a scheme of zero sizes): one part
-                parts = QStringList{score};
-            }
+            parts = overflowParts(score);
             e = scoreExtent(parts.first());
         }
-        if (sentence) {
-            painter.drawText(
-                QRect(m_cursorX + A / 2, m_cursorY, fm.tightBoundingRect(v).width(), h),
-                Qt::AlignLeft | Qt::AlignBottom, v);
-        } else {
-            painter.drawText(QRect(m_cursorX, m_cursorY, A, h), Qt::AlignCenter, v);
-        }
+        drawInCell(painter, v, fm, true, A, h, Qt::AlignCenter);
         if (isSungCharacter(v)) {
-            if (sung >= 0) {
-                SourceArea area;
-                area.kind = SourceArea::Character;
-                area.page = m_pageRecords.size();
-                area.rect = QRectF(m_cursorX, m_cursorY, A, h).translated(m_pageOrigin);
-                area.character = sung++;
-                area.lyricLine = lineIndex;
-                area.position = at;
-                m_openAreas.append(area);
-                drawScore(painter, parts.first(), &area);
-            } else {
-                drawScore(painter, parts.first(), nullptr);
-            }
-            int symbol = parts.first().size() / 2;
-            for (int k = 1; k < parts.size(); ++k) {
-                newColumn(painter, m_style.colWidth);
-                // The part's symbols begin where the character's would.
-                m_cursorY = -fm.height() * 3 / 5;
-                SourceArea area;
-                area.kind = SourceArea::Character;
-                area.page = m_pageRecords.size();
-                area.character = sung - 1;
-                area.lyricLine = lineIndex;
-                area.position = at;
-                drawScore(painter, parts.at(k), sung >= 0 ? &area : nullptr, symbol);
-                symbol += parts.at(k).size() / 2;
-                // The next character comes after the part's last symbol.
-                m_cursorY += scoreExtent(parts.at(k)) - h;
+            setCharacterScore(painter, parts, QRect(m_cursorX, m_cursorY, A, h), lineIndex, at,
+                              sung);
+            if (parts.size() > 1) {
+                // The next character comes after the last part's last symbol.
                 lowest = m_cursorY + h;
                 e = h;
             }
@@ -546,4 +483,79 @@ void Typesetter::layoutLyricLine(PageCanvas &painter, const QString &text,
         m_cursorY += h;
     }
     m_scoreOverhang = lowest - m_cursorY;
+}
+
+QStringList Typesetter::overflowParts(const QString &score) const {
+    const QFontMetrics &fm = m_metrics->lyric;
+    // The columns the parts go to, as newColumn() will make them.
+    int x = m_cursorX;
+    const int availW = availableSize().width();
+    QStringList parts = scoreParts(score, [&](int k) {
+        if (k == 0) {
+            return scoreRoom(x, m_cursorY);
+        }
+        x -= m_style.colWidth;
+        if (x < -availW && m_style.colWidth < availW) {
+            x = -m_style.colWidth;
+        }
+        return scoreRoom(x, -(fm.height() * 3) / 5);
+    });
+    if (parts.isEmpty()) { // no room at all (a scheme of zero sizes): one part
+        parts = QStringList{score};
+    }
+    return parts;
+}
+
+void Typesetter::setCharacterScore(PageCanvas &painter, const QStringList &parts, const QRect &cell,
+                                   int lineIndex, int at, int &sung) {
+    if (sung >= 0) {
+        SourceArea area;
+        area.kind = SourceArea::Character;
+        area.page = m_pageRecords.size();
+        area.rect = QRectF(cell).translated(m_pageOrigin);
+        area.character = sung++;
+        area.lyricLine = lineIndex;
+        area.position = at;
+        m_openAreas.append(area);
+        drawScore(painter, parts.first(), &area);
+    } else {
+        drawScore(painter, parts.first(), nullptr);
+    }
+    const int h = cell.height();
+    int symbol = parts.first().size() / 2;
+    for (int k = 1; k < parts.size(); ++k) {
+        newColumn(painter, m_style.colWidth);
+        // The part's symbols begin where the character's would.
+        m_cursorY = -m_metrics->lyric.height() * 3 / 5;
+        SourceArea area;
+        area.kind = SourceArea::Character;
+        area.page = m_pageRecords.size();
+        area.character = sung - 1;
+        area.lyricLine = lineIndex;
+        area.position = at;
+        drawScore(painter, parts.at(k), sung >= 0 ? &area : nullptr, symbol);
+        symbol += parts.at(k).size() / 2;
+        m_cursorY += scoreExtent(parts.at(k)) - h;
+    }
+}
+
+int Typesetter::cellHeight(const QString &v, const QFontMetrics &fm, bool tight) const {
+    if (!isPunctuationCharacter(v)) {
+        return fm.height();
+    }
+    if (m_style.hiddenSymbol) {
+        return -1;
+    }
+    return tight ? fm.tightBoundingRect(v).height() : fm.boundingRect(v).height();
+}
+
+void Typesetter::drawInCell(PageCanvas &painter, const QString &v, const QFontMetrics &fm,
+                            bool tight, int width, int h, Qt::Alignment align) {
+    if (isSentencePunctuation(v)) {
+        const int inkWidth = tight ? fm.tightBoundingRect(v).width() : fm.boundingRect(v).width();
+        painter.drawText(QRect(m_cursorX + width / 2, m_cursorY, inkWidth, h),
+                         Qt::AlignLeft | Qt::AlignBottom, v);
+    } else {
+        painter.drawText(QRect(m_cursorX, m_cursorY, width, h), align, v);
+    }
 }

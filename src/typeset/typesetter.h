@@ -4,6 +4,7 @@
 #include "model/outcome.h"
 #include "typeset/pagecanvas.h"
 #include "typeset/pagestyle.h"
+#include "typeset/pdfoutline.h"
 #include "typeset/sourcearea.h"
 
 #include <QBuffer>
@@ -20,6 +21,8 @@
 #include <QVector>
 #include <functional>
 #include <memory>
+
+class QDir;
 
 // Typesets a document into pages, each a complete SVG document held as bytes.
 // Columns run top to bottom and follow each other right to left; every sung
@@ -161,6 +164,17 @@ signals:
 private:
     friend class JianpuPages;
 
+    // Writers (pagewriters.cpp)
+    // The pages as a PDF document drawn by Qt's writer; ok tells whether
+    // the writer could be drawn on and finished.
+    QByteArray drawPdf(const QString &title, bool *ok);
+    // The PDF's bookmarks: title over the tune headings of the pages.
+    QVector<PdfOutline::Item> outlineItems(const QString &title) const;
+    // The pages as images of format fmt at dpi, named after title, into dir;
+    // failed, or the cause of a failure to write, when a page fails.
+    Outcome writeImages(const QDir &dir, const QString &title, int dpi, const QString &fmt,
+                        const Outcome &failed);
+
     // 简谱 pages instead of gongche columns (jianpupages.cpp).
     void generateJianpu(const DocumentLines &lines, bool previewOnly);
 
@@ -174,6 +188,8 @@ private:
     // score (a part after a column break).
     void drawScore(PageCanvas &painter, const QString &score, const SourceArea *owner,
                    int firstSymbol = 0);
+    // The colour of a symbol's class in the style.
+    QColor symbolColor(const QString &text) const;
 
     // Layout (generatesvg.cpp)
     void newColumn(PageCanvas &painter, int width);
@@ -190,6 +206,26 @@ private:
     // have no score lines of their own and stay out of the source map.
     void layoutLyricLine(PageCanvas &painter, const QString &text, const QStringList &scores,
                          int lineIndex, int firstSung);
+    // One line of the document; sungBefore counts the sung characters of the
+    // lines before it, afterLyric tells that the line before is a lyric line.
+    void layoutLine(PageCanvas &painter, const DocumentLine &line, int index, int sungBefore,
+                    bool afterLyric);
+    // A score too long for the rest of the column, cut into the parts that
+    // fit in it and in the columns after it (one part at least).
+    QStringList overflowParts(const QString &score) const;
+    // The score of the sung character in cell: its first part beside it, the
+    // others at the top of new columns. sung is the index of the character,
+    // -1 when not counted (no source areas), and moves on past it.
+    void setCharacterScore(PageCanvas &painter, const QStringList &parts, const QRect &cell,
+                           int lineIndex, int at, int &sung);
+    // The height of a character's cell in a column: a line of fm, or for
+    // punctuation the height of its ink (tight) or of its box; -1 for
+    // punctuation the style hides.
+    int cellHeight(const QString &v, const QFontMetrics &fm, bool tight) const;
+    // A character in the cell of width and height h at the cursor, aligned
+    // by align; sentence punctuation in the right half, at the bottom.
+    void drawInCell(PageCanvas &painter, const QString &v, const QFontMetrics &fm, bool tight,
+                    int width, int h, Qt::Alignment align);
     int openPageCount() const;
 
     QBuffer m_pageBuffer; // receives the SVG text of a completed page
