@@ -283,6 +283,9 @@ int BanYanChecker::computeDirtyTunes() {
         if (compute) {
             record(t);
             t.dirty = true;
+            // Its score lines went elsewhere than its characters: the marks
+            // on them moved away from its problems.
+            t.reshaped = t.reshaped || moved;
             t.settings = start;
             computeTune(t);
             ++computed;
