@@ -4,6 +4,7 @@
 // lines is answered: 1 by the editor's index, 0 by walking the document as
 // the reference definition does. Medians of five repetitions.
 #include "editor/banyanchecker.h"
+#include "editor/banyanwatch.h"
 #include "editor/documenttab.h"
 #include "editor/inputmethod.h"
 #include "editor/lyricedit.h"
@@ -17,7 +18,9 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QUndoStack>
+#include <algorithm>
 #include <benchmark/benchmark.h>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -180,33 +183,90 @@ void BM_DocumentLines(benchmark::State &state) {
 }
 BENCHMARK(BM_DocumentLines)->Apply(sizes);
 
-// The 板眼 check after a keystroke in the score: one symbol typed into the
-// score line of a character in the middle of the document. Only the tune
-// holding it is checked again.
+// The 板眼 check after a keystroke, in the middle of the document: the check
+// once it is typed and once it is removed again, both timed, the keys not.
+// Only the tune holding the keystroke is checked again, the tunes after it
+// are moved along. tunes= counts the tunes the more costly of the two checks
+// computed; the document must read as before after every iteration.
+struct CheckFixture : Fixture {
+    BanYanWatch *watch;
+    QString lyricText;
+    QString scoreText;
+
+    explicit CheckFixture(const benchmark::State &state)
+        : Fixture(state) {
+        watch = tab->banYanWatch();
+        watch->checker()->checkAll();
+        lyricText = lyric->toPlainText();
+        scoreText = score->toPlainText();
+    }
+
+    // Checks what was typed; the tunes it computed.
+    int check(benchmark::State &state) {
+        state.ResumeTiming();
+        watch->checkNow();
+        state.PauseTiming();
+        return watch->checker()->lastComputedTunes();
+    }
+
+    bool unchanged() const {
+        return lyric->toPlainText() == lyricText && score->toPlainText() == scoreText;
+    }
+};
+
+void runCheck(benchmark::State &state, CheckFixture &f, const std::function<void()> &type,
+              const std::function<void()> &remove) {
+    int tunes = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        type();
+        tunes = std::max(tunes, f.check(state));
+        remove();
+        tunes = std::max(tunes, f.check(state));
+        if (!f.unchanged()) {
+            state.SkipWithError("the keystroke was not removed exactly");
+            break;
+        }
+        state.ResumeTiming();
+    }
+    state.counters["tunes"] = tunes;
+}
+
+// One gongche symbol (a surrogate pair) typed into the score line of a
+// character and deleted again.
 void BM_CheckKeystroke(benchmark::State &state) {
-    Fixture f(state);
-    BanYanChecker *checker = f.tab->checker();
-    checker->checkAll();
+    CheckFixture f(state);
     QTextDocument *score = f.score->document();
     const int line = score->blockCount() / 2;
     const QString symbol = QString::fromUcs4(U"\U000F002B");
-    for (auto _ : state) {
-        state.PauseTiming();
-        QTextCursor c(score->findBlockByNumber(line));
-        c.insertText(symbol);
-        QApplication::processEvents(); // the tab's own check, not measured
-        const int position = score->findBlockByNumber(line).position();
-        state.ResumeTiming();
-        checker->checkAfterEdit(music::Place::Pane::Score, position);
-        state.PauseTiming();
-        c.deletePreviousChar();
-        c.deletePreviousChar();
-        QApplication::processEvents();
-        state.ResumeTiming();
-    }
-    state.counters["tunes"] = checker->lastComputedTunes();
+    QTextCursor c(score->findBlockByNumber(line));
+    runCheck(
+        state, f, [&] { c.insertText(symbol); }, [&] { c.deletePreviousChar(); });
 }
 BENCHMARK(BM_CheckKeystroke)->Args({200, 1})->Args({20000, 1})->Unit(benchmark::kMicrosecond);
+
+// A sung character typed into a lyric line and deleted again: its score
+// line comes and goes with it.
+void BM_CheckLyricKeystroke(benchmark::State &state) {
+    CheckFixture f(state);
+    runCheck(
+        state, f, [&] { f.key(f.lyric, Qt::Key_unknown, QStringLiteral("春")); },
+        [&] { f.key(f.lyric, Qt::Key_Backspace); });
+}
+BENCHMARK(BM_CheckLyricKeystroke)->Args({200, 1})->Args({20000, 1})->Unit(benchmark::kMicrosecond);
+
+// Enter at the end of a sung lyric line and the new empty line removed
+// again: every later line moves.
+void BM_CheckEnter(benchmark::State &state) {
+    CheckFixture f(state);
+    QTextCursor c = f.lyric->textCursor();
+    c.movePosition(QTextCursor::EndOfBlock);
+    f.lyric->setTextCursor(c);
+    runCheck(
+        state, f, [&] { f.key(f.lyric, Qt::Key_Return, QStringLiteral("\r")); },
+        [&] { f.key(f.lyric, Qt::Key_Backspace); });
+}
+BENCHMARK(BM_CheckEnter)->Args({200, 1})->Args({20000, 1})->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

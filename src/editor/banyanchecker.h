@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QVector>
 #include <memory>
+#include <vector>
 
 class QTextDocument;
 
@@ -19,10 +20,14 @@ class MelodyBuilder;
 // no symbol, settings lines it cannot read) as problems with their places.
 //
 // The document is checked tune by tune (a 曲牌 heading and the lines up to the
-// next one). An edit inside a tune rechecks that tune only; the tunes after
-// it keep their results, moved along when the edit added or removed sung
-// characters. An edit that adds or removes lines, or touches a heading or a
-// settings line, rechecks the whole document.
+// next one). The edits made since the last check are noted as their documents
+// report them; a check then rechecks the tunes they touched only. The tunes
+// after them keep their results and are moved along: their lines when lines
+// came or went, their score lines when sung characters did. A tune is checked
+// again besides when the settings the tune before it leaves change (an edited
+// settings line), or when its score lines no longer pair with its characters
+// (a score line added or removed on its own). A heading typed or removed
+// splits or joins tunes where it stands.
 class BanYanChecker : public QObject {
     Q_OBJECT
 
@@ -37,11 +42,15 @@ public:
 
     // Checks the whole document now.
     void checkAll();
-    // Checks what an edit of the lyric (pane Lyric) or score text at position
-    // can have changed; the whole document when it cannot tell.
-    void checkAfterEdit(music::Place::Pane pane, int position);
+    // Notes an edit of the lyric (pane Lyric) or score text as its document's
+    // contentsChange reports it: charsAdded characters at position.
+    void noteEdit(music::Place::Pane pane, int position, int charsAdded);
+    // Whether edits were noted since the last check.
+    bool hasEdits() const { return !m_edits.isEmpty(); }
+    // Checks what the edits noted since the last check can have changed.
+    void checkEdits();
 
-    // How many tunes the last check computed (all of them, or one).
+    // How many tunes the last check computed.
     int lastComputedTunes() const { return m_lastComputed; }
 
 signals:
@@ -55,20 +64,60 @@ private:
         int lineCount = 0;
         int firstCharacter = 0; // sung character index of its first sung character
         int characters = 0;
-        music::TuneSettings settings; // in force at its start
+        music::TuneSettings settings;      // in force at its start
+        music::TuneSettings settingsAfter; // what it leaves to the next tune
+        // Places relative to the tune: lyric lines (and fix lines) from
+        // firstLine, score lines from firstCharacter.
         QVector<music::Problem> problems;
+
+        // Between two checks.
+        bool dirty = false;       // to be computed again
+        bool reshaped = false;    // lines came or went in it, or it was split or joined
+        bool recorded = false;    // its problems before the edits are kept in before
+        int checkedLine = 0;      // firstLine at the last check
+        int checkedCharacter = 0; // firstCharacter at the last check
+        QVector<music::Problem> before;
+    };
+    // An edit as its document reported it: lines first..last of the text
+    // after it took the place of lines first..last - delta before it.
+    struct Edit {
+        music::Place::Pane pane = music::Place::Pane::Lyric;
+        int first = 0;
+        int last = 0;
+        int delta = 0;
+    };
+    // Lines of both panes.
+    struct Lines {
+        QVector<int> lyric;
+        QVector<int> score;
     };
 
     void computeTune(Tune &tune) const;
+    QStringList lyricLinesOf(const Tune &tune) const;
     int tuneOfLine(int lyricLine) const;
     int tuneOfCharacter(int character) const;
-    bool isStructureLine(int lyricLine) const;
+
+    bool applyLyricEdit(const Edit &edit);
+    void resegmentDirtyTunes();
+    int splitAtHeadings(int index);
+    void placeCharacters();
+    void markScoreEdits();
+    int computeDirtyTunes();
+    void record(Tune &tune);
+    void markDirty(int index);
+    void forget(const Tune &tune);
+    int mapLine(music::Place::Pane pane, int line, int fromEdit, bool toEnd) const;
+    QVector<music::Place> linesToRedraw();
+    void finishCheck();
 
     QTextDocument *m_lyric;
     QTextDocument *m_score;
     std::unique_ptr<music::MelodyBuilder> m_builder;
-    QVector<Tune> m_tunes;
-    int m_lyricBlocks = 0;
+    std::vector<Tune> m_tunes;
+    QVector<Edit> m_edits;
+    Lines m_staleBefore; // lines underlined before the edits, in the numbering before them
+    bool m_needAll = false;
+    int m_lyricBlocks = 0; // as the last noted edit left them
     int m_scoreBlocks = 0;
     int m_lastComputed = 0;
 };

@@ -3,6 +3,7 @@
 #include "appearance/lyrichighlighter.h"
 #include "dialogs/prompt.h"
 #include "editor/banyanchecker.h"
+#include "editor/banyanwatch.h"
 #include "editor/convertscorecommand.h"
 #include "editor/copylyriccommand.h"
 #include "editor/deletelyriccommand.h"
@@ -160,7 +161,9 @@ DocumentTab::DocumentTab(QWidget *parent)
             &DocumentTab::lyricCursorPositionChanged);
     lyricCursorPositionChanged();
     connect(m_fileWatch, &FileWatch::changed, this, &DocumentTab::onFileChangedOnDisk);
-    setUpChecker();
+    m_banYan = new BanYanWatch(ui->lyricEdit, ui->scoreEdit, this);
+    connect(m_banYan, &BanYanWatch::problemsChanged, this, &DocumentTab::problemsChanged);
+    m_banYan->checkAll();
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
         if (s == Qt::ApplicationActive) {
             onFileChangedOnDisk();
@@ -229,7 +232,7 @@ void DocumentTab::runCommand(EditCommand *command) {
 
 void DocumentTab::updateScoreLineNumberArea() {
     // Underlines laid over the text change no text.
-    if (!m_modified && !m_rehighlighting) {
+    if (!m_modified && !m_banYan->isMarking()) {
         m_modified = true;
         emit modifiedChanged(true);
     }
@@ -237,7 +240,7 @@ void DocumentTab::updateScoreLineNumberArea() {
 }
 
 void DocumentTab::onScoreTextChanged() {
-    if (!m_modified && !m_rehighlighting) {
+    if (!m_modified && !m_banYan->isMarking()) {
         m_modified = true;
         emit modifiedChanged(true);
     }
@@ -423,7 +426,7 @@ bool DocumentTab::viewportEvent(QObject *viewport, QEvent *event) {
         const auto pane =
             editor == ui->lyricEdit ? music::Place::Pane::Lyric : music::Place::Pane::Score;
         QStringList messages;
-        for (const music::Problem &p : m_checker->problemsOn(pane, at.blockNumber())) {
+        for (const music::Problem &p : checker()->problemsOn(pane, at.blockNumber())) {
             const int column = at.positionInBlock();
             if (p.place.length == 0 ||
                 (column >= p.place.column && column <= p.place.column + p.place.length)) {
@@ -777,67 +780,12 @@ void DocumentTab::insertPageBreak() {
 
 // ---- the 板眼 checker
 
-void DocumentTab::setUpChecker() {
-    using Pane = music::Place::Pane;
-    m_checker = new BanYanChecker(ui->lyricEdit->document(), ui->scoreEdit->document(), this);
-    m_checkTimer = new QTimer(this);
-    m_checkTimer->setSingleShot(true);
-    m_checkTimer->setInterval(checkDelayMs);
-    connect(m_checkTimer, &QTimer::timeout, this, &DocumentTab::runPendingChecks);
-    ui->scoreEdit->highlighter()->setProblemSource(
-        [this](int line) { return m_checker->problemsOn(Pane::Score, line); });
-    ui->lyricEdit->highlighter()->setProblemSource(
-        [this](int line) { return m_checker->problemsOn(Pane::Lyric, line); });
-    const auto edited = [this](Pane pane) {
-        return [this, pane](int position, int, int) {
-            if (m_rehighlighting) {
-                return; // the highlighters' own format changes
-            }
-            m_pendingChecks.append({pane, position});
-            // Checked when the typing pauses, not between two keys.
-            m_checkTimer->start();
-        };
-    };
-    connect(ui->lyricEdit->document(), &QTextDocument::contentsChange, this, edited(Pane::Lyric));
-    connect(ui->scoreEdit->document(), &QTextDocument::contentsChange, this, edited(Pane::Score));
-    connect(m_checker, &BanYanChecker::problemsChanged, this, &DocumentTab::showProblems);
-    m_checker->checkAll();
-}
-
-void DocumentTab::runPendingChecks() {
-    QVector<QPair<music::Place::Pane, int>> pending;
-    pending.swap(m_pendingChecks);
-    // The lyric's edits first: the score lines they add or remove go with them.
-    std::stable_sort(pending.begin(), pending.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
-    for (const auto &edit : pending) {
-        m_checker->checkAfterEdit(edit.first, edit.second);
-    }
-}
-
-void DocumentTab::showProblems(bool all, const QVector<music::Place> &lines) {
-    const QScopedValueRollback<bool> guard(m_rehighlighting, true);
-    if (all) {
-        ui->lyricEdit->highlighter()->rehighlight();
-        ui->scoreEdit->highlighter()->rehighlight();
-    } else {
-        for (const music::Place &at : lines) {
-            const bool lyric = at.pane == music::Place::Pane::Lyric;
-            QSyntaxHighlighter *h =
-                lyric ? static_cast<QSyntaxHighlighter *>(ui->lyricEdit->highlighter())
-                      : static_cast<QSyntaxHighlighter *>(ui->scoreEdit->highlighter());
-            const QTextBlock b = (lyric ? ui->lyricEdit->document() : ui->scoreEdit->document())
-                                     ->findBlockByNumber(at.line);
-            if (b.isValid()) {
-                h->rehighlightBlock(b);
-            }
-        }
-    }
-    emit problemsChanged();
-}
-
 QVector<music::Problem> DocumentTab::problems() const {
-    return m_checker->problems();
+    return m_banYan->problems();
+}
+
+BanYanChecker *DocumentTab::checker() const {
+    return m_banYan->checker();
 }
 
 void DocumentTab::goTo(const music::Place &place) {

@@ -11,6 +11,7 @@
 #include <functional>
 
 class BanYanChecker;
+class BanYanWatch;
 class EditCommand;
 class FileWatch;
 class LyricEdit;
@@ -38,8 +39,6 @@ class DocumentTab : public QWidget {
 
 public:
     static constexpr int undoLimit = 200;
-    // How long typing must pause before the 板眼 check runs.
-    static constexpr int checkDelayMs = 250;
 
     explicit DocumentTab(QWidget *parent = nullptr);
     ~DocumentTab() override;
@@ -108,7 +107,9 @@ public:
 
     // What the 板眼 checker finds, kept up to date as the texts change.
     QVector<music::Problem> problems() const;
-    BanYanChecker *checker() const { return m_checker; }
+    BanYanChecker *checker() const;
+    // The check kept up to date as the texts change.
+    BanYanWatch *banYanWatch() const { return m_banYan; }
     // Puts both cursors at a problem's place: its character and its score
     // line, or its lyric line.
     void goTo(const music::Place &place);
@@ -199,9 +200,6 @@ private:
     // Whether the document belongs to a ".gcp" file that a save writes to
     // (it may have been deleted on disk since).
     bool hasOwnFile() const;
-    void setUpChecker();
-    void runPendingChecks();
-    void showProblems(bool all, const QVector<music::Place> &lines);
     void onFileChangedOnDisk();
 
     Ui::DocumentTab *ui;
@@ -216,10 +214,7 @@ private:
     bool m_diskCheckPending = false;
     bool m_backupWarned = false;
     std::function<bool(const QString &path)> m_openElsewhere;
-    BanYanChecker *m_checker = nullptr;
-    QTimer *m_checkTimer = nullptr;
-    QVector<QPair<music::Place::Pane, int>> m_pendingChecks;
-    bool m_rehighlighting = false;
+    BanYanWatch *m_banYan = nullptr;
     DocumentSearch::Pane m_searchPane = DocumentSearch::Pane::Lyric; // of the last match
     QList<int> m_imKeys;
 };

@@ -25,6 +25,22 @@ QString singleLine(const QString &score) {
     return s;
 }
 
+// A pasted character's score line, inserted as score line n. firstOwner: the
+// score's one line belonged to no character yet; it becomes this one's.
+void insertScoreLine(QTextCursor *scoreCursor, int n, const QString &text, bool firstOwner) {
+    const QTextDocument *scoreDoc = scoreCursor->document();
+    if (firstOwner) {
+        scoreCursor->setPosition(0);
+        scoreCursor->insertText(text);
+    } else if (n < scoreDoc->blockCount()) {
+        scoreCursor->setPosition(scoreDoc->findBlockByNumber(n).position());
+        scoreCursor->insertText(text + QLatin1Char('\n'));
+    } else {
+        scoreCursor->movePosition(QTextCursor::End);
+        scoreCursor->insertText(QLatin1Char('\n') + text);
+    }
+}
+
 } // namespace
 
 PasteLyricCommand::PasteLyricCommand(DocumentTab *tab)
@@ -47,9 +63,17 @@ PasteLyricCommand::PasteLyricCommand(DocumentTab *tab)
         return;
     }
 
+    pasteRecord(mime->data(recordType));
+}
+
+// A lyric-score record: its characters inserted one at a time at the lyric
+// cursor, each sung one with its score line.
+void PasteLyricCommand::pasteRecord(const QByteArray &record) {
+    DocumentTab *tab = this->tab();
+    LyricEdit *lyric = lyricEdit();
     QStringList lyricList;
     QStringList scoreList;
-    decodeClipboard(mime->data(recordType), &lyricList, &scoreList);
+    decodeClipboard(record, &lyricList, &scoreList);
 
     QTextCursor cursor = lyric->textCursor();
     cursor.clearSelection();
@@ -88,18 +112,8 @@ PasteLyricCommand::PasteLyricCommand(DocumentTab *tab)
             const QString text = scoreUsed ? QString() : score;
             scoreUsed = true;
             const int n = lyric->scoreLineAt(cursor.position());
-            if (owned++ == 0 && scoreDoc->blockCount() == 1) {
-                // The score's one line belonged to no character yet; it
-                // becomes this one's.
-                scoreCursor.setPosition(0);
-                scoreCursor.insertText(text);
-            } else if (n < scoreDoc->blockCount()) {
-                scoreCursor.setPosition(scoreDoc->findBlockByNumber(n).position());
-                scoreCursor.insertText(text + QLatin1Char('\n'));
-            } else {
-                scoreCursor.movePosition(QTextCursor::End);
-                scoreCursor.insertText(QLatin1Char('\n') + text);
-            }
+            const bool firstOwner = owned++ == 0 && scoreDoc->blockCount() == 1;
+            insertScoreLine(&scoreCursor, n, text, firstOwner);
         }
     }
     const bool nowDirective = isDirectiveLine(cursor.block().text());

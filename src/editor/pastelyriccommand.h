@@ -14,6 +14,8 @@ protected:
     void replay(bool undo) override;
 
 private:
+    void pasteRecord(const QByteArray &record);
+
     int m_lyricSteps = 0;
     int m_scoreSteps = 0;
 };

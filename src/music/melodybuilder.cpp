@@ -110,6 +110,7 @@ public:
 
     void readCharacter(QChar ch, const QString &score, int character, int lyricLine,
                        int lyricColumn, bool sentenceEnd) {
+        const Where where{character, lyricLine, lyricColumn};
         bool hasPitch = false;
         const int firstPitch = int(pitches.size());
         int badStart = -1;
@@ -133,51 +134,7 @@ public:
             const GongcheSymbol symbol(code);
             if (symbol.isValid()) {
                 flushBad(k);
-                const Place place = scorePlace(character, k, length);
-                if (symbol.isPitch()) {
-                    Pitch p;
-                    p.symbol = symbol;
-                    p.character = character;
-                    p.place = place;
-                    p.lyricLine = lyricLine;
-                    p.lyricColumn = lyricColumn;
-                    pitches.push_back(p);
-                    hasPitch = true;
-                } else if (pitches.empty()) {
-                    const bool mark = symbol.isBeatMark();
-                    report(lyricLine, lyricColumn, k,
-                           mark ? Problem::Severity::Error : Problem::Severity::Warning, place,
-                           mark ? QStringLiteral("板眼前没有工尺")
-                                : QStringLiteral("腔格前没有工尺"),
-                           mark ? QStringLiteral("板眼记号属于写在它前面的工尺，请把它移到工尺后面")
-                                : QStringLiteral("腔格属于写在它前面的工尺，请把它移到工尺后面"));
-                } else if (symbol.isBeatMark()) {
-                    const int j = int(pitches.size()) - 1;
-                    Mark m;
-                    m.symbol = symbol;
-                    m.pitch = j;
-                    switch (symbol.beatPosition()) {
-                    case S::BeatPosition::Tou:
-                        // After a pitch of its line: that pitch's onset. Before
-                        // any: drawn between the previous character's last
-                        // pitch and the next, it marks the boundary.
-                        m.cut = hasPitch ? 2 * j : 2 * j + 2;
-                        break;
-                    case S::BeatPosition::Yao:
-                        m.cut = 2 * j + 1;
-                        break;
-                    case S::BeatPosition::Di:
-                        m.cut = 2 * j + 2;
-                        pitches[j].diBan = true;
-                        break;
-                    }
-                    m.place = place;
-                    m.lyricLine = lyricLine;
-                    m.lyricColumn = lyricColumn;
-                    marks.push_back(m);
-                } else {
-                    pitches.back().ornaments.append(symbol.ornament());
-                }
+                readSymbol(symbol, scorePlace(character, k, length), where, &hasPitch);
             } else if (q.isSpace()) {
                 flushBad(k);
             } else if (badStart < 0) {
@@ -186,15 +143,7 @@ public:
             k += length;
         }
         flushBad(score.size());
-        if (hasPitch) {
-            Pitch &first = pitches[firstPitch];
-            first.firstOfCharacter = true;
-            // A space owns a score line but sings no syllable.
-            first.lyric = ch == QLatin1Char(' ') ? QString() : QString(ch);
-            pitches.back().sentenceEnd = sentenceEnd;
-        } else if (ch != QLatin1Char(' ')) {
-            silent.push_back({character, lyricLine, lyricColumn});
-        }
+        finishCharacter(ch, where, firstPitch, hasPitch, sentenceEnd);
     }
 
     void report(int line, int column, int scoreColumn, Problem::Severity severity,
@@ -203,6 +152,84 @@ public:
     }
 
 private:
+    // The character a score line belongs to and where it stands in the lyric.
+    struct Where {
+        int character;
+        int lyricLine;
+        int lyricColumn;
+    };
+
+    // A pitch, beat mark or ornament read at place; hasPitch tells whether
+    // this character has a pitch before it.
+    void readSymbol(const GongcheSymbol &symbol, const Place &place, const Where &where,
+                    bool *hasPitch) {
+        if (symbol.isPitch()) {
+            Pitch p;
+            p.symbol = symbol;
+            p.character = where.character;
+            p.place = place;
+            p.lyricLine = where.lyricLine;
+            p.lyricColumn = where.lyricColumn;
+            pitches.push_back(p);
+            *hasPitch = true;
+        } else if (pitches.empty()) {
+            const bool mark = symbol.isBeatMark();
+            report(where.lyricLine, where.lyricColumn, place.column,
+                   mark ? Problem::Severity::Error : Problem::Severity::Warning, place,
+                   mark ? QStringLiteral("板眼前没有工尺") : QStringLiteral("腔格前没有工尺"),
+                   mark ? QStringLiteral("板眼记号属于写在它前面的工尺，请把它移到工尺后面")
+                        : QStringLiteral("腔格属于写在它前面的工尺，请把它移到工尺后面"));
+        } else if (symbol.isBeatMark()) {
+            readBeatMark(symbol, place, where, *hasPitch);
+        } else {
+            pitches.back().ornaments.append(symbol.ornament());
+        }
+    }
+
+    // A beat mark after the last pitch read, marking the cut its position
+    // names.
+    void readBeatMark(const GongcheSymbol &symbol, const Place &place, const Where &where,
+                      bool hasPitch) {
+        const int j = int(pitches.size()) - 1;
+        Mark m;
+        m.symbol = symbol;
+        m.pitch = j;
+        switch (symbol.beatPosition()) {
+        case S::BeatPosition::Tou:
+            // After a pitch of its line: that pitch's onset. Before any: drawn
+            // between the previous character's last pitch and the next, it
+            // marks the boundary.
+            m.cut = hasPitch ? 2 * j : 2 * j + 2;
+            break;
+        case S::BeatPosition::Yao:
+            m.cut = 2 * j + 1;
+            break;
+        case S::BeatPosition::Di:
+            m.cut = 2 * j + 2;
+            pitches[j].diBan = true;
+            break;
+        }
+        m.place = place;
+        m.lyricLine = where.lyricLine;
+        m.lyricColumn = where.lyricColumn;
+        marks.push_back(m);
+    }
+
+    // The character's syllable on its first pitch, or the character listed
+    // as silent when its line has none.
+    void finishCharacter(QChar ch, const Where &where, int firstPitch, bool hasPitch,
+                         bool sentenceEnd) {
+        if (hasPitch) {
+            Pitch &first = pitches[firstPitch];
+            first.firstOfCharacter = true;
+            // A space owns a score line but sings no syllable.
+            first.lyric = ch == QLatin1Char(' ') ? QString() : QString(ch);
+            pitches.back().sentenceEnd = sentenceEnd;
+        } else if (ch != QLatin1Char(' ')) {
+            silent.push_back({where.character, where.lyricLine, where.lyricColumn});
+        }
+    }
+
     QVector<Found> *m_found;
 };
 
@@ -233,7 +260,6 @@ QVector<bool> smallOf(const std::vector<Pitch> &pitches, const QVector<int> &gro
     }
     return out;
 }
-
 
 // The meter a tune's marks suggest (底板 apart), and why.
 MeterDetector::Guess guessMeter(const std::vector<Mark> &marks, const std::vector<Pitch> &pitches,
@@ -647,6 +673,115 @@ QVector<bool> keepOf(const std::vector<Pitch> &pitches, const QVector<int> &grou
     return out;
 }
 
+// Lays groups of a tune's pitches on beats, marking them laid.
+struct Layer {
+    const std::vector<Pitch> &pitches;
+    const BeatSplitter &splitter;
+    Melody *out;
+    std::vector<bool> *laid;
+
+    // A group sharing spanBeats beats from start; heldFirst: its first note
+    // is held into the span from before.
+    void share(qint64 start, const QVector<int> &group, int spanBeats, bool heldFirst) const {
+        lay(out, laid, start, group,
+            splitter.span(spanBeats, smallOf(pitches, group), keepOf(pitches, group, heldFirst)));
+    }
+    // A group a beat a note from start.
+    void eachABeat(qint64 start, const QVector<int> &group) const {
+        lay(out, laid, start, group, splitter.eachABeat(smallOf(pitches, group)));
+    }
+};
+
+// The ticks of the beats of the mark stream, from the first measured note.
+struct BeatClock {
+    qint64 startBeat = 0;
+    qint64 measuredStart = 0;
+    qint64 tick(qint64 beat) const { return measuredStart + (beat - startBeat) * ticksPerBeat; }
+};
+
+// The opening: the notes before the first mark. One character of a few notes
+// is a one-beat pickup; more are sung freely, up to the note the first mark
+// falls in or on. The clock of the measured part after them.
+BeatClock layOpening(const Layer &layer, const Mark &firstMark, const MusicRules &rules) {
+    const std::vector<Pitch> &pitches = layer.pitches;
+    const int n = int(pitches.size());
+    const int before = std::min((firstMark.cut + 1) / 2, n);
+    const int characters =
+        before > 0 ? pitches.at(size_t(before - 1)).character - pitches.front().character + 1 : 0;
+    const bool free =
+        before > 0 && (characters > rules.pickupCharacters || before > rules.pickupNotes);
+    const int freeCount = free ? std::min(firstMark.cut / 2, n) : 0;
+    BeatClock clock;
+    if (freeCount > 0) {
+        clock.measuredStart = layFree(pitches, freeCount, rules, layer.out);
+        for (int j = 0; j < freeCount; ++j) {
+            (*layer.laid)[size_t(j)] = true;
+        }
+    }
+    const int pickup = before - freeCount;
+    clock.startBeat = firstMark.beat - (pickup > 0 ? 1 : 0);
+    if (pickup > 0) {
+        layer.share(clock.measuredStart, range(freeCount, before), 1, false);
+    }
+    return clock;
+}
+
+// The notes from the first mark on: those between two marks share the beats
+// between them, those after the last take a beat each. Whether the tune ends
+// on a 底板 with no note after it.
+bool layMarkedSpans(const Layer &layer, const std::vector<Mark> &marks,
+                    const std::vector<int> &valid, const BeatClock &clock) {
+    const int n = int(layer.pitches.size());
+    // The note held into a span from a 腰 mark at its start.
+    const auto held = [n](int cut) {
+        return cut % 2 == 1 && cut / 2 < n ? QVector<int>{cut / 2} : QVector<int>();
+    };
+    for (size_t v = 0; v + 1 < valid.size(); ++v) {
+        const Mark &a = marks.at(size_t(valid.at(v)));
+        const Mark &b = marks.at(size_t(valid.at(v + 1)));
+        const QVector<int> h = held(a.cut);
+        layer.share(clock.tick(a.beat), h + range((a.cut + 1) / 2, std::min((b.cut + 1) / 2, n)),
+                    int(b.beat - a.beat), !h.isEmpty());
+    }
+    const Mark &last = marks.at(size_t(valid.back()));
+    const QVector<int> tail = held(last.cut) + range((last.cut + 1) / 2, n);
+    layer.eachABeat(clock.tick(last.beat), tail);
+    return tail.isEmpty() && last.symbol.beatPosition() == S::BeatPosition::Di;
+}
+
+// A click on every mark (one for a 板 written twice), accented on the 板.
+void addClicks(Melody *out, const std::vector<Mark> &marks, const std::vector<int> &valid,
+               const BeatClock &clock) {
+    for (int i : valid) {
+        const Mark &m = marks.at(size_t(i));
+        if (m.sameAsPrevious) {
+            continue;
+        }
+        const S::Beat beat = m.symbol.beat();
+        out->clicks.append({clock.tick(m.beat), beat == S::Beat::Ban || beat == S::Beat::ZengBan});
+    }
+}
+
+// The end of a measured tune. The last note holds to the end of its measure
+// (a measure is always whole after the first 板), unless it ends on its 底板:
+// the tune ends there.
+qint64 endOfTune(Melody *out, int lastNote, qint64 downbeat, qint64 measure, bool endsOnDiBan) {
+    Note &last = out->notes[lastNote];
+    const qint64 natural = last.onset + last.duration;
+    qint64 end = downbeat - floorDiv(downbeat - natural, measure) * measure;
+    if (end <= last.onset) {
+        end += measure;
+    }
+    if (endsOnDiBan) {
+        end = natural;
+    }
+    last.duration = end - last.onset;
+    if (!out->clicks.isEmpty() && out->clicks.last().time >= end && !endsOnDiBan) {
+        end = downbeat + (floorDiv(out->clicks.last().time - downbeat, measure) + 1) * measure;
+    }
+    return end;
+}
+
 // A measured tune: each mark's beat, the notes between marks sharing the time,
 // the opening (a one-beat pickup, or a free opening of several characters),
 // the notes after the last mark, the last note held to the end of its measure
@@ -656,101 +791,32 @@ std::vector<MissedBan> timeMeasured(const std::vector<Pitch> &pitches, std::vect
                                     const std::vector<int> &valid,
                                     const MusicRules::MeterRule &rule, const MusicRules &rules,
                                     Melody *out, Section *section) {
-    const int n = int(pitches.size());
     const int beats = rule.beats;
-    const qint64 measure = qint64(beats) * ticksPerBeat;
     const BeatSplitter splitter(rules);
     std::vector<bool> laid(pitches.size(), false);
+    const Layer layer{pitches, splitter, out, &laid};
     std::vector<MissedBan> missed;
+    BeatClock clock;
     qint64 downbeat = 0;
-    qint64 measuredStart = 0;
     bool endsOnDiBan = false;
     if (valid.empty()) {
-        const QVector<int> all = range(0, n);
-        lay(out, &laid, 0, all, splitter.eachABeat(smallOf(pitches, all)));
+        layer.eachABeat(0, range(0, int(pitches.size())));
     } else {
-        placeMarks(marks, valid, n, rule, &missed);
-
-        // The note held into a span from a 腰 mark at its start.
-        const auto held = [n](int cut) {
-            return cut % 2 == 1 && cut / 2 < n ? QVector<int>{cut / 2} : QVector<int>();
-        };
-        const auto share = [&](qint64 start, const QVector<int> &group, int spanBeats,
-                               bool heldFirst) {
-            lay(out, &laid, start, group,
-                splitter.span(spanBeats, smallOf(pitches, group),
-                              keepOf(pitches, group, heldFirst)));
-        };
-
-        // The opening: the notes before the first mark. One character of a few
-        // notes is a one-beat pickup; more are sung freely, up to the note the
-        // first mark falls in or on.
-        const Mark &firstMark = marks->at(size_t(valid.front()));
-        const int before = std::min((firstMark.cut + 1) / 2, n);
-        const int characters =
-            before > 0 ? pitches.at(size_t(before - 1)).character - pitches.front().character + 1
-                       : 0;
-        const bool free =
-            before > 0 && (characters > rules.pickupCharacters || before > rules.pickupNotes);
-        const int freeCount = free ? std::min(firstMark.cut / 2, n) : 0;
-        if (freeCount > 0) {
-            measuredStart = layFree(pitches, freeCount, rules, out);
-            for (int j = 0; j < freeCount; ++j) {
-                laid[size_t(j)] = true;
-            }
-        }
-        const int pickup = before - freeCount;
-        const qint64 startBeat = firstMark.beat - (pickup > 0 ? 1 : 0);
-        const auto tick = [startBeat, measuredStart](qint64 beat) {
-            return measuredStart + (beat - startBeat) * ticksPerBeat;
-        };
-        if (pickup > 0) {
-            share(measuredStart, range(freeCount, before), 1, false);
-        }
-        for (size_t v = 0; v + 1 < valid.size(); ++v) {
-            const Mark &a = marks->at(size_t(valid.at(v)));
-            const Mark &b = marks->at(size_t(valid.at(v + 1)));
-            const QVector<int> h = held(a.cut);
-            share(tick(a.beat), h + range((a.cut + 1) / 2, std::min((b.cut + 1) / 2, n)),
-                  int(b.beat - a.beat), !h.isEmpty());
-        }
-        const Mark &last = marks->at(size_t(valid.back()));
-        const QVector<int> tail = held(last.cut) + range((last.cut + 1) / 2, n);
-        lay(out, &laid, tick(last.beat), tail, splitter.eachABeat(smallOf(pitches, tail)));
-        endsOnDiBan = tail.isEmpty() && last.symbol.beatPosition() == S::BeatPosition::Di;
-        for (int i : valid) {
-            const Mark &m = marks->at(size_t(i));
-            if (m.sameAsPrevious) {
-                continue;
-            }
-            const S::Beat beat = m.symbol.beat();
-            out->clicks.append({tick(m.beat), beat == S::Beat::Ban || beat == S::Beat::ZengBan});
-        }
-        const qint64 firstBan = -floorDiv(-startBeat, beats) * beats;
-        downbeat = tick(firstBan); // the first 板 from the start
+        placeMarks(marks, valid, int(pitches.size()), rule, &missed);
+        clock = layOpening(layer, marks->at(size_t(valid.front())), rules);
+        endsOnDiBan = layMarkedSpans(layer, *marks, valid, clock);
+        addClicks(out, *marks, valid, clock);
+        const qint64 firstBan = -floorDiv(-clock.startBeat, beats) * beats;
+        downbeat = clock.tick(firstBan); // the first 板 from the start
         for (MissedBan &m : missed) {
             m.measure = int(floorDiv(m.beat - firstBan, beats)) + 1;
             m.zeng = !rule.ban.contains(int(m.beat - floorDiv(m.beat, beats) * beats));
         }
     }
-    // The last note holds to the end of its measure (a measure is always whole
-    // after the first 板), unless it ends on its 底板: the tune ends there.
-    Note &lastNote = out->notes[n - 1];
-    const qint64 natural = lastNote.onset + lastNote.duration;
-    qint64 end = downbeat - floorDiv(downbeat - natural, measure) * measure;
-    if (end <= lastNote.onset) {
-        end += measure;
-    }
-    if (endsOnDiBan) {
-        end = natural;
-    }
-    lastNote.duration = end - lastNote.onset;
-    if (!out->clicks.isEmpty() && out->clicks.last().time >= end && !endsOnDiBan) {
-        end = downbeat + (floorDiv(out->clicks.last().time - downbeat, measure) + 1) * measure;
-    }
-    section->measuredStart = measuredStart;
+    section->measuredStart = clock.measuredStart;
     section->firstDownbeat = downbeat;
-    section->end = end;
+    section->end = endOfTune(out, int(pitches.size()) - 1, downbeat, qint64(beats) * ticksPerBeat,
+                             endsOnDiBan);
     return missed;
 }
 

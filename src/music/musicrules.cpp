@@ -11,13 +11,10 @@ using S = GongcheSymbol;
 
 const QVector<int> noIndices;
 
-} // namespace
-
-MusicRules::MusicRules()
-    // 合 四 一 上 尺 工 凡 六 五 乙
-    : pitchSemitones{-5, -3, -1, 0, 2, 4, 5, 7, 9, 11} // low, middle, high (亻), double high (彳)
-    , octaveSemitones{-12, 0, 12, 24} {
-    keys = {
+// The 笛色: their names, the MIDI note of their 上 and its letter, and the
+// other sources' where they disagree.
+QVector<MusicRules::KeyRule> keyTable() {
+    return {
         {Key::XiaoGong,
          {QStringLiteral("小工调"), QStringLiteral("小工")},
          74,
@@ -62,8 +59,11 @@ MusicRules::MusicRules()
          72,
          {}},
     };
+}
 
-    MeterRule sanYan;
+// The 板式: their beats and where 板, 小眼 and 中眼 fall.
+QVector<MusicRules::MeterRule> meterTable() {
+    MusicRules::MeterRule sanYan;
     sanYan.meter = Meter::YiBanSanYan;
     sanYan.names = QStringList{QStringLiteral("一板三眼")};
     sanYan.beats = 4;
@@ -72,7 +72,7 @@ MusicRules::MusicRules()
     sanYan.zhongYan = {2};
     sanYan.doublable = true;
 
-    MeterRule yiYan;
+    MusicRules::MeterRule yiYan;
     yiYan.meter = Meter::YiBanYiYan;
     yiYan.names = QStringList{QStringLiteral("一板一眼")};
     yiYan.beats = 2;
@@ -81,25 +81,22 @@ MusicRules::MusicRules()
     yiYan.zhongYan = {1};
     yiYan.doublable = true;
 
-    MeterRule liuShui;
+    MusicRules::MeterRule liuShui;
     liuShui.meter = Meter::LiuShui;
     liuShui.names = QStringList{QStringLiteral("流水板"), QStringLiteral("有板无眼")};
     liuShui.beats = 1;
     liuShui.ban = {0};
 
-    MeterRule sanBan;
+    MusicRules::MeterRule sanBan;
     sanBan.meter = Meter::SanBan;
     sanBan.names = QStringList{QStringLiteral("散板")};
 
-    meters = {sanYan, yiYan, liuShui, sanBan};
-    zengPrefixes = QStringList{QStringLiteral("加赠"), QStringLiteral("赠板")};
-    automaticMeterNames = QStringList{QStringLiteral("自动"), QStringLiteral("推测")};
+    return {sanYan, yiYan, liuShui, sanBan};
+}
 
-    oneBeatShares = {{8}, {4, 4}, {4, 2, 2}, {2, 2, 2, 2}};
-    writableShares = {8, 6, 4, 3, 2, 1};
-    sentenceEnds = QStringLiteral("。！？!?");
-
-    ornaments = {
+// How each 腔 is played, in scale steps around its note.
+QVector<MusicRules::OrnamentRule> ornamentTable() {
+    return {
         // 豁腔: the next scale step up, at the end of the note.
         {S::Ornament::HuoQiang, {}, {1}, false},
         // 擻腔: the note, then its upper neighbour and the note twice, in the
@@ -118,6 +115,24 @@ MusicRules::MusicRules()
         // 带腔撮腔: the upper neighbour before the note.
         {S::Ornament::DaiQiangCuoQiang, {1}, {}, false},
     };
+}
+
+} // namespace
+
+MusicRules::MusicRules()
+    // 合 四 一 上 尺 工 凡 六 五 乙
+    : pitchSemitones{-5, -3, -1, 0, 2, 4, 5, 7, 9, 11} // low, middle, high (亻), double high (彳)
+    , octaveSemitones{-12, 0, 12, 24} {
+    keys = keyTable();
+    meters = meterTable();
+    zengPrefixes = QStringList{QStringLiteral("加赠"), QStringLiteral("赠板")};
+    automaticMeterNames = QStringList{QStringLiteral("自动"), QStringLiteral("推测")};
+
+    oneBeatShares = {{8}, {4, 4}, {4, 2, 2}, {2, 2, 2, 2}};
+    writableShares = {8, 6, 4, 3, 2, 1};
+    sentenceEnds = QStringLiteral("。！？!?");
+
+    ornaments = ornamentTable();
 }
 
 const MusicRules &MusicRules::defaults() {

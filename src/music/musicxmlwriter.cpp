@@ -308,11 +308,28 @@ public:
     QByteArray run();
 
 private:
+    // The marks under a note's <notations>.
+    struct Notations {
+        bool tieStop = false;
+        bool tieStart = false;
+        bool slurStart = false;
+        bool slurStop = false;
+        bool breath = false;
+        bool fermata = false;
+    };
+
+    void layOut(const QVector<int> &order);
+    void markSlurs();
+    void writeDocument();
     void writeHeader();
     void writeBar(int index);
     void writeAttributes(int index);
     void writeDirection(const Section &section);
     void writeSegment(const Segment &segment);
+    void writeRest(const Segment &segment);
+    void writeNotePiece(const Segment &segment, const Piece &piece, bool opens, bool closes);
+    void writeType(const Piece &piece);
+    void writeNotations(const Notations &marks);
     void writeGraces(const Note &note, bool after);
     QString writePitch(int midi, bool continued);
 
@@ -341,6 +358,15 @@ QByteArray ScoreWriter::run() {
     std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
         return m_melody.notes.at(a).onset < m_melody.notes.at(b).onset;
     });
+    layOut(order);
+    markSlurs();
+    writeDocument();
+    return m_out;
+}
+
+// The sections, their bars and the segments of notes and rests in them, and
+// the grain all durations are counted in.
+void ScoreWriter::layOut(const QVector<int> &order) {
     qint64 origin = m_melody.sections.isEmpty() ? 0 : m_melody.sections.first().start;
     qint64 lastEnd = origin;
     for (const Note &note : m_melody.notes) {
@@ -381,8 +407,10 @@ QByteArray ScoreWriter::run() {
         grain = std::gcd(grain, s.to - s.from);
     }
     m_grain = grain;
+}
 
-    // A slur over each character sung on more than one note.
+// A slur over each character sung on more than one note.
+void ScoreWriter::markSlurs() {
     m_slurStart.fill(false, m_melody.notes.size());
     m_slurStop.fill(false, m_melody.notes.size());
     QVector<int> written;
@@ -404,7 +432,9 @@ QByteArray ScoreWriter::run() {
         }
         i = j;
     }
+}
 
+void ScoreWriter::writeDocument() {
     // About 400 bytes a note: the score grows in place, without copies.
     m_out.reserve(int(std::min<qint64>(qint64(m_segments.size()) * 400 + 4096, INT_MAX / 2)));
     m_xml.setAutoFormatting(true);
@@ -424,7 +454,6 @@ QByteArray ScoreWriter::run() {
     m_xml.writeEndElement(); // part
     m_xml.writeEndElement(); // score-partwise
     m_xml.writeEndDocument();
-    return m_out;
 }
 
 void ScoreWriter::writeHeader() {
@@ -634,116 +663,134 @@ void ScoreWriter::writeGraces(const Note &note, bool after) {
 }
 
 void ScoreWriter::writeSegment(const Segment &segment) {
-    const Bar &bar = m_bars.at(segment.bar);
     if (segment.note < 0) {
-        if (segment.from == bar.from && segment.to == bar.to && !bar.implicit) {
-            m_xml.writeStartElement(QStringLiteral("note"));
-            m_xml.writeEmptyElement(QStringLiteral("rest"));
-            m_xml.writeAttribute(QStringLiteral("measure"), QStringLiteral("yes"));
-            m_xml.writeTextElement(QStringLiteral("duration"),
-                                   QString::number((segment.to - segment.from) / m_grain));
-            m_xml.writeTextElement(QStringLiteral("voice"), QStringLiteral("1"));
-            m_xml.writeEndElement();
-            return;
-        }
-        for (const Piece &piece : piecesOf(segment.to - segment.from, m_grain)) {
-            m_xml.writeStartElement(QStringLiteral("note"));
-            m_xml.writeEmptyElement(QStringLiteral("rest"));
-            m_xml.writeTextElement(QStringLiteral("duration"),
-                                   QString::number(piece.ticks / m_grain));
-            m_xml.writeTextElement(QStringLiteral("voice"), QStringLiteral("1"));
-            if (!piece.type.isEmpty()) {
-                m_xml.writeTextElement(QStringLiteral("type"), piece.type);
-                for (int d = 0; d < piece.dots; ++d) {
-                    m_xml.writeEmptyElement(QStringLiteral("dot"));
-                }
-            }
-            m_xml.writeEndElement();
-        }
+        writeRest(segment);
         return;
     }
-
     const Note &note = m_melody.notes.at(segment.note);
     if (segment.first) {
         writeGraces(note, false);
     }
     const QVector<Piece> pieces = piecesOf(segment.to - segment.from, m_grain);
     for (int i = 0; i < pieces.size(); ++i) {
-        const Piece &piece = pieces.at(i);
         const bool opens = segment.first && i == 0;
         const bool closes = segment.last && i + 1 == pieces.size();
-        const bool tieStop = !opens;
-        const bool tieStart = !closes;
-
-        m_xml.writeStartElement(QStringLiteral("note"));
-        const QString accidental = writePitch(note.midi, tieStop);
-        m_xml.writeTextElement(QStringLiteral("duration"), QString::number(piece.ticks / m_grain));
-        if (tieStop) {
-            m_xml.writeEmptyElement(QStringLiteral("tie"));
-            m_xml.writeAttribute(QStringLiteral("type"), QStringLiteral("stop"));
-        }
-        if (tieStart) {
-            m_xml.writeEmptyElement(QStringLiteral("tie"));
-            m_xml.writeAttribute(QStringLiteral("type"), QStringLiteral("start"));
-        }
-        m_xml.writeTextElement(QStringLiteral("voice"), QStringLiteral("1"));
-        if (!piece.type.isEmpty()) {
-            m_xml.writeTextElement(QStringLiteral("type"), piece.type);
-            for (int d = 0; d < piece.dots; ++d) {
-                m_xml.writeEmptyElement(QStringLiteral("dot"));
-            }
-        }
-        if (!accidental.isEmpty()) {
-            m_xml.writeTextElement(QStringLiteral("accidental"), accidental);
-        }
-
-        const bool slurStart = opens && m_slurStart.at(segment.note);
-        const bool slurStop = closes && m_slurStop.at(segment.note);
-        const bool breath = closes && note.breathAfter;
-        const bool fermata = closes && note.fermata;
-        if (tieStop || tieStart || slurStart || slurStop || breath || fermata) {
-            m_xml.writeStartElement(QStringLiteral("notations"));
-            if (tieStop) {
-                m_xml.writeEmptyElement(QStringLiteral("tied"));
-                m_xml.writeAttribute(QStringLiteral("type"), QStringLiteral("stop"));
-            }
-            if (tieStart) {
-                m_xml.writeEmptyElement(QStringLiteral("tied"));
-                m_xml.writeAttribute(QStringLiteral("type"), QStringLiteral("start"));
-            }
-            if (slurStop) {
-                m_xml.writeEmptyElement(QStringLiteral("slur"));
-                m_xml.writeAttribute(QStringLiteral("type"), QStringLiteral("stop"));
-                m_xml.writeAttribute(QStringLiteral("number"), QStringLiteral("1"));
-            }
-            if (slurStart) {
-                m_xml.writeEmptyElement(QStringLiteral("slur"));
-                m_xml.writeAttribute(QStringLiteral("type"), QStringLiteral("start"));
-                m_xml.writeAttribute(QStringLiteral("number"), QStringLiteral("1"));
-            }
-            if (breath) {
-                m_xml.writeStartElement(QStringLiteral("articulations"));
-                m_xml.writeEmptyElement(QStringLiteral("breath-mark"));
-                m_xml.writeEndElement();
-            }
-            if (fermata) {
-                m_xml.writeEmptyElement(QStringLiteral("fermata"));
-                m_xml.writeAttribute(QStringLiteral("type"), QStringLiteral("upright"));
-            }
-            m_xml.writeEndElement(); // notations
-        }
-        if (opens && !note.lyric.isEmpty()) {
-            m_xml.writeStartElement(QStringLiteral("lyric"));
-            m_xml.writeAttribute(QStringLiteral("number"), QStringLiteral("1"));
-            m_xml.writeTextElement(QStringLiteral("syllabic"), QStringLiteral("single"));
-            m_xml.writeTextElement(QStringLiteral("text"), note.lyric);
-            m_xml.writeEndElement();
-        }
-        m_xml.writeEndElement(); // note
+        writeNotePiece(segment, pieces.at(i), opens, closes);
     }
     if (segment.last) {
         writeGraces(note, true);
     }
+}
+
+// A silent segment: a whole-measure rest when it fills its bar, else rests of
+// note values.
+void ScoreWriter::writeRest(const Segment &segment) {
+    const Bar &bar = m_bars.at(segment.bar);
+    if (segment.from == bar.from && segment.to == bar.to && !bar.implicit) {
+        m_xml.writeStartElement(QStringLiteral("note"));
+        m_xml.writeEmptyElement(QStringLiteral("rest"));
+        m_xml.writeAttribute(QStringLiteral("measure"), QStringLiteral("yes"));
+        m_xml.writeTextElement(QStringLiteral("duration"),
+                               QString::number((segment.to - segment.from) / m_grain));
+        m_xml.writeTextElement(QStringLiteral("voice"), QStringLiteral("1"));
+        m_xml.writeEndElement();
+        return;
+    }
+    for (const Piece &piece : piecesOf(segment.to - segment.from, m_grain)) {
+        m_xml.writeStartElement(QStringLiteral("note"));
+        m_xml.writeEmptyElement(QStringLiteral("rest"));
+        m_xml.writeTextElement(QStringLiteral("duration"), QString::number(piece.ticks / m_grain));
+        m_xml.writeTextElement(QStringLiteral("voice"), QStringLiteral("1"));
+        writeType(piece);
+        m_xml.writeEndElement();
+    }
+}
+
+void ScoreWriter::writeType(const Piece &piece) {
+    if (!piece.type.isEmpty()) {
+        m_xml.writeTextElement(QStringLiteral("type"), piece.type);
+        for (int d = 0; d < piece.dots; ++d) {
+            m_xml.writeEmptyElement(QStringLiteral("dot"));
+        }
+    }
+}
+
+// One piece of a sounding segment: tied to the pieces around it, the first
+// of the note's first segment (opens) carrying its lyric and slur start, the
+// last of its last segment (closes) its slur stop, breath and fermata.
+void ScoreWriter::writeNotePiece(const Segment &segment, const Piece &piece, bool opens,
+                                 bool closes) {
+    const Note &note = m_melody.notes.at(segment.note);
+    const bool tieStop = !opens;
+    const bool tieStart = !closes;
+    m_xml.writeStartElement(QStringLiteral("note"));
+    const QString accidental = writePitch(note.midi, tieStop);
+    m_xml.writeTextElement(QStringLiteral("duration"), QString::number(piece.ticks / m_grain));
+    if (tieStop) {
+        m_xml.writeEmptyElement(QStringLiteral("tie"));
+        m_xml.writeAttribute(QStringLiteral("type"), QStringLiteral("stop"));
+    }
+    if (tieStart) {
+        m_xml.writeEmptyElement(QStringLiteral("tie"));
+        m_xml.writeAttribute(QStringLiteral("type"), QStringLiteral("start"));
+    }
+    m_xml.writeTextElement(QStringLiteral("voice"), QStringLiteral("1"));
+    writeType(piece);
+    if (!accidental.isEmpty()) {
+        m_xml.writeTextElement(QStringLiteral("accidental"), accidental);
+    }
+    Notations marks;
+    marks.tieStop = tieStop;
+    marks.tieStart = tieStart;
+    marks.slurStart = opens && m_slurStart.at(segment.note);
+    marks.slurStop = closes && m_slurStop.at(segment.note);
+    marks.breath = closes && note.breathAfter;
+    marks.fermata = closes && note.fermata;
+    writeNotations(marks);
+    if (opens && !note.lyric.isEmpty()) {
+        m_xml.writeStartElement(QStringLiteral("lyric"));
+        m_xml.writeAttribute(QStringLiteral("number"), QStringLiteral("1"));
+        m_xml.writeTextElement(QStringLiteral("syllabic"), QStringLiteral("single"));
+        m_xml.writeTextElement(QStringLiteral("text"), note.lyric);
+        m_xml.writeEndElement();
+    }
+    m_xml.writeEndElement(); // note
+}
+
+void ScoreWriter::writeNotations(const Notations &marks) {
+    if (!(marks.tieStop || marks.tieStart || marks.slurStart || marks.slurStop || marks.breath ||
+          marks.fermata)) {
+        return;
+    }
+    m_xml.writeStartElement(QStringLiteral("notations"));
+    if (marks.tieStop) {
+        m_xml.writeEmptyElement(QStringLiteral("tied"));
+        m_xml.writeAttribute(QStringLiteral("type"), QStringLiteral("stop"));
+    }
+    if (marks.tieStart) {
+        m_xml.writeEmptyElement(QStringLiteral("tied"));
+        m_xml.writeAttribute(QStringLiteral("type"), QStringLiteral("start"));
+    }
+    if (marks.slurStop) {
+        m_xml.writeEmptyElement(QStringLiteral("slur"));
+        m_xml.writeAttribute(QStringLiteral("type"), QStringLiteral("stop"));
+        m_xml.writeAttribute(QStringLiteral("number"), QStringLiteral("1"));
+    }
+    if (marks.slurStart) {
+        m_xml.writeEmptyElement(QStringLiteral("slur"));
+        m_xml.writeAttribute(QStringLiteral("type"), QStringLiteral("start"));
+        m_xml.writeAttribute(QStringLiteral("number"), QStringLiteral("1"));
+    }
+    if (marks.breath) {
+        m_xml.writeStartElement(QStringLiteral("articulations"));
+        m_xml.writeEmptyElement(QStringLiteral("breath-mark"));
+        m_xml.writeEndElement();
+    }
+    if (marks.fermata) {
+        m_xml.writeEmptyElement(QStringLiteral("fermata"));
+        m_xml.writeAttribute(QStringLiteral("type"), QStringLiteral("upright"));
+    }
+    m_xml.writeEndElement(); // notations
 }
 
 } // namespace

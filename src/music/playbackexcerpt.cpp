@@ -19,6 +19,69 @@ int sectionAt(const Melody &melody, qint64 t) {
     return found;
 }
 
+// The notes played, first to last: from the first note of the start
+// character or of the next one that has any, to the last of the end
+// character. False when there are none.
+bool notesPlayed(const Melody &melody, const PlaybackExcerpt::Request &request, int *first,
+                 int *last) {
+    *first = 0;
+    while (*first < melody.notes.size() &&
+           melody.notes.at(*first).character < request.fromCharacter) {
+        ++*first;
+    }
+    if (*first == melody.notes.size()) {
+        *first = 0; // past the last note: from the beginning
+    }
+    *last = melody.notes.size() - 1;
+    if (request.toCharacter >= 0) {
+        while (*last >= *first && melody.notes.at(*last).character > request.toCharacter) {
+            --*last;
+        }
+        if (*last < *first) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The first 板 of a section at or after tick from, so that the bars of the
+// excerpt keep their place.
+qint64 downbeatFrom(const Section &in, qint64 from) {
+    const qint64 measure = qint64(in.beatsPerMeasure()) * ticksPerBeat;
+    qint64 downbeat = in.firstDownbeat;
+    if (measure > 0 && downbeat < from) {
+        downbeat += (from - downbeat + measure - 1) / measure * measure;
+    }
+    return downbeat;
+}
+
+// The key and octave a section is played in (the request's, else its own);
+// the semitones its notes move by.
+int setKey(Section *section, const Section &in, const PlaybackExcerpt::Request &request) {
+    const MusicRules &rules = MusicRules::defaults();
+    const Key key = request.key.value_or(in.key);
+    const bool variant = request.key ? request.keyVariant : in.keyVariant;
+    const int octave = request.octave.value_or(in.octave);
+    section->key = key;
+    section->keyVariant = variant;
+    section->octave = octave;
+    return rules.shangMidi(key, variant) - rules.shangMidi(in.key, in.keyVariant) +
+           12 * (octave - in.octave);
+}
+
+// A note moved by shift ticks and transpose semitones, its grace notes too.
+Note moved(Note note, qint64 shift, int transpose) {
+    note.onset += shift;
+    note.midi += transpose;
+    for (int &g : note.gracesBefore) {
+        g += transpose;
+    }
+    for (int &g : note.gracesAfter) {
+        g += transpose;
+    }
+    return note;
+}
+
 } // namespace
 
 int PlaybackExcerpt::countInBeats(const Section &section) {
@@ -31,25 +94,11 @@ Melody PlaybackExcerpt::cut(const Melody &melody, const Request &request) {
     if (melody.notes.isEmpty() || melody.sections.isEmpty()) {
         return out;
     }
-    // The first note of the start character or of the next one that has any.
     int first = 0;
-    while (first < melody.notes.size() &&
-           melody.notes.at(first).character < request.fromCharacter) {
-        ++first;
+    int last = 0;
+    if (!notesPlayed(melody, request, &first, &last)) {
+        return out;
     }
-    if (first == melody.notes.size()) {
-        first = 0; // past the last note: from the beginning
-    }
-    int last = melody.notes.size() - 1;
-    if (request.toCharacter >= 0) {
-        while (last >= first && melody.notes.at(last).character > request.toCharacter) {
-            --last;
-        }
-        if (last < first) {
-            return out;
-        }
-    }
-
     const qint64 from = melody.notes.at(first).onset;
     qint64 to = from;
     for (int i = first; i <= last; ++i) {
@@ -64,8 +113,6 @@ Melody PlaybackExcerpt::cut(const Melody &melody, const Request &request) {
     const Section &opening = melody.sections.at(firstSection);
     const qint64 countIn = request.countIn ? qint64(countInBeats(opening)) * ticksPerBeat : 0;
     const qint64 shift = countIn - from;
-    const MusicRules &rules = MusicRules::defaults();
-
     for (int s = firstSection; s < melody.sections.size(); ++s) {
         const Section &in = melody.sections.at(s);
         if (in.start >= to && s != firstSection) {
@@ -75,40 +122,15 @@ Melody PlaybackExcerpt::cut(const Melody &melody, const Request &request) {
         section.start = s == firstSection ? 0 : in.start + shift;
         section.end = std::min(in.end, to) + shift;
         section.measuredStart = std::max(section.start, in.measuredStart + shift);
-        if (s == firstSection) {
-            // The first 板 at or after the start, so that the bars of the
-            // excerpt keep their place.
-            const qint64 measure = qint64(in.beatsPerMeasure()) * ticksPerBeat;
-            qint64 downbeat = in.firstDownbeat;
-            if (measure > 0 && downbeat < from) {
-                downbeat += (from - downbeat + measure - 1) / measure * measure;
-            }
-            section.firstDownbeat = std::max<qint64>(0, downbeat + shift);
-        } else {
-            section.firstDownbeat = in.firstDownbeat + shift;
-        }
-        const Key key = request.key.value_or(in.key);
-        const bool variant = request.key ? request.keyVariant : in.keyVariant;
-        const int octave = request.octave.value_or(in.octave);
-        const int transpose = rules.shangMidi(key, variant) -
-                              rules.shangMidi(in.key, in.keyVariant) + 12 * (octave - in.octave);
-        section.key = key;
-        section.keyVariant = variant;
-        section.octave = octave;
+        section.firstDownbeat = s == firstSection
+                                    ? std::max<qint64>(0, downbeatFrom(in, from) + shift)
+                                    : in.firstDownbeat + shift;
+        const int transpose = setKey(&section, in, request);
         section.firstNote = out.notes.size();
         const int begin = std::max(first, in.firstNote);
         const int end = std::min(last + 1, in.firstNote + in.noteCount);
         for (int i = begin; i < end; ++i) {
-            Note note = melody.notes.at(i);
-            note.onset += shift;
-            note.midi += transpose;
-            for (int &g : note.gracesBefore) {
-                g += transpose;
-            }
-            for (int &g : note.gracesAfter) {
-                g += transpose;
-            }
-            out.notes.append(note);
+            out.notes.append(moved(melody.notes.at(i), shift, transpose));
         }
         section.noteCount = out.notes.size() - section.firstNote;
         out.sections.append(section);
