@@ -177,7 +177,6 @@ public slots:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void showEvent(QShowEvent *event) override;
 
 private slots:
     void updateScoreLineNumberArea();
@@ -192,7 +191,13 @@ private:
     bool viewportEvent(QObject *viewport, QEvent *event);
     void showContextMenu(const QPoint &globalPos);
     void insertLyricDirective(const QString &text, int selectFrom, int selectLength);
+    // What is left of a key in either pane: deleting to the end of the line
+    // or the whole line; any other key that would change the text is kept out.
+    bool lineKeyPress(QKeyEvent *event, bool score);
     void deleteCurrentLine(bool score);
+    // The pane's deletion of the selection, or of what lies before (backward)
+    // or after the cursor.
+    void runDelete(bool score, bool backward, Qt::KeyboardModifiers mods);
     // Inserts text from outside (a paste, a system input method) at the score
     // cursor; gongche in ordinary characters becomes symbols.
     void insertScoreText(const QString &text);
@@ -202,7 +207,6 @@ private:
     void setUpChecker();
     void runPendingChecks();
     void showProblems(bool all, const QVector<music::Place> &lines);
-    void onFileChangedOnDisk();
 
     Ui::DocumentTab *ui;
     QUndoStack *m_undoStack;
@@ -211,15 +215,13 @@ private:
     bool m_modified = false;
     FileWatch *m_fileWatch;
     bool m_needsNewName = false; // read from a damaged file
-    bool m_diskConflict = false; // the file changed on disk since it was read
     bool m_checkingDisk = false;
-    bool m_diskCheckPending = false;
     bool m_backupWarned = false;
     std::function<bool(const QString &path)> m_openElsewhere;
     BanYanChecker *m_checker = nullptr;
     QTimer *m_checkTimer = nullptr;
     QVector<QPair<music::Place::Pane, int>> m_pendingChecks;
     bool m_rehighlighting = false;
-    DocumentSearch::Pane m_searchPane = DocumentSearch::Pane::Lyric; // of the last match
+    DocumentSearch m_search;
     QList<int> m_imKeys;
 };
