@@ -133,6 +133,7 @@ DocumentTab::DocumentTab(QWidget *parent)
     , m_undoStack(new QUndoStack(this))
     , m_filePath(untitled)
     , m_fileWatch(new FileWatch(this))
+    , m_search(this)
     , m_imKeys({Qt::Key_Comma, Qt::Key_Period, Qt::Key_Escape, Qt::Key_Backspace, Qt::Key_Delete,
                 Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down}) {
     ui->setupUi(this);
@@ -160,15 +161,11 @@ DocumentTab::DocumentTab(QWidget *parent)
     connect(ui->lyricEdit, &QPlainTextEdit::selectionChanged, this,
             &DocumentTab::lyricCursorPositionChanged);
     lyricCursorPositionChanged();
-    connect(m_fileWatch, &FileWatch::changed, this, &DocumentTab::onFileChangedOnDisk);
+    connect(m_fileWatch, &FileWatch::changed, this, &DocumentTab::checkDisk);
+    m_fileWatch->holdWhileHidden(this); // asked when the tab shows
     m_banYan = new BanYanWatch(ui->lyricEdit, ui->scoreEdit, this);
     connect(m_banYan, &BanYanWatch::problemsChanged, this, &DocumentTab::problemsChanged);
     m_banYan->checkAll();
-    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
-        if (s == Qt::ApplicationActive) {
-            onFileChangedOnDisk();
-        }
-    });
     connect(ui->scoreEdit, &QPlainTextEdit::textChanged, this, &DocumentTab::onScoreTextChanged);
     connect(ui->scoreEdit, &QPlainTextEdit::cursorPositionChanged, this,
             &DocumentTab::scoreCursorPositionChanged);
@@ -539,7 +536,7 @@ bool DocumentTab::lyricKeyPress(QKeyEvent *event) {
     }
 
     if (key == Qt::Key_Backspace || key == Qt::Key_Delete) {
-        runCommand(new DeleteLyricCommand(this, key == Qt::Key_Backspace, mods));
+        runDelete(false, key == Qt::Key_Backspace, mods);
         return true;
     }
     if (isReturn(key)) {
@@ -551,17 +548,7 @@ bool DocumentTab::lyricKeyPress(QKeyEvent *event) {
         runCommand(new InsertLyricCommand(this, event->text()));
         return true;
     }
-    if (event->matches(QKeySequence::DeleteEndOfLine)) {
-        runCommand(new DeleteLyricCommand(this, false, Qt::ControlModifier));
-        return true;
-    }
-    if (event->matches(QKeySequence::DeleteCompleteLine)) {
-        deleteCurrentLine(false);
-        return true;
-    }
-    // Navigation and the like reach the editor; any other key that would let
-    // it change its text by itself does not.
-    return isOtherEditingKey(event);
+    return lineKeyPress(event, false);
 }
 
 bool DocumentTab::scoreKeyPress(QKeyEvent *event) {
@@ -596,7 +583,7 @@ bool DocumentTab::scoreKeyPress(QKeyEvent *event) {
         return true;
     }
     if (key == Qt::Key_Backspace || key == Qt::Key_Delete) {
-        runCommand(new DeleteScoreCommand(this, key == Qt::Key_Backspace, mods));
+        runDelete(true, key == Qt::Key_Backspace, mods);
         return true;
     }
     if (isReturn(key)) {
@@ -612,15 +599,29 @@ bool DocumentTab::scoreKeyPress(QKeyEvent *event) {
         insertScoreText(event->text());
         return true;
     }
+    return lineKeyPress(event, true);
+}
+
+bool DocumentTab::lineKeyPress(QKeyEvent *event, bool score) {
     if (event->matches(QKeySequence::DeleteEndOfLine)) {
-        runCommand(new DeleteScoreCommand(this, false, Qt::ControlModifier));
+        runDelete(score, false, Qt::ControlModifier);
         return true;
     }
     if (event->matches(QKeySequence::DeleteCompleteLine)) {
-        deleteCurrentLine(true);
+        deleteCurrentLine(score);
         return true;
     }
+    // Navigation and the like reach the editor; any other key that would let
+    // it change its text by itself does not.
     return isOtherEditingKey(event);
+}
+
+void DocumentTab::runDelete(bool score, bool backward, Qt::KeyboardModifiers mods) {
+    if (score) {
+        runCommand(new DeleteScoreCommand(this, backward, mods));
+    } else {
+        runCommand(new DeleteLyricCommand(this, backward, mods));
+    }
 }
 
 void DocumentTab::deleteCurrentLine(bool score) {
@@ -633,11 +634,7 @@ void DocumentTab::deleteCurrentLine(bool score) {
         return;
     }
     editor->setTextCursor(cursor);
-    if (score) {
-        runCommand(new DeleteScoreCommand(this, true, Qt::NoModifier));
-    } else {
-        runCommand(new DeleteLyricCommand(this, true, Qt::NoModifier));
-    }
+    runDelete(score, true, Qt::NoModifier);
 }
 
 // ---- context menu
@@ -835,110 +832,15 @@ void DocumentTab::showPlaying(int character, const music::Place &note) {
 // ---- find
 
 SearchResult DocumentTab::find(const QString &query, bool backward) {
-    using Pane = DocumentSearch::Pane;
-    const QVector<DocumentSearch::Match> matches =
-        DocumentSearch::matches(ui->lyricEdit->document(), ui->scoreEdit->document(), query);
-    if (matches.isEmpty()) {
-        clearFind();
-        return SearchResult();
-    }
-    // From the pane being edited, or else from the last match.
-    Pane pane = m_searchPane;
-    if (ui->lyricEdit->hasFocus()) {
-        pane = Pane::Lyric;
-    } else if (ui->scoreEdit->hasFocus()) {
-        pane = Pane::Score;
-    }
-    const QTextCursor at =
-        pane == Pane::Lyric ? ui->lyricEdit->textCursor() : ui->scoreEdit->textCursor();
-    const int current =
-        DocumentSearch::step(matches, pane, at.selectionStart(), at.selectionEnd(), backward);
-    const DocumentSearch::Match &match = matches.at(current);
-    m_searchPane = match.pane;
-
-    // The match is selected with the cursor at its end, so that the other
-    // pane shows what belongs to its last character.
-    QPlainTextEdit *editor = match.pane == Pane::Lyric
-                                 ? static_cast<QPlainTextEdit *>(ui->lyricEdit)
-                                 : static_cast<QPlainTextEdit *>(ui->scoreEdit);
-    QTextCursor c(editor->document());
-    c.setPosition(match.start);
-    c.setPosition(match.end, QTextCursor::KeepAnchor);
-    editor->setTextCursor(c);
-    editor->ensureCursorVisible();
-
-    QList<QTextEdit::ExtraSelection> lyricMarks;
-    QList<QTextEdit::ExtraSelection> scoreMarks;
-    for (int i = 0; i < matches.size(); ++i) {
-        const DocumentSearch::Match &m = matches.at(i);
-        QTextEdit::ExtraSelection mark;
-        mark.format.setBackground(i == current ? LyricEdit::currentMatchColor
-                                               : LyricEdit::searchMatchColor);
-        mark.cursor = QTextCursor(m.pane == Pane::Lyric ? ui->lyricEdit->document()
-                                                        : ui->scoreEdit->document());
-        mark.cursor.setPosition(m.start);
-        mark.cursor.setPosition(m.end, QTextCursor::KeepAnchor);
-        (m.pane == Pane::Lyric ? lyricMarks : scoreMarks).append(mark);
-    }
-    ui->lyricEdit->setExtraSelections(lyricMarks);
-    ui->scoreEdit->setExtraSelections(scoreMarks);
-
-    SearchResult result;
-    result.matchCount = matches.size();
-    result.currentIndex = current + 1;
-    return result;
+    return m_search.find(query, backward);
 }
 
 SearchResult DocumentTab::replace(const QString &query, const QString &replacement) {
-    using Pane = DocumentSearch::Pane;
-    const QVector<DocumentSearch::Match> matches =
-        DocumentSearch::matches(ui->lyricEdit->document(), ui->scoreEdit->document(), query);
-    const QTextCursor at = ui->lyricEdit->textCursor();
-    const DocumentSearch::Match selected{Pane::Lyric, at.selectionStart(), at.selectionEnd()};
-    if (at.hasSelection() && matches.contains(selected)) {
-        // The deletion of the match and the insertion: one step to undo.
-        m_undoStack->beginMacro(QStringLiteral("替换"));
-        if (replacement.isEmpty()) {
-            runCommand(new DeleteLyricCommand(this, true, Qt::NoModifier));
-        } else {
-            runCommand(new InsertLyricCommand(this, replacement));
-        }
-        m_undoStack->endMacro();
-        // The cursor is at the end of the replacement: the search goes on after it.
-        m_searchPane = Pane::Lyric;
-    }
-    return find(query, false);
+    return m_search.replace(query, replacement);
 }
 
 int DocumentTab::replaceAll(const QString &query, const QString &replacement) {
-    using Pane = DocumentSearch::Pane;
-    const QVector<DocumentSearch::Match> matches =
-        DocumentSearch::matches(ui->lyricEdit->document(), ui->scoreEdit->document(), query);
-    QVector<DocumentSearch::Match> lyric;
-    for (const DocumentSearch::Match &m : matches) {
-        if (m.pane == Pane::Lyric) {
-            lyric.append(m);
-        }
-    }
-    if (lyric.isEmpty()) {
-        return 0;
-    }
-    m_undoStack->beginMacro(QStringLiteral("全部替换"));
-    // From the last to the first, so that the places before stay where they were.
-    for (int i = lyric.size() - 1; i >= 0; --i) {
-        QTextCursor c(ui->lyricEdit->document());
-        c.setPosition(lyric.at(i).start);
-        c.setPosition(lyric.at(i).end, QTextCursor::KeepAnchor);
-        ui->lyricEdit->setTextCursor(c);
-        if (replacement.isEmpty()) {
-            runCommand(new DeleteLyricCommand(this, true, Qt::NoModifier));
-        } else {
-            runCommand(new InsertLyricCommand(this, replacement));
-        }
-    }
-    m_undoStack->endMacro();
-    clearFind();
-    return lyric.size();
+    return m_search.replaceAll(query, replacement);
 }
 
 void DocumentTab::selectAll() {
@@ -950,9 +852,7 @@ void DocumentTab::selectAll() {
 }
 
 void DocumentTab::clearFind() {
-    ui->lyricEdit->setExtraSelections({});
-    ui->scoreEdit->setExtraSelections({});
-    lyricCursorPositionChanged();
+    m_search.clear();
 }
 
 void DocumentTab::switchPane() {
@@ -974,7 +874,7 @@ bool DocumentTab::hasOwnFile() const {
 
 bool DocumentTab::save(bool saveAs) {
     bool toOwnFile = !saveAs && !m_needsNewName && hasOwnFile();
-    if (toOwnFile && (m_diskConflict || m_fileWatch->check() == FileWatch::State::Changed)) {
+    if (toOwnFile && m_fileWatch->changedSinceRead()) {
         const QMessageBox::StandardButton answer = Prompt::question(
             this, QStringLiteral("文件已更改"),
             QStringLiteral("“%1”已被其他程序修改，保存将覆盖这些修改。\n是否另存为其他文件？")
@@ -1025,7 +925,6 @@ bool DocumentTab::save(bool saveAs) {
         m_filePath = target;
         m_fileWatch->track(target, encodeScoreFile(lyric, score));
         m_needsNewName = false;
-        m_diskConflict = false;
         m_undoStack->setClean();
         m_modified = false;
         emit modifiedChanged(false);
@@ -1061,7 +960,6 @@ bool DocumentTab::open(const QString &path) {
     m_undoStack->clear();
     m_filePath = path;
     m_fileWatch->track(path, fileBytes(path));
-    m_diskConflict = false;
     // What a damaged file could not give is lost unless the user keeps the
     // original: the document is unsaved, and its first save asks for a name.
     m_needsNewName = read.hasWarning();
@@ -1098,23 +996,7 @@ void DocumentTab::restore(const QString &lyric, const QString &score, const QStr
     lyricCursorPositionChanged();
 }
 
-void DocumentTab::onFileChangedOnDisk() {
-    if (!isVisible()) {
-        m_diskCheckPending = true;
-        return;
-    }
-    checkDisk();
-}
-
-void DocumentTab::showEvent(QShowEvent *event) {
-    QWidget::showEvent(event);
-    if (m_diskCheckPending) {
-        QTimer::singleShot(0, this, &DocumentTab::checkDisk);
-    }
-}
-
 void DocumentTab::checkDisk() {
-    m_diskCheckPending = false;
     if (m_checkingDisk) {
         return;
     }
@@ -1123,8 +1005,7 @@ void DocumentTab::checkDisk() {
         return;
     }
     if (m_modified) {
-        m_diskConflict = true;
-        m_fileWatch->acknowledge();
+        m_fileWatch->acknowledge(); // the next save asks first
         return;
     }
     const QMessageBox::StandardButton answer =
@@ -1135,7 +1016,6 @@ void DocumentTab::checkDisk() {
     if (answer == QMessageBox::Yes) {
         reload();
     } else {
-        m_diskConflict = true;
         m_fileWatch->acknowledge();
     }
 }

@@ -178,7 +178,6 @@ public slots:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void showEvent(QShowEvent *event) override;
 
 private slots:
     void updateScoreLineNumberArea();
@@ -193,14 +192,19 @@ private:
     bool viewportEvent(QObject *viewport, QEvent *event);
     void showContextMenu(const QPoint &globalPos);
     void insertLyricDirective(const QString &text, int selectFrom, int selectLength);
+    // What is left of a key in either pane: deleting to the end of the line
+    // or the whole line; any other key that would change the text is kept out.
+    bool lineKeyPress(QKeyEvent *event, bool score);
     void deleteCurrentLine(bool score);
+    // The pane's deletion of the selection, or of what lies before (backward)
+    // or after the cursor.
+    void runDelete(bool score, bool backward, Qt::KeyboardModifiers mods);
     // Inserts text from outside (a paste, a system input method) at the score
     // cursor; gongche in ordinary characters becomes symbols.
     void insertScoreText(const QString &text);
     // Whether the document belongs to a ".gcp" file that a save writes to
     // (it may have been deleted on disk since).
     bool hasOwnFile() const;
-    void onFileChangedOnDisk();
 
     Ui::DocumentTab *ui;
     QUndoStack *m_undoStack;
@@ -209,12 +213,10 @@ private:
     bool m_modified = false;
     FileWatch *m_fileWatch;
     bool m_needsNewName = false; // read from a damaged file
-    bool m_diskConflict = false; // the file changed on disk since it was read
     bool m_checkingDisk = false;
-    bool m_diskCheckPending = false;
     bool m_backupWarned = false;
     std::function<bool(const QString &path)> m_openElsewhere;
     BanYanWatch *m_banYan = nullptr;
-    DocumentSearch::Pane m_searchPane = DocumentSearch::Pane::Lyric; // of the last match
+    DocumentSearch m_search;
     QList<int> m_imKeys;
 };

@@ -1,9 +1,12 @@
 #include "editor/filewatch.h"
 
 #include <QCryptographicHash>
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QTimer>
+#include <QWidget>
 
 namespace {
 
@@ -19,6 +22,12 @@ FileWatch::FileWatch(QObject *parent)
     // A file replaced by renaming (as careful writers do) is watched no more;
     // its folder tells when it comes back.
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &FileWatch::onWatcherNotified);
+    // Back from another program, which may have written the file unwatched
+    // (over a network, or while the watch was being set anew).
+    if (qGuiApp) {
+        connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
+                &FileWatch::onApplicationStateChanged);
+    }
 }
 
 void FileWatch::track(const QString &path, const QByteArray &contents) {
@@ -41,6 +50,7 @@ void FileWatch::clear() {
     }
     m_path.clear();
     m_known = false;
+    m_acknowledgedChange = false;
 }
 
 void FileWatch::rewatch() {
@@ -88,7 +98,44 @@ void FileWatch::acknowledge() {
     m_size = bytes.size();
     m_modified = info.lastModified();
     m_hash = hashOf(bytes);
+    m_acknowledgedChange = true;
     rewatch();
+}
+
+bool FileWatch::changedSinceRead() const {
+    return m_acknowledgedChange || check() == State::Changed;
+}
+
+void FileWatch::holdWhileHidden(QWidget *widget) {
+    m_heldBy = widget;
+    widget->installEventFilter(this);
+}
+
+bool FileWatch::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == m_heldBy && event->type() == QEvent::Show && m_held) {
+        QTimer::singleShot(0, this, [this] {
+            if (m_held) {
+                m_held = false;
+                emit changed();
+            }
+        });
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void FileWatch::tell() {
+    if (m_heldBy && !m_heldBy->isVisible()) {
+        m_held = true;
+        return;
+    }
+    m_held = false;
+    emit changed();
+}
+
+void FileWatch::onApplicationStateChanged(Qt::ApplicationState state) {
+    if (state == Qt::ApplicationActive && check() != State::Unchanged) {
+        tell();
+    }
 }
 
 void FileWatch::onWatcherNotified() {
@@ -100,7 +147,7 @@ void FileWatch::onWatcherNotified() {
     QTimer::singleShot(0, this, [this] {
         m_notifyPending = false;
         if (check() != State::Unchanged) {
-            emit changed();
+            tell();
         }
     });
 }

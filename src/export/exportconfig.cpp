@@ -158,32 +158,89 @@ bool ExportConfig::notationFromName(const QString &name, PageStyle::Notation *no
     return false;
 }
 
+// ---- the settings stored as they are, a table for each type
+
+const QVector<ExportConfig::StoredInt> &ExportConfig::storedInts() {
+    static const QVector<StoredInt> table = {
+        {QStringLiteral("pageWidth"), &ExportConfig::m_pageWidth, 595},
+        {QStringLiteral("pageHeight"), &ExportConfig::m_pageHeight, 842},
+        {QStringLiteral("marginTop"), &ExportConfig::m_marginTop, 25},
+        {QStringLiteral("marginBottom"), &ExportConfig::m_marginBottom, 25},
+        {QStringLiteral("marginLeft"), &ExportConfig::m_marginLeft, 25},
+        {QStringLiteral("marginRight"), &ExportConfig::m_marginRight, 25},
+        {QStringLiteral("colWidth"), &ExportConfig::m_colWidth, 130},
+        {QStringLiteral("lyricSpace"), &ExportConfig::m_lyricSpace, 6},
+        {QStringLiteral("scoreSpace"), &ExportConfig::m_scoreSpace, 0},
+        {QStringLiteral("banYanSpace"), &ExportConfig::m_banYanSpace, 0},
+        {QStringLiteral("scoreAngle"), &ExportConfig::m_scoreAngle, -45},
+        {QStringLiteral("lyricScoreSpace"), &ExportConfig::m_lyricScoreSpace, 0},
+        {QStringLiteral("scoreBanYanSpace"), &ExportConfig::m_scoreBanYanSpace, 0},
+        {QStringLiteral("mColWidth"), &ExportConfig::m_mColWidth, 35},
+        {QStringLiteral("titlePos"), &ExportConfig::m_titlePos, 0},
+    };
+    return table;
+}
+
+const QVector<ExportConfig::StoredBool> &ExportConfig::storedBools() {
+    static const QVector<StoredBool> table = {
+        {QStringLiteral("isBgTransparent"), &ExportConfig::m_isBgTransparent, false},
+        {QStringLiteral("isHiddenSymbol"), &ExportConfig::m_isHiddenSymbol, false},
+        {QStringLiteral("isLandscape"), &ExportConfig::m_isLandscape, false},
+        {QStringLiteral("isLineBreakScoreOverflow"), &ExportConfig::m_isLineBreakScoreOverflow,
+         true},
+        {QStringLiteral("isLivePreview"), &ExportConfig::m_isLivePreview, true},
+    };
+    return table;
+}
+
+const QVector<ExportConfig::StoredColor> &ExportConfig::storedColors() {
+    static const QVector<StoredColor> table = {
+        {QStringLiteral("titleColor"), &ExportConfig::m_titleColor, "#000000"},
+        {QStringLiteral("lyricColor"), &ExportConfig::m_lyricColor, "#000000"},
+        {QStringLiteral("quPaiColor"), &ExportConfig::m_quPaiColor, "#000000"},
+        {QStringLiteral("diaoMingColor"), &ExportConfig::m_diaoMingColor, "#000000"},
+        {QStringLiteral("lianBaiColor"), &ExportConfig::m_lianBaiColor, "#000000"},
+        {QStringLiteral("jiaBaiColor"), &ExportConfig::m_jiaBaiColor, "#000000"},
+        {QStringLiteral("scoreColor"), &ExportConfig::m_scoreColor, "#000000"},
+        {QStringLiteral("banColor"), &ExportConfig::m_banColor, "#ff4c00"},
+        {QStringLiteral("xiaoYanColor"), &ExportConfig::m_xiaoYanColor, "#000000"},
+        {QStringLiteral("zhongYanColor"), &ExportConfig::m_zhongYanColor, "#ff4c00"},
+        {QStringLiteral("qiangGeColor"), &ExportConfig::m_qiangGeColor, "#000000"},
+        {QStringLiteral("backgroundColor"), &ExportConfig::m_backgroundColor, "#FFFFFF"},
+    };
+    return table;
+}
+
+// ---- reading and writing the settings file
+
 void ExportConfig::load() {
     QSettings &s = *m_settings;
     // Pick up changes written to the file by anyone else (an imported scheme).
     s.sync();
-    auto readInt = [&s](const QString &key, int def) { return s.value(key, def).toInt(); };
-    auto readBool = [&s](const QString &key, bool def) { return s.value(key, def).toBool(); };
-    auto readColor = [&s](const QString &key, const char *def) {
-        return QColor(s.value(key, QString::fromLatin1(def)).toString());
-    };
-
-    m_pageWidth = readInt(QStringLiteral("pageWidth"), 595);
-    m_pageHeight = readInt(QStringLiteral("pageHeight"), 842);
-    {
-        bool ok = false;
-        const int id = s.value(QStringLiteral("pageSizeId"), int(QPageSize::A4)).toInt(&ok);
-        m_pageSizeId = ok && isPageSizeId(id) ? QPageSize::PageSizeId(id) : QPageSize::A4;
+    for (const StoredInt &e : storedInts()) {
+        this->*e.member = s.value(e.key, e.fallback).toInt();
     }
-    m_marginTop = readInt(QStringLiteral("marginTop"), 25);
-    m_marginBottom = readInt(QStringLiteral("marginBottom"), 25);
-    m_marginLeft = readInt(QStringLiteral("marginLeft"), 25);
-    m_marginRight = readInt(QStringLiteral("marginRight"), 25);
-
-    for (int role = 0; role < FontRoleCount; ++role) {
-        m_fontSizes[role] = readInt(fontSizeKeys[role], defaultFontSizes[role]);
+    for (const StoredBool &e : storedBools()) {
+        this->*e.member = s.value(e.key, e.fallback).toBool();
     }
+    for (const StoredColor &e : storedColors()) {
+        this->*e.member = QColor(s.value(e.key, QString::fromLatin1(e.fallback)).toString());
+    }
+    bool ok = false;
+    const int id = s.value(QStringLiteral("pageSizeId"), int(QPageSize::A4)).toInt(&ok);
+    m_pageSizeId = ok && isPageSizeId(id) ? QPageSize::PageSizeId(id) : QPageSize::A4;
+    m_titleWidth = s.value(QStringLiteral("titleWidth"), m_colWidth).toInt();
+    if (unsigned(m_titlePos) > 2u) {
+        m_titlePos = 0;
+    }
+    loadFonts();
+    loadJianpu();
+}
+
+void ExportConfig::loadFonts() {
+    QSettings &s = *m_settings;
     for (int role = 0; role < FontRoleCount; ++role) {
+        m_fontSizes[role] = s.value(fontSizeKeys[role], defaultFontSizes[role]).toInt();
         const QString def =
             role == Score ? FontRegistry::instance()->defaultFamily() : QStringLiteral("楷体");
         QFont font(s.value(fontKeys[role], def).toString());
@@ -192,44 +249,17 @@ void ExportConfig::load() {
         font.setItalic(false);
         m_fonts[role] = font;
     }
+}
 
-    m_titleColor = readColor(QStringLiteral("titleColor"), "#000000");
-    m_lyricColor = readColor(QStringLiteral("lyricColor"), "#000000");
-    m_quPaiColor = readColor(QStringLiteral("quPaiColor"), "#000000");
-    m_diaoMingColor = readColor(QStringLiteral("diaoMingColor"), "#000000");
-    m_lianBaiColor = readColor(QStringLiteral("lianBaiColor"), "#000000");
-    m_jiaBaiColor = readColor(QStringLiteral("jiaBaiColor"), "#000000");
-    m_scoreColor = readColor(QStringLiteral("scoreColor"), "#000000");
-    m_banColor = readColor(QStringLiteral("banColor"), "#ff4c00");
-    m_xiaoYanColor = readColor(QStringLiteral("xiaoYanColor"), "#000000");
-    m_zhongYanColor = readColor(QStringLiteral("zhongYanColor"), "#ff4c00");
-    m_qiangGeColor = readColor(QStringLiteral("qiangGeColor"), "#000000");
-    m_backgroundColor = readColor(QStringLiteral("backgroundColor"), "#FFFFFF");
-
-    m_isBgTransparent = readBool(QStringLiteral("isBgTransparent"), false);
-    m_isHiddenSymbol = readBool(QStringLiteral("isHiddenSymbol"), false);
-    m_isLandscape = readBool(QStringLiteral("isLandscape"), false);
-    m_isLineBreakScoreOverflow = readBool(QStringLiteral("isLineBreakScoreOverflow"), true);
-
-    m_colWidth = readInt(QStringLiteral("colWidth"), 130);
-    m_lyricSpace = readInt(QStringLiteral("lyricSpace"), 6);
-    m_scoreSpace = readInt(QStringLiteral("scoreSpace"), 0);
-    m_banYanSpace = readInt(QStringLiteral("banYanSpace"), 0);
-    m_scoreAngle = readInt(QStringLiteral("scoreAngle"), -45);
-    m_lyricScoreSpace = readInt(QStringLiteral("lyricScoreSpace"), 0);
-    m_scoreBanYanSpace = readInt(QStringLiteral("scoreBanYanSpace"), 0);
-    m_mColWidth = readInt(QStringLiteral("mColWidth"), 35);
-    m_titleWidth = readInt(QStringLiteral("titleWidth"), m_colWidth);
-    m_titlePos = readInt(QStringLiteral("titlePos"), 0);
-    if (unsigned(m_titlePos) > 2u) {
-        m_titlePos = 0;
-    }
-
+void ExportConfig::loadJianpu() {
+    QSettings &s = *m_settings;
     // Settings and schemes from before 简谱 pages have none of these keys:
     // they read as gongche pages.
     m_notation = PageStyle::Notation::Gongche;
     notationFromName(s.value(notationKey).toString(), &m_notation);
     const JianpuStyle jianpu;
+    auto readInt = [&s](const QString &key, int def) { return s.value(key, def).toInt(); };
+    auto readBool = [&s](const QString &key, bool def) { return s.value(key, def).toBool(); };
     m_jianpuNoteFontSize =
         readInt(QStringLiteral("jianpuNoteFontSize"), jianpu.noteFont.pointSize());
     m_jianpu.noteFont = jianpu.noteFont;
@@ -249,50 +279,25 @@ void ExportConfig::load() {
     // Absent from older files, or unknown: written whole.
     m_jianpu.splitZeng = jianpu.splitZeng;
     zengFromName(s.value(zengKey).toString(), &m_jianpu.splitZeng);
-    m_isLivePreview = readBool(QStringLiteral("isLivePreview"), true);
 }
 
 void ExportConfig::save() {
     QSettings &s = *m_settings;
-    s.setValue(QStringLiteral("pageWidth"), m_pageWidth);
-    s.setValue(QStringLiteral("pageHeight"), m_pageHeight);
+    for (const StoredInt &e : storedInts()) {
+        s.setValue(e.key, this->*e.member);
+    }
+    for (const StoredBool &e : storedBools()) {
+        s.setValue(e.key, this->*e.member);
+    }
+    for (const StoredColor &e : storedColors()) {
+        s.setValue(e.key, colorText(this->*e.member));
+    }
     s.setValue(QStringLiteral("pageSizeId"), int(m_pageSizeId));
-    s.setValue(QStringLiteral("marginTop"), m_marginTop);
-    s.setValue(QStringLiteral("marginBottom"), m_marginBottom);
-    s.setValue(QStringLiteral("marginLeft"), m_marginLeft);
-    s.setValue(QStringLiteral("marginRight"), m_marginRight);
+    s.setValue(QStringLiteral("titleWidth"), m_titleWidth);
     for (int role = 0; role < FontRoleCount; ++role) {
         s.setValue(fontSizeKeys[role], m_fontSizes[role]);
-    }
-    for (int role = 0; role < FontRoleCount; ++role) {
         s.setValue(fontKeys[role], m_fonts[role].family());
     }
-    s.setValue(QStringLiteral("titleColor"), colorText(m_titleColor));
-    s.setValue(QStringLiteral("lyricColor"), colorText(m_lyricColor));
-    s.setValue(QStringLiteral("quPaiColor"), colorText(m_quPaiColor));
-    s.setValue(QStringLiteral("diaoMingColor"), colorText(m_diaoMingColor));
-    s.setValue(QStringLiteral("lianBaiColor"), colorText(m_lianBaiColor));
-    s.setValue(QStringLiteral("jiaBaiColor"), colorText(m_jiaBaiColor));
-    s.setValue(QStringLiteral("scoreColor"), colorText(m_scoreColor));
-    s.setValue(QStringLiteral("banColor"), colorText(m_banColor));
-    s.setValue(QStringLiteral("xiaoYanColor"), colorText(m_xiaoYanColor));
-    s.setValue(QStringLiteral("zhongYanColor"), colorText(m_zhongYanColor));
-    s.setValue(QStringLiteral("qiangGeColor"), colorText(m_qiangGeColor));
-    s.setValue(QStringLiteral("backgroundColor"), colorText(m_backgroundColor));
-    s.setValue(QStringLiteral("isBgTransparent"), m_isBgTransparent);
-    s.setValue(QStringLiteral("isHiddenSymbol"), m_isHiddenSymbol);
-    s.setValue(QStringLiteral("isLandscape"), m_isLandscape);
-    s.setValue(QStringLiteral("isLineBreakScoreOverflow"), m_isLineBreakScoreOverflow);
-    s.setValue(QStringLiteral("colWidth"), m_colWidth);
-    s.setValue(QStringLiteral("lyricSpace"), m_lyricSpace);
-    s.setValue(QStringLiteral("scoreSpace"), m_scoreSpace);
-    s.setValue(QStringLiteral("banYanSpace"), m_banYanSpace);
-    s.setValue(QStringLiteral("scoreAngle"), m_scoreAngle);
-    s.setValue(QStringLiteral("lyricScoreSpace"), m_lyricScoreSpace);
-    s.setValue(QStringLiteral("scoreBanYanSpace"), m_scoreBanYanSpace);
-    s.setValue(QStringLiteral("mColWidth"), m_mColWidth);
-    s.setValue(QStringLiteral("titleWidth"), m_titleWidth);
-    s.setValue(QStringLiteral("titlePos"), m_titlePos);
     s.setValue(notationKey, notationName(m_notation));
     s.setValue(zengKey, zengName(m_jianpu.splitZeng));
     s.setValue(QStringLiteral("jianpuNoteFont"), m_jianpu.noteFont.family());
@@ -304,7 +309,6 @@ void ExportConfig::save() {
     s.setValue(QStringLiteral("jianpuFlatAfterLetter"), m_jianpu.flatAfterLetter);
     s.setValue(QStringLiteral("jianpuSanBanWord"), m_jianpu.sanBanWord);
     s.setValue(QStringLiteral("jianpuBanYanSigns"), m_jianpu.banYanSigns);
-    s.setValue(QStringLiteral("isLivePreview"), m_isLivePreview);
     s.sync();
 }
 

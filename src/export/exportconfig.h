@@ -11,6 +11,7 @@
 #include <QPair>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 #include <array>
 #include <memory>
 
@@ -226,6 +227,30 @@ private:
     void setFontSize(FontRole role, int size);
     void setFont(FontRole role, const QFont &font);
     QJsonValue jsonValueOf(const QString &key) const;
+    void loadFonts();
+    // The notation, the 简谱 settings and the 加赠 choice.
+    void loadJianpu();
+
+    // The settings stored as they are, a table for each type: the key, the
+    // member and what a missing key reads as.
+    struct StoredInt {
+        QString key;
+        int ExportConfig::*member;
+        int fallback;
+    };
+    struct StoredBool {
+        QString key;
+        bool ExportConfig::*member;
+        bool fallback;
+    };
+    struct StoredColor {
+        QString key;
+        QColor ExportConfig::*member;
+        const char *fallback;
+    };
+    static const QVector<StoredInt> &storedInts();
+    static const QVector<StoredBool> &storedBools();
+    static const QVector<StoredColor> &storedColors();
 
     QList<PageSizeOption> m_pageSizeOptions;
     QList<BoolOption> m_orientationOptions;

@@ -15,105 +15,91 @@
 
 namespace {
 
-ExportFormat imageFormat(const QString &id) {
+// A format's names, as the file-type list, the chooser and the progress
+// dialog show them; a file format has a filter for its file chooser.
+ExportFormat named(const QString &id, const QString &label, const QString &suffix, bool toFolder) {
     ExportFormat f;
     f.id = id;
-    f.label = id.toUpper();
-    f.icon = QStringLiteral(":/icons/resources/icons/%1.png").arg(id);
-    f.suffix = QLatin1Char('.') + id;
-    f.toFolder = true;
-    f.usesResolution = true;
-    f.chooserTitle = QStringLiteral("导出为%1文件").arg(id.toUpper());
-    f.progressText = QStringLiteral("正在导出%1文件···").arg(id.toUpper());
-    f.write = [id](const ExportFormat::Job &job) {
-        return job.typesetter.exportImages(job.path, job.resolutionIndex, id);
-    };
+    f.label = label;
+    f.suffix = suffix;
+    f.toFolder = toFolder;
+    f.chooserTitle = QStringLiteral("导出为%1文件").arg(label);
+    f.progressText = QStringLiteral("正在导出%1文件···").arg(label);
+    if (!toFolder) {
+        f.fileFilter = QStringLiteral("%1文件 (*%2)").arg(label, suffix);
+    }
     return f;
 }
 
+// Pages, typeset before they are written, with an icon of their own.
+ExportFormat pageFormat(const QString &id, bool toFolder, ExportFormat::Writer write) {
+    ExportFormat f = named(id, id.toUpper(), QLatin1Char('.') + id, toFolder);
+    f.icon = QStringLiteral(":/icons/resources/icons/%1.png").arg(id);
+    f.write = std::move(write);
+    return f;
+}
+
+ExportFormat imageFormat(const QString &id) {
+    ExportFormat f = pageFormat(id, true, [id](const ExportFormat::Job &job) {
+        return job.typesetter.exportImages(job.path, job.resolutionIndex, id);
+    });
+    f.usesResolution = true;
+    return f;
+}
+
+// The melody, from the document itself: no pages are typeset for it.
+ExportFormat melodyFormat(const QString &id, const QString &label, const QString &suffix,
+                          ExportFormat::Writer write) {
+    ExportFormat f = named(id, label, suffix, false);
+    f.needsPages = false;
+    f.write = std::move(write);
+    return f;
+}
+
+Outcome writeMidi(const ExportFormat::Job &job) {
+    music::MidiWriter::Options options;
+    options.title = ExportFormat::documentTitle(job.lines);
+    return music::MidiWriter::write(music::MelodyBuilder().build(job.lines), job.path, options);
+}
+
+Outcome writeMusicXml(const ExportFormat::Job &job) {
+    music::MusicXmlWriter::Options options;
+    options.title = ExportFormat::documentTitle(job.lines);
+    // 加赠 measures as the pages write them: one setting for both.
+    options.splitZengMeasures = ExportConfig::instance()->splitZeng();
+    return music::MusicXmlWriter::write(music::MelodyBuilder().build(job.lines), job.path, options);
+}
+
+// The melody played by the sound font, as playback plays it.
+Outcome writeWav(const ExportFormat::Job &job) {
+    music::Synthesizer synthesizer;
+    const Outcome loaded = synthesizer.load();
+    if (!loaded) {
+        return loaded;
+    }
+    // Rendered block by block straight into the file: the memory it takes
+    // does not grow with the piece.
+    synthesizer.start(music::MelodyBuilder().build(job.lines), {});
+    return music::WavWriter::write(
+        job.path, synthesizer.lengthFrames(),
+        [&synthesizer](int frames, int16_t *out) { synthesizer.render(frames, out); });
+}
+
 QVector<ExportFormat> makeFormats() {
-    ExportFormat pdf;
-    pdf.id = QStringLiteral("pdf");
-    pdf.label = QStringLiteral("PDF");
-    pdf.icon = QStringLiteral(":/icons/resources/icons/pdf.png");
-    pdf.suffix = QStringLiteral(".pdf");
-    pdf.chooserTitle = QStringLiteral("导出为PDF文件");
-    pdf.fileFilter = QStringLiteral("PDF文件 (*.pdf)");
-    pdf.progressText = QStringLiteral("正在导出PDF文件···");
-    pdf.write = [](const ExportFormat::Job &job) { return job.typesetter.exportPdf(job.path); };
-
-    ExportFormat svg;
-    svg.id = QStringLiteral("svg");
-    svg.label = QStringLiteral("SVG");
-    svg.icon = QStringLiteral(":/icons/resources/icons/svg.png");
-    svg.suffix = QStringLiteral(".svg");
-    svg.toFolder = true;
-    svg.chooserTitle = QStringLiteral("导出为SVG文件");
-    svg.progressText = QStringLiteral("正在导出SVG文件···");
-    svg.write = [](const ExportFormat::Job &job) { return job.typesetter.exportSvg(job.path); };
-
-    // The melody, from the document itself: no pages are typeset for it.
-    ExportFormat midi;
-    midi.id = QStringLiteral("midi");
-    midi.label = QStringLiteral("MIDI");
-    midi.suffix = QStringLiteral(".mid");
-    midi.needsPages = false;
-    midi.chooserTitle = QStringLiteral("导出为MIDI文件");
-    midi.fileFilter = QStringLiteral("MIDI文件 (*.mid)");
-    midi.progressText = QStringLiteral("正在导出MIDI文件···");
-    midi.write = [](const ExportFormat::Job &job) {
-        music::MidiWriter::Options options;
-        options.title = ExportFormat::documentTitle(job.lines);
-        return music::MidiWriter::write(music::MelodyBuilder().build(job.lines), job.path, options);
+    return {
+        pageFormat(QStringLiteral("pdf"), false,
+                   [](const ExportFormat::Job &job) { return job.typesetter.exportPdf(job.path); }),
+        imageFormat(QStringLiteral("jpg")),
+        imageFormat(QStringLiteral("png")),
+        pageFormat(QStringLiteral("svg"), true,
+                   [](const ExportFormat::Job &job) { return job.typesetter.exportSvg(job.path); }),
+        melodyFormat(QStringLiteral("midi"), QStringLiteral("MIDI"), QStringLiteral(".mid"),
+                     writeMidi),
+        melodyFormat(QStringLiteral("musicxml"), QStringLiteral("MusicXML"),
+                     QStringLiteral(".musicxml"), writeMusicXml),
+        melodyFormat(QStringLiteral("wav"), QStringLiteral("WAV"), QStringLiteral(".wav"),
+                     writeWav),
     };
-
-    ExportFormat musicXml;
-    musicXml.id = QStringLiteral("musicxml");
-    musicXml.label = QStringLiteral("MusicXML");
-    musicXml.suffix = QStringLiteral(".musicxml");
-    musicXml.needsPages = false;
-    musicXml.chooserTitle = QStringLiteral("导出为MusicXML文件");
-    musicXml.fileFilter = QStringLiteral("MusicXML文件 (*.musicxml)");
-    musicXml.progressText = QStringLiteral("正在导出MusicXML文件···");
-    musicXml.write = [](const ExportFormat::Job &job) {
-        music::MusicXmlWriter::Options options;
-        options.title = ExportFormat::documentTitle(job.lines);
-        // 加赠 measures as the pages write them: one setting for both.
-        options.splitZengMeasures = ExportConfig::instance()->splitZeng();
-        return music::MusicXmlWriter::write(music::MelodyBuilder().build(job.lines), job.path,
-                                            options);
-    };
-
-    // The melody played by the sound font, as playback plays it.
-    ExportFormat wav;
-    wav.id = QStringLiteral("wav");
-    wav.label = QStringLiteral("WAV");
-    wav.suffix = QStringLiteral(".wav");
-    wav.needsPages = false;
-    wav.chooserTitle = QStringLiteral("导出为WAV文件");
-    wav.fileFilter = QStringLiteral("WAV文件 (*.wav)");
-    wav.progressText = QStringLiteral("正在导出WAV文件···");
-    wav.write = [](const ExportFormat::Job &job) {
-        music::Synthesizer synthesizer;
-        const Outcome loaded = synthesizer.load();
-        if (!loaded) {
-            return loaded;
-        }
-        // Rendered block by block straight into the file: the memory it
-        // takes does not grow with the piece.
-        synthesizer.start(music::MelodyBuilder().build(job.lines), {});
-        return music::WavWriter::write(
-            job.path, synthesizer.lengthFrames(),
-            [&synthesizer](int frames, int16_t *out) { synthesizer.render(frames, out); });
-    };
-
-    return {pdf,
-            imageFormat(QStringLiteral("jpg")),
-            imageFormat(QStringLiteral("png")),
-            svg,
-            midi,
-            musicXml,
-            wav};
 }
 
 } // namespace

@@ -165,110 +165,10 @@ void ExportSettingsForm::installValidators() {
     set(ui->jianpuMinNoteSpaceBox, 0, 200);
 }
 
-void ExportSettingsForm::loadForm() {
-    m_loading = true;
-    const ExportConfig &c = m_config;
-    ui->notationBox->setCurrentIndex(indexOfData(ui->notationBox, int(c.notation())));
-    ui->zengBox->setCurrentIndex(indexOfData(ui->zengBox, c.splitZeng()));
-    ui->pageSizeBox->setCurrentIndex(
-        indexOfData(ui->pageSizeBox, QVariant::fromValue(c.pageSizeId())));
-    ui->isLandscapeBox->setCurrentIndex(indexOfData(ui->isLandscapeBox, c.isLandscape()));
-    ui->isLineBreakScoreOverflowBox->setCurrentIndex(
-        indexOfData(ui->isLineBreakScoreOverflowBox, c.isLineBreakScoreOverflow()));
-    ui->titlePosBox->setCurrentIndex(indexOfData(ui->titlePosBox, c.titlePos()));
+// ---- the settings edited alike, a table for each kind
 
-    // Width and height are typed only for the custom paper.
-    const bool custom = c.pageSizeId() == QPageSize::Custom;
-    ui->widthBox->setEnabled(custom);
-    ui->heightBox->setEnabled(custom);
-    ui->widthBox->setText(QString::number(c.pageWidth()));
-    ui->heightBox->setText(QString::number(c.pageHeight()));
-    ui->marginTopBox->setText(QString::number(c.marginTop()));
-    ui->marginRightBox->setText(QString::number(c.marginRight()));
-    ui->marginBottomBox->setText(QString::number(c.marginBottom()));
-    ui->marginLeftBox->setText(QString::number(c.marginLeft()));
-    ui->colWidthBox->setText(QString::number(c.colWidth()));
-    ui->mColWidthBox->setText(QString::number(c.mColWidth()));
-    ui->titleWidthBox->setText(QString::number(c.titleWidth()));
-    ui->lyricSpaceBox->setText(QString::number(c.lyricSpace()));
-    ui->scoreSpaceBox->setText(QString::number(c.scoreSpace()));
-    ui->banYanSpaceBox->setText(QString::number(c.banYanSpace()));
-    ui->lyricScoreSpaceBox->setText(QString::number(c.lyricScoreSpace()));
-    ui->scoreBanYanSpaceBox->setText(QString::number(c.scoreBanYanSpace()));
-    ui->scoreAngleBox->setText(QString::number(c.scoreAngle()));
-
-    ui->bgTransparentBox->setChecked(c.isBgTransparent());
-    ui->hiddenSymbolBox->setChecked(c.isHiddenSymbol());
-    ui->livePreviewBox->setChecked(c.isLivePreview());
-
-    ui->titleColorBox->setColor(c.titleColor());
-    ui->lyricColorBox->setColor(c.lyricColor());
-    ui->quPaiColorBox->setColor(c.quPaiColor());
-    ui->diaoMingColorBox->setColor(c.diaoMingColor());
-    ui->lianBaiColorBox->setColor(c.lianBaiColor());
-    ui->jiaBaiColorBox->setColor(c.jiaBaiColor());
-    ui->scoreColorBox->setColor(c.scoreColor());
-    ui->banColorBox->setColor(c.banColor());
-    ui->xiaoYanColorBox->setColor(c.xiaoYanColor());
-    ui->zhongYanColorBox->setColor(c.zhongYanColor());
-    ui->qiangGeColorBox->setColor(c.qiangGeColor());
-    ui->backgroundColorBox->setColor(c.backgroundColor());
-
-    ui->titleFontBox->setCurrentFont(c.titleFont());
-    ui->titleFontBox->setFontSize(c.titleFontSize());
-    ui->lyricFontBox->setCurrentFont(c.lyricFont());
-    ui->lyricFontBox->setFontSize(c.lyricFontSize());
-    ui->quPaiFontBox->setCurrentFont(c.quPaiFont());
-    ui->quPaiFontBox->setFontSize(c.quPaiFontSize());
-    ui->diaoMingFontBox->setCurrentFont(c.diaoMingFont());
-    ui->diaoMingFontBox->setFontSize(c.diaoMingFontSize());
-    ui->lianBaiFontBox->setCurrentFont(c.lianBaiFont());
-    ui->lianBaiFontBox->setFontSize(c.lianBaiFontSize());
-    ui->jiaBaiFontBox->setCurrentFont(c.jiaBaiFont());
-    ui->jiaBaiFontBox->setFontSize(c.jiaBaiFontSize());
-    // The score font must be one of the installed gongche fonts.
-    const FontRegistry *fonts = FontRegistry::instance();
-    if (!fonts->families().contains(c.scoreFont().family())) {
-        m_config.setScoreFont(QFont(fonts->defaultFamily()));
-    }
-    ui->scoreFontBox->setCurrentFont(c.scoreFont());
-    ui->scoreFontBox->setFontSize(c.scoreFontSize());
-
-    ui->jianpuNoteFontBox->setCurrentFont(c.jianpuNoteFont());
-    ui->jianpuNoteFontBox->setFontSize(c.jianpuNoteFontSize());
-    ui->jianpuLyricDistanceBox->setText(QString::number(c.jianpuLyricDistance()));
-    ui->jianpuSystemSpaceBox->setText(QString::number(c.jianpuSystemSpace()));
-    ui->jianpuBeatWidthBox->setText(QString::number(c.jianpuBeatWidth()));
-    ui->jianpuMinNoteSpaceBox->setText(QString::number(c.jianpuMinNoteSpace()));
-    ui->jianpuFlatAfterLetterBox->setChecked(c.jianpuFlatAfterLetter());
-    ui->jianpuSanBanWordBox->setChecked(c.jianpuSanBanWord());
-    ui->jianpuBanYanSignsBox->setChecked(c.jianpuBanYanSigns());
-    showNotationSettings();
-    m_loading = false;
-}
-
-void ExportSettingsForm::showNotationSettings() {
-    const bool jianpu = m_config.notation() == PageStyle::Notation::Jianpu;
-    ui->jianpuGroup->setVisible(jianpu);
-    // Kept, not lost: they come back with gongche pages.
-    ui->spaceGroupBox->setVisible(!jianpu);
-    for (QWidget *w :
-         {static_cast<QWidget *>(ui->scoreFontBoxLabel), static_cast<QWidget *>(ui->scoreFontBox),
-          static_cast<QWidget *>(ui->qiangGeColorBoxLabel),
-          static_cast<QWidget *>(ui->qiangGeColorBox)}) {
-        w->setEnabled(!jianpu);
-    }
-}
-
-void ExportSettingsForm::connectSignals() {
-    // Alike settings share their handler: a table each.
-    const struct {
-        FontBox *box;
-        FontGetter getFont;
-        SizeGetter getSize;
-        FontSetter setFont;
-        SizeSetter setSize;
-    } fonts[] = {
+QVector<ExportSettingsForm::FontSetting> ExportSettingsForm::fontSettings() const {
+    return {
         {ui->titleFontBox, &ExportConfig::titleFont, &ExportConfig::titleFontSize,
          &ExportConfig::setTitleFont, &ExportConfig::setTitleFontSize},
         {ui->lyricFontBox, &ExportConfig::lyricFont, &ExportConfig::lyricFontSize,
@@ -281,24 +181,15 @@ void ExportSettingsForm::connectSignals() {
          &ExportConfig::setLianBaiFont, &ExportConfig::setLianBaiFontSize},
         {ui->jiaBaiFontBox, &ExportConfig::jiaBaiFont, &ExportConfig::jiaBaiFontSize,
          &ExportConfig::setJiaBaiFont, &ExportConfig::setJiaBaiFontSize},
+        {ui->scoreFontBox, &ExportConfig::scoreFont, &ExportConfig::scoreFontSize,
+         &ExportConfig::setScoreFont, &ExportConfig::setScoreFontSize},
         {ui->jianpuNoteFontBox, &ExportConfig::jianpuNoteFont, &ExportConfig::jianpuNoteFontSize,
          &ExportConfig::setJianpuNoteFont, &ExportConfig::setJianpuNoteFontSize},
     };
-    for (const auto &f : fonts) {
-        connect(f.box, &FontBox::fontChanged, this, [this, f](QFont font, int size) {
-            fontChanged(font, size, f.getFont, f.getSize, f.setFont, f.setSize);
-        });
-    }
-    connect(ui->scoreFontBox, &CustomFontBox::fontChanged, this, [this](QFont font, int size) {
-        fontChanged(font, size, &ExportConfig::scoreFont, &ExportConfig::scoreFontSize,
-                    &ExportConfig::setScoreFont, &ExportConfig::setScoreFontSize);
-    });
+}
 
-    const struct {
-        ColorBox *box;
-        ColorGetter get;
-        ColorSetter set;
-    } colours[] = {
+QVector<ExportSettingsForm::ColorSetting> ExportSettingsForm::colorSettings() const {
+    return {
         {ui->titleColorBox, &ExportConfig::titleColor, &ExportConfig::setTitleColor},
         {ui->lyricColorBox, &ExportConfig::lyricColor, &ExportConfig::setLyricColor},
         {ui->quPaiColorBox, &ExportConfig::quPaiColor, &ExportConfig::setQuPaiColor},
@@ -312,16 +203,10 @@ void ExportSettingsForm::connectSignals() {
         {ui->qiangGeColorBox, &ExportConfig::qiangGeColor, &ExportConfig::setQiangGeColor},
         {ui->backgroundColorBox, &ExportConfig::backgroundColor, &ExportConfig::setBackgroundColor},
     };
-    for (const auto &c : colours) {
-        connect(c.box, &ColorBox::colorChanged, this,
-                [this, c](QColor color) { colorChanged(color, c.get, c.set); });
-    }
+}
 
-    const struct {
-        QCheckBox *box;
-        BoolGetter get;
-        BoolSetter set;
-    } switches[] = {
+QVector<ExportSettingsForm::SwitchSetting> ExportSettingsForm::switchSettings() const {
+    return {
         {ui->bgTransparentBox, &ExportConfig::isBgTransparent, &ExportConfig::setIsBgTransparent},
         {ui->hiddenSymbolBox, &ExportConfig::isHiddenSymbol, &ExportConfig::setIsHiddenSymbol},
         {ui->jianpuFlatAfterLetterBox, &ExportConfig::jianpuFlatAfterLetter,
@@ -331,16 +216,11 @@ void ExportSettingsForm::connectSignals() {
         {ui->jianpuBanYanSignsBox, &ExportConfig::jianpuBanYanSigns,
          &ExportConfig::setJianpuBanYanSigns},
     };
-    for (const auto &s : switches) {
-        connect(s.box, &QCheckBox::stateChanged, this,
-                [this, s](int state) { boolChanged(state == Qt::Checked, s.get, s.set); });
-    }
+}
 
-    const struct {
-        QLineEdit *edit;
-        IntGetter get;
-        IntSetter set;
-    } numbers[] = {
+// The paper's width and height are not here: they count only for the custom paper.
+QVector<ExportSettingsForm::NumberSetting> ExportSettingsForm::numberSettings() const {
+    return {
         {ui->marginTopBox, &ExportConfig::marginTop, &ExportConfig::setMarginTop},
         {ui->marginRightBox, &ExportConfig::marginRight, &ExportConfig::setMarginRight},
         {ui->marginBottomBox, &ExportConfig::marginBottom, &ExportConfig::setMarginBottom},
@@ -363,10 +243,109 @@ void ExportSettingsForm::connectSignals() {
         {ui->jianpuMinNoteSpaceBox, &ExportConfig::jianpuMinNoteSpace,
          &ExportConfig::setJianpuMinNoteSpace},
     };
-    for (const auto &n : numbers) {
+}
+
+// ---- the form from the settings
+
+void ExportSettingsForm::loadForm() {
+    m_loading = true;
+    loadChoices();
+    loadPaperSize();
+    const ExportConfig &c = m_config;
+    for (const NumberSetting &n : numberSettings()) {
+        n.edit->setText(QString::number((c.*n.get)()));
+    }
+    for (const SwitchSetting &s : switchSettings()) {
+        s.box->setChecked((c.*s.get)());
+    }
+    ui->livePreviewBox->setChecked(c.isLivePreview());
+    for (const ColorSetting &k : colorSettings()) {
+        k.box->setColor((c.*k.get)());
+    }
+    // The score font must be one of the installed gongche fonts.
+    const FontRegistry *fonts = FontRegistry::instance();
+    if (!fonts->families().contains(c.scoreFont().family())) {
+        m_config.setScoreFont(QFont(fonts->defaultFamily()));
+    }
+    for (const FontSetting &f : fontSettings()) {
+        f.box->setCurrentFont((c.*f.getFont)());
+        f.box->setFontSize((c.*f.getSize)());
+    }
+    showNotationSettings();
+    m_loading = false;
+}
+
+void ExportSettingsForm::loadChoices() {
+    const ExportConfig &c = m_config;
+    ui->notationBox->setCurrentIndex(indexOfData(ui->notationBox, int(c.notation())));
+    ui->zengBox->setCurrentIndex(indexOfData(ui->zengBox, c.splitZeng()));
+    ui->pageSizeBox->setCurrentIndex(
+        indexOfData(ui->pageSizeBox, QVariant::fromValue(c.pageSizeId())));
+    ui->isLandscapeBox->setCurrentIndex(indexOfData(ui->isLandscapeBox, c.isLandscape()));
+    ui->isLineBreakScoreOverflowBox->setCurrentIndex(
+        indexOfData(ui->isLineBreakScoreOverflowBox, c.isLineBreakScoreOverflow()));
+    ui->titlePosBox->setCurrentIndex(indexOfData(ui->titlePosBox, c.titlePos()));
+}
+
+void ExportSettingsForm::loadPaperSize() {
+    // Width and height are typed only for the custom paper.
+    const bool custom = m_config.pageSizeId() == QPageSize::Custom;
+    ui->widthBox->setEnabled(custom);
+    ui->heightBox->setEnabled(custom);
+    ui->widthBox->setText(QString::number(m_config.pageWidth()));
+    ui->heightBox->setText(QString::number(m_config.pageHeight()));
+}
+
+void ExportSettingsForm::showNotationSettings() {
+    const bool jianpu = m_config.notation() == PageStyle::Notation::Jianpu;
+    ui->jianpuGroup->setVisible(jianpu);
+    // Kept, not lost: they come back with gongche pages.
+    ui->spaceGroupBox->setVisible(!jianpu);
+    for (QWidget *w :
+         {static_cast<QWidget *>(ui->scoreFontBoxLabel), static_cast<QWidget *>(ui->scoreFontBox),
+          static_cast<QWidget *>(ui->qiangGeColorBoxLabel),
+          static_cast<QWidget *>(ui->qiangGeColorBox)}) {
+        w->setEnabled(!jianpu);
+    }
+}
+
+// ---- the settings from the form
+
+void ExportSettingsForm::connectSignals() {
+    connectSettingTables();
+    connectPaperSize();
+    connectChoices();
+    connect(ui->livePreviewBox, &QCheckBox::stateChanged, this,
+            &ExportSettingsForm::onLivePreviewChanged);
+    connect(ui->restoreBtn, &QPushButton::clicked, this, &ExportSettingsForm::onRestoreBtnClicked);
+    connect(ui->saveBtn, &QPushButton::clicked, this, &ExportSettingsForm::onSaveBtnClicked);
+    connect(ui->importBtn, &QPushButton::clicked, this, &ExportSettingsForm::onImportBtnClicked);
+    connect(ui->submitBtn, &QPushButton::clicked, this, &ExportSettingsForm::exportRequested);
+    onFileTypeChanged(ui->fileTypeBox->currentIndex());
+}
+
+void ExportSettingsForm::connectSettingTables() {
+    // Alike settings share their handler.
+    for (const FontSetting &f : fontSettings()) {
+        connect(f.box, &SizedFontBox::fontChanged, this, [this, f](QFont font, int size) {
+            fontChanged(font, size, f.getFont, f.getSize, f.setFont, f.setSize);
+        });
+    }
+    for (const ColorSetting &c : colorSettings()) {
+        connect(c.box, &ColorBox::colorChanged, this,
+                [this, c](QColor color) { colorChanged(color, c.get, c.set); });
+    }
+    for (const SwitchSetting &s : switchSettings()) {
+        connect(s.box, &QCheckBox::stateChanged, this,
+                [this, s](int state) { boolChanged(state == Qt::Checked, s.get, s.set); });
+    }
+    for (const NumberSetting &n : numberSettings()) {
         connect(n.edit, &QLineEdit::editingFinished, this,
                 [this, n] { lineEditChanged(n.edit, n.get, n.set); });
     }
+}
+
+void ExportSettingsForm::connectPaperSize() {
     // Width and height count only for the custom paper.
     connect(ui->widthBox, &QLineEdit::editingFinished, this, [this] {
         if (ui->widthBox->isEnabled()) {
@@ -378,7 +357,9 @@ void ExportSettingsForm::connectSignals() {
             lineEditChanged(ui->heightBox, &ExportConfig::pageHeight, &ExportConfig::setPageHeight);
         }
     });
+}
 
+void ExportSettingsForm::connectChoices() {
     const auto index = QOverload<int>::of(&QComboBox::currentIndexChanged);
     connect(ui->pageSizeBox, index, this, &ExportSettingsForm::onPageSizeChanged);
     connect(ui->isLandscapeBox, index, this, &ExportSettingsForm::onIsLandscapeChanged);
@@ -388,27 +369,24 @@ void ExportSettingsForm::connectSignals() {
     connect(ui->notationBox, index, this, &ExportSettingsForm::onNotationChanged);
     connect(ui->zengBox, index, this, &ExportSettingsForm::onZengChanged);
     connect(ui->fileTypeBox, index, this, &ExportSettingsForm::onFileTypeChanged);
-    connect(ui->livePreviewBox, &QCheckBox::stateChanged, this,
-            &ExportSettingsForm::onLivePreviewChanged);
-    connect(ui->restoreBtn, &QPushButton::clicked, this, &ExportSettingsForm::onRestoreBtnClicked);
-    connect(ui->saveBtn, &QPushButton::clicked, this, &ExportSettingsForm::onSaveBtnClicked);
-    connect(ui->importBtn, &QPushButton::clicked, this, &ExportSettingsForm::onImportBtnClicked);
-    connect(ui->submitBtn, &QPushButton::clicked, this, &ExportSettingsForm::exportRequested);
-
-    // The combo boxes ignore the wheel, so that scrolling the form never
-    // changes a choice.
-    for (QComboBox *box : {ui->notationBox, ui->zengBox, ui->pageSizeBox, ui->isLandscapeBox,
-                           ui->isLineBreakScoreOverflowBox, ui->titlePosBox}) {
+    // The choices ignore the wheel, so that scrolling the form never changes one.
+    for (QComboBox *box : wheelProofBoxes()) {
         box->installEventFilter(this);
     }
-    onFileTypeChanged(ui->fileTypeBox->currentIndex());
+}
+
+QList<QComboBox *> ExportSettingsForm::wheelProofBoxes() const {
+    return {ui->notationBox,
+            ui->zengBox,
+            ui->pageSizeBox,
+            ui->isLandscapeBox,
+            ui->isLineBreakScoreOverflowBox,
+            ui->titlePosBox};
 }
 
 bool ExportSettingsForm::eventFilter(QObject *watched, QEvent *event) {
     if (event->type() == QEvent::Wheel &&
-        (watched == ui->notationBox || watched == ui->zengBox || watched == ui->pageSizeBox ||
-         watched == ui->isLandscapeBox || watched == ui->isLineBreakScoreOverflowBox ||
-         watched == ui->titlePosBox)) {
+        wheelProofBoxes().contains(qobject_cast<QComboBox *>(watched))) {
         return true;
     }
     if (event->type() == QEvent::Resize) {

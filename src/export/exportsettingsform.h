@@ -3,10 +3,16 @@
 #include <QColor>
 #include <QDialog>
 #include <QFont>
+#include <QList>
+#include <QVector>
 
+class ColorBox;
 class ExportConfig;
 struct ExportFormat;
+class QCheckBox;
+class QComboBox;
 class QLineEdit;
+class SizedFontBox;
 
 namespace Ui {
 class ExportSettingsForm;
@@ -64,7 +70,14 @@ private:
     void fillComboBoxes();
     void installValidators();
     void loadForm();
+    void loadChoices();
+    void loadPaperSize();
     void connectSignals();
+    void connectSettingTables();
+    void connectPaperSize();
+    void connectChoices();
+    // The lists that a turn of the wheel over them leaves as they are.
+    QList<QComboBox *> wheelProofBoxes() const;
     // Shows the settings of the notation chosen: the 简谱 group for 简谱
     // pages; the column spacings, score font and 腔格 colour for gongche ones.
     void showNotationSettings();
@@ -87,6 +100,36 @@ private:
     using BoolGetter = bool (ExportConfig::*)() const;
     using BoolSetter = void (ExportConfig::*)(bool);
     void boolChanged(bool value, BoolGetter get, BoolSetter set);
+
+    // The settings edited alike, a table for each kind: its box, the
+    // setting's getter and its setter. The form is loaded from them and
+    // tells its changes through them.
+    struct FontSetting {
+        SizedFontBox *box;
+        FontGetter getFont;
+        SizeGetter getSize;
+        FontSetter setFont;
+        SizeSetter setSize;
+    };
+    struct ColorSetting {
+        ColorBox *box;
+        ColorGetter get;
+        ColorSetter set;
+    };
+    struct SwitchSetting {
+        QCheckBox *box;
+        BoolGetter get;
+        BoolSetter set;
+    };
+    struct NumberSetting {
+        QLineEdit *edit;
+        IntGetter get;
+        IntSetter set;
+    };
+    QVector<FontSetting> fontSettings() const;
+    QVector<ColorSetting> colorSettings() const;
+    QVector<SwitchSetting> switchSettings() const;
+    QVector<NumberSetting> numberSettings() const;
 
     Ui::ExportSettingsForm *ui;
     ExportConfig &m_config;

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QVector>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -140,30 +141,26 @@ Outcome AtomicFile::outcome() const {
 }
 
 QString AtomicFile::describe(int err) {
-    switch (err) {
-    case ENOSPC:
-    case EDQUOT:
-        return QStringLiteral("磁盘空间不足。");
-    case EFBIG:
-        return QStringLiteral("文件超过了系统允许的大小。");
-    case EACCES:
-    case EPERM:
-        return QStringLiteral("没有写入权限。");
-    case EROFS:
-        return QStringLiteral("磁盘为只读。");
-    case ENAMETOOLONG:
-        return QStringLiteral("文件名过长。");
-    case ENOENT:
-    case ENOTDIR:
-        return QStringLiteral("文件夹不存在。");
-    case EISDIR:
-        return QStringLiteral("同名的文件夹已存在。");
-    case ETXTBSY:
-    case EBUSY:
-        return QStringLiteral("文件正被使用。");
-    default:
-        return QStringLiteral("写入错误（%1）。").arg(QString::fromLocal8Bit(::strerror(err)));
+    // The causes a user can do something about, each with the errors that name it.
+    static const struct {
+        QVector<int> errors;
+        QString text;
+    } causes[] = {
+        {{ENOSPC, EDQUOT}, QStringLiteral("磁盘空间不足。")},
+        {{EFBIG}, QStringLiteral("文件超过了系统允许的大小。")},
+        {{EACCES, EPERM}, QStringLiteral("没有写入权限。")},
+        {{EROFS}, QStringLiteral("磁盘为只读。")},
+        {{ENAMETOOLONG}, QStringLiteral("文件名过长。")},
+        {{ENOENT, ENOTDIR}, QStringLiteral("文件夹不存在。")},
+        {{EISDIR}, QStringLiteral("同名的文件夹已存在。")},
+        {{ETXTBSY, EBUSY}, QStringLiteral("文件正被使用。")},
+    };
+    for (const auto &cause : causes) {
+        if (cause.errors.contains(err)) {
+            return cause.text;
+        }
     }
+    return QStringLiteral("写入错误（%1）。").arg(QString::fromLocal8Bit(::strerror(err)));
 }
 
 Outcome AtomicFile::writeWhole(const QString &path, const QByteArray &bytes) {

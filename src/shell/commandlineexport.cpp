@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -70,8 +71,11 @@ private:
     int m_max = 0;
 };
 
+// The index of a resolution among those of the pages, -1 for any other.
 int resolutionIndexOf(int dpi) {
     switch (dpi) {
+    case 96:
+        return 0;
     case 160:
         return 1;
     case 300:
@@ -79,7 +83,7 @@ int resolutionIndexOf(int dpi) {
     case 600:
         return 3;
     default:
-        return 0;
+        return -1;
     }
 }
 
@@ -123,8 +127,20 @@ bool CommandLineExport::wanted(int argc, char **argv) {
     return wanted;
 }
 
-int CommandLineExport::run(const QStringList &arguments) {
-    QCommandLineParser parser;
+namespace {
+
+// The options of the command line, in the order of the help text.
+struct Options {
+    QCommandLineOption help;
+    QCommandLineOption format;
+    QCommandLineOption output;
+    QCommandLineOption dpi;
+    QCommandLineOption scheme;
+    QCommandLineOption notation;
+    QCommandLineOption zeng;
+};
+
+Options describeOptions(QCommandLineParser &parser) {
     parser.setApplicationDescription(QStringLiteral(
         "Qorvel工尺谱: editor and typesetter of Kunqu opera scores in gongche notation.\n"
         "\n"
@@ -172,110 +188,172 @@ int CommandLineExport::run(const QStringList &arguments) {
         {exportOption, outputOption, dpiOption, schemeOption, notationOption, zengOption});
     parser.addPositionalArgument(QStringLiteral("FILE.gcp"),
                                  QStringLiteral("The score file to open or to export."));
+    return {helpOption,   exportOption,   outputOption, dpiOption,
+            schemeOption, notationOption, zengOption};
+}
 
-    if (!parser.parse(arguments)) {
-        return usageError(parser.errorText());
-    }
-    if (parser.isSet(helpOption)) {
-        printLine(stdout, parser.helpText().trimmed());
-        return Success;
-    }
-    if (!parser.isSet(exportOption)) {
-        return usageError(QStringLiteral("--export FORMAT is missing"));
-    }
-    const ExportFormat *format = ExportFormat::find(parser.value(exportOption));
-    if (!format) {
-        return usageError(QStringLiteral("unknown format \"%1\"; use %2")
-                              .arg(parser.value(exportOption), ExportFormat::idList()));
-    }
-    if (!parser.isSet(outputOption) || parser.value(outputOption).isEmpty()) {
-        return usageError(QStringLiteral("--output PATH is missing"));
-    }
+// What an export run is asked to do, its options checked.
+struct Request {
+    const ExportFormat *format = nullptr;
+    QString file;
+    QString output;
     int dpi = 96;
-    if (parser.isSet(dpiOption)) {
+    std::optional<QString> scheme;
+    std::optional<PageStyle::Notation> notation;
+    std::optional<bool> splitZeng;
+};
+
+// The request of a parsed command line; a usage error names the first
+// option that is missing or wrong, and no request is made.
+std::optional<Request> readRequest(const QCommandLineParser &parser, const Options &options) {
+    Request request;
+    if (!parser.isSet(options.format)) {
+        usageError(QStringLiteral("--export FORMAT is missing"));
+        return std::nullopt;
+    }
+    request.format = ExportFormat::find(parser.value(options.format));
+    if (!request.format) {
+        usageError(QStringLiteral("unknown format \"%1\"; use %2")
+                       .arg(parser.value(options.format), ExportFormat::idList()));
+        return std::nullopt;
+    }
+    request.output = parser.value(options.output);
+    if (!parser.isSet(options.output) || request.output.isEmpty()) {
+        usageError(QStringLiteral("--output PATH is missing"));
+        return std::nullopt;
+    }
+    if (parser.isSet(options.dpi)) {
         bool ok = false;
-        dpi = parser.value(dpiOption).toInt(&ok);
-        if (!ok || (dpi != 96 && dpi != 160 && dpi != 300 && dpi != 600)) {
-            return usageError(QStringLiteral("--dpi must be 96, 160, 300 or 600"));
+        request.dpi = parser.value(options.dpi).toInt(&ok);
+        if (!ok || resolutionIndexOf(request.dpi) < 0) {
+            usageError(QStringLiteral("--dpi must be 96, 160, 300 or 600"));
+            return std::nullopt;
         }
     }
-    PageStyle::Notation notation = PageStyle::Notation::Gongche;
-    const bool notationGiven = parser.isSet(notationOption);
-    if (notationGiven && !ExportConfig::notationFromName(parser.value(notationOption), &notation)) {
-        return usageError(QStringLiteral("--notation must be gongche or jianpu, not \"%1\"")
-                              .arg(parser.value(notationOption)));
+    if (parser.isSet(options.notation)) {
+        PageStyle::Notation notation = PageStyle::Notation::Gongche;
+        if (!ExportConfig::notationFromName(parser.value(options.notation), &notation)) {
+            usageError(QStringLiteral("--notation must be gongche or jianpu, not \"%1\"")
+                           .arg(parser.value(options.notation)));
+            return std::nullopt;
+        }
+        request.notation = notation;
     }
-    bool splitZeng = false;
-    const bool zengGiven = parser.isSet(zengOption);
-    if (zengGiven && !ExportConfig::zengFromName(parser.value(zengOption), &splitZeng)) {
-        return usageError(QStringLiteral("--zeng must be split or whole, not \"%1\"")
-                              .arg(parser.value(zengOption)));
+    if (parser.isSet(options.zeng)) {
+        bool splitZeng = false;
+        if (!ExportConfig::zengFromName(parser.value(options.zeng), &splitZeng)) {
+            usageError(QStringLiteral("--zeng must be split or whole, not \"%1\"")
+                           .arg(parser.value(options.zeng)));
+            return std::nullopt;
+        }
+        request.splitZeng = splitZeng;
     }
     const QStringList files = parser.positionalArguments();
     if (files.size() != 1) {
-        return usageError(files.isEmpty() ? QStringLiteral("no score file given")
-                                          : QStringLiteral("one score file at a time"));
+        usageError(files.isEmpty() ? QStringLiteral("no score file given")
+                                   : QStringLiteral("one score file at a time"));
+        return std::nullopt;
     }
-    const QString file = files.first();
-    const QString output = parser.value(outputOption);
-    // Neither the score itself nor any other score is written over.
-    const QString refused = ExportFormat::refusedOutput(output, {file});
-    if (!refused.isEmpty()) {
-        return failure(refused);
+    request.file = files.first();
+    if (parser.isSet(options.scheme)) {
+        request.scheme = parser.value(options.scheme);
     }
+    return request;
+}
 
-    // The settings file is read, never written: what this run changes (a
-    // scheme, the values saved at exit) goes to a private copy.
+// The export settings of this run: those of the settings file, read but
+// never written (what this run changes, a scheme or the values saved at
+// exit, goes to a private copy), then the scheme and the options over them.
+bool applySettings(const Request &request) {
     ExportConfig &config = *ExportConfig::instance();
     config.detachSettings();
-    if (parser.isSet(schemeOption)) {
-        const QString scheme = parser.value(schemeOption);
-        if (!config.importScheme(scheme)) {
-            return failure(
-                QStringLiteral("%1: %2").arg(scheme, QStringLiteral("导入失败，文件错误！")));
-        }
+    if (request.scheme && !config.importScheme(*request.scheme)) {
+        failure(
+            QStringLiteral("%1: %2").arg(*request.scheme, QStringLiteral("导入失败，文件错误！")));
+        return false;
     }
-    if (notationGiven) {
-        config.setNotation(notation);
+    if (request.notation) {
+        config.setNotation(*request.notation);
     }
-    if (zengGiven) {
-        config.setSplitZeng(splitZeng);
+    if (request.splitZeng) {
+        config.setSplitZeng(*request.splitZeng);
     }
+    return true;
+}
 
+// The render model of the score file; nothing when it cannot be read whole.
+std::optional<DocumentLines> readScore(const QString &file) {
     QString lyric, score;
     ScoreFileDamage damage = ScoreFileDamage::None;
     const Outcome read = readScoreFile(file, &lyric, &score, &damage);
     if (!read) {
-        return failure(QStringLiteral("cannot read %1: %2").arg(file, read.message()));
+        failure(QStringLiteral("cannot read %1: %2").arg(file, read.message()));
+        return std::nullopt;
     }
     if (damage != ScoreFileDamage::None) {
         // Pages typeset from part of a score are not the score: nothing is written.
-        return failure(QStringLiteral("cannot read %1: the file is damaged (%2); nothing written")
-                           .arg(file, scoreFileDamageText(damage)));
+        failure(QStringLiteral("cannot read %1: the file is damaged (%2); nothing written")
+                    .arg(file, scoreFileDamageText(damage)));
+        return std::nullopt;
     }
-    const DocumentLines lines = renderModel(lyric, score);
+    return renderModel(lyric, score);
+}
 
+// Typesets the pages the format needs and writes them, the progress drawn on
+// standard error while that is a terminal.
+int typesetAndWrite(const Request &request, const DocumentLines &lines) {
     Typesetter engine;
     ProgressBar bar;
     if (isatty(STDERR_FILENO)) {
-        QObject::connect(&engine, &Typesetter::progressUpdate,
-                         [&bar, format](Typesetter::Task task, Typesetter::Progress progress,
-                                        int value, int maxValue) {
-                             const QString title = task == Typesetter::Task::Typeset
-                                                       ? QStringLiteral("绘制曲谱")
-                                                       : QStringLiteral("导出");
-                             bar.update(progress, value, maxValue, title);
-                         });
+        QObject::connect(
+            &engine, &Typesetter::progressUpdate,
+            [&bar](Typesetter::Task task, Typesetter::Progress progress, int value, int maxValue) {
+                const QString title = task == Typesetter::Task::Typeset ? QStringLiteral("绘制曲谱")
+                                                                        : QStringLiteral("导出");
+                bar.update(progress, value, maxValue, title);
+            });
     }
     engine.reset();
-    if (format->needsPages) {
-        engine.generate(config.pageStyle(), lines, false);
+    if (request.format->needsPages) {
+        engine.generate(ExportConfig::instance()->pageStyle(), lines, false);
     }
-
-    const Outcome written = format->write({engine, lines, output, resolutionIndexOf(dpi)});
+    const Outcome written =
+        request.format->write({engine, lines, request.output, resolutionIndexOf(request.dpi)});
     if (!written) {
-        return failure(QStringLiteral("cannot write to %1: %2").arg(output, written.message()));
+        return failure(
+            QStringLiteral("cannot write to %1: %2").arg(request.output, written.message()));
     }
     printLine(stdout, QDir::toNativeSeparators(written.path()));
-    return Success;
+    return CommandLineExport::Success;
+}
+
+} // namespace
+
+int CommandLineExport::run(const QStringList &arguments) {
+    QCommandLineParser parser;
+    const Options options = describeOptions(parser);
+    if (!parser.parse(arguments)) {
+        return usageError(parser.errorText());
+    }
+    if (parser.isSet(options.help)) {
+        printLine(stdout, parser.helpText().trimmed());
+        return Success;
+    }
+    const std::optional<Request> request = readRequest(parser, options);
+    if (!request) {
+        return UsageError;
+    }
+    // Neither the score itself nor any other score is written over.
+    const QString refused = ExportFormat::refusedOutput(request->output, {request->file});
+    if (!refused.isEmpty()) {
+        return failure(refused);
+    }
+    if (!applySettings(*request)) {
+        return Failure;
+    }
+    const std::optional<DocumentLines> lines = readScore(request->file);
+    if (!lines) {
+        return Failure;
+    }
+    return typesetAndWrite(*request, *lines);
 }

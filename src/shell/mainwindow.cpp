@@ -74,36 +74,63 @@ MainWindow::MainWindow(QWidget *parent)
     m_startPage->setOpenLinks(false);
     ui->centralwidget->layout()->addWidget(m_startPage);
 
+    connectFileActions();
+    connectEditActions();
+    connectInsertActions();
+    connectHelpActions();
+    setUpSearchBar();
+    setUpExportedButton();
+
+    setUpProblemList();
+    setUpPreview();
+    m_playback = new PlaybackController(this, [this] { return currentEdit(); });
+    setUpViewMenu();
+    setUpReplace();
+    m_playback->setPreview(m_previewDock->pane());
+    loadStartPage();
+    updateRecentMenu();
+
+    restoreWindowState();
+    m_problemDock->hide(); // its place is kept; it shows when there are problems
+
+    tabWidgetCurrentChanged(-1);
+    ui->searchBox->hide();
+
+    // A forced update closes the program the normal way: unsaved documents
+    // are offered for saving, and a cancel keeps the program open.
+    connect(m_updateManager, &UpdateManager::checked, this, &MainWindow::updateChecked);
+    m_updateManager->check();
+}
+
+MainWindow::~MainWindow() {
+    saveWindowState();
+    // The docks hide as the window goes, after the tabs they would ask about.
+    disconnect(m_previewDock, nullptr, this, nullptr);
+    delete ui;
+}
+
+// --- actions --------------------------------------------------------------------
+
+void MainWindow::withCurrent(void (DocumentTab::*command)()) {
+    if (DocumentTab *edit = currentEdit()) {
+        (edit->*command)();
+    }
+}
+
+void MainWindow::forwardToCurrent(QAction *action, void (DocumentTab::*command)()) {
+    connect(action, &QAction::triggered, this, [this, command] { withCurrent(command); });
+}
+
+void MainWindow::connectFileActions() {
     connect(ui->newAction, &QAction::triggered, this, &MainWindow::newAction);
     connect(ui->openAction, &QAction::triggered, this, &MainWindow::openAction);
     connect(ui->saveAction, &QAction::triggered, this, &MainWindow::saveAction);
     connect(ui->saveAsAction, &QAction::triggered, this, &MainWindow::saveAsAction);
     connect(ui->actionRestoreVersion, &QAction::triggered, this, &MainWindow::restoreVersionAction);
-    connect(ui->copyAction, &QAction::triggered, this, &MainWindow::copyAction);
-    connect(ui->pasteAction, &QAction::triggered, this, &MainWindow::pasteAction);
-    connect(ui->cutAction, &QAction::triggered, this, &MainWindow::cutAction);
-    connect(ui->settingAction, &QAction::triggered, this, &MainWindow::settingAction);
-    connect(ui->fontManagerAction, &QAction::triggered, this, &MainWindow::fontManagerAction);
-    connect(ui->undoAction, &QAction::triggered, this, &MainWindow::undoAction);
-    connect(ui->redoAction, &QAction::triggered, this, &MainWindow::redoAction);
-    connect(ui->searchAction, &QAction::triggered, this, &MainWindow::searchAction);
-    connect(ui->replaceAction, &QAction::triggered, this, &MainWindow::replaceAction);
-    connect(ui->selectAllAction, &QAction::triggered, this, [this] {
-        if (DocumentTab *edit = currentEdit()) {
-            edit->selectAll();
-        }
-    });
-    connect(ui->helpAction, &QAction::triggered, this, &MainWindow::helpAction);
-    connect(ui->aboutAction, &QAction::triggered, this, &MainWindow::aboutAction);
     connect(ui->exitAction, &QAction::triggered, this, &MainWindow::exitAction);
     connect(ui->closeTabAction, &QAction::triggered, this, [this] {
         if (ui->tabWidget->currentIndex() >= 0) {
             tabWidgetClose(ui->tabWidget->currentIndex());
-        }
-    });
-    connect(ui->switchPaneAction, &QAction::triggered, this, [this] {
-        if (DocumentTab *edit = currentEdit()) {
-            edit->switchPane();
         }
     });
     connect(ui->exportAction, &QAction::triggered, this, &MainWindow::exportAction);
@@ -117,29 +144,42 @@ MainWindow::MainWindow(QWidget *parent)
     });
     // Another running window may have added to the list meanwhile.
     connect(ui->recentMenu, &QMenu::aboutToShow, this, &MainWindow::updateRecentMenu);
+    connect(ui->tabWidget, &QTabWidget::tabCloseRequested, this, &MainWindow::tabWidgetClose);
+    connect(ui->tabWidget, &QTabWidget::currentChanged, this, &MainWindow::tabWidgetCurrentChanged);
+}
+
+void MainWindow::connectEditActions() {
+    connect(ui->copyAction, &QAction::triggered, this, &MainWindow::copyAction);
+    connect(ui->pasteAction, &QAction::triggered, this, &MainWindow::pasteAction);
+    connect(ui->cutAction, &QAction::triggered, this, &MainWindow::cutAction);
+    connect(ui->undoAction, &QAction::triggered, this, &MainWindow::undoAction);
+    connect(ui->redoAction, &QAction::triggered, this, &MainWindow::redoAction);
+    connect(ui->searchAction, &QAction::triggered, this, &MainWindow::searchAction);
+    connect(ui->replaceAction, &QAction::triggered, this, &MainWindow::replaceAction);
+    forwardToCurrent(ui->selectAllAction, &DocumentTab::selectAll);
+    forwardToCurrent(ui->switchPaneAction, &DocumentTab::switchPane);
+}
+
+void MainWindow::connectInsertActions() {
     connect(ui->insertTitleAction, &QAction::triggered, this, &MainWindow::insertTitleAction);
     connect(ui->insertQupaiAction, &QAction::triggered, this, &MainWindow::insertQuPaiAction);
     connect(ui->insertLianbaiAction, &QAction::triggered, this, &MainWindow::insertLianBaiAction);
     connect(ui->insertJiabaiAction, &QAction::triggered, this, &MainWindow::insertJiaBaiAction);
     connect(ui->insertCommentAction, &QAction::triggered, this, &MainWindow::insertCommentAction);
-    connect(ui->insertAnnotationAction, &QAction::triggered, this, [this] {
-        if (DocumentTab *edit = currentEdit()) {
-            edit->insertAnnotation();
-        }
-    });
+    forwardToCurrent(ui->insertAnnotationAction, &DocumentTab::insertAnnotation);
     connect(ui->lineBreakAction, &QAction::triggered, this, &MainWindow::insertLineBreakAction);
     connect(ui->pageBreakAction, &QAction::triggered, this, &MainWindow::insertPageBreakAction);
+}
 
-    connect(ui->tabWidget, &QTabWidget::tabCloseRequested, this, &MainWindow::tabWidgetClose);
-    connect(ui->tabWidget, &QTabWidget::currentChanged, this, &MainWindow::tabWidgetCurrentChanged);
-    connect(ui->searchNextBtn, &QToolButton::clicked, this, &MainWindow::onSearchNextBtnClicked);
-    connect(ui->searchPrevBtn, &QToolButton::clicked, this, &MainWindow::onSearchPrevBtnClicked);
-    connect(ui->searchCloseBtn, &QToolButton::clicked, this, &MainWindow::onSearchCloseBtn);
-    connect(ui->searchEdit, &QLineEdit::textChanged, this, &MainWindow::onSearchEditTextChanged);
+void MainWindow::connectHelpActions() {
+    connect(ui->settingAction, &QAction::triggered, this, &MainWindow::settingAction);
+    connect(ui->fontManagerAction, &QAction::triggered, this, &MainWindow::fontManagerAction);
+    connect(ui->helpAction, &QAction::triggered, this, &MainWindow::helpAction);
+    connect(ui->aboutAction, &QAction::triggered, this, &MainWindow::aboutAction);
     connect(m_startPage, &QTextBrowser::anchorClicked, this, &MainWindow::onStartPageLink);
-    // Enter finds the next match, Shift+Enter the previous one, Esc closes the bar.
-    ui->searchEdit->installEventFilter(this);
+}
 
+void MainWindow::setUpExportedButton() {
     m_openFolderBtn = new QToolButton(this);
     m_openFolderBtn->setObjectName(QStringLiteral("openFolderBtn"));
     m_openFolderBtn->setText(QStringLiteral("打开所在文件夹"));
@@ -153,16 +193,9 @@ MainWindow::MainWindow(QWidget *parent)
             m_openFolderBtn->hide();
         }
     });
+}
 
-    setUpProblemList();
-    setUpPreview();
-    m_playback = new PlaybackController(this, [this] { return currentEdit(); });
-    setUpViewMenu();
-    setUpReplace();
-    m_playback->setPreview(m_previewDock->pane());
-    loadStartPage();
-    updateRecentMenu();
-
+void MainWindow::restoreWindowState() {
     // As the window was left, or about three quarters of the screen at the
     // first start. Every tool bar exists by now.
     const WindowState state;
@@ -181,22 +214,8 @@ MainWindow::MainWindow(QWidget *parent)
     }
     WindowState::applyTo(windowSplitters(), state.splitters(false));
     m_tabSplitters = state.splitters(true);
-    m_problemDock->hide(); // its place is kept; it shows when there are problems
-
-    tabWidgetCurrentChanged(-1);
-    ui->searchBox->hide();
-
-    // A forced update closes the program the normal way: unsaved documents
-    // are offered for saving, and a cancel keeps the program open.
-    connect(m_updateManager, &UpdateManager::checked, this, &MainWindow::updateChecked);
-    m_updateManager->check();
-}
-
-MainWindow::~MainWindow() {
-    saveWindowState();
-    // The docks hide as the window goes, after the tabs they would ask about.
-    disconnect(m_previewDock, nullptr, this, nullptr);
-    delete ui;
+    WindowState::applyTo(windowSplitters(), state.splitters(false));
+    m_tabSplitters = state.splitters(true);
 }
 
 DocumentTab *MainWindow::currentEdit() const {
@@ -646,75 +665,51 @@ void MainWindow::saveAsAction() {
 }
 
 void MainWindow::copyAction() {
-    if (DocumentTab *edit = currentEdit()) {
-        edit->copy();
-    }
+    withCurrent(&DocumentTab::copy);
 }
 
 void MainWindow::pasteAction() {
-    if (DocumentTab *edit = currentEdit()) {
-        edit->paste();
-    }
+    withCurrent(&DocumentTab::paste);
 }
 
 void MainWindow::cutAction() {
-    if (DocumentTab *edit = currentEdit()) {
-        edit->cut();
-    }
+    withCurrent(&DocumentTab::cut);
 }
 
 void MainWindow::undoAction() {
-    if (DocumentTab *edit = currentEdit()) {
-        edit->undo();
-    }
+    withCurrent(&DocumentTab::undo);
 }
 
 void MainWindow::redoAction() {
-    if (DocumentTab *edit = currentEdit()) {
-        edit->redo();
-    }
+    withCurrent(&DocumentTab::redo);
 }
 
 void MainWindow::insertTitleAction() {
-    if (DocumentTab *edit = currentEdit()) {
-        edit->insertTitle();
-    }
+    withCurrent(&DocumentTab::insertTitle);
 }
 
 void MainWindow::insertQuPaiAction() {
-    if (DocumentTab *edit = currentEdit()) {
-        edit->insertQuPai();
-    }
+    withCurrent(&DocumentTab::insertQuPai);
 }
 
 void MainWindow::insertLianBaiAction() {
-    if (DocumentTab *edit = currentEdit()) {
-        edit->insertLianBai();
-    }
+    withCurrent(&DocumentTab::insertLianBai);
 }
 
 void MainWindow::insertJiaBaiAction() {
-    if (DocumentTab *edit = currentEdit()) {
-        edit->insertJiaBai();
-    }
+    withCurrent(&DocumentTab::insertJiaBai);
 }
 
 void MainWindow::insertCommentAction() {
-    if (DocumentTab *edit = currentEdit()) {
-        edit->insertComment();
-    }
+    withCurrent(&DocumentTab::insertComment);
 }
 
 void MainWindow::insertLineBreakAction() {
-    if (DocumentTab *edit = currentEdit()) {
-        edit->insertLineBreak();
-    }
+    withCurrent(&DocumentTab::insertLineBreak);
 }
 
 void MainWindow::insertPageBreakAction() {
-    if (DocumentTab *edit = currentEdit()) {
-        edit->insertPageBreak();
-    }
+    withCurrent(&DocumentTab::insertPageBreak);
 }
 
 void MainWindow::exportAction() {
@@ -871,6 +866,15 @@ void MainWindow::aboutAction() {
 }
 
 // --- search bar ---------------------------------------------------------------
+
+void MainWindow::setUpSearchBar() {
+    connect(ui->searchNextBtn, &QToolButton::clicked, this, &MainWindow::onSearchNextBtnClicked);
+    connect(ui->searchPrevBtn, &QToolButton::clicked, this, &MainWindow::onSearchPrevBtnClicked);
+    connect(ui->searchCloseBtn, &QToolButton::clicked, this, &MainWindow::onSearchCloseBtn);
+    connect(ui->searchEdit, &QLineEdit::textChanged, this, &MainWindow::onSearchEditTextChanged);
+    // Enter finds the next match, Shift+Enter the previous one, Esc closes the bar.
+    ui->searchEdit->installEventFilter(this);
+}
 
 void MainWindow::searchAction() {
     if (!currentEdit()) {

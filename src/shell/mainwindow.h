@@ -18,6 +18,7 @@ class DocumentTab;
 class PlaybackController;
 class PreviewDock;
 class PreviewLink;
+class QAction;
 class ProblemList;
 class QTextBrowser;
 class QDockWidget;
@@ -132,6 +133,21 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // The menus' and buttons' actions, tied to what they do.
+    void connectFileActions();
+    void connectEditActions();
+    void connectInsertActions();
+    void connectHelpActions();
+    // Runs command on the current document, if there is one.
+    void withCurrent(void (DocumentTab::*command)());
+    // The action runs command on the current document.
+    void forwardToCurrent(QAction *action, void (DocumentTab::*command)());
+    // The find bar's buttons and keys.
+    void setUpSearchBar();
+    // The status bar's button that opens the folder of the last export.
+    void setUpExportedButton();
+    // The window's size, tool bars, docks and splitters as they were left.
+    void restoreWindowState();
     void addDocument(DocumentTab *edit);
     // "file.gcp[*] — Qorvel工尺谱" for the current document.
     void updateWindowTitle();

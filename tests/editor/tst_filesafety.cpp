@@ -8,6 +8,7 @@
 #include "promptscript.h"
 #include "testsupport.h"
 
+#include <QGuiApplication>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -45,6 +46,8 @@ private slots:
     void damagedFileOpensWithWarningAndKeepsTheOriginal();
     void unmodifiedTabOffersToReload();
     void declinedReloadWarnsAtTheNextSave();
+    void activatedProgramLooksAtTheFile();
+    void hiddenTabAsksWhenItShows();
     void modifiedTabWarnsBeforeSaving_data();
     void modifiedTabWarnsBeforeSaving();
     void ownSavesAreNoChange();
@@ -139,6 +142,43 @@ void TestFileSafety::declinedReloadWarnsAtTheNextSave() {
     QCOMPARE(prompts.count(), 2);
     QCOMPARE(prompts.last().kind, Prompt::Kind::Question);
     QCOMPARE(readAll(m_path), encodeScoreFile(QStringLiteral("良辰"), QStringLiteral("1\n2")));
+}
+
+// Back from another program, the tab looks at its file at once, before any
+// notice of the change has come.
+void TestFileSafety::activatedProgramLooksAtTheFile() {
+    PromptScript prompts;
+    DocumentTab tab;
+    QVERIFY(tab.open(m_path));
+    tab.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&tab));
+    settle();
+    prompts.answer(QMessageBox::Yes);
+    writeFromOutside(m_path, QStringLiteral("良辰美景"), QStringLiteral("1\n2\n3\n4"));
+    emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
+    QCOMPARE(prompts.count(), 1);
+    QCOMPARE(prompts.last().title, QStringLiteral("文件已更改"));
+    QCOMPARE(texts(&tab).first, QStringLiteral("良辰美景"));
+}
+
+// A tab out of sight (behind another tab) asks nothing until it shows, and
+// then once.
+void TestFileSafety::hiddenTabAsksWhenItShows() {
+    PromptScript prompts;
+    DocumentTab tab;
+    QVERIFY(tab.open(m_path));
+    prompts.answer(QMessageBox::Yes);
+    writeFromOutside(m_path, QStringLiteral("良辰美景"), QStringLiteral("1\n2\n3\n4"));
+    emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
+    settle();
+    QCOMPARE(prompts.count(), 0);
+    QCOMPARE(texts(&tab).first, QStringLiteral("原来"));
+    tab.show();
+    QTRY_COMPARE(prompts.count(), 1);
+    QCOMPARE(prompts.last().title, QStringLiteral("文件已更改"));
+    QCOMPARE(texts(&tab).first, QStringLiteral("良辰美景"));
+    settle();
+    QCOMPARE(prompts.count(), 1);
 }
 
 void TestFileSafety::modifiedTabWarnsBeforeSaving_data() {

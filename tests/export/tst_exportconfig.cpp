@@ -12,6 +12,130 @@
 
 namespace {
 
+// The defaults of a scheme file, the score font's family as @SCOREFONT@.
+const char defaultScheme[] = "{\n"
+                             "    \"backgroundColor\": \"#ffffff\",\n"
+                             "    \"banColor\": \"#ff4c00\",\n"
+                             "    \"banYanSpace\": 0,\n"
+                             "    \"colWidth\": 130,\n"
+                             "    \"diaoMingColor\": \"#000000\",\n"
+                             "    \"diaoMingFont\": \"楷体\",\n"
+                             "    \"diaoMingFontSize\": 30,\n"
+                             "    \"isBgTransparent\": false,\n"
+                             "    \"isHiddenSymbol\": false,\n"
+                             "    \"isLandscape\": false,\n"
+                             "    \"isLineBreakScoreOverflow\": true,\n"
+                             "    \"isLivePreview\": true,\n"
+                             "    \"jiaBaiColor\": \"#000000\",\n"
+                             "    \"jiaBaiFont\": \"楷体\",\n"
+                             "    \"jiaBaiFontSize\": 26,\n"
+                             "    \"jianpuBanYanSigns\": true,\n"
+                             "    \"jianpuBeatWidth\": 30,\n"
+                             "    \"jianpuFlatAfterLetter\": false,\n"
+                             "    \"jianpuLyricDistance\": 3,\n"
+                             "    \"jianpuMinNoteSpace\": 3,\n"
+                             "    \"jianpuNoteFont\": \"DejaVu Sans\",\n"
+                             "    \"jianpuNoteFontSize\": 13,\n"
+                             "    \"jianpuSanBanWord\": false,\n"
+                             "    \"jianpuSystemSpace\": 16,\n"
+                             "    \"lianBaiColor\": \"#000000\",\n"
+                             "    \"lianBaiFont\": \"楷体\",\n"
+                             "    \"lianBaiFontSize\": 20,\n"
+                             "    \"lyricColor\": \"#000000\",\n"
+                             "    \"lyricFont\": \"楷体\",\n"
+                             "    \"lyricFontSize\": 30,\n"
+                             "    \"lyricScoreSpace\": 0,\n"
+                             "    \"lyricSpace\": 6,\n"
+                             "    \"mColWidth\": 35,\n"
+                             "    \"marginBottom\": 25,\n"
+                             "    \"marginLeft\": 25,\n"
+                             "    \"marginRight\": 25,\n"
+                             "    \"marginTop\": 25,\n"
+                             "    \"notation\": \"gongche\",\n"
+                             "    \"pageHeight\": 842,\n"
+                             "    \"pageSizeId\": 0,\n"
+                             "    \"pageWidth\": 595,\n"
+                             "    \"qiangGeColor\": \"#000000\",\n"
+                             "    \"quPaiColor\": \"#000000\",\n"
+                             "    \"quPaiFont\": \"楷体\",\n"
+                             "    \"quPaiFontSize\": 50,\n"
+                             "    \"scoreAngle\": -45,\n"
+                             "    \"scoreBanYanSpace\": 0,\n"
+                             "    \"scoreColor\": \"#000000\",\n"
+                             "    \"scoreFont\": \"@SCOREFONT@\",\n"
+                             "    \"scoreFontSize\": 16,\n"
+                             "    \"scoreSpace\": 0,\n"
+                             "    \"titleColor\": \"#000000\",\n"
+                             "    \"titleFont\": \"楷体\",\n"
+                             "    \"titleFontSize\": 80,\n"
+                             "    \"titlePos\": 0,\n"
+                             "    \"titleWidth\": 130,\n"
+                             "    \"xiaoYanColor\": \"#000000\",\n"
+                             "    \"zengMeasures\": \"whole\",\n"
+                             "    \"zhongYanColor\": \"#ff4c00\"\n"
+                             "}\n";
+// The defaults in the settings file: its [Export] group.
+const char defaultSection[] = "[Export]\n"
+                              "backgroundColor=#ffffff\n"
+                              "banColor=#ff4c00\n"
+                              "banYanSpace=0\n"
+                              "colWidth=130\n"
+                              "diaoMingColor=#000000\n"
+                              "diaoMingFont=\\x6977\\x4f53\n"
+                              "diaoMingFontSize=30\n"
+                              "isBgTransparent=false\n"
+                              "isHiddenSymbol=false\n"
+                              "isLandscape=false\n"
+                              "isLineBreakScoreOverflow=true\n"
+                              "isLivePreview=true\n"
+                              "jiaBaiColor=#000000\n"
+                              "jiaBaiFont=\\x6977\\x4f53\n"
+                              "jiaBaiFontSize=26\n"
+                              "jianpuBanYanSigns=true\n"
+                              "jianpuBeatWidth=30\n"
+                              "jianpuFlatAfterLetter=false\n"
+                              "jianpuLyricDistance=3\n"
+                              "jianpuMinNoteSpace=3\n"
+                              "jianpuNoteFont=DejaVu Sans\n"
+                              "jianpuNoteFontSize=13\n"
+                              "jianpuSanBanWord=false\n"
+                              "jianpuSystemSpace=16\n"
+                              "lianBaiColor=#000000\n"
+                              "lianBaiFont=\\x6977\\x4f53\n"
+                              "lianBaiFontSize=20\n"
+                              "lyricColor=#000000\n"
+                              "lyricFont=\\x6977\\x4f53\n"
+                              "lyricFontSize=30\n"
+                              "lyricScoreSpace=0\n"
+                              "lyricSpace=6\n"
+                              "mColWidth=35\n"
+                              "marginBottom=25\n"
+                              "marginLeft=25\n"
+                              "marginRight=25\n"
+                              "marginTop=25\n"
+                              "notation=gongche\n"
+                              "pageHeight=842\n"
+                              "pageSizeId=0\n"
+                              "pageWidth=595\n"
+                              "qiangGeColor=#000000\n"
+                              "quPaiColor=#000000\n"
+                              "quPaiFont=\\x6977\\x4f53\n"
+                              "quPaiFontSize=50\n"
+                              "scoreAngle=-45\n"
+                              "scoreBanYanSpace=0\n"
+                              "scoreColor=#000000\n"
+                              "scoreFont=Qorvel\\x5de5\\x5c3a\\x8c31\\x5b57\\x4f53\n"
+                              "scoreFontSize=16\n"
+                              "scoreSpace=0\n"
+                              "titleColor=#000000\n"
+                              "titleFont=\\x6977\\x4f53\n"
+                              "titleFontSize=80\n"
+                              "titlePos=0\n"
+                              "titleWidth=130\n"
+                              "xiaoYanColor=#000000\n"
+                              "zengMeasures=whole\n"
+                              "zhongYanColor=#ff4c00\n";
+
 // Constructed before the configuration (first used in initTestCase), so it
 // outlives it: the configuration saves into it when the program ends.
 
@@ -26,6 +150,9 @@ private slots:
     void freshDefaults();
     void optionLists();
     void keysInTableOrder();
+    void everyKeyInItsPlace();
+    void defaultFilesByteForByte();
+    void everyKeyRoundTrips();
     void titleWidthFollowsLoadedColWidth();
     void titlePosOutOfRange_data();
     void titlePosOutOfRange();
@@ -200,6 +327,135 @@ void TestExportConfig::keysInTableOrder() {
     stored.sort();
     sorted.sort();
     QCOMPARE(stored, sorted);
+}
+
+// The keys of the settings file and of schemes, every one in its place.
+void TestExportConfig::everyKeyInItsPlace() {
+    const QStringList expected = {
+        "pageWidth",
+        "pageHeight",
+        "pageSizeId",
+        "marginTop",
+        "marginBottom",
+        "marginLeft",
+        "marginRight",
+        "titleFontSize",
+        "lyricFontSize",
+        "scoreFontSize",
+        "quPaiFontSize",
+        "diaoMingFontSize",
+        "lianBaiFontSize",
+        "jiaBaiFontSize",
+        "titleFont",
+        "lyricFont",
+        "scoreFont",
+        "quPaiFont",
+        "diaoMingFont",
+        "lianBaiFont",
+        "jiaBaiFont",
+        "titleColor",
+        "lyricColor",
+        "quPaiColor",
+        "diaoMingColor",
+        "lianBaiColor",
+        "jiaBaiColor",
+        "scoreColor",
+        "banColor",
+        "xiaoYanColor",
+        "zhongYanColor",
+        "qiangGeColor",
+        "backgroundColor",
+        "isBgTransparent",
+        "isHiddenSymbol",
+        "isLandscape",
+        "isLineBreakScoreOverflow",
+        "colWidth",
+        "lyricSpace",
+        "scoreSpace",
+        "banYanSpace",
+        "scoreAngle",
+        "lyricScoreSpace",
+        "scoreBanYanSpace",
+        "mColWidth",
+        "titleWidth",
+        "titlePos",
+        "notation",
+        "zengMeasures",
+        "jianpuNoteFont",
+        "jianpuNoteFontSize",
+        "jianpuLyricDistance",
+        "jianpuSystemSpace",
+        "jianpuBeatWidth",
+        "jianpuMinNoteSpace",
+        "jianpuFlatAfterLetter",
+        "jianpuSanBanWord",
+        "jianpuBanYanSigns",
+        "isLivePreview",
+    };
+    QCOMPARE(ExportConfig::keys(), expected);
+}
+
+// The defaults as the settings file and a scheme hold them, byte for byte.
+void TestExportConfig::defaultFilesByteForByte() {
+    const QByteArray scoreFont = cfg()->scoreFont().family().toUtf8();
+    const QString path = m_dir.filePath(QStringLiteral("defaults.json"));
+    QVERIFY(cfg()->saveScheme(path));
+    QFile scheme(path);
+    QVERIFY(scheme.open(QIODevice::ReadOnly));
+    QByteArray expected = QByteArray(defaultScheme);
+    expected.replace("@SCOREFONT@", scoreFont);
+    QCOMPARE(scheme.readAll(), expected);
+
+    QFile settings(AppPaths::settingsFile());
+    QVERIFY(settings.open(QIODevice::ReadOnly));
+    QByteArray section = settings.readAll();
+    section = section.mid(section.indexOf("[Export]"));
+    const int next = section.indexOf("\n[", 1);
+    if (next >= 0) {
+        section = section.left(next + 1);
+    }
+    QCOMPARE(section, QByteArray(defaultSection));
+}
+
+// A scheme that sets every key to a value of its own comes back as it went in:
+// every key is read into its setting and written from it.
+void TestExportConfig::everyKeyRoundTrips() {
+    const QJsonObject defaults = snapshot();
+    QJsonObject all;
+    const QStringList keys = ExportConfig::keys();
+    for (int i = 0; i < keys.size(); ++i) {
+        const QString &key = keys.at(i);
+        const QJsonValue def = defaults.value(key);
+        if (def.isBool()) {
+            all.insert(key, !def.toBool());
+        } else if (key == QLatin1String("pageSizeId")) {
+            all.insert(key, int(QPageSize::B5));
+        } else if (key == QLatin1String("titlePos")) {
+            all.insert(key, 2);
+        } else if (key == QLatin1String("notation")) {
+            all.insert(key, QStringLiteral("jianpu"));
+        } else if (key == QLatin1String("zengMeasures")) {
+            all.insert(key, QStringLiteral("split"));
+        } else if (key.endsWith(QLatin1String("Color"))) {
+            all.insert(key, QStringLiteral("#%1").arg(0x102030 + i, 6, 16, QLatin1Char('0')));
+        } else if (key.endsWith(QLatin1String("Font"))) {
+            all.insert(key, QStringLiteral("Family %1").arg(i));
+        } else {
+            QVERIFY2(def.isDouble(), qPrintable(key));
+            all.insert(key, 11 + i);
+        }
+    }
+    const QByteArray bytes = QJsonDocument(all).toJson(QJsonDocument::Indented);
+    QVERIFY(cfg()->importScheme(writeFile(QStringLiteral("all.json"), bytes)));
+    const QString path = m_dir.filePath(QStringLiteral("all-saved.json"));
+    QVERIFY(cfg()->saveScheme(path));
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), bytes);
+    cfg()->load();
+    QVERIFY(cfg()->saveScheme(path));
+    QVERIFY(saved.seek(0));
+    QCOMPARE(saved.readAll(), bytes);
 }
 
 void TestExportConfig::titleWidthFollowsLoadedColWidth() {

@@ -12,6 +12,7 @@
 #include <QtTest>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
 
 class TestAtomicFile : public QObject {
@@ -79,6 +80,14 @@ void TestAtomicFile::causesAreNamed_data() {
     QTest::newRow("permission") << EACCES << QStringLiteral("没有写入权限。");
     QTest::newRow("read-only") << EROFS << QStringLiteral("磁盘为只读。");
     QTest::newRow("long name") << ENAMETOOLONG << QStringLiteral("文件名过长。");
+    QTest::newRow("not permitted") << EPERM << QStringLiteral("没有写入权限。");
+    QTest::newRow("no folder") << ENOENT << QStringLiteral("文件夹不存在。");
+    QTest::newRow("not a folder") << ENOTDIR << QStringLiteral("文件夹不存在。");
+    QTest::newRow("a folder") << EISDIR << QStringLiteral("同名的文件夹已存在。");
+    QTest::newRow("text busy") << ETXTBSY << QStringLiteral("文件正被使用。");
+    QTest::newRow("busy") << EBUSY << QStringLiteral("文件正被使用。");
+    QTest::newRow("other")
+        << EIO << QStringLiteral("写入错误（%1）。").arg(QString::fromLocal8Bit(::strerror(EIO)));
 }
 
 void TestAtomicFile::causesAreNamed() {
