@@ -9,7 +9,7 @@
 
 class Typesetter;
 
-// One way of writing a typeset score to disk. The export dialog's file-type
+// One way of writing a typeset score to disk. The 导出 command's file-type
 // list and the command line's --export both read the one table all(), so a
 // new format is added there and nowhere else.
 struct ExportFormat {

@@ -10,7 +10,7 @@
 //
 // typesets the score with the export settings of "settings.ini" (a scheme
 // applies to this run only; the settings file is never written) and writes it
-// with the same writers as the export dialog. --notation sets the pages in
+// with the same writers as the 导出 command. --notation sets the pages in
 // gongche columns or as 简谱 for this run, over the notation of the settings
 // and the scheme (gongche unless they say otherwise); the melody formats
 // (midi, musicxml, wav) have no pages and ignore it. An unknown notation is a
