@@ -1,5 +1,7 @@
-// The input method's engine on its own: no window, no widgets, only the
-// letters typed, the keys that page and the candidates chosen.
+// The input method's engine on its own, without a window: a script of keys
+// ("<" takes a letter back, ">" pages on, a digit chooses on the page, "="
+// shows the beat marks related to 头板) and where the engine stands after it.
+// The popup's tests drive the same engine through its keys and painting.
 #include "inputmethod/inputengine.h"
 #include "platform/apppaths.h"
 
@@ -12,12 +14,23 @@ QString sym(char32_t code) {
     return QString::fromUcs4(&code, 1);
 }
 
-QStringList texts(const CandidateList &list) {
-    QStringList out;
-    for (const Candidate &c : list) {
-        out.append(c.text);
+// Runs script; returns what the last choice committed.
+QString run(InputEngine &engine, const QString &script) {
+    QString committed;
+    for (const QChar c : script) {
+        if (c == QLatin1Char('<')) {
+            engine.backspace();
+        } else if (c == QLatin1Char('>')) {
+            engine.nextPage();
+        } else if (c == QLatin1Char('=')) {
+            engine.showRelated(sym(0xF0000));
+        } else if (c.isDigit()) {
+            committed = engine.selectByNumber(c.digitValue());
+        } else {
+            engine.appendText(c);
+        }
     }
-    return out;
+    return committed;
 }
 
 } // namespace
@@ -27,14 +40,8 @@ class TestInputEngine : public QObject {
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
-    void idleUntilLettersCome();
-    void composesSegmentsAndTakesThemBack();
-    void numbersCountOnTheCurrentPage_data();
-    void numbersCountOnTheCurrentPage();
-    void pagesAndCommits();
-    void relatedModeIgnoresLetters();
-    void combineCaps();
+    void keys_data();
+    void keys();
 
 private:
     QTemporaryDir m_dir;
@@ -45,129 +52,45 @@ void TestInputEngine::initTestCase() {
     AppPaths::setProgramDirOverride(m_dir.path());
 }
 
-void TestInputEngine::cleanupTestCase() {
-    AppPaths::setProgramDirOverride(QString());
+void TestInputEngine::keys_data() {
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("composition");
+    QTest::addColumn<int>("candidates");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("committed");
+
+    const auto row = [](const char *name, const QString &script, const QString &composition,
+                        int candidates, const char *page, const QString &committed = {}) {
+        QTest::newRow(name) << script << composition << candidates << QString::fromLatin1(page)
+                            << committed;
+    };
+    row("idle", {}, {}, 0, "1/1");
+    row("two segments", QStringLiteral("gc"), QStringLiteral("g'c"), 22, "1/4");
+    row("one taken back", QStringLiteral("gc<"), QStringLiteral("g"), 16, "1/3");
+    row("all taken back", QStringLiteral("gc<<"), {}, 0, "1/1");
+    row("no symbol: one empty candidate", QStringLiteral("v"), QStringLiteral("v"), 1, "1/1");
+    row("a seventh letter refused", QStringLiteral("vvvvvvv"), QStringLiteral("v'v'v'v'v'v"), 1,
+        "1/1");
+    row("a number on the page", QStringLiteral("zb2"), {}, 0, "1/1", sym(0xF0007));
+    row("a number past the page", QStringLiteral("zb3"), QStringLiteral("zb"), 2, "1/1");
+    row("pages of six", QStringLiteral("y>>>>"), QStringLiteral("y"), 29, "5/5");
+    row("the last page keeps", QStringLiteral("y>>>>>"), QStringLiteral("y"), 29, "5/5");
+    row("related marks ignore letters", QStringLiteral("=g"), sym(0xF0000), 14, "1/3");
 }
 
-void TestInputEngine::idleUntilLettersCome() {
+void TestInputEngine::keys() {
+    QFETCH(QString, script);
+    QFETCH(QString, composition);
+    QFETCH(int, candidates);
+    QFETCH(QString, page);
+    QFETCH(QString, committed);
+
     InputEngine engine(6);
-    QVERIFY(!engine.isActive());
-    QVERIFY(!engine.appendText(QString()));
-    QVERIFY(!engine.isActive());
-    QVERIFY(!engine.backspace());
-    QCOMPARE(engine.commitCurrent(), QString());
-    QVERIFY(!engine.isActive());
-}
-
-void TestInputEngine::composesSegmentsAndTakesThemBack() {
-    InputEngine engine(6);
-    QVERIFY(engine.appendText(QStringLiteral("g")));
-    QVERIFY(engine.appendText(QStringLiteral("c")));
-    QVERIFY(engine.isActive());
-    QCOMPARE(engine.composition(), QStringLiteral("g'c"));
-    QCOMPARE(engine.segments().size(), 2);
-    QCOMPARE(engine.candidates().first(), sym(0xF002C) + sym(0xF002B)); // 工尺
-    QCOMPARE(engine.candidates(), texts(engine.currentList()));
-
-    QVERIFY(engine.backspace());
-    QCOMPARE(engine.composition(), QStringLiteral("g"));
-    QCOMPARE(engine.candidates(), texts(engine.tree().search(QStringLiteral("g"), true)));
-    QVERIFY(!engine.backspace());
-    QVERIFY(!engine.isActive());
-    QVERIFY(engine.composition().isEmpty());
-
-    // No symbol for "v": one empty candidate, and the engine says so.
-    QVERIFY(engine.appendText(QStringLiteral("v")));
-    QVERIFY(!engine.hasMatches());
-    QCOMPARE(engine.candidates(), QStringList({QString()}));
-    engine.reset();
-    QVERIFY(!engine.isActive());
-
-    // Seven letters make six segments; the seventh is refused.
-    for (int i = 0; i < 6; ++i) {
-        QVERIFY(engine.appendText(QStringLiteral("v")));
-    }
-    QVERIFY(!engine.appendText(QStringLiteral("v")));
-    QCOMPARE(engine.segments().size(), InputEngine::maxSegments);
-}
-
-void TestInputEngine::numbersCountOnTheCurrentPage_data() {
-    QTest::addColumn<int>("number");
-    QTest::addColumn<bool>("commits");
-    QTest::newRow("zero") << 0 << false;
-    QTest::newRow("first") << 1 << true;
-    QTest::newRow("second") << 2 << true;
-    QTest::newRow("past the page") << 3 << false;
-}
-
-void TestInputEngine::numbersCountOnTheCurrentPage() {
-    QFETCH(int, number);
-    QFETCH(bool, commits);
-    InputEngine engine(6);
-    engine.appendText(QStringLiteral("zb"));
-    const QStringList offered = {sym(0xF0003), sym(0xF0007)};
-    QCOMPARE(engine.candidates(), offered);
-    QCOMPARE(engine.selectByNumber(number), commits ? offered.at(number - 1) : QString());
-    // A number not on the page leaves everything as it was.
-    QCOMPARE(engine.isActive(), !commits);
-    QCOMPARE(engine.candidates(), commits ? QStringList() : offered);
-}
-
-void TestInputEngine::pagesAndCommits() {
-    InputEngine engine(6);
-    engine.appendText(QStringLiteral("y")); // 29 candidates: pages of 6, 6, 6, 6, 5
-    const QStringList all = engine.candidates();
-    QCOMPARE(all.size(), 29);
-    QCOMPARE(engine.pageIndicator(), QStringLiteral("1/5"));
-    QVERIFY(!engine.left());
-    for (int i = 0; i < 5; ++i) {
-        QVERIFY(!engine.right());
-    }
-    QVERIFY(engine.right());
-    QCOMPARE(engine.page(), 1);
-    QCOMPARE(engine.selected(), 0);
-    engine.nextPage();
-    engine.nextPage();
-    engine.nextPage();
-    QCOMPARE(engine.pageIndicator(), QStringLiteral("5/5"));
-    QCOMPARE(engine.pageCandidates(), all.mid(24));
-    engine.previousPage();
-    QCOMPARE(engine.page(), 3);
-    QCOMPARE(engine.commitCurrent(), all.at(18));
-    QVERIFY(!engine.isActive());
-}
-
-void TestInputEngine::relatedModeIgnoresLetters() {
-    InputEngine engine(6);
-    engine.showRelated(sym(0xF0000));
-    QVERIFY(engine.isActive());
-    QCOMPARE(engine.composition(), sym(0xF0000));
-    QCOMPARE(engine.candidates().size(), 14);
-    QVERIFY(!engine.appendText(QStringLiteral("g")));
-    QCOMPARE(engine.candidates().size(), 14);
-    QVERIFY(!engine.backspace());
-    QVERIFY(!engine.isActive());
-
-    // A symbol with no relations offers nothing, and choosing ends it.
-    engine.showRelated(sym(0xF002C));
-    QVERIFY(engine.candidates().isEmpty());
-    QCOMPARE(engine.selectByNumber(1), QString());
-    QVERIFY(!engine.isActive());
-}
-
-void TestInputEngine::combineCaps() {
-    CandidateList a, b;
-    for (int i = 0; i < 10; ++i) {
-        a.append(Candidate{QStringLiteral("a%1").arg(i), 0.5f});
-        b.append(Candidate{QStringLiteral("b%1").arg(i), 0.5f + 0.01f * i});
-    }
-    QCOMPARE(texts(InputEngine::combine(a, {})), texts(a));
-    QCOMPARE(texts(InputEngine::combine({}, b)), texts(b));
-    const CandidateList both = InputEngine::combine(a, b);
-    QCOMPARE(both.size(), InputEngine::maxCombinations);
-    for (int i = 1; i < both.size(); ++i) {
-        QVERIFY(both.at(i).weight <= both.at(i - 1).weight);
-    }
+    QCOMPARE(run(engine, script), committed);
+    QCOMPARE(engine.composition(), composition);
+    QCOMPARE(engine.candidates().size(), candidates);
+    QCOMPARE(engine.pageIndicator(), page);
+    QCOMPARE(engine.isActive(), candidates > 0);
 }
 
 QTEST_GUILESS_MAIN(TestInputEngine)
