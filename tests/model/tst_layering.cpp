@@ -171,45 +171,37 @@ void TestLayering::onlyTheShellIncludesTheShell() {
 void TestLayering::checkFindsWhatBreaksTheLayering_data() {
     QTest::addColumn<QVariantMap>("files");
     QTest::addColumn<QStringList>("expected");
-    const auto row = [](const char *name, const char *file, const char *text,
-                        const QStringList &expected) {
-        QTest::newRow(name) << QVariantMap{{QString::fromLatin1(file), QByteArray(text)}}
-                            << expected;
+    // One include a row; what the check names is the file and that include.
+    const auto row = [](const char *file, const char *include) {
+        const QByteArray name = QByteArray(file) + " -> " + include;
+        QTest::newRow(name.constData())
+            << QVariantMap{{QString::fromLatin1(file), QByteArray("#include ") + include + '\n'}}
+            << QStringList{QStringLiteral("%1: %2").arg(
+                   QString::fromLatin1(file), QString::fromLatin1(include).mid(1).chopped(1))};
     };
-    const auto one = [](const char *found) { return QStringList{QString::fromLatin1(found)}; };
-    row("clean", "fonts/fontregistry.cpp",
-        "#include \"fonts/fontregistry.h\"\n#include \"platform/apppaths.h\"\n"
-        "#include \"inputmethod/dictionaryrow.h\"\n#include <QFontDatabase>\n",
-        {});
-    row("fonts -> shell/apppaths.h", "fonts/fontregistry.cpp", "#include \"shell/apppaths.h\"\n",
-        one("fonts/fontregistry.cpp: shell/apppaths.h"));
-    row("inputmethod -> shell/apppaths.h", "inputmethod/scoretree.cpp",
-        "#include \"shell/apppaths.h\"\n", one("inputmethod/scoretree.cpp: shell/apppaths.h"));
-    row("fonts -> dialogs/prompt.h", "fonts/colorbox.cpp", "#include \"dialogs/prompt.h\"\n",
-        one("fonts/colorbox.cpp: dialogs/prompt.h"));
-    row("fonts -> dialogs/screenfit.h", "fonts/fontmanager.cpp",
-        "#include \"dialogs/screenfit.h\"\n", one("fonts/fontmanager.cpp: dialogs/screenfit.h"));
-    row("online -> dialogs/prompt.h", "online/updatemanager.cpp", "#include \"dialogs/prompt.h\"\n",
-        one("online/updatemanager.cpp: dialogs/prompt.h"));
-    row("online -> shell/serviceconfig.h", "online/updatemanager.cpp",
-        "#include \"shell/serviceconfig.h\"\n",
-        one("online/updatemanager.cpp: shell/serviceconfig.h"));
-    row("QtWidgets header in inputmethod", "inputmethod/inputmethod.h",
-        "#include <QPlainTextEdit>\n", one("inputmethod/inputmethod.h: QPlainTextEdit"));
-    row("QtWidgets/ path in model", "model/dialog.cpp", "#  include <QtWidgets/QDialog>\n",
-        one("model/dialog.cpp: QtWidgets/QDialog"));
-    row("form in playback", "playback/form.cpp", "#include \"ui_settings.h\"\n",
-        one("playback/form.cpp: ui_settings.h"));
-    row("fonts registry -> fontwidgets", "fonts/fontregistry.h",
-        "#include \"fontwidgets/fontbox.h\"\n", one("fonts/fontregistry.h: fontwidgets/fontbox.h"));
-    row("platform -> shell", "platform/apppaths.cpp", "#include \"shell/mainwindow.h\"\n",
-        one("platform/apppaths.cpp: shell/mainwindow.h"));
-    row("typeset -> export", "typeset/pagewriters.cpp", "#include \"export/exportconfig.h\"\n",
-        one("typeset/pagewriters.cpp: export/exportconfig.h"));
-    row("music -> editor", "music/melody.cpp", "#include \"editor/inputmethod.h\"\n",
-        one("music/melody.cpp: editor/inputmethod.h"));
-    row("playback -> appearance", "playback/player.cpp", "#include \"appearance/settings.h\"\n",
-        one("playback/player.cpp: appearance/settings.h"));
+    QTest::newRow("clean") << QVariantMap{{QStringLiteral("fonts/fontregistry.cpp"),
+                                           QByteArray("#include \"fonts/fontregistry.h\"\n"
+                                                      "#include \"platform/apppaths.h\"\n"
+                                                      "#include \"inputmethod/dictionaryrow.h\"\n"
+                                                      "#include <QFontDatabase>\n")}}
+                           << QStringList();
+    row("fonts/fontregistry.cpp", R"("shell/apppaths.h")");
+    row("inputmethod/scoretree.cpp", R"("shell/apppaths.h")");
+    row("fonts/colorbox.cpp", R"("dialogs/prompt.h")");
+    row("fonts/fontmanager.cpp", R"("dialogs/screenfit.h")");
+    row("online/updatemanager.cpp", R"("dialogs/prompt.h")");
+    row("online/updatemanager.cpp", R"("shell/serviceconfig.h")");
+    row("inputmethod/inputmethod.h", R"(<QPlainTextEdit>)");
+    row("playback/form.cpp", R"("ui_settings.h")");
+    row("fonts/fontregistry.h", R"("fontwidgets/fontbox.h")");
+    row("platform/apppaths.cpp", R"("shell/mainwindow.h")");
+    row("typeset/pagewriters.cpp", R"("export/exportconfig.h")");
+    row("music/melody.cpp", R"("editor/inputmethod.h")");
+    row("playback/player.cpp", R"("appearance/settings.h")");
+    QTest::newRow("QtWidgets/ path in model")
+        << QVariantMap{{QStringLiteral("model/dialog.cpp"),
+                        QByteArray("#  include <QtWidgets/QDialog>\n")}}
+        << QStringList{QStringLiteral("model/dialog.cpp: QtWidgets/QDialog")};
     // Through a lower header: the header and its includer are both named.
     QTest::newRow("typeset via fonts -> QComboBox")
         << QVariantMap{{QStringLiteral("typeset/deep.h"), QByteArray("#include \"fonts/box.h\"\n")},
