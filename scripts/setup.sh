@@ -33,6 +33,10 @@ packages=(
   libqpdf-dev qpdf
   # page images written through libpng
   libpng-dev
+  # reading compressed MusicXML (.mxl) archives
+  libzip-dev
+  # a real notation program to write and re-save MusicXML for the import tests
+  musescore3
   # looking at exported SVG pages as a browser shows them, without our fonts
   chromium
   # sanitizer and fuzzing builds
