@@ -151,7 +151,7 @@ private:
 
     void finish();
     QString verse() const;
-    QVector<Group> groups();
+    QVector<Group> orderedGroups();
     void fill(qint64 from, qint64 to, int *measure);
 
     QXmlStreamReader m_xml;
@@ -811,9 +811,9 @@ QString ScoreReader::verse() const {
     return first;
 }
 
-// The main notes with their graces, in time order. Graces left at the end
-// of the piece, with no note to lead into, are dropped.
-QVector<Group> ScoreReader::groups() {
+// The main notes with their graces, in time order. Graces after the last
+// note, with no note to lead into, are left to finish().
+QVector<Group> ScoreReader::orderedGroups() {
     QVector<Group> out;
     int from = 0;
     for (int i = 0; i < m_raw.size(); ++i) {
@@ -821,9 +821,6 @@ QVector<Group> ScoreReader::groups() {
             out.append({from, i});
             from = i + 1;
         }
-    }
-    if (from < m_raw.size()) {
-        report(m_raw.at(from).measure, m_raw.at(from).onset, QStringLiteral("曲末的倚音已略去"));
     }
     const auto earlier = [this](const Group &a, const Group &b) {
         return m_raw.at(a.main).onset < m_raw.at(b.main).onset;
@@ -895,7 +892,8 @@ void ScoreReader::finish() {
     int fillMeasure = 0;
     int last = -1; // the last main note in out
     bool tieOpen = false;
-    for (const Group &group : groups()) {
+    const QVector<Group> groups = orderedGroups();
+    for (const Group &group : groups) {
         const Raw &main = m_raw.at(group.main);
         if (main.tieStop && tieOpen && group.from == group.main && last == out.size() - 1 &&
             main.midi >= 0 && out.at(last).midi == main.midi &&
@@ -934,6 +932,16 @@ void ScoreReader::finish() {
         t = main.onset + main.duration;
     }
     fill(t, m_start, &fillMeasure);
+    // Graces after the last note close the piece, at its end.
+    int tail = m_raw.size();
+    while (tail > 0 && m_raw.at(tail - 1).grace) {
+        --tail;
+    }
+    for (int g = tail; g < m_raw.size(); ++g) {
+        SourceNote grace = sourceNote(m_raw.at(g));
+        grace.onset = std::max(t, m_start);
+        out.append(grace);
+    }
     std::stable_sort(
         m_score.problems.begin(), m_score.problems.end(),
         [](const SourceProblem &a, const SourceProblem &b) { return a.measure < b.measure; });
