@@ -261,32 +261,61 @@ Chunks readChunks(const QByteArray &bytes, int from) {
     return chunks;
 }
 
+// Whether the bytes are well-formed GB18030: ASCII, or a lead byte 0x81–0xfe
+// followed by a trail byte 0x40–0xfe (not 0x7f), or by a digit, a byte
+// 0x81–0xfe and a digit. (Qt's codec drops a sequence cut short silently.)
+bool isGb18030(const QByteArray &b) {
+    const auto in = [](quint8 c, int lo, int hi) { return c >= lo && c <= hi; };
+    for (int i = 0; i < b.size();) {
+        const quint8 c = quint8(b.at(i));
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        if (!in(c, 0x81, 0xfe) || i + 1 >= b.size()) {
+            return false;
+        }
+        const quint8 d = quint8(b.at(i + 1));
+        if (in(d, 0x40, 0xfe) && d != 0x7f) {
+            i += 2;
+        } else if (in(d, 0x30, 0x39) && i + 3 < b.size() && in(quint8(b.at(i + 2)), 0x81, 0xfe) &&
+                   in(quint8(b.at(i + 3)), 0x30, 0x39)) {
+            i += 4;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool isUtf8(const QByteArray &b) {
+    QTextCodec::ConverterState state;
+    QTextCodec::codecForMib(106)->toUnicode(b.constData(), b.size(), &state);
+    return state.invalidChars == 0 && state.remainingChars == 0;
+}
+
 // How the file's texts are encoded: UTF-8 when every one of them is valid
 // UTF-8, else GB18030 (Chinese karaoke files) when every one is valid there,
 // else Latin-1.
 QTextCodec *textCodec(const QVector<Track> &tracks) {
-    const auto decodesAll = [&](QTextCodec *codec) {
+    const auto all = [&](bool (*valid)(const QByteArray &)) {
         for (const Track &t : tracks) {
             for (const MetaEvent &m : t.metas) {
-                if (m.type > CuePoint) {
-                    continue;
-                }
-                QTextCodec::ConverterState state;
-                codec->toUnicode(m.data.constData(), m.data.size(), &state);
-                if (state.invalidChars > 0 || state.remainingChars > 0) {
+                if (m.type <= CuePoint && !valid(m.data)) {
                     return false;
                 }
             }
         }
         return true;
     };
-    for (const char *name : {"UTF-8", "GB18030"}) {
-        QTextCodec *codec = QTextCodec::codecForName(name);
-        if (codec && decodesAll(codec)) {
-            return codec;
-        }
+    if (all(isUtf8)) {
+        return QTextCodec::codecForMib(106);
     }
-    return QTextCodec::codecForName("ISO-8859-1");
+    QTextCodec *gb = QTextCodec::codecForName("GB18030");
+    if (gb && all(isGb18030)) {
+        return gb;
+    }
+    return QTextCodec::codecForMib(4); // Latin-1
 }
 
 qint64 snap(qint64 t) {
