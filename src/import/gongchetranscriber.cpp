@@ -84,6 +84,28 @@ int measureAt(const SourceScore &source, qint64 time) {
     return m;
 }
 
+// Each note's score line (a character of several sung characters has lines
+// for all of them, its notes on the first), and where lyric lines break: after
+// a phrase end or phrase-ending punctuation.
+void placeOnLines(TranscribedTune *tune, const QVector<int> &of, const QString &phraseEnds) {
+    int line = 0;
+    QVector<int> lineOf;
+    for (WrittenCharacter &c : tune->characters) {
+        lineOf.append(line);
+        line += c.sungCount;
+        for (QChar ch : c.text) {
+            c.breakAfter = c.breakAfter || phraseEnds.contains(ch);
+        }
+    }
+    for (int i = 0; i < tune->notes.size(); ++i) {
+        WrittenNote &w = tune->notes[i];
+        w.character = lineOf.at(of.at(i));
+        if (!w.grace && w.phraseEnd) {
+            tune->characters[of.at(i)].breakAfter = true;
+        }
+    }
+}
+
 } // namespace
 
 GongcheTranscriber::GongcheTranscriber(const MusicRules &rules)
@@ -314,22 +336,7 @@ void GongcheTranscriber::assignCharacters(const SourceScore &source, Transcribed
         of[i] = of.at(i) >= 0 ? of.at(i) : next; // a grace: its main note's
         next = of.at(i);
     }
-    int line = 0;
-    QVector<int> lineOf;
-    for (WrittenCharacter &c : tune->characters) {
-        lineOf.append(line);
-        line += c.sungCount;
-        for (QChar ch : c.text) {
-            c.breakAfter = c.breakAfter || m_import.phraseEnds.contains(ch);
-        }
-    }
-    for (int i = 0; i < tune->notes.size(); ++i) {
-        WrittenNote &w = tune->notes[i];
-        w.character = lineOf.at(of.at(i));
-        if (!w.grace && w.phraseEnd) {
-            tune->characters[of.at(i)].breakAfter = true;
-        }
-    }
+    placeOnLines(tune, of, m_import.phraseEnds);
     if (nonCjk) {
         tune->remarks.append({-1, -1, m_import.messages.nonCjkLyric});
     }
