@@ -2,6 +2,7 @@
 
 #include "export/exportconfig.h"
 #include "export/exportformat.h"
+#include "import/musicimport.h"
 #include "model/rendermodel.h"
 #include "model/scorefile.h"
 #include "typeset/typesetter.h"
@@ -106,6 +107,7 @@ bool CommandLineExport::wanted(int argc, char **argv) {
             break;
         }
         if (std::strcmp(a, "--export") == 0 || std::strncmp(a, "--export=", 9) == 0 ||
+            std::strcmp(a, "--import") == 0 || std::strncmp(a, "--import=", 9) == 0 ||
             std::strcmp(a, "-h") == 0 || std::strcmp(a, "--help") == 0 ||
             std::strcmp(a, "-?") == 0 || std::strcmp(a, "--help-all") == 0) {
             wanted = true;
@@ -138,6 +140,7 @@ struct Options {
     QCommandLineOption scheme;
     QCommandLineOption notation;
     QCommandLineOption zeng;
+    QCommandLineOption importFile;
 };
 
 Options describeOptions(QCommandLineParser &parser) {
@@ -150,6 +153,10 @@ Options describeOptions(QCommandLineParser &parser) {
         "         [--notation gongche|jianpu] [--zeng split|whole] FILE.gcp\n"
         "      Typesets the score and writes it without opening a window, with the\n"
         "      export settings of settings.ini. Prints what it wrote.\n"
+        "  qorvel --import MUSIC -o|--output OUT.gcp\n"
+        "      Reads MusicXML (.musicxml, .xml, .mxl) or a MIDI file and writes it as\n"
+        "      a gongche score; what the import changed is listed on standard error.\n"
+        "      With --export, the imported score goes straight to pages.\n"
         "      Exit status: 0 success, 1 failure, 2 usage error."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption exportOption(
@@ -184,18 +191,24 @@ Options describeOptions(QCommandLineParser &parser) {
                        "this run only. Default: the settings or the scheme, whole unless "
                        "changed."),
         QStringLiteral("split|whole"));
-    parser.addOptions(
-        {exportOption, outputOption, dpiOption, schemeOption, notationOption, zengOption});
+    const QCommandLineOption importOption(
+        QStringLiteral("import"),
+        QStringLiteral("Read a MusicXML or MIDI file as the score, instead of FILE.gcp: "
+                       "written as a score file to --output, or exported with --export."),
+        QStringLiteral("MUSIC"));
+    parser.addOptions({exportOption, outputOption, dpiOption, schemeOption, notationOption,
+                       zengOption, importOption});
     parser.addPositionalArgument(QStringLiteral("FILE.gcp"),
                                  QStringLiteral("The score file to open or to export."));
     return {helpOption,   exportOption,   outputOption, dpiOption,
-            schemeOption, notationOption, zengOption};
+            schemeOption, notationOption, zengOption,   importOption};
 }
 
 // What an export run is asked to do, its options checked.
 struct Request {
-    const ExportFormat *format = nullptr;
-    QString file;
+    const ExportFormat *format = nullptr; // none: an import written as a score file
+    QString file;                         // the score file, or the music file imported
+    bool imports = false;
     QString output;
     int dpi = 96;
     std::optional<QString> scheme;
@@ -207,12 +220,14 @@ struct Request {
 // option that is missing or wrong, and no request is made.
 std::optional<Request> readRequest(const QCommandLineParser &parser, const Options &options) {
     Request request;
-    if (!parser.isSet(options.format)) {
+    request.imports = parser.isSet(options.importFile);
+    if (!parser.isSet(options.format) && !request.imports) {
         usageError(QStringLiteral("--export FORMAT is missing"));
         return std::nullopt;
     }
-    request.format = ExportFormat::find(parser.value(options.format));
-    if (!request.format) {
+    request.format =
+        parser.isSet(options.format) ? ExportFormat::find(parser.value(options.format)) : nullptr;
+    if (!request.format && parser.isSet(options.format)) {
         usageError(QStringLiteral("unknown format \"%1\"; use %2")
                        .arg(parser.value(options.format), ExportFormat::idList()));
         return std::nullopt;
@@ -248,7 +263,14 @@ std::optional<Request> readRequest(const QCommandLineParser &parser, const Optio
         }
         request.splitZeng = splitZeng;
     }
-    const QStringList files = parser.positionalArguments();
+    QStringList files = parser.positionalArguments();
+    if (request.imports) {
+        if (!files.isEmpty()) {
+            usageError(QStringLiteral("a score file and --import at once"));
+            return std::nullopt;
+        }
+        files.append(parser.value(options.importFile));
+    }
     if (files.size() != 1) {
         usageError(files.isEmpty() ? QStringLiteral("no score file given")
                                    : QStringLiteral("one score file at a time"));
@@ -297,6 +319,38 @@ std::optional<DocumentLines> readScore(const QString &file) {
         return std::nullopt;
     }
     return renderModel(lyric, score);
+}
+
+// The score a music file makes, what the import changed listed on standard
+// error; nothing when the file could not be read.
+std::optional<music::ImportedDocument> importMusic(const QString &file) {
+    music::ImportedDocument document = music::MusicImport::importFile(file);
+    if (!document.ok()) {
+        failure(QStringLiteral("cannot import %1: %2").arg(file, document.error));
+        return std::nullopt;
+    }
+    const QString name = QFileInfo(file).fileName();
+    for (const music::ImportRemark &remark : qAsConst(document.remarks)) {
+        printLine(stderr, QStringLiteral("%1: %2").arg(name, remark.text()));
+    }
+    return document;
+}
+
+// An imported score written as a score file. A score file already there is
+// someone's work: it is never replaced.
+int writeImported(const Request &request, const music::ImportedDocument &document) {
+    const QFileInfo target(request.output);
+    if (target.exists()) {
+        return failure(QStringLiteral("%1 exists; the import writes only a new score file")
+                           .arg(request.output));
+    }
+    const Outcome written = writeScoreFile(request.output, document.lyric, document.score);
+    if (!written) {
+        return failure(
+            QStringLiteral("cannot write to %1: %2").arg(request.output, written.message()));
+    }
+    printLine(stdout, QDir::toNativeSeparators(request.output));
+    return CommandLineExport::Success;
 }
 
 // Typesets the pages the format needs and writes them, the progress drawn on
@@ -351,9 +405,16 @@ int CommandLineExport::run(const QStringList &arguments) {
     if (!applySettings(*request)) {
         return Failure;
     }
-    const std::optional<DocumentLines> lines = readScore(request->file);
-    if (!lines) {
+    if (!request->imports) {
+        const std::optional<DocumentLines> lines = readScore(request->file);
+        return lines ? typesetAndWrite(*request, *lines) : Failure;
+    }
+    const std::optional<music::ImportedDocument> imported = importMusic(request->file);
+    if (!imported) {
         return Failure;
     }
-    return typesetAndWrite(*request, *lines);
+    if (!request->format) {
+        return writeImported(*request, *imported);
+    }
+    return typesetAndWrite(*request, renderModel(imported->lyric, imported->score));
 }

@@ -18,11 +18,19 @@
 // folder is printed on standard output; progress goes to standard error while
 // that is a terminal. Exit status: 0 success, 1 failure (one line on standard
 // error giving the reason), 2 usage error. No message box is ever shown.
+//
+//   qorvel --import MUSIC --output OUT.gcp
+//   qorvel --import MUSIC --export FORMAT --output PATH [options as above]
+//
+// reads a MusicXML or MIDI file as the score instead: written as a new score
+// file (never over an existing file), or exported as above. What the import
+// changed or left out is listed on standard error, one line each; a file of
+// which nothing could be read is a failure.
 class CommandLineExport {
 public:
     enum ExitCode { Success = 0, Failure = 1, UsageError = 2 };
 
-    // True when the command line asks for an export or for help. Call it
+    // True when the command line asks for an export, an import or for help. Call it
     // before the application object exists: without a display it chooses the
     // offscreen platform (measuring fonts at 96 dpi, as a desktop does).
     static bool wanted(int argc, char **argv);

@@ -16,11 +16,13 @@
 #include "export/previewpane.h"
 #include "export/printdialogs.h"
 #include "fontwidgets/fontmanager.h"
+#include "import/musicimport.h"
 #include "model/backupstore.h"
 #include "online/boundedreply.h"
 #include "online/updatecheck.h"
 #include "online/updatemanager.h"
 #include "platform/serviceconfig.h"
+#include "shell/importcontroller.h"
 #include "shell/playbackcontroller.h"
 #include "shell/previewlink.h"
 #include "shell/updatenotice.h"
@@ -82,6 +84,7 @@ MainWindow::MainWindow(QWidget *parent)
     setUpExportedButton();
 
     setUpProblemList();
+    m_import = new ImportController(this, [this](DocumentTab *edit) { addDocument(edit); });
     setUpPreview();
     m_playback = new PlaybackController(this, [this] { return currentEdit(); });
     setUpViewMenu();
@@ -124,6 +127,7 @@ void MainWindow::forwardToCurrent(QAction *action, void (DocumentTab::*command)(
 void MainWindow::connectFileActions() {
     connect(ui->newAction, &QAction::triggered, this, &MainWindow::newAction);
     connect(ui->openAction, &QAction::triggered, this, &MainWindow::openAction);
+    connect(ui->importAction, &QAction::triggered, this, &MainWindow::importAction);
     connect(ui->saveAction, &QAction::triggered, this, &MainWindow::saveAction);
     connect(ui->saveAsAction, &QAction::triggered, this, &MainWindow::saveAsAction);
     connect(ui->actionRestoreVersion, &QAction::triggered, this, &MainWindow::restoreVersionAction);
@@ -392,6 +396,14 @@ void MainWindow::openAction() {
                                       QStringLiteral("工尺谱文件 (*.gcp)")));
 }
 
+void MainWindow::importAction() {
+    m_import->chooseAndImport();
+}
+
+bool MainWindow::importMusic(const QString &path) {
+    return m_import->importFile(path);
+}
+
 void MainWindow::openDocument(const QString &path) {
     if (path.isEmpty()) {
         return;
@@ -482,6 +494,9 @@ void MainWindow::tabWidgetCurrentChanged(int index) {
         ui->replaceAction};
     DocumentTab *edit =
         index < 0 ? nullptr : qobject_cast<DocumentTab *>(ui->tabWidget->widget(index));
+    if (m_import) {
+        m_import->currentChanged(edit);
+    }
     if (!edit) {
         ui->tabWidget->hide();
         m_startPage->show();
@@ -549,15 +564,20 @@ bool MainWindow::closeAllTabs() {
 
 namespace {
 
-// The local score files a drag carries; none when it carries anything else.
+bool isScoreFile(const QString &path) {
+    return path.endsWith(QStringLiteral(".gcp"), Qt::CaseInsensitive);
+}
+
+// The local files a drag carries, score files and music to import; none when
+// it carries anything else.
 QStringList droppedScores(const QMimeData *mime) {
     QStringList paths;
     for (const QUrl &url : mime->urls()) {
-        if (!url.isLocalFile() ||
-            !url.toLocalFile().endsWith(QStringLiteral(".gcp"), Qt::CaseInsensitive)) {
+        const QString path = url.toLocalFile();
+        if (!url.isLocalFile() || !(isScoreFile(path) || music::MusicImport::canRead(path))) {
             return {};
         }
-        paths.append(url.toLocalFile());
+        paths.append(path);
     }
     return paths;
 }
@@ -573,7 +593,11 @@ void MainWindow::dragEnterEvent(QDragEnterEvent *event) {
 void MainWindow::dropEvent(QDropEvent *event) {
     const QStringList paths = droppedScores(event->mimeData());
     for (const QString &path : paths) {
-        openDocument(path);
+        if (isScoreFile(path)) {
+            openDocument(path);
+        } else {
+            importMusic(path);
+        }
     }
     if (!paths.isEmpty()) {
         event->acceptProposedAction();

@@ -19,6 +19,7 @@ class PlaybackController;
 class PreviewDock;
 class PreviewLink;
 class QAction;
+class ImportController;
 class ProblemList;
 class QTextBrowser;
 class QDockWidget;
@@ -46,6 +47,9 @@ public:
     // A file open already (the same file by any path) is not opened twice:
     // its tab becomes current.
     void openDocument(const QString &path);
+    // Reads a MusicXML or MIDI file into a new untitled tab and shows what the
+    // import changed; false when nothing could be read (the user was told).
+    bool importMusic(const QString &path);
     // The tab of a file, or nullptr.
     DocumentTab *documentOf(const QString &path) const;
     // The files of the open documents (those that have one).
@@ -84,6 +88,7 @@ public:
 public slots:
     void newAction();
     void openAction();
+    void importAction();
     void saveAction();
     void saveAsAction();
     void restoreVersionAction();
@@ -191,6 +196,7 @@ private:
     QToolButton *m_openFolderBtn = nullptr; // in the status bar after an export
     QString m_exportedFolder;
     ProblemList *m_problemDock = nullptr;
+    ImportController *m_import = nullptr;
     ServiceConfig *m_service;
     UpdateManager *m_updateManager;
     bool m_startPageBuiltIn = false;

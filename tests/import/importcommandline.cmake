@@ -1,0 +1,2 @@
+# The import command line runs the real program.
+add_dependencies(tst_import_importcommandline qorvel)
