@@ -6,6 +6,7 @@
 #include "importfixture.h"
 #include "model/linegrammar.h"
 #include "model/rendermodel.h"
+#include "model/scorefile.h"
 #include "music/beatsplitter.h"
 #include "music/melodybuilder.h"
 
@@ -500,6 +501,37 @@ private slots:
             QCOMPARE(r.remarks.last().character, 3);
             QCOMPARE(r.remarks.at(1).character, 0);
         }
+    }
+
+    // The sample documents carry ornaments and leave beats unmarked, so they
+    // cannot come back as written; without their ornaments, their music must:
+    // the same pitches, onsets and lengths, nothing reported.
+    void sampleMusic_data() {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("sample") << QStringLiteral("tests/export/golden/sample.gcp");
+        QTest::newRow("sample_jianpu") << QStringLiteral("tests/export/golden/sample_jianpu.gcp");
+        QTest::newRow("example") << QStringLiteral("examples/youyuan-zaoluopao.gcp");
+    }
+    void sampleMusic() {
+        QFETCH(QString, path);
+        QString lyric, score;
+        const QByteArray bytes = readAll(QStringLiteral(QORVEL_SOURCE_DIR "/") + path);
+        QVERIFY(!bytes.isEmpty());
+        QCOMPARE(decodeScoreFile(bytes, &lyric, &score), ScoreFileDamage::None);
+        for (char32_t o :
+             {GongcheSymbol::DieQiang, GongcheSymbol::DieQiangQiKou,
+              GongcheSymbol::DaiQiangCuoQiang, GongcheSymbol::HuoQiang, GongcheSymbol::SouQiang}) {
+            score.remove(GongcheSymbol::textOf(o));
+        }
+        const MelodyBuilder builder;
+        const Melody original = builder.build(renderModel(lyric, score));
+        const DocumentLines lines = renderModel(lyric, score);
+        const auto r = GongcheTranscriber().transcribe(importfixture::sourceOf(original, lines));
+        QCOMPARE(remarkTexts(r.remarks), QStringList());
+        const Melody back = builder.build(renderModel(r.lyric, r.score));
+        QCOMPARE(musicfixture::midis(back), musicfixture::midis(original));
+        QCOMPARE(musicfixture::onsets(back), musicfixture::onsets(original));
+        QCOMPARE(musicfixture::durations(back), musicfixture::durations(original));
     }
 
     // Documents that mark every beat read back through a score to themselves:
