@@ -1,8 +1,18 @@
 // Reading MusicXML scores of 100, 1,000 and 10,000 measures. The reader
 // streams the document once, so the time per measure (the "per_measure"
 // counter, in seconds) must stay the same as the score grows.
+//
+// And the whole import, file to gongche document, of the sample aria
+// exported as MusicXML and repeated to 10 and 100 pages: the time per page
+// (the "per_page" counter) must stay the same too.
+#include "import/musicimport.h"
 #include "import/musicxmlreader.h"
+#include "model/rendermodel.h"
+#include "model/scorefile.h"
+#include "music/melodybuilder.h"
+#include "music/musicxmlwriter.h"
 
+#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -83,6 +93,48 @@ void BM_ReadMusicXml(benchmark::State &state) {
         double(count), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_ReadMusicXml)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// The sample aria (two pages) copies times over, each copy a tune of its own.
+QByteArray sampleAriaXml(int copies) {
+    QString lyric, score;
+    decodeScoreFile(
+        [] {
+            QFile f(QStringLiteral(QORVEL_SOURCE_DIR "/examples/youyuan-zaoluopao.gcp"));
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }(),
+        &lyric, &score);
+    QStringList lyrics, scores;
+    for (int i = 0; i < copies; ++i) {
+        lyrics.append(lyric);
+        scores.append(score);
+    }
+    const DocumentLines lines =
+        renderModel(lyrics.join(QLatin1Char('\n')), scores.join(QLatin1Char('\n')));
+    return music::MusicXmlWriter::encode(music::MelodyBuilder().build(lines), {});
+}
+
+void BM_ImportSampleAria(benchmark::State &state) {
+    const int pages = int(state.range(0));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("aria.musicxml"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(sampleAriaXml(pages / 2)) < 0) {
+        state.SkipWithError("cannot write the score");
+        return;
+    }
+    file.close();
+    for (auto _ : state) {
+        const music::ImportedDocument d = music::MusicImport::importFile(path);
+        if (!d.ok()) {
+            state.SkipWithError("the import failed");
+            break;
+        }
+        benchmark::DoNotOptimize(d.score.data());
+    }
+    state.counters["per_page"] = benchmark::Counter(
+        double(pages), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_ImportSampleAria)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
