@@ -23,7 +23,9 @@ namespace music {
 // signatures, tempi, markers and cue points go to the bar they fall in; the
 // first track's name is the title; lyric events, or the text events of a
 // karaoke file that has none, are the words of the notes they start with.
-// Texts are read as UTF-8, else GB18030, else Latin-1.
+// The file's texts are read as UTF-8 when all of them are UTF-8, else as
+// GB18030 when all of them are, else as Latin-1. A format 2 file (independent
+// sequences) is refused.
 //
 // A damaged or truncated track is read as far as it can be and reported;
 // only a file that is not MIDI at all, a bad header, a format or timing this
