@@ -350,6 +350,7 @@ public:
             return SourceReading::failure(error);
         }
         signatures();
+        sections();
         notes();
         words();
         std::stable_sort(m_score.problems.begin(), m_score.problems.end(),
@@ -600,7 +601,40 @@ private:
         }
     }
 
+    // A file has no double bars: a change of key or meter is where one tune
+    // ends and the next begins. A single short bar at a tune's start, in a
+    // meter of its own, is its pickup: the longer meter after it is still
+    // the same tune's.
+    void sections() {
+        auto &ms = m_score.measures;
+        bool pickup = ms.size() > 1 && isPickup(ms.at(0), ms.at(1));
+        for (int i = 1; i < ms.size(); ++i) {
+            const SourceMeasure &before = ms.at(i - 1);
+            SourceMeasure &measure = ms[i];
+            const bool key = measure.keyStated &&
+                             (measure.fifths != before.fifths || measure.minor != before.minor);
+            const bool meter = measure.meterStated && !sameMeter(measure, before);
+            if ((!key && !meter) || (pickup && !key)) {
+                pickup = false;
+                continue;
+            }
+            measure.doubleBarBefore = true;
+            pickup = i + 1 < ms.size() && isPickup(measure, ms.at(i + 1));
+        }
+    }
+
+    static bool isPickup(const SourceMeasure &bar, const SourceMeasure &next) {
+        return qint64(bar.beats) * next.beatType < qint64(next.beats) * bar.beatType;
+    }
+
+    static bool sameMeter(const SourceMeasure &a, const SourceMeasure &b) {
+        return a.beats == b.beats && a.beatType == b.beatType;
+    }
+
     // The voice as notes and rests from the start, rests split at the bars.
+    // A gap of an eighth of a beat or less between two notes is a breath
+    // (气口), as players and our own files leave one: the note before it
+    // takes its time.
     void notes() {
         QMap<int, int> moved; // bar → notes the grid moved
         QMap<int, qint64> chords;
@@ -612,6 +646,12 @@ private:
         }
         qint64 now = 0;
         for (const GridNote &g : m_line) {
+            if (g.on > now && g.on - now <= gridTicks && !m_score.notes.isEmpty() &&
+                !m_score.notes.last().isRest()) {
+                m_score.notes.last().duration += g.on - now;
+                m_score.notes.last().breathAfter = true;
+                now = g.on;
+            }
             rest(now, g.on);
             SourceNote n;
             n.onset = g.on;
