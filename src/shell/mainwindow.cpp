@@ -7,6 +7,7 @@
 #include "dialogs/helpdialog.h"
 #include "dialogs/prompt.h"
 #include "editor/documenttab.h"
+#include "editor/importreportdock.h"
 #include "editor/inputmethod.h"
 #include "editor/lyricedit.h"
 #include "editor/problemlist.h"
@@ -205,16 +206,19 @@ void MainWindow::restoreWindowState() {
     const WindowState state;
     if (!state.restore(this)) {
         // The preview takes about a third of the first start's width, and
-        // the 板眼 check a few lines when it first shows, even on a small
-        // or strongly scaled screen.
+        // the 板眼 check and the import report a few lines when they first
+        // show, even on a small or strongly scaled screen.
         resizeDocks({m_previewDock}, {width() / 3}, Qt::Horizontal);
-        auto *once = new QObject(this);
-        connect(m_problemDock, &QDockWidget::visibilityChanged, once, [this, once](bool shown) {
-            if (shown) {
-                resizeDocks({m_problemDock}, {fontMetrics().height() * 7}, Qt::Vertical);
-                once->deleteLater();
-            }
-        });
+        for (QDockWidget *dock : {static_cast<QDockWidget *>(m_problemDock),
+                                  static_cast<QDockWidget *>(m_import->dock())}) {
+            auto *once = new QObject(this);
+            connect(dock, &QDockWidget::visibilityChanged, once, [this, once, dock](bool shown) {
+                if (shown) {
+                    resizeDocks({dock}, {fontMetrics().height() * 7}, Qt::Vertical);
+                    once->deleteLater();
+                }
+            });
+        }
     }
     WindowState::applyTo(windowSplitters(), state.splitters(false));
     m_tabSplitters = state.splitters(true);
