@@ -150,6 +150,9 @@ private:
     void report(int measure, qint64 time, const QString &message);
 
     void finish();
+    void assembleVoice(const QString &verse);
+    SourceNote sourceNote(const Raw &raw, const QString &verse) const;
+    bool joinTie(const Raw &main, SourceNote *into, const QString &verse) const;
     QString verse() const;
     QVector<Group> orderedGroups();
     void fill(qint64 from, qint64 to, int *measure);
@@ -864,49 +867,48 @@ void ScoreReader::finish() {
     if (m_score.measures.isEmpty()) {
         return;
     }
-    const QString chosen = verse();
-    const auto syllable = [&chosen](const Raw &raw) {
-        for (const Lyric &lyric : raw.lyrics) {
-            if (lyric.number == chosen) {
-                return lyric.text;
-            }
-        }
-        return QString();
-    };
-    const auto sourceNote = [&syllable](const Raw &raw) {
-        SourceNote n;
-        n.onset = raw.onset;
-        n.duration = raw.duration;
-        n.midi = raw.midi;
-        n.grace = raw.grace;
-        n.breathAfter = raw.breath;
-        n.fermata = raw.fermata;
-        n.lyric = syllable(raw);
-        n.measure = raw.measure;
-        return n;
-    };
+    assembleVoice(verse());
+    std::stable_sort(
+        m_score.problems.begin(), m_score.problems.end(),
+        [](const SourceProblem &a, const SourceProblem &b) { return a.measure < b.measure; });
+    m_raw.clear();
+}
 
+// A raw note as the score states it, with its syllable of the verse.
+SourceNote ScoreReader::sourceNote(const Raw &raw, const QString &verse) const {
+    SourceNote n;
+    n.onset = raw.onset;
+    n.duration = raw.duration;
+    n.midi = raw.midi;
+    n.grace = raw.grace;
+    n.breathAfter = raw.breath;
+    n.fermata = raw.fermata;
+    for (const Lyric &lyric : raw.lyrics) {
+        if (lyric.number == verse) {
+            n.lyric = lyric.text;
+            break;
+        }
+    }
+    n.measure = raw.measure;
+    return n;
+}
+
+// The voice in time order: tied notes merged, gaps filled with rests,
+// overlaps trimmed, graces just before their note, and the graces after
+// the last note at the piece's end.
+void ScoreReader::assembleVoice(const QString &verse) {
     QVector<SourceNote> &out = m_score.notes;
     out.reserve(m_raw.size());
     qint64 t = 0;
     int fillMeasure = 0;
     int last = -1; // the last main note in out
     bool tieOpen = false;
-    const QVector<Group> groups = orderedGroups();
-    for (const Group &group : groups) {
+    for (const Group &group : orderedGroups()) {
         const Raw &main = m_raw.at(group.main);
-        if (main.tieStop && tieOpen && group.from == group.main && last == out.size() - 1 &&
-            main.midi >= 0 && out.at(last).midi == main.midi &&
-            out.at(last).onset + out.at(last).duration == main.onset) {
-            SourceNote &into = out[last];
-            into.duration += main.duration;
-            into.breathAfter = main.breath;
-            into.fermata = main.fermata;
-            if (into.lyric.isEmpty()) {
-                into.lyric = syllable(main);
-            }
+        if (tieOpen && group.from == group.main && last == out.size() - 1 &&
+            joinTie(main, &out[last], verse)) {
             tieOpen = main.tieStart;
-            t = into.onset + into.duration;
+            t = out.at(last).onset + out.at(last).duration;
             continue;
         }
         if (main.onset < t) {
@@ -921,31 +923,42 @@ void ScoreReader::finish() {
             fill(t, main.onset, &fillMeasure);
         }
         for (int g = group.from; g < group.main; ++g) {
-            SourceNote grace = sourceNote(m_raw.at(g));
+            SourceNote grace = sourceNote(m_raw.at(g), verse);
             grace.onset = main.onset;
             grace.measure = main.measure;
             out.append(grace);
         }
-        out.append(sourceNote(main));
+        out.append(sourceNote(main, verse));
         last = out.size() - 1;
         tieOpen = main.tieStart;
         t = main.onset + main.duration;
     }
     fill(t, m_start, &fillMeasure);
-    // Graces after the last note close the piece, at its end.
     int tail = m_raw.size();
     while (tail > 0 && m_raw.at(tail - 1).grace) {
         --tail;
     }
     for (int g = tail; g < m_raw.size(); ++g) {
-        SourceNote grace = sourceNote(m_raw.at(g));
+        SourceNote grace = sourceNote(m_raw.at(g), verse);
         grace.onset = std::max(t, m_start);
         out.append(grace);
     }
-    std::stable_sort(
-        m_score.problems.begin(), m_score.problems.end(),
-        [](const SourceProblem &a, const SourceProblem &b) { return a.measure < b.measure; });
-    m_raw.clear();
+}
+
+// Adds a note that ends a tie to the note it is tied from (same pitch, right
+// after it); false when they do not join.
+bool ScoreReader::joinTie(const Raw &main, SourceNote *into, const QString &verse) const {
+    if (!main.tieStop || main.midi < 0 || into->midi != main.midi ||
+        into->onset + into->duration != main.onset) {
+        return false;
+    }
+    into->duration += main.duration;
+    into->breathAfter = main.breath;
+    into->fermata = main.fermata;
+    if (into->lyric.isEmpty()) {
+        into->lyric = sourceNote(main, verse).lyric;
+    }
+    return true;
 }
 
 } // namespace
