@@ -1,8 +1,10 @@
-// The MIDI file reader: any bytes as a ".mid" file. Whatever it reads must be
+// The MIDI file reader, and the import of what it reads: any bytes as a
+// ".mid" file. Whatever it reads must be
 // one voice in time order from the start without gaps or empty notes, every
 // note and remark in a bar that exists, the bars one after another; a file
 // it refuses yields nothing but the reason.
 #include "fuzz_common.h"
+#include "fuzz_import.h"
 #include "import/midifilereader.h"
 
 QORVEL_FUZZ_INIT
@@ -67,5 +69,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             fuzz::fail("a remark in a bar that does not exist");
         }
     }
+    fuzz::checkTranscription(score);
     return 0;
 }

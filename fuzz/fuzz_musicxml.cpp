@@ -2,8 +2,10 @@
 // zip archive, as a compressed .mxl. Either they are refused with a reason
 // and nothing read, or the score read keeps its invariants: notes in time
 // order and contiguous, no negative durations, only graces without one,
-// measure indices in range, measures one after another.
+// measure indices in range, measures one after another; and the import
+// writes one score line for each sung character of what was read.
 #include "fuzz_common.h"
+#include "fuzz_import.h"
 #include "import/musicxmlreader.h"
 #include "import/mxlarchive.h"
 
@@ -73,6 +75,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         }
         xml = archive.score;
     }
-    check(music::MusicXmlReader::read(xml));
+    const music::SourceReading reading = music::MusicXmlReader::read(xml);
+    check(reading);
+    if (reading.ok()) {
+        fuzz::checkTranscription(reading.score);
+    }
     return 0;
 }
