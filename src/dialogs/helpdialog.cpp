@@ -201,6 +201,11 @@ QString Help::guideHtml() {
         "<h3>导出与打印</h3>"
         "<p>导出（Ctrl+E）为 PDF、SVG、PNG、JPG 页面，或 MIDI、MusicXML、WAV 音频。"
         "打印（Ctrl+P）与打印预览（Ctrl+Shift+P）按导出的纸张和方向输出工尺谱或简谱。</p>"
+        "<h3>导入</h3>"
+        "<p>文件 › 导入…（Ctrl+I），或把文件拖到窗口上：MusicXML（.musicxml、.xml、.mxl）或 MIDI"
+        "（.mid）文件成为新的未命名文档。调号的大调主音为“上”定笛色，拍号定板式（4/4 一板三眼、"
+        "2/4 一板一眼、1/4 流水板、8/4 加赠，无拍号为散板），节奏写成板眼，倚音写小字，换气写气口，"
+        "第一段歌词为唱词。导入时改动或未能导入之处，按小节和拍列在“导入报告”中，点击可跳到该字。</p>"
         "<h3>备份与恢复</h3>"
         "<p>每次保存前都会保留被覆盖的版本：文件 › 恢复早期版本… 列出该文件最近的五个版本，"
         "在新标签页中打开所选版本。未保存的修改至多一分钟后写入恢复文件，程序意外退出后"
@@ -209,11 +214,15 @@ QString Help::guideHtml() {
         "<p>不开窗口直接导出：</p>"
         "<pre>qorvel --export pdf --output 曲谱.pdf 曲谱.gcp\n"
         "qorvel --export png --dpi 300 --output 输出目录/ 曲谱.gcp\n"
-        "qorvel --export pdf --notation jianpu --output 简谱.pdf 曲谱.gcp</pre>"
+        "qorvel --export pdf --notation jianpu --output 简谱.pdf 曲谱.gcp\n"
+        "qorvel --import 乐曲.musicxml --output 曲谱.gcp\n"
+        "qorvel --import 乐曲.mid --export pdf --notation jianpu --output 简谱.pdf</pre>"
         "<p><code>--export</code> 可为 pdf、svg、png、jpg、midi、musicxml、wav；"
         "<code>--dpi</code> 为 96、160、300 或 600；<code>--notation gongche|jianpu</code> 选谱式；"
         "<code>--zeng split|whole</code> 选加赠小节的写法；<code>--scheme 方案.json</code> "
-        "临时使用一个导出方案。损坏的文件不导出，退出码为 1。</p>");
+        "临时使用一个导出方案。损坏的文件不导出，退出码为 1。"
+        "<code>--import</code> 把导入报告写到标准错误，什么也读不出时退出码为 1，"
+        "不会覆盖已有的文件。</p>");
 }
 
 QString Help::html(const QWidget *window) {
