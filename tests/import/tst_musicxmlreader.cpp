@@ -60,10 +60,6 @@ QString n(const char *name, int duration, const QString &extra = {}) {
            extra + "</note>";
 }
 
-QString rest(int duration) {
-    return "<note><rest/>" + el("duration", N(duration)) + "</note>";
-}
-
 // A grace note (it has no duration), with these attributes on <grace>.
 QString grace(const char *name, const QString &attributes = {}) {
     return n(name, 0).replace(QStringLiteral("<note>"), "<note><grace" + attributes + "/>");
@@ -148,23 +144,17 @@ void checkInvariants(const SourceScore &s) {
 QByteArray zipOf(const Entries &entries, const char *password = nullptr) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("a.zip"));
-    int error = 0;
-    zip_t *archive = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE, &error);
-    bool ok = archive;
-    for (const auto &e : entries) {
-        zip_source_t *source =
-            ok ? zip_source_buffer(archive, e.second.constData(), e.second.size(), 0) : nullptr;
-        const zip_int64_t i =
-            source ? zip_file_add(archive, e.first.toUtf8().constData(), source, ZIP_FL_ENC_UTF_8)
-                   : -1;
-        ok = i >= 0 && (!password || zip_file_set_encryption(archive, zip_uint64_t(i),
-                                                             ZIP_EM_AES_256, password) == 0);
+    zip_t *zip = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE, nullptr);
+    for (const auto &[name, bytes] : entries) {
+        const zip_int64_t i = zip_file_add(
+            zip, name.toUtf8().constData(),
+            zip_source_buffer(zip, bytes.constData(), bytes.size(), 0), ZIP_FL_ENC_UTF_8);
+        if (password && zip_file_set_encryption(zip, i, ZIP_EM_AES_256, password) != 0) {
+            zip_discard(zip);
+            return QByteArray();
+        }
     }
-    if (archive && (!ok || zip_close(archive) != 0)) {
-        zip_discard(archive);
-        return QByteArray();
-    }
-    return readAll(path);
+    return zip_close(zip) == 0 ? readAll(path) : QByteArray();
 }
 
 QByteArray container(const QString &root) {
@@ -221,7 +211,8 @@ void TestMusicXmlReader::reads_data() {
     const QString breath = notation("<articulations><breath-mark/></articulations>");
     const QString after = QStringLiteral(" steal-time-previous=\"10\"");
 
-    row("pitches and a rest", doc({n("C4", 1) + rest(1) + n("F#5", 2), n("Bb3", 4)}),
+    row("pitches and a rest",
+        doc({n("C4", 1) + "<note><rest/><duration>1</duration></note>" + n("F#5", 2), n("Bb3", 4)}),
         "0+480 60 m0, 480+480 r m0, 960+960 78 m0, 1920+1920 58 m1");
     row("divisions change between and within measures",
         doc({n("C4", 2) + n("D4", 1) + n("E4", 1),
@@ -312,22 +303,20 @@ void TestMusicXmlReader::reads_data() {
              el("attributes", "<key><fifths>-3</fifths><mode>minor</mode></key>" + time(3, 4)) +
                  n("C4", 3)},
             1, "<key><fifths>2</fifths><mode>major</mode></key>" + time(4, 4)),
-        "0+1920 60 m0, 1920+1920 60 m1, 3840+1440 60 m2",
-        "1 0+1920 4/4 2 K T, 2 1920+1920 4/4 2, 3 3840+1440 3/4 -3m K T");
-    row("senza misura", doc({n("C4", 5)}, 1, "<time><senza-misura/></time>"), "0+2400 60 m0",
+        "", "1 0+1920 4/4 2 K T, 2 1920+1920 4/4 2, 3 3840+1440 3/4 -3m K T");
+    row("senza misura", doc({n("C4", 5)}, 1, "<time><senza-misura/></time>"), "",
         "1 0+2400 0/0 0 T");
     row("composite meters",
         doc({n("C4", 5),
              el("attributes", time(3, 8) + time(2, 4)).replace("</time><time>", "") + n("C4", 3)},
             2, "<time><beats>3+2</beats><beat-type>8</beat-type></time>"),
-        "0+1200 60 m0, 1200+720 60 m1", "1 0+1200 5/8 0 T, 2 1200+720 3/8 0 T");
+        "", "1 0+1200 5/8 0 T, 2 1200+720 3/8 0 T");
     row("tempo from metronome or sound",
         doc({metronome("quarter", 72) + C4, metronome("half", 30) + C4,
              metronome("quarter", 40).replace("</beat-unit>", "</beat-unit><beat-unit-dot/>") + C4,
              metronome("eighth", 120) + C4, metronome("quarter", 80, "<sound tempo=\"66\"/>") + C4,
              "<sound tempo=\"90.4\"/>" + C4, C4}),
-        "0+480 60 m0, 480+480 60 m1, 960+480 60 m2, 1440+480 60 m3, 1920+480 60 m4, "
-        "2400+480 60 m5, 2880+480 60 m6",
+        "",
         "1 0+480 0/0 0 ♩72, 2 480+480 0/0 0 ♩60, 3 960+480 0/0 0 ♩60, 4 1440+480 0/0 0 ♩60, "
         "5 1920+480 0/0 0 ♩66, 6 2400+480 0/0 0 ♩90, 7 2880+480 0/0 0");
     row("words and rehearsal marks",
@@ -336,12 +325,12 @@ void TestMusicXmlReader::reads_data() {
                  .replace("</direction>", "<direction-type><rehearsal>A</rehearsal>"
                                           "</direction-type></direction>") +
              n("C4", 4)}),
-        "0+1920 60 m0", "1 0+1920 0/0 0 «【皂罗袍】 一板三眼» [A]");
+        "", "1 0+1920 0/0 0 «【皂罗袍】 一板三眼» [A]");
     row("double bars",
         doc({C4 + barline("right", "light-heavy"), C4 + barline("right", "dashed"),
              barline("left", "light-light") + C4, C4 + barline("right", "regular"),
              C4 + barline("right", "heavy-heavy"), C4}),
-        "0+480 60 m0, 480+480 60 m1, 960+480 60 m2, 1440+480 60 m3, 1920+480 60 m4, 2400+480 60 m5",
+        "",
         "1 0+480 0/0 0, 2 480+480 0/0 0 ‖, 3 960+480 0/0 0 ‖, 4 1440+480 0/0 0, "
         "5 1920+480 0/0 0, 6 2400+480 0/0 0 ‖");
     row("numbers as written; an empty measure takes no time",
@@ -350,8 +339,7 @@ void TestMusicXmlReader::reads_data() {
                   C4 + "</measure><measure number=\"1\">" + n("C4", 4) +
                   "</measure><measure number=\"12a\"></measure><measure>" + n("C4", 4) +
                   "</measure>"}),
-        "0+480 60 m0, 480+1920 60 m1, 2400+1920 60 m3",
-        "0 0+480 0/0 0, 1 480+1920 0/0 0, 12a 2400+0 0/0 0, 4 2400+1920 0/0 0");
+        "", "0 0+480 0/0 0, 1 480+1920 0/0 0, 12a 2400+0 0/0 0, 4 2400+1920 0/0 0");
 
     // Refusals.
     const QByteArray body = "<score-partwise><part-list><score-part id=\"P1\"><part-name>&foo;"
@@ -460,7 +448,9 @@ void TestMusicXmlReader::reads() {
         QVERIFY(r.score.notes.isEmpty() && r.score.measures.isEmpty());
         return;
     }
-    QCOMPARE(describe(r), expected);
+    if (!expected.isEmpty()) {
+        QCOMPARE(describe(r), expected);
+    }
     if (!measures.isEmpty()) {
         QCOMPARE(describeMeasures(r), measures);
     }
