@@ -109,15 +109,21 @@ void RhythmMarker::settleRests(TranscribedTune *tune, const Grid &grid) const {
     }
 }
 
-// Every beat a note sounds on gets the mark of its index in the measure: the
-// 头 form when the note starts there, the 腰 form when it is held across.
-void RhythmMarker::markBeats(TranscribedTune *tune, const Grid &grid, bool dropFirstMark) const {
-    QVector<int> order; // the notes that take time, in order
-    for (int i = 0; i < tune->notes.size(); ++i) {
-        if (!tune->notes.at(i).grace) {
+// The notes that take time (not the graces), in order.
+QVector<int> RhythmMarker::timedNotes(const TranscribedTune &tune) {
+    QVector<int> order;
+    for (int i = 0; i < tune.notes.size(); ++i) {
+        if (!tune.notes.at(i).grace) {
             order.append(i);
         }
     }
+    return order;
+}
+
+// Every beat a note sounds on gets the mark of its index in the measure: the
+// 头 form when the note starts there, the 腰 form when it is held across.
+void RhythmMarker::markBeats(TranscribedTune *tune, const Grid &grid, bool dropFirstMark) const {
+    const QVector<int> order = timedNotes(*tune);
     if (order.isEmpty()) {
         return;
     }
@@ -199,12 +205,7 @@ bool RhythmMarker::fits(const TranscribedTune &tune, const QVector<int> &slots, 
 // For each beat, the fewest small notes with which the model's shares give
 // the source's durations; none fits: all plain, reported.
 void RhythmMarker::chooseSmall(TranscribedTune *tune, const Grid &grid) const {
-    QVector<int> order;
-    for (int i = 0; i < tune->notes.size(); ++i) {
-        if (!tune->notes.at(i).grace) {
-            order.append(i);
-        }
-    }
+    const QVector<int> order = timedNotes(*tune);
     if (order.isEmpty()) {
         return;
     }

@@ -34,6 +34,7 @@ private:
     };
 
     Grid gridOf(const TranscribedTune &tune) const;
+    static QVector<int> timedNotes(const TranscribedTune &tune);
     void settleRests(TranscribedTune *tune, const Grid &grid) const;
     void markPhraseEnds(TranscribedTune *tune, const Grid &grid) const;
     void markBeats(TranscribedTune *tune, const Grid &grid, bool dropFirstMark) const;
