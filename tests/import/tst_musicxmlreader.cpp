@@ -32,32 +32,55 @@ QByteArray partwise(const QStringList &parts, const QString &header = {}) {
         .toUtf8();
 }
 
-// Text with notes written "pitch:duration[elements]" ("C4:1", "F#5:2[<chord/>]",
-// "r:1" a rest, "D4:0" one without duration), everything else as it stands.
-QString notes(const QString &text) {
-    static const QRegularExpression note(R"(\b([A-G][#b]?\d|r):(\d+)(?:\[([^\]]*)\])?)");
+// text with each match of pattern replaced by what make makes of it.
+template <typename Make>
+QString each(const QString &text, const QRegularExpression &pattern, Make make) {
     QString out;
     int at = 0;
-    for (auto it = note.globalMatch(text); it.hasNext();) {
+    for (auto it = pattern.globalMatch(text); it.hasNext();) {
         const QRegularExpressionMatch m = it.next();
-        const QString p = m.captured(1), alter = N(p.contains('#') - p.contains('b'));
-        out += text.mid(at, m.capturedStart() - at) + "<note>" +
-               (p == "r" ? "<rest/>"
-                         : "<pitch><step>" + p.left(1) + "</step><alter>" + alter +
-                               "</alter><octave>" + p.right(1) + "</octave></pitch>") +
-               (m.captured(2) == "0" ? "" : "<duration>" + m.captured(2) + "</duration>") +
-               m.captured(3) + "</note>";
+        out += text.mid(at, m.capturedStart() - at) + make(m);
         at = m.capturedEnd();
     }
     return out + text.mid(at);
 }
 
-// Measures numbered from 1 split at "|", the first with divisions and these
-// attributes.
+// Text with notes written "pitch:duration{element}…" ("C4:1", "F#5:2{chord}",
+// "r:1" a rest, "D4:0" one without duration), "{a/b c=\"d\":text}" for
+// <a><b c="d">text</b></a> ("{a/b}" for <a><b/></a>), everything else as it stands.
+QString xml(const QString &text) {
+    static const QRegularExpression note(R"(\b([A-G][#b]?\d|r):(\d+)((?:\{[^}]*\})*))");
+    static const QRegularExpression brace(R"(\{([^{}:]*)(:[^{}]*)?\})");
+    QString out = each(text, note, [](const QRegularExpressionMatch &m) {
+        const QString p = m.captured(1), alter = N(p.contains('#') - p.contains('b'));
+        return "<note>" +
+               (p == "r" ? "<rest/>"
+                         : "<pitch><step>" + p.left(1) + "</step><alter>" + alter +
+                               "</alter><octave>" + p.right(1) + "</octave></pitch>") +
+               (m.captured(2) == "0" ? "" : "<duration>" + m.captured(2) + "</duration>") +
+               m.captured(3) + "</note>";
+    });
+    for (QString last; last != out;) {
+        last = out;
+        out = each(last, brace, [](const QRegularExpressionMatch &m) {
+            const QStringList path = m.captured(1).split('/');
+            QString inside = m.captured(2).mid(1);
+            for (int i = path.size() - 1; i >= 0; --i) {
+                inside = i + 1 == path.size() && m.captured(2).isEmpty()
+                             ? "<" + path.at(i) + "/>"
+                             : "<" + path.at(i) + ">" + inside + "</" +
+                                   path.at(i).section(' ', 0, 0) + ">";
+            }
+            return inside;
+        });
+    }
+    return out;
+}
+
+// Measures numbered from 1 split at "|", the first with divisions and these attributes.
 QString bars(const QString &text, int divisions = 1, const QString &attributes = {}) {
-    QStringList bodies = notes(text).split('|');
-    bodies.first().prepend("<attributes><divisions>" + N(divisions) + "</divisions>" + attributes +
-                           "</attributes>");
+    QStringList bodies = xml("{attributes/divisions:" + N(divisions) + "}" + text).split('|');
+    bodies.first().replace("</attributes>", attributes + "</attributes>");
     for (int i = 0; i < bodies.size(); ++i) {
         bodies[i] = "<measure number=\"" + N(i + 1) + "\">" + bodies.at(i) + "</measure>";
     }
@@ -68,15 +91,8 @@ QByteArray doc(const QString &text, int divisions = 1, const QString &attributes
     return partwise({bars(text, divisions, attributes)});
 }
 
-QString lyric(const char *text, const char *number = "1") {
-    return QStringLiteral("<lyric%1><text>%2</text></lyric>")
-        .arg(*number ? QStringLiteral(" number=\"%1\"").arg(number) : QString(), text);
-}
-
 QString time(int beats, int beatType) {
-    return QStringLiteral("<time><beats>%1</beats><beat-type>%2</beat-type></time>")
-        .arg(beats)
-        .arg(beatType);
+    return "<time><beats>" + N(beats) + "</beats><beat-type>" + N(beatType) + "</beat-type></time>";
 }
 
 // "《title》 notes problems # measures": a note is "midi:duration" (a rest's
@@ -187,90 +203,73 @@ void TestMusicXmlReader::reads_data() {
     const auto row = [](const char *name, const QByteArray &bytes, const QString &expected) {
         QTest::newRow(name) << bytes << expected;
     };
-    const auto words = [](const char *t) {
-        return QStringLiteral("<direction><direction-type><words>%1</words></direction-type>"
-                              "</direction>")
-            .arg(QString::fromUtf8(t));
+    const QString voices = "只取第一层，其他层的音已略去";
+    const auto tempo = [](const char *metronome, const char *sound = "") {
+        return QStringLiteral("{direction:{direction-type/metronome:%1}%2} C4:1")
+            .arg(metronome, sound);
     };
-    const auto metronome = [](const char *unit, int perMinute, const char *sound = "") {
-        return QStringLiteral("<direction><direction-type><metronome><beat-unit>%1</beat-unit>"
-                              "<per-minute>%2</per-minute></metronome></direction-type>%3"
-                              "</direction>C4:1")
-            .arg(unit)
-            .arg(perMinute)
-            .arg(sound);
-    };
-    const auto bar = [](const char *where, const char *style) {
-        return QStringLiteral("<barline location=\"%1\"><bar-style>%2</bar-style></barline>")
-            .arg(where, style);
-    };
-    const QString v1 = "<voice>1</voice>", v2 = "<voice>2</voice>", to = "<tie type=\"start\"/>",
-                  end = "<tie type=\"stop\"/>", back = "<backup><duration>2</duration></backup>";
-    const QString breath = "<notations><articulations><breath-mark/></articulations></notations>";
-    const QString after = "<grace steal-time-previous=\"10\"/>",
-                  voices = "只取第一层，其他层的音已略去";
 
     row("pitches and a rest", doc("C4:1 r:1 F#5:2 | Bb3:4"), "60:480 r:480 78:960 | 58:1920");
     row("divisions change between and within measures",
-        doc("C4:2 D4:1 E4:1 | <attributes><divisions>8</divisions></attributes> F4:8 "
-            "<attributes><divisions>1</divisions></attributes> G4:1",
-            2),
+        doc("C4:2 D4:1 E4:1 | {attributes/divisions:8} F4:8 {attributes/divisions:1} G4:1", 2),
         "60:480 62:240 64:240 | 65:480 67:480");
     row("backup, forward and a second voice",
-        doc("C4:2[" + v1 + "] D4:2[" + v1 + "]" + back + back + "E3:4[" + v2 + "] | F4:1[" + v1 +
-            "] <forward><duration>1</duration></forward> G4:2[" + v1 + "]" + back + back + "A3:4[" +
-            v2 + "]"),
+        doc("C4:2{voice:1} D4:2{voice:1} {backup/duration:4} E3:4{voice:2} | F4:1{voice:1} "
+            "{forward/duration:1} G4:2{voice:1} {backup/duration:4} A3:4{voice:2}"),
         "60:960 62:960 | 65:480 r:480 67:960 !m0@0 " + voices + " !m1@1920 " + voices);
-    row("the first voice is the first note's", doc("C4:2[" + v2 + "]" + back + "E4:2[" + v1 + "]"),
-        "60:960 !m0@0 " + voices);
+    row("the first voice is the first note's",
+        doc("C4:2{voice:2} {backup/duration:2} E4:2{voice:1}"), "60:960 !m0@0 " + voices);
     row("a chord keeps its highest pitch",
-        doc("C4:1 E4:1[<chord/>] G4:1[<chord/>] D4:1 B3:1[<chord/>] E4:2"),
+        doc("C4:1 E4:1{chord} G4:1{chord} D4:1 B3:1{chord} E4:2"),
         "67:480 62:480 64:960 !m0@0 和弦只取最高音");
     row("ties merge across bars",
-        doc("C4:1[" + lyric("春") + "] D4:1[" + to + "] | D4:1[" + end + to + "] | D4:1[" + end +
-                breath + "] E4:1",
+        doc("C4:1{lyric/text:春} D4:1{tie type=\"start\"} | D4:1{tie type=\"stop\"}"
+            "{tie type=\"start\"} | D4:1{tie type=\"stop\"}{notations/articulations/breath-mark} "
+            "E4:1",
             1, time(2, 4)),
         "60:480=春 62:1440, | | 64:480");
     row("ties stated only by tied notations",
-        doc("C4:2[<notations><tied type=\"start\"/></notations>] "
-            "C4:2[<notations><tied type=\"stop\"/></notations>]"),
-        "60:1920");
-    row("a tie to another pitch does not merge", doc("C4:2[" + to + "] D4:2[" + end + "]"),
-        "60:960 62:960");
-    row("a grace before its note", doc("D5:0[<grace slash=\"yes\"/>] C5:4[" + lyric("春") + "]"),
+        doc("C4:2{notations/tied type=\"start\"} C4:2{notations/tied type=\"stop\"}"), "60:1920");
+    row("a tie to another pitch does not merge",
+        doc("C4:2{tie type=\"start\"} D4:2{tie type=\"stop\"}"), "60:960 62:960");
+    row("a grace before its note", doc("D5:0{grace slash=\"yes\"} C5:4{lyric/text:春}"),
         "74g 72:1920=春");
     row("graces after a note go before the next",
-        doc("C4:4 E4:0[" + after + "] D4:0[" + after + "] | G4:4"), "60:1920 | 64g 62g 67:1920");
-    row("graces after the last note end the piece", doc("C4:4 D4:0[<grace/>]"), "60:1920 62g");
+        doc("C4:4 E4:0{grace steal-time-previous=\"10\"} D4:0{grace steal-time-previous=\"10\"} | "
+            "G4:4"),
+        "60:1920 | 64g 62g 67:1920");
+    row("graces after the last note end the piece", doc("C4:4 D4:0{grace}"), "60:1920 62g");
     row("breath mark, caesura and fermata",
-        doc("C4:1[" + breath + "] D4:1[<notations><articulations><caesura/></articulations>" +
-            "</notations>] E4:2[<notations><fermata type=\"upright\"/></notations>]"),
+        doc("C4:1{notations/articulations/breath-mark} D4:1{notations/articulations/caesura} "
+            "E4:2{notations/fermata type=\"upright\"}"),
         "60:480, 62:480, 64:960^");
     row("verse 1 over verse 2",
-        doc("C4:2[" + lyric("二", "2") + lyric("一") + "] D4:2[" + lyric("三", "2") + "]"),
+        doc("C4:2{lyric number=\"2\"/text:二}{lyric number=\"1\"/text:一} "
+            "D4:2{lyric number=\"2\"/text:三}"),
         "60:960=一 62:960");
     row("the first verse found when none is 1",
-        doc("C4:2[" + lyric("三", "3") + lyric("二", "2") + "] D4:2[" + lyric("丙", "2") + "]"),
+        doc("C4:2{lyric number=\"3\"/text:三}{lyric number=\"2\"/text:二} "
+            "D4:2{lyric number=\"2\"/text:丙}"),
         "60:960=三 62:960");
-    row("an unnumbered lyric is verse 1", doc("C4:4[" + lyric("二", "2") + lyric("一", "") + "]"),
+    row("an unnumbered lyric is verse 1", doc("C4:4{lyric number=\"2\"/text:二}{lyric/text:一}"),
         "60:1920=一");
     row("elided syllables join, an extender adds none",
-        doc("C4:2[" + lyric("春</text><elision/><text>花") + "] D4:2[" +
-            lyric("</text><extend/><text>") + "]"),
+        doc("C4:2{lyric:<text>春</text><elision/><text>花</text>} "
+            "D4:2{lyric:<text></text><extend/><text></text>}"),
         "60:960=春花 62:960");
     row("whole-measure rests",
         doc("<note><rest measure=\"yes\"/><duration>3</duration></note> | "
             "<note><rest measure=\"yes\"/></note> | C4:3",
             1, time(3, 4)),
         "r:1440 | r:1440 | 60:1440");
-    row("a cue note leaves a rest", doc("C4:1 D4:1[<cue/>] E4:2"), "60:480 r:480 64:960");
+    row("a cue note leaves a rest", doc("C4:1 D4:1{cue} E4:2"), "60:480 r:480 64:960");
     row("triplets divide evenly", doc("C4:1 D4:1 E4:1 C4:9", 3), "60:160 62:160 64:160 60:1440");
     row("an uneven tuplet rounds, reported once a measure",
         doc("C4:1 D4:1 E4:1 C4:1 D4:1 E4:1 C4:1 | D4:7", 7),
         "60:69 62:68 64:69 60:68 62:69 64:68 60:69 | 62:480 !m0@0 时值不能整除，已就近取整");
-    row("an overlap cuts the note before", doc("C4:4" + back + "D4:2"),
+    row("an overlap cuts the note before", doc("C4:4 {backup/duration:2} D4:2"),
         "60:960 62:960 !m0@960 重叠的音已截短");
-    row("of two notes at one onset the first stays", doc("C4:2" + back + "E4:2 D4:2"),
+    row("of two notes at one onset the first stays", doc("C4:2 {backup/duration:2} E4:2 D4:2"),
         "60:960 62:960 !m0@0 同时开始的音只取第一个");
     row("a quarter tone goes to the nearest semitone",
         doc("C4:4").replace("<alter>0<", "<alter>0.5<"), "61:1920 !m0@0 微分音已归入最近的半音");
@@ -278,14 +277,12 @@ void TestMusicXmlReader::reads_data() {
         doc("<note><unpitched><display-step>E</display-step><display-octave>4</display-octave>"
             "</unpitched><duration>4</duration></note>"),
         "r:1920");
-    const QString other = bars(words("别处") + "G5:4 | B5:4");
+    const QString other = bars("{direction/direction-type/words:别处} G5:4 | B5:4");
     row("only the first part", partwise({bars("C4:4 | D4:4"), other, other}),
         "60:1920 | 62:1920 !m-1@-1 只读第一声部（共3个声部） # 1:1920, 2:1920");
-    const QString work = "<work><work-title> 牡丹亭 </work-title></work>",
-                  movement = "<movement-title>皂罗袍</movement-title>";
-    const QString credit =
-        "<credit><credit-type>title</credit-type><credit-words>游园</credit-words>"
-        "</credit>";
+    const QString work = xml("{work/work-title: 牡丹亭 }"),
+                  movement = xml("{movement-title:皂罗袍}");
+    const QString credit = xml("{credit:{credit-type:title}{credit-words:游园}}");
     row("title from the work", partwise({bars("C4:1")}, work + movement + credit),
         "《牡丹亭》 60:480");
     row("title from the movement", partwise({bars("C4:1")}, movement + credit),
@@ -302,44 +299,45 @@ void TestMusicXmlReader::reads_data() {
         measures += ", " + N(i) + ":1920 4/4";
     }
     row("ten thousand measures",
-        doc((("C5:1[" + lyric("春") + "] ").repeated(4) + '|').repeated(10000).chopped(1), 1,
+        doc((xml("C5:1{lyric/text:春} ").repeated(4) + '|').repeated(10000).chopped(1), 1,
             time(4, 4)),
         (QStringLiteral("72:480=春 ").repeated(4) + "| ").repeated(10000).chopped(3) + measures);
 
     // Measures.
     row("key and time carried over",
-        doc("C4:4 | C4:4 | <attributes><key><fifths>-3</fifths><mode>minor</mode></key>" +
-                time(3, 4) + "</attributes> C4:3",
+        doc("C4:4 | C4:4 | {attributes:<key><fifths>-3</fifths><mode>minor</mode></key>" +
+                time(3, 4) + "} C4:3",
             1, "<key><fifths>2</fifths><mode>major</mode></key>" + time(4, 4)),
         "# 1:1920 4/4 2 K T, 2:1920 4/4 2, 3:1440 3/4 -3m K T");
     row("senza misura", doc("C4:5", 1, "<time><senza-misura/></time>"), "# 1:2400 T");
     row("composite meters",
-        doc("C4:5 | <attributes><time><beats>3</beats><beat-type>8</beat-type><beats>2</beats>"
-            "<beat-type>4</beat-type></time></attributes> C4:3",
+        doc("C4:5 | {attributes/time:<beats>3</beats><beat-type>8</beat-type><beats>2</beats>"
+            "<beat-type>4</beat-type>} C4:3",
             2, "<time><beats>3+2</beats><beat-type>8</beat-type></time>"),
         "# 1:1200 5/8 T, 2:720 3/8 T");
     row("tempo from metronome or sound",
-        doc(metronome("quarter", 72) + '|' + metronome("half", 30) + '|' +
-            metronome("quarter", 40).replace("</beat-unit>", "</beat-unit><beat-unit-dot/>") + '|' +
-            metronome("eighth", 120) + '|' + metronome("quarter", 80, "<sound tempo=\"66\"/>") +
-            "| <sound tempo=\"90.4\"/> C4:1 | C4:1"),
+        doc(tempo("{beat-unit:quarter}{per-minute:72}") + '|' +
+            tempo("{beat-unit:half}{per-minute:30}") + '|' +
+            tempo("{beat-unit:quarter}{beat-unit-dot}{per-minute:40}") + '|' +
+            tempo("{beat-unit:eighth}{per-minute:120}") + '|' +
+            tempo("{beat-unit:quarter}{per-minute:80}", "{sound tempo=\"66\"}") +
+            "| {sound tempo=\"90.4\"} C4:1 | C4:1"),
         "# 1:480 ♩72, 2:480 ♩60, 3:480 ♩60, 4:480 ♩60, 5:480 ♩66, 6:480 ♩90, 7:480");
     row("words and rehearsal marks",
-        doc(words("【皂罗袍】") +
-            words(" 一板三眼 ")
-                .replace("</direction>", "<direction-type>"
-                                         "<rehearsal>A</rehearsal></direction-type></direction>") +
-            "C4:4"),
+        doc("{direction/direction-type/words:【皂罗袍】}{direction:{direction-type/words: 一板三眼 "
+            "}"
+            "{direction-type/rehearsal:A}} C4:4"),
         "# 1:1920 «【皂罗袍】 一板三眼» [A]");
     row("double bars",
-        doc("C4:1" + bar("right", "light-heavy") + "| C4:1" + bar("right", "dashed") + '|' +
-            bar("left", "light-light") + "C4:1 | C4:1" + bar("right", "regular") + "| C4:1" +
-            bar("right", "heavy-heavy") + "| C4:1"),
+        doc("C4:1 {barline location=\"right\"/bar-style:light-heavy} | C4:1 "
+            "{barline location=\"right\"/bar-style:dashed} | {barline location=\"left\"/bar-style:"
+            "light-light} C4:1 | C4:1 {barline location=\"right\"/bar-style:regular} | C4:1 "
+            "{barline location=\"right\"/bar-style:heavy-heavy} | C4:1"),
         "# 1:480, 2:480 ‖, 3:480 ‖, 4:480, 5:480, 6:480 ‖");
     row("numbers as written; an empty measure takes no time",
-        partwise({notes("<measure number=\"0\" implicit=\"yes\"><attributes><divisions>1"
-                        "</divisions></attributes>C4:1</measure><measure number=\"1\">C4:4"
-                        "</measure><measure number=\"12a\"></measure><measure>C4:4</measure>")}),
+        partwise({xml("<measure number=\"0\" implicit=\"yes\">{attributes/divisions:1}C4:1"
+                      "</measure><measure number=\"1\">C4:4</measure><measure number=\"12a\">"
+                      "</measure><measure>C4:4</measure>")}),
         "# 0:480, 1:1920, 12a:0, 4:1920");
 
     // Refusals.
@@ -383,7 +381,7 @@ void TestMusicXmlReader::reads_data() {
 
     // Compressed scores.
     const QString meta = "META-INF/container.xml", root = "score/游园.musicxml";
-    const QByteArray score = doc("D5:4[" + lyric("春") + "]");
+    const QByteArray score = doc("D5:4{lyric/text:春}");
     const auto container = [](const QString &root) {
         return ("<container><rootfiles><rootfile full-path=\"" + root +
                 "\"/></rootfiles></container>")
