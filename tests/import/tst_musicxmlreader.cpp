@@ -321,10 +321,6 @@ void TestMusicXmlReader::reads_data() {
                   ("&l" + QByteArray::number(i - 1) + ';').repeated(10) + "\">\n";
     }
     laughs += "]><score-partwise><work><work-title>&l9;</work-title></work></score-partwise>";
-    const auto repeat = [](const char *what, int count) {
-        return "<score-partwise><part id=\"P1\"><measure>" + QByteArray(what).repeated(count + 1) +
-               "</measure></part></score-partwise>";
-    };
     row("empty", QByteArray(), "✗文件是空的");
     row("blank", " \n\t\n", "✗文件是空的");
     row("timewise", "<score-timewise><measure><part id=\"P1\"/></measure></score-timewise>",
@@ -345,9 +341,9 @@ void TestMusicXmlReader::reads_data() {
     row("billion laughs", laughs, "✗XML 格式有误");
     row("no part", "<score-partwise><part-list/></score-partwise>", "✗乐谱中没有声部");
     row("too many notes",
-        repeat("<note><rest/><duration>1</duration></note>", MusicXmlReader::maxNotes),
+        partwise({"<measure>" + xml("r:1").repeated(MusicXmlReader::maxNotes + 1) + "</measure>"}),
         "✗音符太多（超过500000个）");
-    row("too many measures", repeat("</measure><measure>", MusicXmlReader::maxMeasures),
+    row("too many measures", doc(QString('|').repeated(MusicXmlReader::maxMeasures)),
         "✗乐谱太长（超过100000小节）");
 
     // Compressed scores.
