@@ -127,20 +127,6 @@ QString describe(const SourceReading &r, bool notes = true, bool measures = fals
     return r.ok() ? out.join(' ') : "✗" + r.error + out.join(QString());
 }
 
-// Every reading: notes and measures contiguous from 0; graces and only graces take no time.
-void checkInvariants(const SourceScore &s) {
-    for (int i = 0; i < s.measures.size(); ++i) {
-        QCOMPARE(s.measures.at(i).start,
-                 i ? s.measures.at(i - 1).start + s.measures.at(i - 1).length : 0);
-    }
-    qint64 t = 0;
-    for (const SourceNote &x : s.notes) {
-        QVERIFY(x.grace == (x.duration == 0) && x.duration >= 0 && x.onset == t);
-        QVERIFY(x.measure >= 0 && x.measure < s.measures.size());
-        t = x.onset + x.duration;
-    }
-}
-
 // An archive of these entries, written by libzip; with a password, encrypted.
 QByteArray zipOf(const QVector<QPair<QString, QByteArray>> &entries,
                  const char *password = nullptr) {
@@ -412,7 +398,18 @@ void TestMusicXmlReader::reads() {
         return;
     }
     QCOMPARE(describe(r, !expected.startsWith('#'), expected.contains('#')), expected);
-    checkInvariants(r.score);
+    // Notes and measures contiguous from 0; graces and only graces take no time.
+    const SourceScore &s = r.score;
+    for (int i = 0; i < s.measures.size(); ++i) {
+        QCOMPARE(s.measures.at(i).start,
+                 i ? s.measures.at(i - 1).start + s.measures.at(i - 1).length : 0);
+    }
+    qint64 t = 0;
+    for (const SourceNote &x : s.notes) {
+        QVERIFY(x.grace == (x.duration == 0) && x.duration >= 0 && x.onset == t);
+        QVERIFY(x.measure >= 0 && x.measure < s.measures.size());
+        t = x.onset + x.duration;
+    }
 }
 
 // An archive's header that understates an entry that compresses like text: the
