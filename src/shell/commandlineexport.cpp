@@ -336,7 +336,7 @@ std::optional<music::ImportedDocument> importMusic(const QString &file) {
     return document;
 }
 
-// An imported score written as a score file. A score file already there is
+// An imported score written as a score file. A file already there is
 // someone's work: it is never replaced.
 int writeImported(const Request &request, const music::ImportedDocument &document) {
     const QFileInfo target(request.output);
