@@ -1,6 +1,7 @@
 // qorvel --import from the command line, run as the real program: the score
 // file it writes, the report on standard error, the exit codes, and an
 // import that goes straight to pages.
+#include "../music/musicfixture.h"
 #include "model/rendermodel.h"
 #include "model/scorefile.h"
 #include "music/melodybuilder.h"
@@ -20,15 +21,16 @@ struct Result {
     QStringList errLines;
 };
 
-const QString museScoreFile =
-    QStringLiteral(QORVEL_SOURCE_DIR "/tests/import/data/chunlai.musicxml");
-
 } // namespace
 
 class TestImportCommandLine : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() {
+        m_tune = m_work.filePath(QStringLiteral("春来.musicxml"));
+        QVERIFY(musicfixture::writeTuneXml(m_tune));
+    }
     void writesAScoreFile();
     void straightToPages();
     void failures_data();
@@ -37,6 +39,7 @@ private slots:
 private:
     Result run(const QStringList &args);
     QTemporaryDir m_work;
+    QString m_tune;
 };
 
 Result TestImportCommandLine::run(const QStringList &args) {
@@ -61,12 +64,11 @@ Result TestImportCommandLine::run(const QStringList &args) {
 // every line of the report names the file it comes from.
 void TestImportCommandLine::writesAScoreFile() {
     const QString gcp = m_work.filePath(QStringLiteral("春来.gcp"));
-    const Result r =
-        run({QStringLiteral("--import"), museScoreFile, QStringLiteral("--output"), gcp});
+    const Result r = run({QStringLiteral("--import"), m_tune, QStringLiteral("--output"), gcp});
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.out, gcp + QLatin1Char('\n'));
     for (const QString &line : r.errLines) {
-        QVERIFY2(line.startsWith(QStringLiteral("chunlai.musicxml: ")), qPrintable(line));
+        QVERIFY2(line.startsWith(QStringLiteral("春来.musicxml: ")), qPrintable(line));
     }
     QString lyric, score;
     QVERIFY(readScoreFile(gcp, &lyric, &score));
@@ -76,15 +78,14 @@ void TestImportCommandLine::writesAScoreFile() {
 
     // A second run never writes over the first one's score.
     const QByteArray before = readAll(gcp);
-    const Result again =
-        run({QStringLiteral("--import"), museScoreFile, QStringLiteral("--output"), gcp});
+    const Result again = run({QStringLiteral("--import"), m_tune, QStringLiteral("--output"), gcp});
     QCOMPARE(again.exitCode, 1);
     QCOMPARE(readAll(gcp), before);
 }
 
 void TestImportCommandLine::straightToPages() {
     const QString pdf = m_work.filePath(QStringLiteral("春来.pdf"));
-    const Result r = run({QStringLiteral("--import"), museScoreFile, QStringLiteral("--export"),
+    const Result r = run({QStringLiteral("--import"), m_tune, QStringLiteral("--export"),
                           QStringLiteral("pdf"), QStringLiteral("--notation"),
                           QStringLiteral("jianpu"), QStringLiteral("--output"), pdf});
     QCOMPARE(r.exitCode, 0);
@@ -96,7 +97,7 @@ void TestImportCommandLine::straightToPages() {
     text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
     QVERIFY(text.waitForFinished(60000));
     const QString pages = QString::fromUtf8(text.readAllStandardOutput());
-    for (const QChar c : QStringLiteral("春来花满枝头红燕子归来也")) {
+    for (const QChar c : QStringLiteral("春来花满枝头红")) {
         QVERIFY2(pages.contains(c), qPrintable(QString(c)));
     }
 }

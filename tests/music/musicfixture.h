@@ -17,6 +17,7 @@
 #include "model/rendermodel.h"
 #include "music/melody.h"
 #include "music/melodybuilder.h"
+#include "music/musicxmlwriter.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -131,6 +132,14 @@ inline DocumentLines document(const QString &lyric, const QStringList &scoreLine
 inline music::Melody melodyOf(const QString &lyric, const QStringList &scoreLines,
                               const music::MusicRules &rules = music::MusicRules()) {
     return music::MelodyBuilder(rules).build(document(lyric, scoreLines));
+}
+
+// A short tune with its lyrics (春来花满枝头红: a tie over the bar, a small
+// note, a breath), written as MusicXML by our writer, titled 春来.
+inline bool writeTuneXml(const QString &path) {
+    const music::Melody m = melodyOf(QStringLiteral("; 板式=一板一眼\n春来花满枝头红"),
+                                     {"上、", "尺○工", "六、", "六○Y", "五s六", "工k○D", "尺、yD"});
+    return bool(music::MusicXmlWriter::write(m, path, {QStringLiteral("春来"), false}));
 }
 
 inline QVector<qint64> onsets(const music::Melody &m) {

@@ -2,6 +2,7 @@
 // dropped on the window beside score files. The import's report shows in its
 // own dock while that document is current; a file that cannot be read is
 // refused with a warning and opens nothing.
+#include "../music/musicfixture.h"
 #include "editor/documenttab.h"
 #include "editor/importreportdock.h"
 #include "editor/lyricedit.h"
@@ -48,10 +49,10 @@ void TestImportWindow::cleanup() {
     windowfixture::closeWindow(m_window);
 }
 
-// The MuseScore file of the data folder: a tune with lyrics whose grace note
-// the import reports. The report follows its tab.
+// A tune written by our own MusicXML writer. The report follows its tab.
 void TestImportWindow::importOpensAnUntitledDocument() {
-    const QString path = QStringLiteral(QORVEL_SOURCE_DIR "/tests/import/data/chunlai.musicxml");
+    const QString path = m_dir.filePath(QStringLiteral("春来.musicxml"));
+    QVERIFY(musicfixture::writeTuneXml(path));
     PromptScript prompts;
     prompts.answer(path);
     windowfixture::action(m_window, "importAction")->trigger();
@@ -72,7 +73,8 @@ void TestImportWindow::importOpensAnUntitledDocument() {
 }
 
 void TestImportWindow::droppedMusicIsImported() {
-    const QString path = QStringLiteral(QORVEL_SOURCE_DIR "/tests/import/data/chunlai.musicxml");
+    const QString path = m_dir.filePath(QStringLiteral("拖.musicxml"));
+    QVERIFY(musicfixture::writeTuneXml(path));
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(path)});
     QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
@@ -82,7 +84,8 @@ void TestImportWindow::droppedMusicIsImported() {
     QApplication::sendEvent(m_window, &dropped);
     QVERIFY(dropped.isAccepted());
     QCOMPARE(m_window->tabWidget()->count(), 1);
-    QVERIFY(m_window->currentEdit()->lyricEditor()->toPlainText().contains(QStringLiteral("燕子")));
+    QVERIFY(m_window->currentEdit()->lyricEditor()->toPlainText().contains(
+        QStringLiteral("春来花满枝头")));
 }
 
 void TestImportWindow::unreadableFileOpensNothing_data() {
