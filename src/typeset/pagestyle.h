@@ -1,6 +1,7 @@
 #pragma once
 
 #include "typeset/jianpustyle.h"
+#include "typeset/staffstyle.h"
 
 #include <QColor>
 #include <QFont>
@@ -11,9 +12,9 @@
 // spacings and the switches. A plain value; whoever keeps the settings makes
 // one and hands it to the typesetter. Lengths are in points.
 struct PageStyle {
-    // The notation the pages are set in: vertical gongche columns, or
-    // horizontal 简谱 systems.
-    enum class Notation { Gongche, Jianpu };
+    // The notation the pages are set in: vertical gongche columns,
+    // horizontal 简谱 systems, or staff engraved by LilyPond.
+    enum class Notation { Gongche, Jianpu, Staff };
 
     // The ranges the typesetter keeps every value in (the export form accepts
     // no other), so that any stored value lays out in bounded time and memory.
@@ -75,6 +76,7 @@ struct PageStyle {
 
     Notation notation = Notation::Gongche;
     JianpuStyle jianpu;
+    StaffStyle staff;
 
     // The same style with every length, angle and font size inside Ranges.
     // Inside the ranges the values stay as they are.

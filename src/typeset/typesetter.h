@@ -102,6 +102,22 @@ public:
         int page = -1;
         QPointF position;
     };
+    // A page drawn elsewhere, as an SVG document: a page of the staff
+    // edition, engraved by LilyPond. Its source areas and headings are in its
+    // own page units (points from its top-left corner); their page index is
+    // given by the page list.
+    struct DrawnPage {
+        QByteArray svg;
+        QVector<SourceArea> areas;
+        QVector<Heading> headings;
+    };
+    // Resets, then takes pages as the page list of lines in style: each SVG
+    // drawn to fill a page of the style's size, on its background, with its
+    // number at the foot, so that the preview, printing and every writer show
+    // them as they show typeset pages.
+    void setDrawnPages(const PageStyle &style, const DocumentLines &lines,
+                       const QVector<DrawnPage> &pages);
+
     // The titles and tune headings of the pages of every run since reset(),
     // in the order they were set. A preview holds those of its first page.
     QVector<Heading> headings() const { return m_headings; }

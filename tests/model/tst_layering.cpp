@@ -1,5 +1,5 @@
 // The layers point down. No file under the lower folders of src/ (model/,
-// music/, import/, typeset/, playback/, inputmethod/, online/, platform/ and
+// music/, import/, typeset/, staff/, playback/, inputmethod/, online/, platform/ and
 // the font registry in fonts/), nor any project header they pull in, includes a
 // QtWidgets header, a Designer form or anything from the folders of the
 // windows (shell/, dialogs/, editor/, appearance/, export/, fontwidgets/).
@@ -16,10 +16,11 @@
 namespace {
 
 // The folders below the windows: no widgets, no dialogs.
-const QStringList lowerLayers = {
-    QStringLiteral("model"),   QStringLiteral("music"),    QStringLiteral("import"),
-    QStringLiteral("typeset"), QStringLiteral("playback"), QStringLiteral("inputmethod"),
-    QStringLiteral("online"),  QStringLiteral("platform"), QStringLiteral("fonts")};
+const QStringList lowerLayers = {QStringLiteral("model"),    QStringLiteral("music"),
+                                 QStringLiteral("import"),   QStringLiteral("typeset"),
+                                 QStringLiteral("playback"), QStringLiteral("inputmethod"),
+                                 QStringLiteral("online"),   QStringLiteral("platform"),
+                                 QStringLiteral("fonts"),    QStringLiteral("staff")};
 
 // The folders of src/ that hold windows, dialogs and the program around them.
 const QStringList upperLayers = {QStringLiteral("shell/"),  QStringLiteral("dialogs/"),
