@@ -163,6 +163,7 @@ void ExportSettingsForm::installValidators() {
     set(ui->jianpuSystemSpaceBox, -200, 200);
     set(ui->jianpuBeatWidthBox, 10, 10000);
     set(ui->jianpuMinNoteSpaceBox, 0, 200);
+    set(ui->staffSizeBox, PageStyle::Ranges::minStaffSize, PageStyle::Ranges::maxStaffSize);
 }
 
 // ---- the settings edited alike, a table for each kind
@@ -185,6 +186,8 @@ QVector<ExportSettingsForm::FontSetting> ExportSettingsForm::fontSettings() cons
          &ExportConfig::setScoreFont, &ExportConfig::setScoreFontSize},
         {ui->jianpuNoteFontBox, &ExportConfig::jianpuNoteFont, &ExportConfig::jianpuNoteFontSize,
          &ExportConfig::setJianpuNoteFont, &ExportConfig::setJianpuNoteFontSize},
+        {ui->staffLyricFontBox, &ExportConfig::staffLyricFont, &ExportConfig::staffLyricFontSize,
+         &ExportConfig::setStaffLyricFont, &ExportConfig::setStaffLyricFontSize},
     };
 }
 
@@ -215,6 +218,8 @@ QVector<ExportSettingsForm::SwitchSetting> ExportSettingsForm::switchSettings() 
          &ExportConfig::setJianpuSanBanWord},
         {ui->jianpuBanYanSignsBox, &ExportConfig::jianpuBanYanSigns,
          &ExportConfig::setJianpuBanYanSigns},
+        {ui->staffBanYanSignsBox, &ExportConfig::staffBanYanSigns,
+         &ExportConfig::setStaffBanYanSigns},
     };
 }
 
@@ -242,6 +247,7 @@ QVector<ExportSettingsForm::NumberSetting> ExportSettingsForm::numberSettings() 
         {ui->jianpuBeatWidthBox, &ExportConfig::jianpuBeatWidth, &ExportConfig::setJianpuBeatWidth},
         {ui->jianpuMinNoteSpaceBox, &ExportConfig::jianpuMinNoteSpace,
          &ExportConfig::setJianpuMinNoteSpace},
+        {ui->staffSizeBox, &ExportConfig::staffSize, &ExportConfig::setStaffSize},
     };
 }
 
@@ -297,15 +303,17 @@ void ExportSettingsForm::loadPaperSize() {
 }
 
 void ExportSettingsForm::showNotationSettings() {
-    const bool jianpu = m_config.notation() == PageStyle::Notation::Jianpu;
-    ui->jianpuGroup->setVisible(jianpu);
+    const PageStyle::Notation notation = m_config.notation();
+    const bool gongche = notation == PageStyle::Notation::Gongche;
+    ui->jianpuGroup->setVisible(notation == PageStyle::Notation::Jianpu);
+    ui->staffGroup->setVisible(notation == PageStyle::Notation::Staff);
     // Kept, not lost: they come back with gongche pages.
-    ui->spaceGroupBox->setVisible(!jianpu);
+    ui->spaceGroupBox->setVisible(gongche);
     for (QWidget *w :
          {static_cast<QWidget *>(ui->scoreFontBoxLabel), static_cast<QWidget *>(ui->scoreFontBox),
           static_cast<QWidget *>(ui->qiangGeColorBoxLabel),
           static_cast<QWidget *>(ui->qiangGeColorBox)}) {
-        w->setEnabled(!jianpu);
+        w->setEnabled(gongche);
     }
 }
 
