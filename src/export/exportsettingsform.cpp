@@ -4,6 +4,7 @@
 #include "dialogs/screenfit.h"
 #include "export/exportconfig.h"
 #include "export/exportformat.h"
+#include "staff/staffengraver.h"
 #include "fonts/fontregistry.h"
 #include "platform/apppaths.h"
 #include "ui_exportsettingsform.h"
@@ -307,6 +308,11 @@ void ExportSettingsForm::showNotationSettings() {
     const bool gongche = notation == PageStyle::Notation::Gongche;
     ui->jianpuGroup->setVisible(notation == PageStyle::Notation::Jianpu);
     ui->staffGroup->setVisible(notation == PageStyle::Notation::Staff);
+    // Staff pages need LilyPond: where it is missing the form says so at once.
+    const bool missing =
+        notation == PageStyle::Notation::Staff && StaffEngraver::program().isEmpty();
+    ui->staffMissingLabel->setText(missing ? StaffEngraver::missingMessage() : QString());
+    ui->staffMissingLabel->setVisible(missing);
     // Kept, not lost: they come back with gongche pages.
     ui->spaceGroupBox->setVisible(gongche);
     for (QWidget *w :
