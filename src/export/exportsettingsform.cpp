@@ -4,9 +4,9 @@
 #include "dialogs/screenfit.h"
 #include "export/exportconfig.h"
 #include "export/exportformat.h"
-#include "staff/staffengraver.h"
 #include "fonts/fontregistry.h"
 #include "platform/apppaths.h"
+#include "staff/staffengraver.h"
 #include "ui_exportsettingsform.h"
 
 #include <QAbstractItemView>
