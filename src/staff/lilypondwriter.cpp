@@ -82,27 +82,17 @@ QString quoted(const QString &text) {
     return QLatin1Char('"') + s + QLatin1Char('"');
 }
 
-// 板眼 sign of a beat, as the 简谱 pages print it.
-QString banYanSign(const Section &section, qint64 time) {
-    const int beats = section.beatsPerMeasure();
-    if (beats <= 0) {
-        return QString();
+// A 板眼 sign as a syllable of the row above the staff. The row is set
+// small, for the circles; the 板 and the 赠板, thin strokes, are enlarged to
+// read as strongly.
+QString signMarkup(const QString &sign) {
+    if (sign == QLatin1String("、")) {
+        return QStringLiteral("\\markup \\fontsize #6 \"、\"");
     }
-    auto floorDiv = [](qint64 a, qint64 b) { return a >= 0 ? a / b : -((-a + b - 1) / b); };
-    const qint64 beat = floorDiv(time - section.firstDownbeat, ticksPerBeat);
-    const qint64 index = beat - floorDiv(beat, beats) * beats;
-    const music::MusicRules::MeterRule rule =
-        music::MusicRules::defaults().meterRule(section.meter, section.zeng);
-    if (rule.ban.contains(int(index))) {
-        return QStringLiteral("、");
+    if (sign == QLatin1String("×")) {
+        return QStringLiteral("\\markup \\fontsize #3 \"×\"");
     }
-    if (rule.zengBan.contains(int(index))) {
-        return QStringLiteral("×");
-    }
-    if (rule.zhongYan.contains(int(index))) {
-        return QStringLiteral("●");
-    }
-    return QStringLiteral("○");
+    return quoted(sign);
 }
 
 // A line of the document that is text between the scores: the title or a
@@ -536,8 +526,8 @@ void Writer::writeBanYan(const Chunk &chunk) {
     if (times.isEmpty() || section.beatsPerMeasure() <= 0) {
         return;
     }
-    put(QStringLiteral(
-        "    \\new Lyrics \\with { alignAboveContext = \"staff\" } \\lyricmode {\n      "));
+    put(QStringLiteral("    \\new Lyrics \\with { alignAboveContext = \"staff\" "
+                       "\\override LyricText.font-size = #-2 } \\lyricmode {\n      "));
     const QVector<Segment> &segments = m_barred.segments();
     if (chunk.first < chunk.end) {
         const Segment &s = segments.at(chunk.first);
@@ -550,8 +540,9 @@ void Writer::writeBanYan(const Chunk &chunk) {
     }
     for (int i = 0; i < times.size(); ++i) {
         const qint64 end = i + 1 < times.size() ? times.at(i + 1) : chunk.to;
-        put(QStringLiteral("%1%2 ").arg(quoted(banYanSign(section, times.at(i))),
-                                        spanOf(end - times.at(i))));
+        put(QStringLiteral("%1%2 ").arg(
+            signMarkup(JianpuNotation::banYanSign(section, times.at(i))),
+            spanOf(end - times.at(i))));
         if ((i + 1) % 8 == 0) {
             put(QStringLiteral("\n      "));
         }
@@ -572,17 +563,12 @@ void Writer::writeLyrics(const Chunk &chunk) {
             continue;
         }
         const Note &note = m_melody.notes.at(segment.note);
-        const bool starts = m_barred.slurStarts(segment.note);
         if (inSlur) {
             inSlur = !m_barred.slurStops(segment.note);
             continue;
         }
-        inSlur = starts;
+        inSlur = m_barred.slurStarts(segment.note);
         const QString lyric = note.lyric.trimmed();
-        const bool tied =
-            !segment.last ||
-            segment.to - segment.from >
-                BarredMelody::piecesOf(segment.to - segment.from, m_barred.grain()).first().ticks;
         if (lyric.isEmpty()) {
             put(QStringLiteral("_ "));
         } else {
@@ -593,8 +579,9 @@ void Writer::writeLyrics(const Chunk &chunk) {
             link.character = note.character;
             link.symbol = -1;
             m_links.append(link);
-            put(quoted(lyric));
-            put((starts || tied) ? QStringLiteral(" __ ") : QStringLiteral(" "));
+            // No extender lines: the slurs show the melismas, as Chinese
+            // editions print them.
+            put(quoted(lyric) + QLatin1Char(' '));
         }
         if (++count % 8 == 0) {
             put(QStringLiteral("\n      "));

@@ -83,27 +83,6 @@ Glyph heldSign(Glyph::Kind kind, qint64 onset, qint64 duration, int character) {
     return g;
 }
 
-QString banYanSign(const Section &section, qint64 time) {
-    const int beats = section.beatsPerMeasure();
-    if (beats <= 0) {
-        return QString();
-    }
-    const qint64 beat = floorDiv(time - section.firstDownbeat, ticksPerBeat);
-    const qint64 index = beat - floorDiv(beat, beats) * beats;
-    const music::MusicRules::MeterRule rule =
-        music::MusicRules::defaults().meterRule(section.meter, section.zeng);
-    if (rule.ban.contains(int(index))) {
-        return QStringLiteral("、");
-    }
-    if (rule.zengBan.contains(int(index))) {
-        return QStringLiteral("×");
-    }
-    if (rule.zhongYan.contains(int(index))) {
-        return QStringLiteral("●");
-    }
-    return QStringLiteral("○");
-}
-
 class Builder {
 public:
     Builder(const DocumentLines &lines, const Melody &melody, const JianpuStyle &style)
@@ -416,7 +395,7 @@ private:
                 after < m_melody.notes.size() && m_melody.notes.at(after).onset == section.end;
             for (const music::BeatClick &click : m_melody.clicks) {
                 if (click.ban && click.time == section.end && !nextOnIt) {
-                    glyphs.last().banYanAfter = banYanSign(section, click.time);
+                    glyphs.last().banYanAfter = JianpuNotation::banYanSign(section, click.time);
                 }
             }
         }
@@ -438,7 +417,7 @@ private:
                 ++k;
             }
             if (k < times.size() && times.at(k) == g.onset) {
-                g.banYan = banYanSign(section, g.onset);
+                g.banYan = JianpuNotation::banYanSign(section, g.onset);
             }
         }
     }
@@ -655,4 +634,25 @@ JianpuNotation::Grace JianpuNotation::degreeOf(int midi, int tonic, bool *sharp)
         *sharp = sharps[pc];
     }
     return {digits[pc], octave};
+}
+
+QString JianpuNotation::banYanSign(const Section &section, qint64 time) {
+    const int beats = section.beatsPerMeasure();
+    if (beats <= 0) {
+        return QString();
+    }
+    const qint64 beat = floorDiv(time - section.firstDownbeat, ticksPerBeat);
+    const qint64 index = beat - floorDiv(beat, beats) * beats;
+    const music::MusicRules::MeterRule rule =
+        music::MusicRules::defaults().meterRule(section.meter, section.zeng);
+    if (rule.ban.contains(int(index))) {
+        return QStringLiteral("、");
+    }
+    if (rule.zengBan.contains(int(index))) {
+        return QStringLiteral("×");
+    }
+    if (rule.zhongYan.contains(int(index))) {
+        return QStringLiteral("●");
+    }
+    return QStringLiteral("○");
 }

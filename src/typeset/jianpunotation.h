@@ -97,6 +97,9 @@ public:
     // 赠板); "サ" or "散板" for a free meter.
     static QString meterLabel(const music::Section &section, bool sanBanWord,
                               bool splitZeng = false);
+    // The 板眼 sign of the beat at time in a measured section: "、" 板, "×"
+    // 赠板, "●" 中眼, "○" the other 眼; empty in 散板.
+    static QString banYanSign(const music::Section &section, qint64 time);
     // The degree (1..7), sharp and octave of a MIDI note in a key with 1 = tonic.
     static Grace degreeOf(int midi, int tonic, bool *sharp = nullptr);
 };
