@@ -86,10 +86,10 @@ QString quoted(const QString &text) {
 // small, for the circles; the 板 and the 赠板, thin strokes, are enlarged to
 // read as strongly.
 QString signMarkup(const QString &sign) {
-    if (sign == QLatin1String("、")) {
+    if (sign == QStringLiteral("、")) {
         return QStringLiteral("\\markup \\fontsize #6 \"、\"");
     }
-    if (sign == QLatin1String("×")) {
+    if (sign == QStringLiteral("×")) {
         return QStringLiteral("\\markup \\fontsize #3 \"×\"");
     }
     return quoted(sign);
