@@ -103,6 +103,13 @@ struct Aside {
     QString text;
 };
 
+// A 换行 or 分页 line of the document, standing before sung character
+// `before`: the staff breaks the line or the page there too.
+struct Break {
+    int before = 0;
+    bool page = false;
+};
+
 // A stretch of one tune engraved as one \score: [from, to) in time, its
 // segments [first, end).
 struct Chunk {
@@ -159,7 +166,11 @@ private:
     const music::Melody &m_melody;
     const LilyPondWriter::Options &m_options;
     const BarredMelody m_barred;
+    // The break between sung characters after and before, if any: a 分页 wins.
+    const Break *breakBetween(int after, int before) const;
+
     QVector<Aside> m_asides;
+    QVector<Break> m_breaks;
     QString m_title;
 
     QString m_text;
@@ -181,6 +192,8 @@ void Writer::readLines() {
             m_asides.append(
                 {sung, false,
                  body.startsWith(QStringLiteral("白：")) ? body : QStringLiteral("白：") + body});
+        } else if (line.kind == LineKind::LineBreak || line.kind == LineKind::PageBreak) {
+            m_breaks.append({sung, line.kind == LineKind::PageBreak});
         }
         if (isDirectiveLine(line.text)) {
             continue;
@@ -194,6 +207,16 @@ void Writer::readLines() {
     if (!m_options.title.trimmed().isEmpty()) {
         m_title = m_options.title.trimmed();
     }
+}
+
+const Break *Writer::breakBetween(int after, int before) const {
+    const Break *found = nullptr;
+    for (const Break &b : m_breaks) {
+        if (after >= 0 && b.before > after && b.before <= before && (!found || b.page)) {
+            found = &b;
+        }
+    }
+    return found;
 }
 
 int Writer::firstNoteOf(int section) const {
@@ -401,6 +424,7 @@ void Writer::writeMusic(const Chunk &chunk) {
         startMeasure(firstBar, chunk.from);
     }
     int bar = firstBar;
+    int lastCharacter = -1;
     put(indent);
     for (int s = chunk.first; s < chunk.end; ++s) {
         const Segment &segment = segments.at(s);
@@ -425,10 +449,19 @@ void Writer::writeMusic(const Chunk &chunk) {
             }
             bar = segment.bar;
         }
-        if (cadenza && segment.note >= 0 && segment.first && s > chunk.first &&
-            segments.at(s - 1).bar == segment.bar) {
-            // A line may break between the notes of a free bar.
+        const int character =
+            segment.note >= 0 && segment.first ? m_melody.notes.at(segment.note).character : -1;
+        const bool inBar = s > chunk.first && segments.at(s - 1).bar == segment.bar;
+        const Break *lineBreak = character >= 0 ? breakBetween(lastCharacter, character) : nullptr;
+        if (inBar && (lineBreak || (cadenza && segment.first && segment.note >= 0))) {
+            // A line may break here, inside a bar, without a bar line.
             put(QStringLiteral("\\bar \"\" "));
+        }
+        if (lineBreak) {
+            put(lineBreak->page ? QStringLiteral("\\pageBreak ") : QStringLiteral("\\break "));
+        }
+        if (character >= 0) {
+            lastCharacter = character;
         }
         writeNote(segment, fifths);
     }
