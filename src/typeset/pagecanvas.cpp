@@ -1,5 +1,7 @@
 #include "typeset/pagecanvas.h"
 
+#include <QSvgRenderer>
+
 void PageCanvas::clear() {
     m_state = State();
     m_saved.clear();
@@ -105,6 +107,15 @@ void PageCanvas::drawPath(const QPainterPath &path) {
 
 void PageCanvas::drawEllipse(const QPointF &centre, qreal rx, qreal ry) {
     m_ops.append([centre, rx, ry](QPainter &p, bool) { p.drawEllipse(centre, rx, ry); });
+}
+
+void PageCanvas::drawSvg(const QByteArray &svg, const QRectF &target) {
+    m_ops.append([svg, target](QPainter &p, bool) {
+        QSvgRenderer renderer(svg);
+        if (renderer.isValid()) {
+            renderer.render(&p, target);
+        }
+    });
 }
 
 void PageCanvas::play(QPainter &painter, bool unclippedText) const {
