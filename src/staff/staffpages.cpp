@@ -1,5 +1,7 @@
 #include "staff/staffpages.h"
 
+#include "typeset/svgpagetext.h"
+
 #include <QHash>
 #include <QPainterPath>
 #include <QRegularExpression>
@@ -23,33 +25,6 @@ QVector<qreal> numbersOf(const QStringRef &text) {
         numbers.append(it.next().captured().toDouble());
     }
     return numbers;
-}
-
-// An SVG transform list ("translate(3, 4) scale(0.004, -0.004)") as one
-// transform: the rightmost applies first.
-QTransform transformOf(const QStringRef &text) {
-    static const QRegularExpression item(QStringLiteral(R"((\w+)\s*\(([^)]*)\))"));
-    QTransform total;
-    auto it = item.globalMatch(text.toString());
-    while (it.hasNext()) {
-        const QRegularExpressionMatch m = it.next();
-        const QString name = m.captured(1);
-        const QVector<qreal> v = numbersOf(m.capturedRef(2));
-        QTransform t;
-        if (name == QLatin1String("translate") && !v.isEmpty()) {
-            t.translate(v.at(0), v.value(1, 0));
-        } else if (name == QLatin1String("scale") && !v.isEmpty()) {
-            t.scale(v.at(0), v.value(1, v.at(0)));
-        } else if (name == QLatin1String("rotate") && !v.isEmpty()) {
-            t.translate(v.value(1, 0), v.value(2, 0));
-            t.rotate(v.at(0));
-            t.translate(-v.value(1, 0), -v.value(2, 0));
-        } else if (name == QLatin1String("matrix") && v.size() == 6) {
-            t = QTransform(v.at(0), v.at(1), v.at(2), v.at(3), v.at(4), v.at(5));
-        }
-        total = t * total;
-    }
-    return total;
 }
 
 // The outline an SVG path's data describes; arcs are taken as lines to
@@ -251,7 +226,8 @@ QVector<StaffPages::PageLink> StaffPages::linksOf(const QByteArray &svg, const Q
             }
         }
         const QTransform parent = stack.isEmpty() ? QTransform() : stack.constLast();
-        const QTransform here = transformOf(a.value(QLatin1String("transform"))) * parent;
+        const QTransform here =
+            SvgPageText::transformOf(a.value(QLatin1String("transform"))) * parent;
         if (xml.name() == QLatin1String("a")) {
             const QString href = a.value(QLatin1String("xlink:href")).toString();
             const QRegularExpressionMatch m = textedit.match(href);

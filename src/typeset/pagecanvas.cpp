@@ -1,6 +1,8 @@
 #include "typeset/pagecanvas.h"
 
-#include <QSvgRenderer>
+#include "typeset/svgpagetext.h"
+
+#include <memory>
 
 void PageCanvas::clear() {
     m_state = State();
@@ -110,12 +112,9 @@ void PageCanvas::drawEllipse(const QPointF &centre, qreal rx, qreal ry) {
 }
 
 void PageCanvas::drawSvg(const QByteArray &svg, const QRectF &target) {
-    m_ops.append([svg, target](QPainter &p, bool) {
-        QSvgRenderer renderer(svg);
-        if (renderer.isValid()) {
-            renderer.render(&p, target);
-        }
-    });
+    // Parsed once; each play makes a renderer of its own.
+    const auto page = std::make_shared<const SvgPageText>(svg);
+    m_ops.append([page, target](QPainter &p, bool) { page->render(p, target); });
 }
 
 void PageCanvas::play(QPainter &painter, bool unclippedText) const {

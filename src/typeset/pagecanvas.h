@@ -47,8 +47,9 @@ public:
     void drawLine(const QLineF &line);
     void drawPath(const QPainterPath &path);
     void drawEllipse(const QPointF &centre, qreal rx, qreal ry);
-    // An SVG document drawn to fill target (a page engraved elsewhere). Each
-    // play parses it anew, so pages may be played on several threads at once.
+    // An SVG document drawn to fill target (a page engraved elsewhere), its
+    // text as text (see SvgPageText). Pages may be played on several threads
+    // at once: each play draws with a renderer of its own.
     void drawSvg(const QByteArray &svg, const QRectF &target);
 
     // The text as it can be drawn: characters that have no glyph and that an
