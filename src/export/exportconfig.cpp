@@ -39,6 +39,7 @@ bool isPageSizeId(int id) {
 const QString notationKey = QStringLiteral("notation");
 const QString gongcheName = QStringLiteral("gongche");
 const QString jianpuName = QStringLiteral("jianpu");
+const QString staffName = QStringLiteral("staff");
 const QString zengKey = QStringLiteral("zengMeasures");
 const QString splitName = QStringLiteral("split");
 const QString wholeName = QStringLiteral("whole");
@@ -71,7 +72,8 @@ ExportConfig::ExportConfig() {
     m_titlePosOptions = {
         {QStringLiteral("顶部"), 0}, {QStringLiteral("居中"), 1}, {QStringLiteral("底部"), 2}};
     m_notationOptions = {{QStringLiteral("工尺谱"), PageStyle::Notation::Gongche},
-                         {QStringLiteral("简谱"), PageStyle::Notation::Jianpu}};
+                         {QStringLiteral("简谱"), PageStyle::Notation::Jianpu},
+                         {QStringLiteral("五线谱"), PageStyle::Notation::Staff}};
     m_zengOptions = {{QStringLiteral("整小节（8/4）"), false},
                      {QStringLiteral("赠板处分为两小节（4/4，虚小节线）"), true}};
 
@@ -120,14 +122,24 @@ QStringList ExportConfig::keys() {
           << QStringLiteral("jianpuLyricDistance") << QStringLiteral("jianpuSystemSpace")
           << QStringLiteral("jianpuBeatWidth") << QStringLiteral("jianpuMinNoteSpace")
           << QStringLiteral("jianpuFlatAfterLetter") << QStringLiteral("jianpuSanBanWord")
-          << QStringLiteral("jianpuBanYanSigns") << QStringLiteral("isLivePreview");
+          << QStringLiteral("jianpuBanYanSigns") << QStringLiteral("isLivePreview")
+          << QStringLiteral("staffSize") << QStringLiteral("staffLyricFont")
+          << QStringLiteral("staffLyricFontSize") << QStringLiteral("staffBanYanSigns");
         return k;
     }();
     return list;
 }
 
 QString ExportConfig::notationName(PageStyle::Notation notation) {
-    return notation == PageStyle::Notation::Jianpu ? jianpuName : gongcheName;
+    switch (notation) {
+    case PageStyle::Notation::Jianpu:
+        return jianpuName;
+    case PageStyle::Notation::Staff:
+        return staffName;
+    case PageStyle::Notation::Gongche:
+        break;
+    }
+    return gongcheName;
 }
 
 QString ExportConfig::zengName(bool split) {
@@ -153,6 +165,10 @@ bool ExportConfig::notationFromName(const QString &name, PageStyle::Notation *no
     }
     if (name.compare(jianpuName, Qt::CaseInsensitive) == 0) {
         *notation = PageStyle::Notation::Jianpu;
+        return true;
+    }
+    if (name.compare(staffName, Qt::CaseInsensitive) == 0) {
+        *notation = PageStyle::Notation::Staff;
         return true;
     }
     return false;
@@ -235,6 +251,7 @@ void ExportConfig::load() {
     }
     loadFonts();
     loadJianpu();
+    loadStaff();
 }
 
 void ExportConfig::loadFonts() {
@@ -281,6 +298,21 @@ void ExportConfig::loadJianpu() {
     zengFromName(s.value(zengKey).toString(), &m_jianpu.splitZeng);
 }
 
+void ExportConfig::loadStaff() {
+    QSettings &s = *m_settings;
+    const StaffStyle staff;
+    m_staff.staffSize = s.value(QStringLiteral("staffSize"), staff.staffSize).toInt();
+    m_staffLyricFontSize =
+        s.value(QStringLiteral("staffLyricFontSize"), staff.lyricFont.pointSize()).toInt();
+    m_staff.lyricFont = staff.lyricFont;
+    const QString family = s.value(QStringLiteral("staffLyricFont")).toString();
+    if (!family.trimmed().isEmpty()) {
+        m_staff.lyricFont.setFamily(family);
+    }
+    m_staff.lyricFont.setPointSize(PageStyle::boundedFontSize(m_staffLyricFontSize));
+    m_staff.banYanSigns = s.value(QStringLiteral("staffBanYanSigns"), staff.banYanSigns).toBool();
+}
+
 void ExportConfig::save() {
     QSettings &s = *m_settings;
     for (const StoredInt &e : storedInts()) {
@@ -309,6 +341,10 @@ void ExportConfig::save() {
     s.setValue(QStringLiteral("jianpuFlatAfterLetter"), m_jianpu.flatAfterLetter);
     s.setValue(QStringLiteral("jianpuSanBanWord"), m_jianpu.sanBanWord);
     s.setValue(QStringLiteral("jianpuBanYanSigns"), m_jianpu.banYanSigns);
+    s.setValue(QStringLiteral("staffSize"), m_staff.staffSize);
+    s.setValue(QStringLiteral("staffLyricFont"), m_staff.lyricFont.family());
+    s.setValue(QStringLiteral("staffLyricFontSize"), m_staffLyricFontSize);
+    s.setValue(QStringLiteral("staffBanYanSigns"), m_staff.banYanSigns);
     s.sync();
 }
 
@@ -347,7 +383,8 @@ QJsonValue ExportConfig::jsonValueOf(const QString &key) const {
         QStringLiteral("isBgTransparent"),  QStringLiteral("isHiddenSymbol"),
         QStringLiteral("isLandscape"),      QStringLiteral("isLineBreakScoreOverflow"),
         QStringLiteral("isLivePreview"),    QStringLiteral("jianpuFlatAfterLetter"),
-        QStringLiteral("jianpuSanBanWord"), QStringLiteral("jianpuBanYanSigns")};
+        QStringLiteral("jianpuSanBanWord"), QStringLiteral("jianpuBanYanSigns"),
+        QStringLiteral("staffBanYanSigns")};
     const QVariant v = m_settings->value(key);
     const int index = keys().indexOf(key);
     if (index < 0) {
@@ -431,6 +468,16 @@ void ExportConfig::setJianpuNoteFontSize(int v) {
     m_jianpu.noteFont.setPointSize(PageStyle::boundedFontSize(v));
 }
 
+void ExportConfig::setStaffLyricFontSize(int v) {
+    m_staffLyricFontSize = v;
+    m_staff.lyricFont.setPointSize(PageStyle::boundedFontSize(v));
+}
+
+void ExportConfig::setStaffLyricFont(const QFont &f) {
+    m_staff.lyricFont = f;
+    m_staff.lyricFont.setPointSize(PageStyle::boundedFontSize(m_staffLyricFontSize));
+}
+
 void ExportConfig::setJianpuNoteFont(const QFont &f) {
     m_jianpu.noteFont = f;
     m_jianpu.noteFont.setPointSize(PageStyle::boundedFontSize(m_jianpuNoteFontSize));
@@ -479,5 +526,6 @@ PageStyle ExportConfig::pageStyle() const {
     s.scoreAngle = m_scoreAngle;
     s.notation = m_notation;
     s.jianpu = m_jianpu;
+    s.staff = m_staff;
     return s.bounded();
 }

@@ -44,10 +44,10 @@ public:
     ExportConfig(const ExportConfig &) = delete;
     ExportConfig &operator=(const ExportConfig &) = delete;
 
-    // The 59 keys of the group "Export", in load and save order.
+    // The 63 keys of the group "Export", in load and save order.
     static QStringList keys();
 
-    // The stored name of a notation: "gongche" or "jianpu".
+    // The stored name of a notation: "gongche", "jianpu" or "staff".
     static QString notationName(PageStyle::Notation notation);
     // The notation of a stored name (any case); false for any other text.
     static bool notationFromName(const QString &name, PageStyle::Notation *notation);
@@ -215,6 +215,17 @@ public:
     void setSplitZeng(bool v) { m_jianpu.splitZeng = v; }
     const QList<BoolOption> &zengOptions() const { return m_zengOptions; }
 
+    // The look of staff pages (see StaffStyle); the lyric font as the 简谱
+    // note font: its stored size resizes it, a font given takes the size.
+    int staffSize() const { return m_staff.staffSize; }
+    void setStaffSize(int v) { m_staff.staffSize = v; }
+    const QFont &staffLyricFont() const { return m_staff.lyricFont; }
+    int staffLyricFontSize() const { return m_staffLyricFontSize; }
+    void setStaffLyricFont(const QFont &f);
+    void setStaffLyricFontSize(int v);
+    bool staffBanYanSigns() const { return m_staff.banYanSigns; }
+    void setStaffBanYanSigns(bool v) { m_staff.banYanSigns = v; }
+
     // The page style of these settings, bounded to the ranges that the export
     // form accepts; inside those ranges it holds the stored values.
     PageStyle pageStyle() const;
@@ -230,6 +241,7 @@ private:
     void loadFonts();
     // The notation, the 简谱 settings and the 加赠 choice.
     void loadJianpu();
+    void loadStaff();
 
     // The settings stored as they are, a table for each type: the key, the
     // member and what a missing key reads as.
@@ -304,5 +316,7 @@ private:
     PageStyle::Notation m_notation = PageStyle::Notation::Gongche;
     JianpuStyle m_jianpu; // its note font has the bounded size
     int m_jianpuNoteFontSize = JianpuStyle::defaultNoteFont().pointSize();
+    StaffStyle m_staff; // its lyric font has the bounded size
+    int m_staffLyricFontSize = StaffStyle::defaultLyricFont().pointSize();
     bool m_isLivePreview = true;
 };

@@ -35,7 +35,10 @@ bool Exporter::run(QWidget *parent) {
     }
     const Outcome outcome = m_pane->write(*format, path, m_settings->resolutionIndex());
     if (!outcome) {
-        Prompt::warning(parent, outcome.title(), outcome.message());
+        // A failure without a message is an export the user stopped.
+        if (!outcome.message().isEmpty()) {
+            Prompt::warning(parent, outcome.title(), outcome.message());
+        }
         return false;
     }
     emit exported(outcome.path());

@@ -1,11 +1,13 @@
 #include "export/exportformat.h"
 
 #include "export/exportconfig.h"
+#include "model/atomicfile.h"
 #include "music/melodybuilder.h"
 #include "music/midiwriter.h"
 #include "music/musicxmlwriter.h"
 #include "music/synthesizer.h"
 #include "music/wavwriter.h"
+#include "staff/lilypondwriter.h"
 #include "typeset/typesetter.h"
 
 #include <QDir>
@@ -85,6 +87,18 @@ Outcome writeWav(const ExportFormat::Job &job) {
         [&synthesizer](int frames, int16_t *out) { synthesizer.render(frames, out); });
 }
 
+// The staff edition's source, for LilyPond or Frescobaldi: every tune in one
+// file, set as the staff pages are.
+Outcome writeLilyPond(const ExportFormat::Job &job) {
+    LilyPondWriter::Options options;
+    options.title = ExportFormat::documentTitle(job.lines);
+    options.style = ExportConfig::instance()->pageStyle();
+    options.fileName = QFileInfo(job.path).fileName();
+    const LilyPondSource source =
+        LilyPondWriter::document(job.lines, music::MelodyBuilder().build(job.lines), options);
+    return writeFileAtomically(job.path, source.text.toUtf8());
+}
+
 QVector<ExportFormat> makeFormats() {
     return {
         pageFormat(QStringLiteral("pdf"), false,
@@ -99,6 +113,8 @@ QVector<ExportFormat> makeFormats() {
                      QStringLiteral(".musicxml"), writeMusicXml),
         melodyFormat(QStringLiteral("wav"), QStringLiteral("WAV"), QStringLiteral(".wav"),
                      writeWav),
+        melodyFormat(QStringLiteral("ly"), QStringLiteral("LilyPond"), QStringLiteral(".ly"),
+                     writeLilyPond),
     };
 }
 

@@ -6,6 +6,7 @@
 #include "export/exportformat.h"
 #include "fonts/fontregistry.h"
 #include "platform/apppaths.h"
+#include "staff/staffengraver.h"
 #include "ui_exportsettingsform.h"
 
 #include <QAbstractItemView>
@@ -163,6 +164,7 @@ void ExportSettingsForm::installValidators() {
     set(ui->jianpuSystemSpaceBox, -200, 200);
     set(ui->jianpuBeatWidthBox, 10, 10000);
     set(ui->jianpuMinNoteSpaceBox, 0, 200);
+    set(ui->staffSizeBox, PageStyle::Ranges::minStaffSize, PageStyle::Ranges::maxStaffSize);
 }
 
 // ---- the settings edited alike, a table for each kind
@@ -185,6 +187,8 @@ QVector<ExportSettingsForm::FontSetting> ExportSettingsForm::fontSettings() cons
          &ExportConfig::setScoreFont, &ExportConfig::setScoreFontSize},
         {ui->jianpuNoteFontBox, &ExportConfig::jianpuNoteFont, &ExportConfig::jianpuNoteFontSize,
          &ExportConfig::setJianpuNoteFont, &ExportConfig::setJianpuNoteFontSize},
+        {ui->staffLyricFontBox, &ExportConfig::staffLyricFont, &ExportConfig::staffLyricFontSize,
+         &ExportConfig::setStaffLyricFont, &ExportConfig::setStaffLyricFontSize},
     };
 }
 
@@ -215,6 +219,8 @@ QVector<ExportSettingsForm::SwitchSetting> ExportSettingsForm::switchSettings() 
          &ExportConfig::setJianpuSanBanWord},
         {ui->jianpuBanYanSignsBox, &ExportConfig::jianpuBanYanSigns,
          &ExportConfig::setJianpuBanYanSigns},
+        {ui->staffBanYanSignsBox, &ExportConfig::staffBanYanSigns,
+         &ExportConfig::setStaffBanYanSigns},
     };
 }
 
@@ -242,6 +248,7 @@ QVector<ExportSettingsForm::NumberSetting> ExportSettingsForm::numberSettings() 
         {ui->jianpuBeatWidthBox, &ExportConfig::jianpuBeatWidth, &ExportConfig::setJianpuBeatWidth},
         {ui->jianpuMinNoteSpaceBox, &ExportConfig::jianpuMinNoteSpace,
          &ExportConfig::setJianpuMinNoteSpace},
+        {ui->staffSizeBox, &ExportConfig::staffSize, &ExportConfig::setStaffSize},
     };
 }
 
@@ -297,15 +304,22 @@ void ExportSettingsForm::loadPaperSize() {
 }
 
 void ExportSettingsForm::showNotationSettings() {
-    const bool jianpu = m_config.notation() == PageStyle::Notation::Jianpu;
-    ui->jianpuGroup->setVisible(jianpu);
+    const PageStyle::Notation notation = m_config.notation();
+    const bool gongche = notation == PageStyle::Notation::Gongche;
+    ui->jianpuGroup->setVisible(notation == PageStyle::Notation::Jianpu);
+    ui->staffGroup->setVisible(notation == PageStyle::Notation::Staff);
+    // Staff pages need LilyPond: where it is missing the form says so at once.
+    const bool missing =
+        notation == PageStyle::Notation::Staff && StaffEngraver::program().isEmpty();
+    ui->staffMissingLabel->setText(missing ? StaffEngraver::missingMessage() : QString());
+    ui->staffMissingLabel->setVisible(missing);
     // Kept, not lost: they come back with gongche pages.
-    ui->spaceGroupBox->setVisible(!jianpu);
+    ui->spaceGroupBox->setVisible(gongche);
     for (QWidget *w :
          {static_cast<QWidget *>(ui->scoreFontBoxLabel), static_cast<QWidget *>(ui->scoreFontBox),
           static_cast<QWidget *>(ui->qiangGeColorBoxLabel),
           static_cast<QWidget *>(ui->qiangGeColorBox)}) {
-        w->setEnabled(!jianpu);
+        w->setEnabled(gongche);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "export/exportconfig.h"
 #include "export/exportformat.h"
+#include "staff/staffedition.h"
 #include "typeset/inkcollisions.h"
 #include "typeset/sourcepicker.h"
 #include "ui_previewpane.h"
@@ -57,6 +58,11 @@ PreviewPane::PreviewPane(QWidget *parent, const DocumentLines &lines)
     ui->preViewFrame->installEventFilter(this);
     ui->preViewFrame->viewport()->installEventFilter(this);
     ui->preViewWidget->installEventFilter(this);
+
+    m_staff = new StaffEdition(this);
+    connect(m_staff, &StaffEdition::progress, this, &PreviewPane::onStaffProgress);
+    connect(m_staff, &StaffEdition::finished, this, &PreviewPane::onStaffEngraved);
+    connect(ui->cancelEngravingBtn, &QToolButton::clicked, m_staff, &StaffEdition::cancel);
     refreshPreview(true);
 }
 
@@ -108,6 +114,16 @@ void PreviewPane::refreshPreview(bool force) {
     // every page is shown, the preview will turn to a later page: typeset
     // every page at once rather than the first one twice.
     const bool all = m_wide || ((m_playing >= 0 || m_cursor >= 0) && m_previewPage > 0);
+    if (staffNotation()) {
+        // LilyPond engraves every page; those it has engraved before come
+        // from its cache. The pages shown stay until the new ones are there.
+        m_staff->start(m_engine, m_lines, ExportConfig::instance()->pageStyle());
+        onStaffProgress(0, 0);
+        return;
+    }
+    if (m_staff->isRunning()) {
+        m_staff->cancel();
+    }
     {
         const QScopedValueRollback<int> busy(m_busy, m_busy + 1);
         m_engine->reset();
@@ -190,6 +206,10 @@ void PreviewPane::setWide(bool wide) {
 }
 
 void PreviewPane::typesetAllPages() {
+    // Staff pages are all there once engraved: nothing to wait for here.
+    if (staffNotation()) {
+        return;
+    }
     const QScopedValueRollback<int> busy(m_busy, m_busy + 1);
     m_engine->reset();
     m_engine->generate(ExportConfig::instance()->pageStyle(), m_lines, false);
@@ -301,12 +321,18 @@ Outcome PreviewPane::write(const ExportFormat &format, const QString &path, int 
     Outcome outcome;
     {
         const QScopedValueRollback<int> busy(m_busy, m_busy + 1);
-        m_engine->reset();
-        m_allPages = false;
-        if (format.needsPages) {
-            typesetAllPages();
+        if (format.needsPages && staffNotation()) {
+            outcome = engraveForWriting(format);
+        } else {
+            m_engine->reset();
+            m_allPages = false;
+            if (format.needsPages) {
+                typesetAllPages();
+            }
         }
-        outcome = format.write({*m_engine, m_lines, path, resolutionIndex});
+        if (outcome) {
+            outcome = format.write({*m_engine, m_lines, path, resolutionIndex});
+        }
     }
     m_writing = nullptr;
     if (!m_engine->pages().isEmpty()) {
@@ -315,6 +341,75 @@ Outcome PreviewPane::write(const ExportFormat &format, const QString &path, int 
     placeCursor();
     if (m_playingPending) {
         placePlaying();
+    }
+    return outcome;
+}
+
+bool PreviewPane::staffNotation() const {
+    return ExportConfig::instance()->notation() == PageStyle::Notation::Staff;
+}
+
+QString PreviewPane::engravingText() const {
+    return ui->engravingLabel->isVisible() ? ui->engravingLabel->text() : QString();
+}
+
+void PreviewPane::onStaffProgress(int done, int total) {
+    const QString count = total > 0 ? QStringLiteral("（%1/%2）").arg(done).arg(total) : QString();
+    ui->engravingLabel->setStyleSheet(QString());
+    ui->engravingLabel->setText(QStringLiteral("正在排五线谱%1···").arg(count));
+    ui->engravingLabel->setVisible(true);
+    ui->cancelEngravingBtn->setVisible(true);
+}
+
+void PreviewPane::onStaffEngraved(const Outcome &outcome) {
+    ui->cancelEngravingBtn->setVisible(false);
+    if (outcome) {
+        ui->engravingLabel->setVisible(false);
+        showNewPages();
+        return;
+    }
+    // Why there are no new pages, in one line; a run stopped by the user
+    // needs no reason.
+    const QString why =
+        outcome.message().isEmpty() ? QStringLiteral("已停止排五线谱") : outcome.message();
+    ui->engravingLabel->setStyleSheet(QStringLiteral("color: #d00000;"));
+    ui->engravingLabel->setText(why);
+    ui->engravingLabel->setVisible(true);
+}
+
+void PreviewPane::showNewPages() {
+    m_allPages = true;
+    if (m_engine->pages().isEmpty()) {
+        updatePageLabel();
+        return;
+    }
+    fitPreview();
+    showPreviewPage(std::min(m_previewPage, int(m_engine->pages().size()) - 1));
+    placeCursor();
+    placePlaying();
+}
+
+Outcome PreviewPane::engraveForWriting(const ExportFormat &format) {
+    QProgressDialog dialog(QStringLiteral("正在排五线谱···"), QStringLiteral("取消"), 0, 0, this);
+    dialog.setWindowTitle(format.label);
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setMinimumDuration(0);
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+    const QMetaObject::Connection shown =
+        connect(m_staff, &StaffEdition::progress, &dialog, [&dialog](int done, int total) {
+            dialog.setMaximum(total);
+            dialog.setValue(done);
+        });
+    connect(&dialog, &QProgressDialog::canceled, m_staff, &StaffEdition::cancel);
+    dialog.show();
+    const Outcome outcome =
+        m_staff->engrave(m_engine, m_lines, ExportConfig::instance()->pageStyle());
+    disconnect(shown);
+    ui->cancelEngravingBtn->setVisible(false);
+    ui->engravingLabel->setVisible(false);
+    if (outcome) {
+        m_allPages = true;
     }
     return outcome;
 }

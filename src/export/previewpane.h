@@ -13,6 +13,7 @@
 
 struct ExportFormat;
 class QProgressDialog;
+class StaffEdition;
 
 namespace Ui {
 class PreviewPane;
@@ -59,6 +60,14 @@ public:
     // Takes the document's lines anew (it was edited), and refreshes the preview.
     void setLines(const DocumentLines &lines);
     const DocumentLines &lines() const { return m_lines; }
+
+    // Staff pages are engraved by LilyPond in a process of its own: the
+    // pane goes on showing the pages it has, says how far the engraving is
+    // (with a button that stops it) and shows the new pages when it is done,
+    // or why there are none.
+    StaffEdition *staffEdition() const { return m_staff; }
+    // What the pane says about the staff engraving: under way, or why it failed.
+    QString engravingText() const;
 
     // Typesets every page and writes them as format to path; the preview
     // then shows the pages as they are now.
@@ -113,6 +122,14 @@ private:
     bool locate(int character, int *page, QRectF *rect);
     void pickSource(int page, const QPointF &point);
     void typesetAllPages();
+    bool staffNotation() const;
+    void onStaffProgress(int done, int total);
+    void onStaffEngraved(const Outcome &outcome);
+    // Shows the new pages, on the page the preview was at.
+    void showNewPages();
+    // Engraves the staff pages and waits, with a progress dialog that can
+    // stop it: for a writer.
+    Outcome engraveForWriting(const ExportFormat &format);
     // The region of the overlay that shows rect (in page units), with room
     // for the outline's pen; empty for an empty rect.
     QRect overlayRect(const QRectF &rect) const;
@@ -140,4 +157,5 @@ private:
     int m_cursor = -1;
     QRectF m_cursorRect;                     // in page units, on m_previewPage
     const ExportFormat *m_writing = nullptr; // while a format writes
+    StaffEdition *m_staff = nullptr;
 };

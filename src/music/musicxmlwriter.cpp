@@ -1,309 +1,37 @@
 #include "music/musicxmlwriter.h"
 
 #include "model/atomicfile.h"
-#include "music/musicrules.h"
+#include "music/barredmelody.h"
 
 #include <QHash>
 #include <QVector>
 #include <QXmlStreamWriter>
 #include <algorithm>
 #include <climits>
-#include <numeric>
 
 namespace music {
 
 namespace {
 
-constexpr qint64 wholeTicks = 4 * ticksPerBeat;
-// A bar of 散板 closes at a character's first note once it holds this much.
-constexpr qint64 longFreeBar = 4 * ticksPerBeat;
+using Bar = BarredMelody::Bar;
+using Segment = BarredMelody::Segment;
+using Piece = BarredMelody::Piece;
+using TimeSig = BarredMelody::TimeSig;
+
 // Ornament notes sound for an eighth of a beat each, as in the MIDI file;
 // the share of the main note they take is written for players that read it.
 constexpr qint64 graceTicks = ticksPerBeat / 8;
-
-// The 板式 as the score names it.
-QString meterName(const Section &section) {
-    const QString name = MusicRules::defaults().meterName(section.meter, section.zeng);
-    return name.isEmpty() ? QStringLiteral("散板") : name;
-}
-
-// The key signature's sharps (positive) or flats (negative) for the major
-// key whose tonic is 上, as the shipped key table pitches it: 小工调 D (2),
-// 凡字调 E♭ (-3; E, 4, where the other sources are followed), 六字调 F (-1),
-// 正工调 G (1), 乙字调 A (3), 上字调 B♭ (-2; or B, 5), 尺字调 C (0).
-int fifthsOf(const Section &section) {
-    static const int byPitchClass[12] = {0, -5, 2, -3, 4, -1, 6, 1, -4, 3, -2, 5};
-    const int shang = MusicRules::defaults().shangMidi(section.key, section.keyVariant);
-    return byPitchClass[((shang % 12) + 12) % 12];
-}
-
-struct Pitch {
-    QChar step;
-    int alter = 0;
-    int octave = 4;
-};
-
-// Sharps in the sharp keys (and C), flats in the flat keys.
-Pitch spell(int midi, int fifths) {
-    static const char sharpSteps[] = "CCDDEFFGGAAB";
-    static const int sharpAlters[] = {0, 1, 0, 1, 0, 0, 1, 0, 1, 0, 1, 0};
-    static const char flatSteps[] = "CDDEEFGGAABB";
-    static const int flatAlters[] = {0, -1, 0, -1, 0, 0, -1, 0, -1, 0, -1, 0};
-    const int pc = ((midi % 12) + 12) % 12;
-    Pitch p;
-    p.step = QLatin1Char(fifths < 0 ? flatSteps[pc] : sharpSteps[pc]);
-    p.alter = fifths < 0 ? flatAlters[pc] : sharpAlters[pc];
-    p.octave = (midi - pc) / 12 - 1;
-    return p;
-}
-
-// What the key signature does to a step.
-int keyAlter(QChar step, int fifths) {
-    static const QString sharpOrder = QStringLiteral("FCGDAEB");
-    static const QString flatOrder = QStringLiteral("BEADGCF");
-    if (fifths > 0) {
-        return sharpOrder.indexOf(step) < fifths ? 1 : 0;
-    }
-    if (fifths < 0) {
-        return flatOrder.indexOf(step) < -fifths ? -1 : 0;
-    }
-    return 0;
-}
-
-// A time signature as written; beats 0 for senza misura.
-struct TimeSig {
-    int beats = -1;
-    int beatType = 4;
-    bool operator==(const TimeSig &o) const { return beats == o.beats && beatType == o.beatType; }
-    bool operator!=(const TimeSig &o) const { return !(*this == o); }
-};
-
-// The signature n/2^d that a bar of `ticks` fills exactly, if there is one.
-bool exactSignature(qint64 ticks, TimeSig *sig) {
-    for (int d = 2; d <= 7; ++d) {
-        if (ticks > 0 && (ticks << d) % wholeTicks == 0) {
-            sig->beats = int((ticks << d) / wholeTicks);
-            sig->beatType = 1 << d;
-            return true;
-        }
-    }
-    return false;
-}
-
-struct Bar {
-    qint64 from = 0;
-    qint64 to = 0;
-    int section = 0;
-    bool sectionStart = false;
-    bool sectionEnd = false;
-    TimeSig meter;         // the tune's meter
-    bool implicit = false; // the piece's pickup, not counted
-    bool dashedEnd = false;
-};
-
-// A stretch of one note, or of silence, inside one bar.
-struct Segment {
-    int note = -1; // index into the melody's notes; -1 for a rest
-    int bar = 0;
-    qint64 from = 0;
-    qint64 to = 0;
-    bool first = true; // begins its note
-    bool last = true;  // ends its note
-};
-
-struct Piece {
-    qint64 ticks = 0;
-    QString type; // empty where no note value states the length
-    int dots = 0;
-};
-
-qint64 floorDiv(qint64 a, qint64 b) {
-    return a >= 0 ? a / b : -((-a + b - 1) / b);
-}
-
-// Where the bars of a 散板 tune end: after a 气口, or before a new
-// character once the bar is long. Only the notes starting in [from, to) are
-// read: order is sorted by onset.
-QVector<qint64> freeBarLines(const Melody &melody, const QVector<int> &order, qint64 from,
-                             qint64 to) {
-    QVector<qint64> cuts;
-    qint64 barStart = from;
-    int previous = INT_MIN;
-    auto it = std::lower_bound(order.begin(), order.end(), from, [&melody](int index, qint64 t) {
-        return melody.notes.at(index).onset < t;
-    });
-    for (; it != order.end(); ++it) {
-        const Note &note = melody.notes.at(*it);
-        if (note.onset >= to) {
-            break;
-        }
-        if (previous != INT_MIN && note.character != previous && note.onset > barStart &&
-            note.onset - barStart >= longFreeBar) {
-            cuts.append(note.onset);
-            barStart = note.onset;
-        }
-        const qint64 end = note.onset + note.duration;
-        if (note.breathAfter && end > barStart && end < to) {
-            cuts.append(end);
-            barStart = end;
-        }
-        previous = note.character;
-    }
-    return cuts;
-}
-
-QVector<Bar> layBars(const QVector<Section> &sections, const Melody &melody,
-                     const QVector<int> &order, qint64 origin, qint64 lastEnd, bool split) {
-    QVector<Bar> bars;
-    qint64 cursor = origin;
-    for (int i = 0; i < sections.size(); ++i) {
-        const Section &section = sections.at(i);
-        // A tune takes up any silence before its pickup; the last one runs to
-        // the last note.
-        qint64 end = std::max(section.end, cursor);
-        if (i + 1 == sections.size()) {
-            end = std::max(end, lastEnd);
-        }
-        if (end <= cursor) {
-            continue;
-        }
-        QVector<qint64> cuts;
-        QVector<bool> dashed;
-        TimeSig meter;
-        const int beats = section.beatsPerMeasure();
-        // A measured tune may open freely (散): one bar senza misura up to
-        // where its measured part begins.
-        bool freeOpening = false;
-        if (beats > 0 && section.measuredStart > section.start && section.measuredStart > cursor &&
-            section.measuredStart < end) {
-            Bar bar;
-            bar.from = cursor;
-            bar.to = section.measuredStart;
-            bar.section = i;
-            bar.sectionStart = true;
-            bar.meter.beats = 0;
-            bars.append(bar);
-            cursor = section.measuredStart;
-            freeOpening = true;
-        }
-        if (beats > 0) {
-            const bool halve = split && section.zeng;
-            meter.beats = halve ? beats / 2 : beats;
-            const qint64 length = qint64(meter.beats) * ticksPerBeat;
-            qint64 k = floorDiv(cursor - section.firstDownbeat, length) + 1;
-            for (qint64 t = section.firstDownbeat + k * length; t < end; t += length, ++k) {
-                cuts.append(t);
-                dashed.append(halve && k % 2 != 0); // the 赠板
-            }
-        } else {
-            meter.beats = 0;
-            cuts = freeBarLines(melody, order, cursor, end);
-            dashed.fill(true, cuts.size());
-        }
-        qint64 from = cursor;
-        for (int c = 0; c <= cuts.size(); ++c) {
-            Bar bar;
-            bar.from = from;
-            bar.to = c < cuts.size() ? cuts.at(c) : end;
-            bar.section = i;
-            bar.sectionStart = c == 0 && !freeOpening;
-            bar.sectionEnd = c == cuts.size();
-            bar.meter = meter;
-            bar.dashedEnd = c < cuts.size() && dashed.at(c);
-            bars.append(bar);
-            from = bar.to;
-        }
-        cursor = end;
-    }
-    if (!bars.isEmpty()) {
-        Bar &first = bars.first();
-        first.implicit = first.meter.beats > 0 &&
-                         first.to - first.from < qint64(first.meter.beats) * ticksPerBeat;
-    }
-    return bars;
-}
-
-// The notes and the silences between them, cut at the bar lines.
-QVector<Segment> segmentsOf(const Melody &melody, const QVector<int> &order,
-                            const QVector<Bar> &bars) {
-    QVector<Segment> spans;
-    qint64 t = bars.first().from;
-    for (int index : order) {
-        const Note &note = melody.notes.at(index);
-        const qint64 from = std::max(note.onset, t);
-        const qint64 to = note.onset + note.duration;
-        if (to <= from) {
-            continue;
-        }
-        if (from > t) {
-            spans.append({-1, 0, t, from, true, true});
-        }
-        spans.append({index, 0, from, to, true, true});
-        t = to;
-    }
-    if (t < bars.last().to) {
-        spans.append({-1, 0, t, bars.last().to, true, true});
-    }
-
-    QVector<Segment> out;
-    int bar = 0;
-    for (const Segment &span : spans) {
-        qint64 from = span.from;
-        while (from < span.to) {
-            while (bar + 1 < bars.size() && bars.at(bar).to <= from) {
-                ++bar;
-            }
-            if (from >= bars.at(bar).to) {
-                break; // past the last bar: cannot happen, the bars hold every note
-            }
-            const qint64 to = std::min(span.to, bars.at(bar).to);
-            out.append({span.note, bar, from, to, from == span.from, to == span.to});
-            from = to;
-        }
-    }
-    return out;
-}
-
-// A length as note values (at most one dot), largest first, each a whole
-// number of divisions (`grain` ticks).
-QVector<Piece> piecesOf(qint64 length, qint64 grain) {
-    struct Kind {
-        qint64 ticks;
-        const char *type;
-    };
-    static const Kind kinds[] = {
-        {2 * wholeTicks, "breve"},   {wholeTicks, "whole"},      {wholeTicks / 2, "half"},
-        {wholeTicks / 4, "quarter"}, {wholeTicks / 8, "eighth"}, {wholeTicks / 16, "16th"},
-        {wholeTicks / 32, "32nd"},   {wholeTicks / 64, "64th"},  {wholeTicks / 128, "128th"}};
-    QVector<Piece> out;
-    while (length > 0) {
-        Piece piece;
-        for (const Kind &kind : kinds) {
-            const qint64 dotted = kind.ticks % 2 == 0 ? kind.ticks * 3 / 2 : 0;
-            if (dotted > 0 && dotted <= length && dotted % grain == 0 &&
-                kind.ticks < 2 * wholeTicks) {
-                piece = {dotted, QLatin1String(kind.type), 1};
-                break;
-            }
-            if (kind.ticks <= length && kind.ticks % grain == 0) {
-                piece = {kind.ticks, QLatin1String(kind.type), 0};
-                break;
-            }
-        }
-        if (piece.ticks == 0) {
-            piece.ticks = length; // no note value fits: the duration alone
-        }
-        out.append(piece);
-        length -= piece.ticks;
-    }
-    return out;
-}
 
 class ScoreWriter {
 public:
     ScoreWriter(const Melody &melody, const MusicXmlWriter::Options &options)
         : m_melody(melody)
-        , m_options(options) {}
+        , m_options(options)
+        , m_barred(melody, options.splitZengMeasures)
+        , m_bars(m_barred.bars())
+        , m_segments(m_barred.segments())
+        , m_sections(m_barred.sections())
+        , m_grain(m_barred.grain()) {}
 
     QByteArray run();
 
@@ -318,8 +46,6 @@ private:
         bool fermata = false;
     };
 
-    void layOut(const QVector<int> &order);
-    void markSlurs();
     void writeDocument();
     void writeHeader();
     void writeBar(int index);
@@ -338,13 +64,11 @@ private:
     QByteArray m_out;
     QXmlStreamWriter m_xml{&m_out};
 
-    QVector<Section> m_sections;
-    QVector<Bar> m_bars;
-    QVector<Segment> m_segments;
-    QVector<int> m_barSegments; // the first segment of each bar, and the count at the end
-    QVector<bool> m_slurStart;
-    QVector<bool> m_slurStop;
-    qint64 m_grain = ticksPerBeat;
+    const BarredMelody m_barred;
+    const QVector<Bar> &m_bars;
+    const QVector<Segment> &m_segments;
+    const QVector<Section> &m_sections;
+    const qint64 m_grain;
     int m_number = 0;
     int m_fifths = INT_MIN;
     int m_tempo = -1;
@@ -353,85 +77,8 @@ private:
 };
 
 QByteArray ScoreWriter::run() {
-    QVector<int> order(m_melody.notes.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
-        return m_melody.notes.at(a).onset < m_melody.notes.at(b).onset;
-    });
-    layOut(order);
-    markSlurs();
     writeDocument();
     return m_out;
-}
-
-// The sections, their bars and the segments of notes and rests in them, and
-// the grain all durations are counted in.
-void ScoreWriter::layOut(const QVector<int> &order) {
-    qint64 origin = m_melody.sections.isEmpty() ? 0 : m_melody.sections.first().start;
-    qint64 lastEnd = origin;
-    for (const Note &note : m_melody.notes) {
-        if (note.duration > 0) {
-            origin = std::min(origin, note.onset);
-            lastEnd = std::max(lastEnd, note.onset + note.duration);
-        }
-    }
-
-    m_sections = m_melody.sections;
-    if (m_sections.isEmpty()) {
-        // Notes with no tune are free; no notes at all make one empty bar.
-        Section section;
-        section.meter = lastEnd > origin ? Meter::SanBan : Meter::YiBanSanYan;
-        section.start = section.firstDownbeat = origin;
-        section.end = lastEnd > origin ? lastEnd : origin + wholeTicks;
-        m_sections.append(section);
-    }
-    m_bars = layBars(m_sections, m_melody, order, origin, lastEnd, m_options.splitZengMeasures);
-    if (m_bars.isEmpty()) {
-        Bar bar;
-        bar.from = origin;
-        bar.to = origin + wholeTicks;
-        bar.sectionStart = bar.sectionEnd = true;
-        bar.meter.beats = 4;
-        m_bars.append(bar);
-    }
-    m_segments = segmentsOf(m_melody, order, m_bars);
-    // The segments come bar by bar.
-    m_barSegments.fill(0, m_bars.size() + 1);
-    for (const Segment &s : m_segments) {
-        ++m_barSegments[s.bar + 1];
-    }
-    std::partial_sum(m_barSegments.begin(), m_barSegments.end(), m_barSegments.begin());
-
-    qint64 grain = ticksPerBeat;
-    for (const Segment &s : m_segments) {
-        grain = std::gcd(grain, s.to - s.from);
-    }
-    m_grain = grain;
-}
-
-// A slur over each character sung on more than one note.
-void ScoreWriter::markSlurs() {
-    m_slurStart.fill(false, m_melody.notes.size());
-    m_slurStop.fill(false, m_melody.notes.size());
-    QVector<int> written;
-    for (const Segment &s : m_segments) {
-        if (s.note >= 0 && s.first) {
-            written.append(s.note);
-        }
-    }
-    for (int i = 0; i < written.size();) {
-        const int character = m_melody.notes.at(written.at(i)).character;
-        int j = i + 1;
-        while (character >= 0 && j < written.size() &&
-               m_melody.notes.at(written.at(j)).character == character) {
-            ++j;
-        }
-        if (j - i > 1) {
-            m_slurStart[written.at(i)] = true;
-            m_slurStop[written.at(j - 1)] = true;
-        }
-        i = j;
-    }
 }
 
 void ScoreWriter::writeDocument() {
@@ -502,7 +149,7 @@ void ScoreWriter::writeBar(int index) {
     if (bar.sectionStart) {
         writeDirection(m_sections.at(bar.section));
     }
-    for (int s = m_barSegments.at(index); s < m_barSegments.at(index + 1); ++s) {
+    for (int s = m_barred.barSegment(index); s < m_barred.barSegment(index + 1); ++s) {
         writeSegment(m_segments.at(s));
     }
     QString style;
@@ -525,7 +172,7 @@ void ScoreWriter::writeBar(int index) {
 void ScoreWriter::writeAttributes(int index) {
     const Bar &bar = m_bars.at(index);
     const Section &section = m_sections.at(bar.section);
-    const int fifths = fifthsOf(section);
+    const int fifths = BarredMelody::fifthsOf(section);
 
     // A bar shorter than its meter inside the piece (a later tune's pickup)
     // gets a time signature of its own length, and the meter follows it.
@@ -534,7 +181,7 @@ void ScoreWriter::writeAttributes(int index) {
     if (bar.meter.beats > 0 && length != qint64(bar.meter.beats) * ticksPerBeat && !bar.implicit &&
         index + 1 < m_bars.size()) {
         TimeSig exact;
-        if (exactSignature(length, &exact)) {
+        if (BarredMelody::exactSignature(length, &exact)) {
             time = exact;
         }
     }
@@ -580,9 +227,10 @@ void ScoreWriter::writeDirection(const Section &section) {
     m_xml.writeStartElement(QStringLiteral("direction"));
     m_xml.writeAttribute(QStringLiteral("placement"), QStringLiteral("above"));
     m_xml.writeStartElement(QStringLiteral("direction-type"));
-    const QString name = section.quPai.isEmpty()
-                             ? meterName(section)
-                             : QStringLiteral("【%1】%2").arg(section.quPai, meterName(section));
+    const QString name =
+        section.quPai.isEmpty()
+            ? BarredMelody::meterName(section)
+            : QStringLiteral("【%1】%2").arg(section.quPai, BarredMelody::meterName(section));
     m_xml.writeTextElement(QStringLiteral("words"), name);
     m_xml.writeEndElement();
     if (tempo != m_tempo) {
@@ -602,9 +250,9 @@ void ScoreWriter::writeDirection(const Section &section) {
 // Writes <pitch> and returns the accidental the note shows, if any: one that
 // the key and the bar so far do not give it (a tied continuation shows none).
 QString ScoreWriter::writePitch(int midi, bool continued) {
-    const Pitch p = spell(midi, m_fifths);
+    const BarredMelody::Pitch p = BarredMelody::spell(midi, m_fifths);
     const QString where = QStringLiteral("%1%2").arg(p.step).arg(p.octave);
-    const int before = m_altered.value(where, keyAlter(p.step, m_fifths));
+    const int before = m_altered.value(where, BarredMelody::keyAlter(p.step, m_fifths));
     m_altered.insert(where, p.alter);
 
     m_xml.writeStartElement(QStringLiteral("pitch"));
@@ -671,7 +319,7 @@ void ScoreWriter::writeSegment(const Segment &segment) {
     if (segment.first) {
         writeGraces(note, false);
     }
-    const QVector<Piece> pieces = piecesOf(segment.to - segment.from, m_grain);
+    const QVector<Piece> pieces = BarredMelody::piecesOf(segment.to - segment.from, m_grain);
     for (int i = 0; i < pieces.size(); ++i) {
         const bool opens = segment.first && i == 0;
         const bool closes = segment.last && i + 1 == pieces.size();
@@ -696,7 +344,7 @@ void ScoreWriter::writeRest(const Segment &segment) {
         m_xml.writeEndElement();
         return;
     }
-    for (const Piece &piece : piecesOf(segment.to - segment.from, m_grain)) {
+    for (const Piece &piece : BarredMelody::piecesOf(segment.to - segment.from, m_grain)) {
         m_xml.writeStartElement(QStringLiteral("note"));
         m_xml.writeEmptyElement(QStringLiteral("rest"));
         m_xml.writeTextElement(QStringLiteral("duration"), QString::number(piece.ticks / m_grain));
@@ -742,8 +390,8 @@ void ScoreWriter::writeNotePiece(const Segment &segment, const Piece &piece, boo
     Notations marks;
     marks.tieStop = tieStop;
     marks.tieStart = tieStart;
-    marks.slurStart = opens && m_slurStart.at(segment.note);
-    marks.slurStop = closes && m_slurStop.at(segment.note);
+    marks.slurStart = opens && m_barred.slurStarts(segment.note);
+    marks.slurStop = closes && m_barred.slurStops(segment.note);
     marks.breath = closes && note.breathAfter;
     marks.fermata = closes && note.fermata;
     writeNotations(marks);

@@ -5,6 +5,8 @@
 #include "import/musicimport.h"
 #include "model/rendermodel.h"
 #include "model/scorefile.h"
+#include "staff/staffedition.h"
+#include "staff/staffengraver.h"
 #include "typeset/typesetter.h"
 
 #include <QCommandLineOption>
@@ -150,7 +152,7 @@ Options describeOptions(QCommandLineParser &parser) {
         "  qorvel [FILE.gcp]\n"
         "      Opens the editor (with the score, if one is given).\n"
         "  qorvel --export FORMAT -o|--output PATH [--dpi DPI] [--scheme SCHEME.json]\n"
-        "         [--notation gongche|jianpu] [--zeng split|whole] FILE.gcp\n"
+        "         [--notation gongche|jianpu|staff] [--zeng split|whole] FILE.gcp\n"
         "      Typesets the score and writes it without opening a window, with the\n"
         "      export settings of settings.ini. Prints what it wrote.\n"
         "  qorvel --import MUSIC -o|--output OUT.gcp\n"
@@ -166,7 +168,7 @@ Options describeOptions(QCommandLineParser &parser) {
     const QCommandLineOption outputOption(
         {QStringLiteral("o"), QStringLiteral("output")},
         QStringLiteral(
-            "The file to write (pdf, midi, musicxml, wav), or the directory in which a new "
+            "The file to write (pdf, midi, musicxml, wav, ly), or the directory in which a new "
             "folder of pages is made (png, jpg, svg)."),
         QStringLiteral("PATH"));
     const QCommandLineOption dpiOption(
@@ -179,11 +181,11 @@ Options describeOptions(QCommandLineParser &parser) {
         QStringLiteral("SCHEME.json"));
     const QCommandLineOption notationOption(
         QStringLiteral("notation"),
-        QStringLiteral("Set the pages of pdf, svg, png and jpg in gongche columns or as jianpu "
-                       "(numbered notation), for this run only. Default: the notation of the "
-                       "settings or the scheme, gongche unless changed. Ignored by midi, "
-                       "musicxml and wav."),
-        QStringLiteral("gongche|jianpu"));
+        QStringLiteral("Set the pages of pdf, svg, png and jpg in gongche columns, as jianpu "
+                       "(numbered notation) or as staff engraved by LilyPond, for this run "
+                       "only. Default: the notation of the settings or the scheme, gongche "
+                       "unless changed. Ignored by midi, musicxml, wav and ly."),
+        QStringLiteral("gongche|jianpu|staff"));
     const QCommandLineOption zengOption(
         QStringLiteral("zeng"),
         QStringLiteral("Write 加赠 measures whole (8/4) or split at the 赠板 into two 4/4 "
@@ -248,7 +250,7 @@ std::optional<Request> readRequest(const QCommandLineParser &parser, const Optio
     if (parser.isSet(options.notation)) {
         PageStyle::Notation notation = PageStyle::Notation::Gongche;
         if (!ExportConfig::notationFromName(parser.value(options.notation), &notation)) {
-            usageError(QStringLiteral("--notation must be gongche or jianpu, not \"%1\"")
+            usageError(QStringLiteral("--notation must be gongche, jianpu or staff, not \"%1\"")
                            .arg(parser.value(options.notation)));
             return std::nullopt;
         }
@@ -368,8 +370,27 @@ int typesetAndWrite(const Request &request, const DocumentLines &lines) {
             });
     }
     engine.reset();
-    if (request.format->needsPages) {
-        engine.generate(ExportConfig::instance()->pageStyle(), lines, false);
+    const PageStyle style = ExportConfig::instance()->pageStyle();
+    if (request.format->needsPages && style.notation == PageStyle::Notation::Staff) {
+        // Engraved by LilyPond; nothing is written when it cannot be.
+        StaffEdition staff;
+        if (isatty(STDERR_FILENO)) {
+            QObject::connect(&staff, &StaffEdition::progress,
+                             [&bar, started = false](int done, int total) mutable {
+                                 using Progress = Typesetter::Progress;
+                                 const Progress step = !started        ? Progress::Started
+                                                       : done >= total ? Progress::Finished
+                                                                       : Progress::Advanced;
+                                 started = true;
+                                 bar.update(step, done, total, QStringLiteral("排五线谱"));
+                             });
+        }
+        const Outcome engraved = staff.engrave(&engine, lines, style);
+        if (!engraved) {
+            return failure(engraved.message());
+        }
+    } else if (request.format->needsPages) {
+        engine.generate(style, lines, false);
     }
     const Outcome written =
         request.format->write({engine, lines, request.output, resolutionIndexOf(request.dpi)});

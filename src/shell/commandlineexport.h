@@ -6,14 +6,17 @@
 // Export from the command line, without a window:
 //
 //   qorvel --export FORMAT --output PATH [--dpi 96|160|300|600]
-//          [--scheme SCHEME.json] [--notation gongche|jianpu] FILE.gcp
+//          [--scheme SCHEME.json] [--notation gongche|jianpu|staff] FILE.gcp
 //
 // typesets the score with the export settings of "settings.ini" (a scheme
 // applies to this run only; the settings file is never written) and writes it
 // with the same writers as the 导出 command. --notation sets the pages in
-// gongche columns or as 简谱 for this run, over the notation of the settings
-// and the scheme (gongche unless they say otherwise); the melody formats
-// (midi, musicxml, wav) have no pages and ignore it. An unknown notation is a
+// gongche columns, as 简谱 or as staff engraved by LilyPond for this run, over
+// the notation of the settings and the scheme (gongche unless they say
+// otherwise); the melody formats (midi, musicxml, wav) and the LilyPond
+// source (ly) have no pages and ignore it. Staff pages that LilyPond cannot
+// engrave (it is missing, fails or takes too long) are a failure, and
+// nothing is written. An unknown notation is a
 // failure, checked before anything is read or written. The written file or
 // folder is printed on standard output; progress goes to standard error while
 // that is a terminal. Exit status: 0 success, 1 failure (one line on standard

@@ -468,7 +468,8 @@ void TestCommandLine::unknownNotationWritesNothing() {
     QCOMPARE(r.exitCode, 2);
     QCOMPARE(r.errLines().size(), 1);
     QVERIFY2(r.err.contains(
-                 QStringLiteral("--notation must be gongche or jianpu, not \"%1\"").arg(notation)),
+                 QStringLiteral("--notation must be gongche, jianpu or staff, not \"%1\"")
+                     .arg(notation)),
              qPrintable(r.err));
     QVERIFY(r.out.isEmpty());
     QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
@@ -476,7 +477,7 @@ void TestCommandLine::unknownNotationWritesNothing() {
 
 void TestCommandLine::jianpuPdf() {
     const Result help = run({QStringLiteral("--help")});
-    QVERIFY(help.out.contains(QStringLiteral("--notation <gongche|jianpu>")));
+    QVERIFY(help.out.contains(QStringLiteral("--notation <gongche|jianpu|staff>")));
     const QString pdf = m_work.filePath(QStringLiteral("out/游园-简谱.pdf"));
     const Result r =
         run({QStringLiteral("--export"), QStringLiteral("pdf"), QStringLiteral("--notation"),

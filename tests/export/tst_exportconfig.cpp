@@ -65,6 +65,10 @@ const char defaultScheme[] = "{\n"
                              "    \"scoreFont\": \"@SCOREFONT@\",\n"
                              "    \"scoreFontSize\": 16,\n"
                              "    \"scoreSpace\": 0,\n"
+                             "    \"staffBanYanSigns\": true,\n"
+                             "    \"staffLyricFont\": \"AR PL UMing CN\",\n"
+                             "    \"staffLyricFontSize\": 11,\n"
+                             "    \"staffSize\": 18,\n"
                              "    \"titleColor\": \"#000000\",\n"
                              "    \"titleFont\": \"楷体\",\n"
                              "    \"titleFontSize\": 80,\n"
@@ -246,7 +250,7 @@ void TestExportConfig::optionLists() {
 
 void TestExportConfig::keysInTableOrder() {
     QStringList keys = ExportConfig::keys();
-    QCOMPARE(keys.size(), 59);
+    QCOMPARE(keys.size(), 63);
     QCOMPARE(keys.removeDuplicates(), 0);
     QCOMPARE(keys.first(), QStringLiteral("pageWidth"));
     QCOMPARE(keys.at(7), QStringLiteral("titleFontSize"));
@@ -256,7 +260,8 @@ void TestExportConfig::keysInTableOrder() {
     QCOMPARE(keys.at(32), QStringLiteral("backgroundColor"));
     QCOMPARE(keys.at(36), QStringLiteral("isLineBreakScoreOverflow"));
     QCOMPARE(keys.at(37), QStringLiteral("colWidth"));
-    QCOMPARE(keys.last(), QStringLiteral("isLivePreview"));
+    QCOMPARE(keys.at(58), QStringLiteral("isLivePreview"));
+    QCOMPARE(keys.last(), QStringLiteral("staffBanYanSigns"));
     // save() writes exactly these keys.
     QSettings raw = rawSettings();
     raw.beginGroup(QStringLiteral("Export"));
@@ -435,7 +440,7 @@ void TestExportConfig::colourSavedLowerCaseWithoutAlpha() {
 
 void TestExportConfig::schemeRoundTripKeepsTypes() {
     const QJsonObject o = snapshot();
-    QCOMPARE(o.size(), 59);
+    QCOMPARE(o.size(), 63);
     QCOMPARE(o.value(QStringLiteral("banColor")), QJsonValue(QStringLiteral("#ff4c00")));
     QCOMPARE(o.value(QStringLiteral("backgroundColor")), QJsonValue(QStringLiteral("#ffffff")));
     QCOMPARE(o.value(QStringLiteral("colWidth")), QJsonValue(130));
@@ -516,7 +521,7 @@ void TestExportConfig::restoreDefaultsRemovesUnknownKeys() {
     QCOMPARE(cfg()->colWidth(), 130);
     const QJsonObject o = snapshot();
     QVERIFY(!o.contains(QStringLiteral("madeUpKey")));
-    QCOMPARE(o.size(), 59);
+    QCOMPARE(o.size(), 63);
 }
 
 void TestExportConfig::hostileValuesAreClampedAtUse() {
@@ -653,7 +658,8 @@ void TestExportConfig::jianpuDefaults() {
     const QStringList keys = ExportConfig::keys();
     QCOMPARE(keys.indexOf(QStringLiteral("notation")),
              keys.indexOf(QStringLiteral("titlePos")) + 1);
-    QCOMPARE(keys.at(keys.size() - 2), QStringLiteral("jianpuBanYanSigns"));
+    QCOMPARE(keys.indexOf(QStringLiteral("jianpuBanYanSigns")),
+             keys.indexOf(QStringLiteral("isLivePreview")) - 1);
     QSettings raw = rawSettings();
     QCOMPARE(raw.value(QStringLiteral("Export/notation")).toString(), QStringLiteral("gongche"));
     QCOMPARE(raw.value(QStringLiteral("Export/zengMeasures")).toString(), QStringLiteral("whole"));
@@ -697,7 +703,7 @@ void TestExportConfig::jianpuBadValues() {
     {
         QSettings raw = rawSettings();
         raw.beginGroup(QStringLiteral("Export"));
-        raw.setValue(QStringLiteral("notation"), QStringLiteral("staff"));
+        raw.setValue(QStringLiteral("notation"), QStringLiteral("tablature"));
         raw.setValue(QStringLiteral("jianpuNoteFont"), QString());
         raw.setValue(QStringLiteral("jianpuNoteFontSize"), 100000);
         raw.setValue(QStringLiteral("jianpuLyricDistance"), -5000);
@@ -725,6 +731,9 @@ void TestExportConfig::jianpuBadValues() {
     PageStyle::Notation n = PageStyle::Notation::Gongche;
     QVERIFY(ExportConfig::notationFromName(QStringLiteral("JianPu"), &n));
     QCOMPARE(n, PageStyle::Notation::Jianpu);
+    QVERIFY(ExportConfig::notationFromName(QStringLiteral("Staff"), &n));
+    QCOMPARE(n, PageStyle::Notation::Staff);
+    QCOMPARE(ExportConfig::notationName(n), QStringLiteral("staff"));
     for (const QString &bad : {QString(), QStringLiteral("简谱"), QStringLiteral(" jianpu")}) {
         QVERIFY(!ExportConfig::notationFromName(bad, &n));
     }
@@ -735,7 +744,7 @@ void TestExportConfig::filesWithoutJianpuKeysLoadGongche() {
     QJsonObject old = snapshot();
     for (const QString &key : ExportConfig::keys()) {
         if (key == QLatin1String("notation") || key == QLatin1String("zengMeasures") ||
-            key.startsWith(QLatin1String("jianpu"))) {
+            key.startsWith(QLatin1String("jianpu")) || key.startsWith(QLatin1String("staff"))) {
             old.remove(key);
         }
     }
