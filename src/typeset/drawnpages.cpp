@@ -20,8 +20,8 @@ void Typesetter::setDrawnPages(const PageStyle &style, const DocumentLines &line
 
     const int total = pages.size();
     emit progressUpdate(Task::Typeset, Progress::Started, 0, total);
-    // The page number as the 简谱 pages set it: centred at the foot of the
-    // printable area, in the small size of the note font.
+    // The page number in the font and colour of the 简谱 pages', centred at
+    // the foot; in the bottom margin, since LilyPond fills the printable area.
     QFont numberFont = pageFont(m_style.jianpu.noteFont);
     const int em = std::max(1, numberFont.pixelSize());
     numberFont.setPixelSize(std::max(1, int(std::lround(em * 0.6))));
@@ -42,9 +42,13 @@ void Typesetter::setDrawnPages(const PageStyle &style, const DocumentLines &line
         const QString number = QString::number(i + 1);
         painter.setFont(numberFont);
         painter.setPen(m_style.lyricColor);
+        const qreal foot = m_style.marginTop + avail.height();
+        const qreal baseline = m_style.marginBottom >= numberMetrics.height()
+                                   ? foot + (m_style.marginBottom + numberMetrics.capHeight()) / 2
+                                   : foot - numberMetrics.descent();
         painter.drawText(QPointF(m_style.marginLeft +
                                      (avail.width() - numberMetrics.horizontalAdvance(number)) / 2,
-                                 m_style.marginTop + avail.height() - em * 0.2),
+                                 baseline),
                          number);
 
         for (SourceArea area : page.areas) {

@@ -2,10 +2,13 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QPainterPath>
 #include <QRegularExpression>
 #include <QSvgRenderer>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
+#include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -101,6 +104,24 @@ SvgPageText::SvgPageText(const QByteArray &svg) {
             writer.writeCurrentToken(reader);
         }
     }
+    sortItems();
+}
+
+bool SvgPageText::Item::isSign() const {
+    return std::none_of(text.cbegin(), text.cend(),
+                        [](QChar c) { return c.isLetterOrNumber() || c.isSurrogate(); });
+}
+
+void SvgPageText::sortItems() {
+    // In reading order, line by line (by baseline), each left to right: a
+    // PDF reader that extracts the text finds the lyrics in order.
+    const auto baseline = [](const Item &item) { return item.transform.map(item.position); };
+    std::stable_sort(m_items.begin(), m_items.end(), [&](const Item &a, const Item &b) {
+        const QPointF pa = baseline(a);
+        const QPointF pb = baseline(b);
+        return std::make_pair(qRound64(pa.y() * 100), pa.x()) <
+               std::make_pair(qRound64(pb.y() * 100), pb.x());
+    });
 }
 
 void SvgPageText::render(QPainter &painter, const QRectF &target) const {
@@ -133,9 +154,17 @@ void SvgPageText::render(QPainter &painter, const QRectF &target) const {
         painter.translate(-m_viewBox.topLeft());
         painter.setTransform(item.transform, true);
         painter.scale(item.size / pixels, item.size / pixels);
-        painter.setFont(font);
-        painter.setPen(item.color);
-        painter.drawText(at, item.text);
+        if (item.isSign()) {
+            // Signs (、○●×) are drawing, not words: as outlines they stay out
+            // of the text a reader extracts, where they would break lines.
+            QPainterPath path;
+            path.addText(at, font, item.text);
+            painter.fillPath(path, item.color);
+        } else {
+            painter.setFont(font);
+            painter.setPen(item.color);
+            painter.drawText(at, item.text);
+        }
         painter.restore();
     }
 }

@@ -26,6 +26,9 @@ public:
         Qt::Alignment anchor = Qt::AlignLeft; // AlignHCenter for "middle", AlignRight for "end"
         QColor color;
         QString text;
+
+        // No letter or digit in it: a sign such as 、○●× rather than words.
+        bool isSign() const;
     };
 
     // Parses svg: the page without its text elements, and the text.
@@ -45,6 +48,8 @@ public:
     static QTransform transformOf(const QStringRef &text);
 
 private:
+    void sortItems();
+
     QByteArray m_drawing;
     QVector<Item> m_items;
     QRectF m_viewBox;

@@ -98,6 +98,51 @@ private slots:
                                    StaffPages::pages(m_sources, m_tunes, a4));
     }
 
+    // Hand-made pages: nested transforms, path data, text by its anchor, a
+    // view box half the page size; links that are not LilyPond's are left.
+    void linkBoxes_data() {
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<QRectF>("rect"); // in points, on a page twice the view box
+
+        QTest::newRow("path") << "<g transform=\"translate(10, 20)\"><path transform=\"scale(2, "
+                                 "-2)\" d=\"M0 0L1 1\"/></g>"
+                              << QRectF(20, 36, 4, 4);
+        QTest::newRow("curve") << "<path d=\"M10 10c0 -2 4 -2 4 0z\"/>" << QRectF(20, 17, 8, 3);
+        QTest::newRow("nested") << "<g transform=\"translate(5, 5)\"><g transform=\"translate(1, "
+                                   "2)\"><rect x=\"0\" y=\"-1\" width=\"3\" height=\"2\"/></g></g>"
+                                << QRectF(12, 12, 6, 4);
+        QTest::newRow("text") << "<g transform=\"translate(50, 50)\"><text font-size=\"4\" "
+                                 "text-anchor=\"middle\"><tspan>紫</tspan></text></g>"
+                              << QRectF(96, 100 - 0.88 * 8, 8, 8);
+    }
+
+    void linkBoxes() {
+        QFETCH(QString, content);
+        QFETCH(QRectF, rect);
+        const QString svg =
+            QStringLiteral(
+                "<svg xmlns=\"http://www.w3.org/2000/svg\" "
+                "xmlns:xlink=\"http://www.w3.org/1999/xlink\" viewBox=\"0 0 100 200\">"
+                "<a xlink:href=\"https://example.org/\"><rect width=\"9\" height=\"9\"/></a>"
+                "<rect width=\"7\" height=\"7\"/>"
+                "<a xlink:href=\"textedit:///tmp/t0.ly:3:14:15\">%1</a></svg>")
+                .arg(content);
+        const QVector<StaffPages::PageLink> links = StaffPages::linksOf(svg.toUtf8(), {200, 400});
+        QCOMPARE(links.size(), 1);
+        QCOMPARE(links.first().line, 3);
+        QCOMPARE(links.first().column, 14);
+        const QRectF found = links.first().rect;
+        QVERIFY2(std::abs(found.left() - rect.left()) < 1e-6 &&
+                     std::abs(found.top() - rect.top()) < 1e-6 &&
+                     std::abs(found.width() - rect.width()) < 1e-6 &&
+                     std::abs(found.height() - rect.height()) < 1e-6,
+                 qPrintable(QStringLiteral("%1 %2 %3 %4")
+                                .arg(found.left())
+                                .arg(found.top())
+                                .arg(found.width())
+                                .arg(found.height())));
+    }
+
     void everyLinkFound() {
         QCOMPARE(m_links.size(), m_sources.at(0).links.size());
         for (const LilyPondLink &link : m_sources.at(0).links) {
