@@ -145,6 +145,30 @@ private slots:
                  withoutPaths(first.tunes.at(0).pages.at(0)));
     }
 
+    // Three sources: LilyPond forks workers, whose logs tell the progress.
+    void severalAtOnce() {
+        StaffEngraver engraver;
+        QSignalSpy progress(&engraver, &StaffEngraver::progress);
+        QVector<LilyPondSource> sources = twoSources();
+        sources.append(source(QStringLiteral("好姐姐"), QStringLiteral("g'2 e'2 | d'1"),
+                              QStringLiteral("遍 青 山")));
+        const StaffEngraver::Result result = engraver.engrave(sources);
+        QCOMPARE(result.failure, StaffEngraver::Failure::None);
+        QCOMPARE(result.engraved, 3);
+        for (const StaffEngraver::Tune &tune : result.tunes) {
+            QCOMPARE(tune.pages.size(), 1);
+        }
+        QVERIFY(result.tunes.at(1).warnings.contains(QStringLiteral("warning:")));
+        QVERIFY(result.tunes.at(2).warnings.isEmpty());
+        int done = 0;
+        for (const QVariantList &report : progress) {
+            QCOMPARE(report.at(1).toInt(), 3);
+            QVERIFY(report.at(0).toInt() >= done);
+            done = report.at(0).toInt();
+        }
+        QCOMPARE(done, 3);
+    }
+
     void failures_data() {
         QTest::addColumn<QString>("program"); // "" LilyPond, "sleeper" a script that never ends
         QTest::addColumn<QString>("text");
