@@ -76,6 +76,15 @@ signals:
 
 private:
     struct Run;
+    void startLilyPond(const QString &lilypond);
+    // LilyPond's error output so far, with its workers' logs.
+    QString lilyPondOutput() const;
+    void countProgress();
+    // The run's end: its pages read, cached, and its messages told.
+    void collect(int exitCode);
+    void finish(Failure failure, const QString &message);
+    void finishLater(Failure failure, const QString &message);
+
     std::unique_ptr<Run> m_run;
     Result m_result;
     QString m_cacheDirectory;

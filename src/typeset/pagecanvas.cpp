@@ -1,5 +1,9 @@
 #include "typeset/pagecanvas.h"
 
+#include "typeset/svgpagetext.h"
+
+#include <memory>
+
 void PageCanvas::clear() {
     m_state = State();
     m_saved.clear();
@@ -105,6 +109,12 @@ void PageCanvas::drawPath(const QPainterPath &path) {
 
 void PageCanvas::drawEllipse(const QPointF &centre, qreal rx, qreal ry) {
     m_ops.append([centre, rx, ry](QPainter &p, bool) { p.drawEllipse(centre, rx, ry); });
+}
+
+void PageCanvas::drawSvg(const QByteArray &svg, const QRectF &target) {
+    // Parsed once; each play makes a renderer of its own.
+    const auto page = std::make_shared<const SvgPageText>(svg);
+    m_ops.append([page, target](QPainter &p, bool) { page->render(p, target); });
 }
 
 void PageCanvas::play(QPainter &painter, bool unclippedText) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QBrush>
+#include <QByteArray>
 #include <QColor>
 #include <QFont>
 #include <QLineF>
@@ -46,6 +47,10 @@ public:
     void drawLine(const QLineF &line);
     void drawPath(const QPainterPath &path);
     void drawEllipse(const QPointF &centre, qreal rx, qreal ry);
+    // An SVG document drawn to fill target (a page engraved elsewhere), its
+    // text as text (see SvgPageText). Pages may be played on several threads
+    // at once: each play draws with a renderer of its own.
+    void drawSvg(const QByteArray &svg, const QRectF &target);
 
     // The text as it can be drawn: characters that have no glyph and that an
     // XML document cannot carry (C0 controls other than tab, line feed and

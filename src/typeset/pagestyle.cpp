@@ -54,6 +54,13 @@ PageStyle PageStyle::bounded() const {
                      &s.lianBaiFont, &s.jiaBaiFont, &s.jianpu.noteFont}) {
         boundFont(*f);
     }
+    s.staff.staffSize =
+        std::clamp(staff.staffSize, int(Ranges::minStaffSize), int(Ranges::maxStaffSize));
+    if (s.staff.lyricFont.pointSize() > 0) {
+        s.staff.lyricFont.setPointSize(std::clamp(s.staff.lyricFont.pointSize(),
+                                                  int(Ranges::minStaffLyricSize),
+                                                  int(Ranges::maxStaffLyricSize)));
+    }
     return s;
 }
 

@@ -25,7 +25,9 @@ struct PageStyle {
         static constexpr int minSpace = -200, maxSpace = 200;
         static constexpr int minAngle = -360, maxAngle = 360;
         static constexpr int minFontSize = 5, maxFontSize = 300;
+        // The staff edition: LilyPond's staff size and the lyrics' size.
         static constexpr int minStaffSize = 10, maxStaffSize = 40;
+        static constexpr int minStaffLyricSize = 6, maxStaffLyricSize = 48;
     };
 
     // Paper: the portrait width and height; landscape turns the page.
