@@ -32,7 +32,11 @@ DocumentLines sample(int copies) {
     for (int i = 0; i < copies; ++i) {
         for (const QString &line : lyricLines) {
             const bool heading = lineKindOf(line) == LineKind::QuPai;
-            lyricOut << (heading && copies > 1 ? line + QStringLiteral("其%1").arg(i + 1) : line);
+            QString copy = line;
+            if (heading && copies > 1) {
+                copy.replace(QStringLiteral("】"), QStringLiteral("其%1】").arg(i + 1));
+            }
+            lyricOut << copy;
         }
         scoreOut += scoreLines;
     }

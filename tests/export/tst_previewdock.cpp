@@ -218,7 +218,7 @@ void TestPreviewDock::form() {
     QVERIFY2(d.pane()->minimumSizeHint().width() <= 330,
              qPrintable(QString::number(d.pane()->minimumSizeHint().width())));
     const QComboBox *fileType = child<QComboBox>(d, "fileTypeBox");
-    QCOMPARE(fileType->count(), 7);
+    QCOMPARE(fileType->count(), 8);
     // The list of formats is ExportFormat's, in its order.
     QCOMPARE(fileType->itemText(3).toLower(), QStringLiteral("svg"));
     QCOMPARE(fileType->itemText(4).toLower(), QStringLiteral("midi"));
@@ -965,9 +965,10 @@ void TestPreviewDock::choosingJianpuShowsItsSettings() {
     auto *notation = child<QComboBox>(d, "notationBox");
     auto *group = child<QGroupBox>(d, "jianpuGroup");
     auto *columns = child<QGroupBox>(d, "spaceGroupBox");
-    QCOMPARE(notation->count(), 2);
+    QCOMPARE(notation->count(), 3);
     QCOMPARE(notation->itemText(0), QStringLiteral("工尺谱"));
     QCOMPARE(notation->itemText(1), QStringLiteral("简谱"));
+    QCOMPARE(notation->itemText(2), QStringLiteral("五线谱"));
     QCOMPARE(group->title(), QStringLiteral("简谱"));
     QVERIFY(group->isHidden() && !columns->isHidden());
 
@@ -980,10 +981,22 @@ void TestPreviewDock::choosingJianpuShowsItsSettings() {
     QVERIFY(!child<CustomFontBox>(d, "scoreFontBox")->isEnabled());
     QCOMPARE(child<QLineEdit>(d, "colWidthBox")->text(), QStringLiteral("130"));
 
+    // Staff pages have settings of their own, and say when LilyPond is missing.
+    auto *staff = child<QGroupBox>(d, "staffGroup");
+    auto *missing = child<QLabel>(d, "staffMissingLabel");
+    QVERIFY(staff->isHidden());
+    qputenv("QORVEL_LILYPOND", "/nonexistent/lilypond");
+    notation->setCurrentIndex(2);
+    qunsetenv("QORVEL_LILYPOND");
+    QCOMPARE(cfg().pageStyle().notation, PageStyle::Notation::Staff);
+    QVERIFY(!staff->isHidden() && group->isHidden() && columns->isHidden());
+    QCOMPARE(missing->text(), QStringLiteral("未找到 LilyPond，无法排五线谱"));
+    QVERIFY(!missing->isHidden());
+
     notation->setCurrentIndex(0);
     QCOMPARE(cfg().pageStyle().notation, PageStyle::Notation::Gongche);
-    QCOMPARE(previews.runs(), 2);
-    QVERIFY(group->isHidden() && !columns->isHidden());
+    QCOMPARE(previews.runs(), 2); // staff pages are engraved, not typeset
+    QVERIFY(group->isHidden() && staff->isHidden() && !columns->isHidden());
     QVERIFY(child<CustomFontBox>(d, "scoreFontBox")->isEnabled());
 }
 
