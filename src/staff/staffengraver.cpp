@@ -1,5 +1,7 @@
 #include "staff/staffengraver.h"
 
+#include "platform/apppaths.h"
+
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
@@ -106,8 +108,7 @@ struct StaffEngraver::Run {
 
 StaffEngraver::StaffEngraver(QObject *parent)
     : QObject(parent) {
-    m_cacheDirectory = QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation))
-                           .filePath(QStringLiteral("lilypond"));
+    m_cacheDirectory = QDir(AppPaths::cacheDir()).filePath(QStringLiteral("lilypond"));
 }
 
 StaffEngraver::~StaffEngraver() {

@@ -47,8 +47,8 @@ public:
     // "未找到 LilyPond，无法排五线谱"
     static QString missingMessage();
 
-    // Where engraved pages are kept; by default "lilypond" in the user's
-    // cache folder.
+    // Where engraved pages are kept; by default "lilypond" in the
+    // program's cache folder.
     void setCacheDirectory(const QString &path);
     QString cacheDirectory() const;
     // The longest a LilyPond run may take, in seconds; by default 60 and 20
