@@ -2,6 +2,7 @@
 // every way a run can fail (no program, a faulty source, the time limit, a
 // cancel).
 
+#include "platform/apppaths.h"
 #include "staff/staffengraver.h"
 #include "testsupport.h"
 
@@ -87,7 +88,8 @@ private slots:
 
     void init() {
         m_home.reset(new QTemporaryDir);
-        qputenv("XDG_CACHE_HOME", m_home->filePath(QStringLiteral("cache")).toUtf8());
+        // A program folder of its own: an empty cache for each test.
+        AppPaths::setProgramDirOverride(m_home->path(), true);
         qunsetenv("QORVEL_LILYPOND");
         qunsetenv("QORVEL_LILYPOND_TIMEOUT");
     }
