@@ -316,6 +316,9 @@ void Writer::writePreamble(bool withTitle) {
             .arg(style.marginLeft)
             .arg(style.marginRight));
     put(QStringLiteral("  print-page-number = ##f\n"));
+    // Systems at their natural distance, as copyists set them, not spread
+    // to fill a page that a 分页 or a spoken line ended early.
+    put(QStringLiteral("  ragged-bottom = ##t\n"));
     put(QStringLiteral("  #(define fonts (set-global-fonts #:roman %1 #:factor (/ staff-height pt "
                        "20)))\n")
             .arg(quoted(lyricFamily)));

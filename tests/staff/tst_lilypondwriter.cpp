@@ -98,15 +98,14 @@ QVector<Row> rows() {
                       &score)
             .ok()) {
         const DocumentLines lines = renderModel(lyric, score);
-        out.append({QStringLiteral("sample aria"),
-                    lines,
-                    MelodyBuilder().build(lines),
-                    false,
-                    {QStringLiteral("皂罗袍"), QStringLiteral("\\time 8/4"),
-                     QStringLiteral("\\partial 1"),
-                     // Its 换行 and 分页 lines, each between two characters of a bar.
-                     QStringLiteral("\\bar \"\" \\break "),
-                     QStringLiteral("\\bar \"\" \\pageBreak ")}});
+        out.append(
+            {QStringLiteral("sample aria"),
+             lines,
+             MelodyBuilder().build(lines),
+             false,
+             {QStringLiteral("皂罗袍"), QStringLiteral("\\time 8/4"), QStringLiteral("\\partial 1"),
+              // Its 换行 and 分页 lines, each between two characters of a bar.
+              QStringLiteral("\\bar \"\" \\break "), QStringLiteral("\\bar \"\" \\pageBreak ")}});
     }
     return out;
 }

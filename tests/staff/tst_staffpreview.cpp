@@ -1,7 +1,6 @@
 // The staff preview in the window: LilyPond's pages shown in the preview
 // pane, a click on a note putting both cursors at its character and pitch
-// sign, the cursor outlining the character's notes; and the one line the
-// pane shows when LilyPond is missing.
+// sign, the cursor outlining the character's notes.
 #include "../export/exportfixture.h"
 #include "editor/documenttab.h"
 #include "editor/lyricedit.h"
@@ -25,7 +24,6 @@ private slots:
     void init();
     void cleanup();
     void clickOnANoteMovesTheCursors();
-    void missingLilyPondIsSaid();
 
 private:
     // The sample scene in a new tab, its preview pane set to staff pages.
@@ -51,7 +49,6 @@ void TestStaffPreview::init() {
 void TestStaffPreview::cleanup() {
     windowfixture::closeWindow(m_window);
     m_pane = nullptr;
-    qunsetenv("QORVEL_LILYPOND");
 }
 
 PreviewPane *TestStaffPreview::openStaffPreview() {
@@ -107,14 +104,6 @@ void TestStaffPreview::clickOnANoteMovesTheCursors() {
     // The outline follows the cursor and holds the note clicked.
     QCOMPARE(m_pane->cursorCharacter(), note.character);
     QVERIFY(m_pane->cursorRect().contains(note.rect));
-}
-
-void TestStaffPreview::missingLilyPondIsSaid() {
-    qputenv("QORVEL_LILYPOND", "/nonexistent/lilypond");
-    QVERIFY(openStaffPreview());
-    QVERIFY(QTest::qWaitFor(
-        [this] { return m_pane->engravingText() == StaffEngraver::missingMessage(); }));
-    QCOMPARE(StaffEngraver::missingMessage(), QStringLiteral("未找到 LilyPond，无法排五线谱"));
 }
 
 QTEST_MAIN(TestStaffPreview)
