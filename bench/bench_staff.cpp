@@ -127,7 +127,7 @@ void BM_PreviewAfterEdit(benchmark::State &state) {
         ++line;
     }
     const QVector<char32_t> pitches = {0xF002C, 0xF002E, 0xF0030};
-    int engraved = 0;
+    int tunesEngraved = 0;
     int k = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -140,10 +140,10 @@ void BM_PreviewAfterEdit(benchmark::State &state) {
         }
         state.ResumeTiming();
         edition.engrave(&typesetter, lines, staffStyle());
-        engraved = edition.engraver()->result().engraved;
+        tunesEngraved = edition.engraver()->result().engraved;
     }
     state.counters["pages"] = typesetter.pages().size();
-    state.counters["tunes_engraved"] = engraved;
+    state.counters["tunes_engraved"] = tunesEngraved;
 }
 
 } // namespace
