@@ -121,9 +121,12 @@ void PreviewPane::refreshPreview(bool force) {
         onStaffProgress(0, 0);
         return;
     }
+    // Staff pages no longer wanted: nothing more is said of them.
     if (m_staff->isRunning()) {
         m_staff->cancel();
     }
+    ui->engravingLabel->setVisible(false);
+    ui->cancelEngravingBtn->setVisible(false);
     {
         const QScopedValueRollback<int> busy(m_busy, m_busy + 1);
         m_engine->reset();

@@ -996,6 +996,8 @@ void TestPreviewDock::choosingJianpuShowsItsSettings() {
     notation->setCurrentIndex(0);
     QCOMPARE(cfg().pageStyle().notation, PageStyle::Notation::Gongche);
     QCOMPARE(previews.runs(), 2); // staff pages are engraved, not typeset
+    QCoreApplication::processEvents();
+    QVERIFY(d.pane()->engravingText().isEmpty()); // nothing more said of staff pages
     QVERIFY(group->isHidden() && staff->isHidden() && !columns->isHidden());
     QVERIFY(child<CustomFontBox>(d, "scoreFontBox")->isEnabled());
 }
