@@ -12,19 +12,8 @@
 
 namespace {
 
-const QRegularExpression &numberPattern() {
-    static const QRegularExpression re(
-        QStringLiteral(R"([-+]?(?:\d+\.?\d*|\.\d+)(?:[eE][-+]?\d+)?)"));
-    return re;
-}
-
 QVector<qreal> numbersOf(const QStringRef &text) {
-    QVector<qreal> numbers;
-    auto it = numberPattern().globalMatch(text.toString());
-    while (it.hasNext()) {
-        numbers.append(it.next().captured().toDouble());
-    }
-    return numbers;
+    return SvgPageText::numbersOf(text.toString());
 }
 
 // The outline an SVG path's data describes; arcs are taken as lines to

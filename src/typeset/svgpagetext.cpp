@@ -12,17 +12,6 @@
 
 namespace {
 
-QVector<qreal> numbersOf(const QString &text) {
-    static const QRegularExpression number(
-        QStringLiteral(R"([-+]?(?:\d+\.?\d*|\.\d+)(?:[eE][-+]?\d+)?)"));
-    QVector<qreal> numbers;
-    auto it = number.globalMatch(text);
-    while (it.hasNext()) {
-        numbers.append(it.next().captured().toDouble());
-    }
-    return numbers;
-}
-
 qreal numberAttribute(const QXmlStreamAttributes &a, const char *name, qreal fallback) {
     bool ok = false;
     const qreal v = a.value(QLatin1String(name)).toDouble(&ok);
@@ -167,4 +156,15 @@ void SvgPageText::render(QPainter &painter, const QRectF &target) const {
         }
         painter.restore();
     }
+}
+
+QVector<qreal> SvgPageText::numbersOf(const QString &text) {
+    static const QRegularExpression number(
+        QStringLiteral(R"([-+]?(?:\d+\.?\d*|\.\d+)(?:[eE][-+]?\d+)?)"));
+    QVector<qreal> numbers;
+    auto it = number.globalMatch(text);
+    while (it.hasNext()) {
+        numbers.append(it.next().captured().toDouble());
+    }
+    return numbers;
 }

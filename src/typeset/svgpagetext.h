@@ -46,6 +46,8 @@ public:
     // An SVG transform list ("translate(3, 4) scale(0.004, -0.004)") as one
     // transform: the rightmost applies first.
     static QTransform transformOf(const QStringRef &text);
+    // The numbers of an SVG list ("0 0 119.5 169", "M218 136c66 0"), in order.
+    static QVector<qreal> numbersOf(const QString &text);
 
 private:
     void sortItems();
