@@ -124,10 +124,15 @@ private slots:
         QCOMPARE(links.first().line, 3);
         QCOMPARE(links.first().column, 14);
         const QRectF found = links.first().rect;
-        const auto near = [](qreal a, qreal b) { return std::abs(a - b) < 1e-6; };
-        QVERIFY2(near(found.left(), rect.left()) && near(found.top(), rect.top()) &&
-                     near(found.width(), rect.width()) && near(found.height(), rect.height()),
-                 qPrintable(QTest::toString(found)));
+        QVERIFY2(std::abs(found.left() - rect.left()) < 1e-6 &&
+                     std::abs(found.top() - rect.top()) < 1e-6 &&
+                     std::abs(found.width() - rect.width()) < 1e-6 &&
+                     std::abs(found.height() - rect.height()) < 1e-6,
+                 qPrintable(QStringLiteral("%1 %2 %3 %4")
+                                .arg(found.left())
+                                .arg(found.top())
+                                .arg(found.width())
+                                .arg(found.height())));
     }
 
     void everyLinkFound() {
