@@ -8,6 +8,8 @@ packages=(
   # build
   build-essential cmake ninja-build ccache pkg-config
   qtbase5-dev libqt5svg5-dev qt5-image-formats-plugins
+  # the score library's index: Qt SQL through SQLite (with FTS5)
+  libqt5sql5-sqlite
   libbenchmark-dev
   # font generation (the embedded gongche font is derived from AR PL UKai)
   python3 python3-fonttools fonts-arphic-ukai

@@ -1,6 +1,6 @@
 // The layers point down. No file under the lower folders of src/ (model/,
-// music/, import/, typeset/, staff/, playback/, inputmethod/, online/, platform/ and
-// the font registry in fonts/), nor any project header they pull in, includes a
+// music/, import/, typeset/, staff/, book/, library/, playback/, inputmethod/,
+// online/, platform/ and the font registry in fonts/), nor any project header they pull in, includes a
 // QtWidgets header, a Designer form or anything from the folders of the
 // windows (shell/, dialogs/, editor/, appearance/, export/, fontwidgets/).
 // And only the program's window includes shell/.
@@ -20,7 +20,8 @@ const QStringList lowerLayers = {QStringLiteral("model"),    QStringLiteral("mus
                                  QStringLiteral("import"),   QStringLiteral("typeset"),
                                  QStringLiteral("playback"), QStringLiteral("inputmethod"),
                                  QStringLiteral("online"),   QStringLiteral("platform"),
-                                 QStringLiteral("fonts"),    QStringLiteral("staff")};
+                                 QStringLiteral("fonts"),    QStringLiteral("staff"),
+                                 QStringLiteral("book"),     QStringLiteral("library")};
 
 // The folders of src/ that hold windows, dialogs and the program around them.
 const QStringList upperLayers = {QStringLiteral("shell/"),  QStringLiteral("dialogs/"),
