@@ -444,6 +444,23 @@ bool ExportConfig::importScheme(const QString &path) {
     return true;
 }
 
+bool ExportConfig::pageStyleWithScheme(const QString &path, PageStyle *style) {
+    save();
+    ExportConfig copy;
+    if (!copy.detachSettings()) {
+        return false;
+    }
+    const QStringList stored = m_settings->childKeys();
+    for (const QString &key : stored) {
+        copy.m_settings->setValue(key, m_settings->value(key));
+    }
+    if (!copy.importScheme(path)) {
+        return false;
+    }
+    *style = copy.pageStyle();
+    return true;
+}
+
 void ExportConfig::setPageSizeId(QPageSize::PageSizeId id) {
     m_pageSizeId = id;
     if (id != QPageSize::Custom && isPageSizeId(int(id))) {

@@ -76,6 +76,11 @@ public:
     // Takes the members of the scheme and keeps the other settings; a scheme
     // without "notation" sets gongche pages.
     bool importScheme(const QString &path);
+    // The page style of these settings with the scheme at path taken over
+    // them, as importScheme would make it, while these settings stay as they
+    // are: for pages that name a scheme of their own, such as a book's. False,
+    // with style untouched, when the scheme cannot be read.
+    bool pageStyleWithScheme(const QString &path, PageStyle *style);
 
     // Page
     int pageWidth() const { return m_pageWidth; }

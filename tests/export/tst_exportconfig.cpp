@@ -108,6 +108,7 @@ private slots:
     void schemeRejected_data();
     void schemeRejected();
     void schemeUnwritablePath();
+    void pageStyleWithSchemeLeavesSettings();
     void restoreDefaultsRemovesUnknownKeys();
     void hostileValuesAreClampedAtUse();
     void jianpuDefaults();
@@ -508,6 +509,27 @@ void TestExportConfig::schemeRejected() {
 
 void TestExportConfig::schemeUnwritablePath() {
     QVERIFY(!cfg()->saveScheme(m_dir.filePath(QStringLiteral("no/such/dir/x.json"))));
+}
+
+void TestExportConfig::pageStyleWithSchemeLeavesSettings() {
+    cfg()->setColWidth(120);
+    const QJsonObject before = snapshot();
+    const QString path =
+        writeFile(QStringLiteral("own.json"), R"({"colWidth": 150, "notation": "jianpu"})");
+    PageStyle style;
+    QVERIFY(cfg()->pageStyleWithScheme(path, &style));
+    QCOMPARE(style.colWidth, 150);
+    QCOMPARE(style.notation, PageStyle::Notation::Jianpu);
+    // What the scheme leaves out is what the settings hold.
+    QCOMPARE(style.marginTop, cfg()->pageStyle().marginTop);
+    QCOMPARE(snapshot(), before);
+    QCOMPARE(cfg()->pageStyle().colWidth, 120);
+
+    PageStyle untouched;
+    untouched.colWidth = 77;
+    QVERIFY(
+        !cfg()->pageStyleWithScheme(m_dir.filePath(QStringLiteral("missing.json")), &untouched));
+    QCOMPARE(untouched.colWidth, 77);
 }
 
 void TestExportConfig::restoreDefaultsRemovesUnknownKeys() {
