@@ -107,15 +107,23 @@ signals:
 
 private:
     struct Run;
+    // Reads and typesets pieces: all of them while build() waits, else one,
+    // or starts the engraving of one; composes the book after the last.
     void step();
+    void scheduleStep();
     void onPieceEngraved(const Outcome &outcome);
+    // Item index of the book read into the run's pending piece.
     Outcome readPiece(int index);
+    // The failure of the pending piece: its book line and file name first.
+    Outcome pieceFailure(const Outcome &outcome) const;
+    // The pages and 曲牌 of the pending piece, typeset by pieceSetter.
     void takePiece(Typesetter &pieceSetter);
     Outcome compose();
     void finish(const Outcome &outcome);
 
     std::unique_ptr<Run> m_run;
     StaffEdition *m_staff = nullptr;
+    Outcome m_lastOutcome;
     QVector<Piece> m_pieces;
     QVector<ContentsEntry> m_contents;
     int m_contentsPage = -1;

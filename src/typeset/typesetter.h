@@ -190,6 +190,8 @@ private:
     QByteArray drawPdf(const QString &title, bool *ok);
     // The PDF's bookmarks: title over the tune headings of the pages.
     QVector<PdfOutline::Item> outlineItems(const QString &title) const;
+    // The same for a book: title, parts, pieces, tune headings.
+    QVector<PdfOutline::Item> bookOutlineItems(const QString &title) const;
     // The pages as images of format fmt at dpi, named after title, into dir;
     // failed, or the cause of a failure to write, when a page fails.
     Outcome writeImages(const QDir &dir, const QString &title, int dpi, const QString &fmt,
