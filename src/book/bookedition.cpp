@@ -172,9 +172,7 @@ void BookEdition::step() {
     Run &run = *m_run;
     // A handler of progress() may cancel the run, or start another.
     const quint64 generation = run.generation;
-    const auto ended = [this, generation]() {
-        return !m_run || m_run->generation != generation;
-    };
+    const auto ended = [this, generation]() { return !m_run || m_run->generation != generation; };
     const bool staff = run.style.notation == PageStyle::Notation::Staff;
     while (run.item < run.book.items().size()) {
         const BookFile::Item &item = run.book.items().at(run.item++);
@@ -253,9 +251,9 @@ Outcome BookEdition::readPiece(int index) {
     run.pending.line = item.line;
     run.pending.part = run.part;
     if (!QFileInfo(path).isFile()) {
-        return Outcome::failure(BookFile::failureTitle(),
-                                lineError(item.line, QStringLiteral("找不到曲谱文件“%1”")
-                                                         .arg(item.value)));
+        return Outcome::failure(
+            BookFile::failureTitle(),
+            lineError(item.line, QStringLiteral("找不到曲谱文件“%1”").arg(item.value)));
     }
     QString lyric, score;
     ScoreFileDamage damage = ScoreFileDamage::None;
@@ -329,8 +327,10 @@ Outcome BookEdition::compose() {
     // page when asked.
     QVector<Typesetter::DrawnPage> pages;
     QVector<QString> heads; // the piece title of each page's running heads; null for none
-    pages.append({QByteArray(), {}, {}, drawing.titlePage(bookTitle, run.book.subtitle(),
-                                                          run.book.editor())});
+    pages.append({QByteArray(),
+                  {},
+                  {},
+                  drawing.titlePage(bookTitle, run.book.subtitle(), run.book.editor())});
     heads.append(QString());
     const auto blankTo = [&](bool oddNumber) {
         // A page number is odd when its index is even.

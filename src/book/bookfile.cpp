@@ -101,8 +101,8 @@ Outcome BookFile::parse(const QString &text) {
         const QString key = trimmed.left(at).trimmed();
         const QString value = trimmed.mid(at + 1).trimmed();
         const bool repeatable = key == partKey || key == scoreKey;
-        const QStringList known = {titleKey, subtitleKey, editorKey, notationKey,
-                                   schemeKey, rightPageKey, partKey, scoreKey};
+        const QStringList known = {titleKey,  subtitleKey,  editorKey, notationKey,
+                                   schemeKey, rightPageKey, partKey,   scoreKey};
         if (!known.contains(key)) {
             return Outcome::failure(failureTitle(),
                                     lineError(number, QStringLiteral("未知的项目“%1”").arg(key)));
@@ -127,8 +127,8 @@ Outcome BookFile::parse(const QString &text) {
             if (!notationFromText(value, &notation)) {
                 return Outcome::failure(
                     failureTitle(),
-                    lineError(number, QStringLiteral("谱式“%1”无效，应为工尺谱、简谱或五线谱")
-                                          .arg(value)));
+                    lineError(number,
+                              QStringLiteral("谱式“%1”无效，应为工尺谱、简谱或五线谱").arg(value)));
             }
             book.m_notation = notation;
         } else if (key == schemeKey) {
@@ -162,8 +162,7 @@ Outcome BookFile::parse(const QString &text) {
 Outcome BookFile::read(const QString &path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return Outcome::failure(failureTitle(),
-                                QStringLiteral("无法打开曲谱集文件“%1”").arg(path));
+        return Outcome::failure(failureTitle(), QStringLiteral("无法打开曲谱集文件“%1”").arg(path));
     }
     const QString before = m_path;
     m_path = path;

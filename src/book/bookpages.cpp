@@ -35,8 +35,8 @@ BookPages::BookPages(const PageStyle &style)
     m_quPaiFont = sized(m_style.quPaiFont, quPaiSize * m_scale);
     m_partFont = sized(m_style.titleFont, partSize * m_scale);
     m_headingFont = sized(m_style.titleFont, headingSize * m_scale);
-    const int margin = m_vertical ? std::min(m_style.marginLeft, m_style.marginRight)
-                                  : m_style.marginTop;
+    const int margin =
+        m_vertical ? std::min(m_style.marginLeft, m_style.marginRight) : m_style.marginTop;
     m_headFont = sized(m_style.lyricFont, std::clamp(margin * headShare, 5.0, headSize));
 }
 
@@ -103,18 +103,16 @@ PageCanvas BookPages::titlePage(const QString &title, const QString &subtitle,
                      ed * 1.1);
         return canvas;
     }
-    const auto centred = [&](const QFont &font, const QColor &color, qreal y,
-                             const QString &text) {
+    const auto centred = [&](const QFont &font, const QColor &color, qreal y, const QString &text) {
         canvas.setFont(font);
         canvas.setPen(color);
         const QFontMetricsF fm(font);
-        canvas.drawText(QPointF(left + (avail.width() - fm.horizontalAdvance(text)) / 2, y),
-                        text);
+        canvas.drawText(QPointF(left + (avail.width() - fm.horizontalAdvance(text)) / 2, y), text);
         return fm.height();
     };
     const qreal titleY = top + avail.height() * 0.3;
-    const qreal h = centred(sized(m_style.titleFont, titleSize * m_scale), m_style.titleColor,
-                            titleY, title);
+    const qreal h =
+        centred(sized(m_style.titleFont, titleSize * m_scale), m_style.titleColor, titleY, title);
     centred(sized(m_style.lyricFont, subtitleSize * m_scale), m_style.lyricColor, titleY + h * 1.2,
             subtitle);
     centred(sized(m_style.lyricFont, editorSize * m_scale), m_style.lyricColor,
@@ -144,8 +142,8 @@ int BookPages::rowsPerPage(bool first) const {
     return std::max(1, int(room / rowHeight()));
 }
 
-QVector<QVector<int>> BookPages::contentsPages(
-    const QVector<BookEdition::ContentsEntry> &entries) const {
+QVector<QVector<int>>
+BookPages::contentsPages(const QVector<BookEdition::ContentsEntry> &entries) const {
     QVector<QVector<int>> pages(1);
     for (int i = 0; i < entries.size(); ++i) {
         const bool first = pages.size() == 1;
@@ -175,8 +173,9 @@ PageCanvas BookPages::contentsPage(const QVector<BookEdition::ContentsEntry> &en
         return kind == Kind::Part ? m_partFont : kind == Kind::QuPai ? m_quPaiFont : m_entryFont;
     };
     const auto colorOf = [this](Kind kind) {
-        return kind == Kind::Part ? m_style.titleColor
-                                  : kind == Kind::QuPai ? m_style.quPaiColor : m_style.lyricColor;
+        return kind == Kind::Part    ? m_style.titleColor
+               : kind == Kind::QuPai ? m_style.quPaiColor
+                                     : m_style.lyricColor;
     };
     const auto indentOf = [em](Kind kind) {
         return kind == Kind::Part ? 0.0 : kind == Kind::Piece ? em : em * 2.5;
@@ -188,8 +187,7 @@ PageCanvas BookPages::contentsPage(const QVector<BookEdition::ContentsEntry> &en
             const qreal size = headingSize * m_scale;
             canvas.setFont(m_headingFont);
             canvas.setPen(m_style.titleColor);
-            drawVertical(canvas, contentsHeading(), x - headingRoom() / 2, top, bottom,
-                         size * 1.4);
+            drawVertical(canvas, contentsHeading(), x - headingRoom() / 2, top, bottom, size * 1.4);
             x -= headingRoom();
         }
         for (int index : indexes) {
@@ -217,9 +215,10 @@ PageCanvas BookPages::contentsPage(const QVector<BookEdition::ContentsEntry> &en
         const QFontMetricsF fm(m_headingFont);
         canvas.setFont(m_headingFont);
         canvas.setPen(m_style.titleColor);
-        canvas.drawText(QPointF(left + (avail.width() - fm.horizontalAdvance(contentsHeading())) / 2,
-                                y + fm.ascent()),
-                        contentsHeading());
+        canvas.drawText(
+            QPointF(left + (avail.width() - fm.horizontalAdvance(contentsHeading())) / 2,
+                    y + fm.ascent()),
+            contentsHeading());
         y += headingRoom();
     }
     const qreal dotStep = em * 0.5;
@@ -313,7 +312,7 @@ void BookPages::drawRunningHeads(PageCanvas &canvas, int number, const QString &
     const QString text = numberText(number);
     canvas.setFont(numberFont);
     canvas.setPen(m_style.lyricColor);
-    canvas.drawText(QPointF(left + (avail.width() - nm.horizontalAdvance(text)) / 2, numberBaseline),
-                    text);
+    canvas.drawText(
+        QPointF(left + (avail.width() - nm.horizontalAdvance(text)) / 2, numberBaseline), text);
     canvas.restore();
 }
