@@ -76,6 +76,7 @@ QString BookEdition::pageNumberText(int number, PageStyle::Notation notation) {
         return out;
     }
     static const QString units = QStringLiteral("千百十");
+    static const QString zeroWord = QStringLiteral("零"); // a zero inside a number
     const int values[] = {1000, 100, 10};
     QString out;
     bool zero = false; // a zero digit waits to be written before the next
@@ -88,7 +89,7 @@ QString BookEdition::pageNumberText(int number, PageStyle::Notation notation) {
             continue;
         }
         if (zero) {
-            out += digits.at(0);
+            out += zeroWord;
             zero = false;
         }
         // 十 alone for ten to nineteen.
@@ -99,7 +100,7 @@ QString BookEdition::pageNumberText(int number, PageStyle::Notation notation) {
     }
     if (rest > 0) {
         if (zero) {
-            out += digits.at(0);
+            out += zeroWord;
         }
         out += digits.at(rest);
     }

@@ -20,7 +20,7 @@ private slots:
 
 void TestBookFile::parse_data() {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("error"); // empty: it parses
+    QTest::addColumn<QString>("error");   // empty: it parses
     QTest::addColumn<QString>("summary"); // title|subtitle|editor|notation|scheme|right|items
 
     const QString one = QStringLiteral("曲=a.gcp\n");
@@ -37,8 +37,8 @@ void TestBookFile::parse_data() {
                                   << QStringLiteral("a=b||||||曲a.gcp@2");
     QTest::newRow("english notation") << QStringLiteral("谱式=Staff\n") + one << QString()
                                       << QStringLiteral("|||五线谱|||曲a.gcp@2");
-    QTest::newRow("right page off") << QStringLiteral("右页起=否\n") + one << QString()
-                                    << QStringLiteral("||||||曲a.gcp@2");
+    QTest::newRow("right page off")
+        << QStringLiteral("右页起=否\n") + one << QString() << QStringLiteral("||||||曲a.gcp@2");
 
     QTest::newRow("unknown key") << QStringLiteral("\n书名=x\nxx=1\n") + one
                                  << QStringLiteral("第3行：未知的项目“xx”") << QString();
@@ -46,20 +46,21 @@ void TestBookFile::parse_data() {
                           << QStringLiteral("第1行：缺少“=”，应写作“项目=内容”：“曲 a.gcp”")
                           << QString();
     QTest::newRow("bad notation") << one + QStringLiteral("谱式=减字谱\n")
-                                  << QStringLiteral("第2行：谱式“减字谱”无效，应为工尺谱、简谱或五线谱")
+                                  << QStringLiteral(
+                                         "第2行：谱式“减字谱”无效，应为工尺谱、简谱或五线谱")
                                   << QString();
-    QTest::newRow("bad right page") << one + QStringLiteral("右页起=yes\n")
-                                    << QStringLiteral("第2行：右页起“yes”无效，应为是或否")
-                                    << QString();
+    QTest::newRow("bad right page")
+        << one + QStringLiteral("右页起=yes\n")
+        << QStringLiteral("第2行：右页起“yes”无效，应为是或否") << QString();
     QTest::newRow("twice the title") << QStringLiteral("书名=a\n书名=b\n") + one
                                      << QStringLiteral("第2行：项目“书名”重复") << QString();
-    QTest::newRow("empty score") << QStringLiteral("曲=\n")
-                                 << QStringLiteral("第1行：“曲”缺少内容") << QString();
+    QTest::newRow("empty score") << QStringLiteral("曲=\n") << QStringLiteral("第1行：“曲”缺少内容")
+                                 << QString();
     QTest::newRow("empty part") << one + QStringLiteral("卷= \n")
                                 << QStringLiteral("第2行：“卷”缺少内容") << QString();
-    QTest::newRow("not a score file") << QStringLiteral("曲=a.txt\n")
-                                      << QStringLiteral("第1行：“a.txt”不是曲谱文件（.gcp）")
-                                      << QString();
+    QTest::newRow("not a score file")
+        << QStringLiteral("曲=a.txt\n") << QStringLiteral("第1行：“a.txt”不是曲谱文件（.gcp）")
+        << QString();
     QTest::newRow("no score") << QStringLiteral("书名=空\n卷=第一卷\n")
                               << QStringLiteral("曲谱集中没有曲谱，请用“曲=文件.gcp”加入曲谱")
                               << QString();
