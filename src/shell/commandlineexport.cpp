@@ -1,5 +1,7 @@
 #include "shell/commandlineexport.h"
 
+#include "book/bookedition.h"
+#include "book/bookfile.h"
 #include "export/exportconfig.h"
 #include "export/exportformat.h"
 #include "import/musicimport.h"
@@ -110,6 +112,7 @@ bool CommandLineExport::wanted(int argc, char **argv) {
         }
         if (std::strcmp(a, "--export") == 0 || std::strncmp(a, "--export=", 9) == 0 ||
             std::strcmp(a, "--import") == 0 || std::strncmp(a, "--import=", 9) == 0 ||
+            std::strcmp(a, "--book") == 0 || std::strncmp(a, "--book=", 7) == 0 ||
             std::strcmp(a, "-h") == 0 || std::strcmp(a, "--help") == 0 ||
             std::strcmp(a, "-?") == 0 || std::strcmp(a, "--help-all") == 0) {
             wanted = true;
@@ -143,6 +146,7 @@ struct Options {
     QCommandLineOption notation;
     QCommandLineOption zeng;
     QCommandLineOption importFile;
+    QCommandLineOption book;
 };
 
 Options describeOptions(QCommandLineParser &parser) {
@@ -159,6 +163,11 @@ Options describeOptions(QCommandLineParser &parser) {
         "      Reads MusicXML (.musicxml, .xml, .mxl) or a MIDI file and writes it as\n"
         "      a gongche score; what the import changed is listed on standard error.\n"
         "      With --export, the imported score goes straight to pages.\n"
+        "  qorvel --book FILE.gcpbook --export pdf|png|jpg|svg -o|--output PATH\n"
+        "         [--dpi DPI] [--scheme SCHEME.json] [--notation gongche|jianpu|staff]\n"
+        "      Typesets a book of scores (title page, contents, running heads and\n"
+        "      continuous page numbers) and writes its pages. The book's own notation\n"
+        "      and scheme apply unless --notation or --scheme say otherwise.\n"
         "      Exit status: 0 success, 1 failure, 2 usage error."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption exportOption(
@@ -198,12 +207,16 @@ Options describeOptions(QCommandLineParser &parser) {
         QStringLiteral("Read a MusicXML or MIDI file as the score, instead of FILE.gcp: "
                        "written as a score file to --output, or exported with --export."),
         QStringLiteral("MUSIC"));
+    const QCommandLineOption bookOption(
+        QStringLiteral("book"),
+        QStringLiteral("Export the book (.gcpbook) instead of FILE.gcp, as pdf, png, jpg or svg."),
+        QStringLiteral("FILE.gcpbook"));
     parser.addOptions({exportOption, outputOption, dpiOption, schemeOption, notationOption,
-                       zengOption, importOption});
+                       zengOption, importOption, bookOption});
     parser.addPositionalArgument(QStringLiteral("FILE.gcp"),
                                  QStringLiteral("The score file to open or to export."));
-    return {helpOption,   exportOption,   outputOption, dpiOption,
-            schemeOption, notationOption, zengOption,   importOption};
+    return {helpOption,     exportOption, outputOption, dpiOption, schemeOption,
+            notationOption, zengOption,   importOption, bookOption};
 }
 
 // What an export run is asked to do, its options checked.
@@ -211,12 +224,35 @@ struct Request {
     const ExportFormat *format = nullptr; // none: an import written as a score file
     QString file;                         // the score file, or the music file imported
     bool imports = false;
+    bool book = false; // file is a book (.gcpbook)
     QString output;
     int dpi = 96;
     std::optional<QString> scheme;
     std::optional<PageStyle::Notation> notation;
     std::optional<bool> splitZeng;
 };
+
+// A book to export, in request: it is the one file of the run, and it has
+// pages. files becomes the book; a usage error names what is wrong.
+bool readBookRequest(const QCommandLineParser &parser, const Options &options, Request *request,
+                     QStringList *files) {
+    if (request->imports) {
+        usageError(QStringLiteral("--book and --import at once"));
+        return false;
+    }
+    if (!files->isEmpty()) {
+        usageError(QStringLiteral("--book and a score file at once"));
+        return false;
+    }
+    if (request->format && !request->format->needsPages) {
+        usageError(QStringLiteral("a book is exported as pdf, png, jpg or svg, not %1")
+                       .arg(request->format->id));
+        return false;
+    }
+    request->book = true;
+    *files = QStringList{parser.value(options.book)};
+    return true;
+}
 
 // The request of a parsed command line; a usage error names the first
 // option that is missing or wrong, and no request is made.
@@ -266,6 +302,9 @@ std::optional<Request> readRequest(const QCommandLineParser &parser, const Optio
         request.splitZeng = splitZeng;
     }
     QStringList files = parser.positionalArguments();
+    if (parser.isSet(options.book) && !readBookRequest(parser, options, &request, &files)) {
+        return std::nullopt;
+    }
     if (request.imports) {
         if (!files.isEmpty()) {
             usageError(QStringLiteral("a score file and --import at once"));
@@ -298,6 +337,27 @@ bool applySettings(const Request &request) {
     }
     if (request.notation) {
         config.setNotation(*request.notation);
+    }
+    if (request.splitZeng) {
+        config.setSplitZeng(*request.splitZeng);
+    }
+    return true;
+}
+
+// The export settings of a book's run: as applySettings, with the book's
+// scheme unless --scheme is given, and its notation unless --notation is.
+bool applyBookSettings(const Request &request, const BookFile &book) {
+    ExportConfig &config = *ExportConfig::instance();
+    config.detachSettings();
+    const QString scheme = request.scheme ? *request.scheme : book.schemePath();
+    if (!scheme.isEmpty() && !config.importScheme(scheme)) {
+        failure(QStringLiteral("%1: %2").arg(scheme, QStringLiteral("导入失败，文件错误！")));
+        return false;
+    }
+    if (request.notation) {
+        config.setNotation(*request.notation);
+    } else if (book.notation()) {
+        config.setNotation(*book.notation());
     }
     if (request.splitZeng) {
         config.setSplitZeng(*request.splitZeng);
@@ -402,6 +462,56 @@ int typesetAndWrite(const Request &request, const DocumentLines &lines) {
     return CommandLineExport::Success;
 }
 
+// Reads the book, typesets every piece and writes the book's pages; nothing
+// is written when a piece cannot be read or engraved.
+int exportBook(const Request &request) {
+    BookFile book;
+    const Outcome read = book.read(request.file);
+    if (!read) {
+        return failure(QStringLiteral("%1: %2").arg(request.file, read.message()));
+    }
+    QStringList scores{request.file};
+    for (const BookFile::Item &item : book.items()) {
+        if (item.kind == BookFile::Item::Kind::Score) {
+            scores.append(book.resolve(item.value));
+        }
+    }
+    const QString refused = ExportFormat::refusedOutput(request.output, scores);
+    if (!refused.isEmpty()) {
+        return failure(refused);
+    }
+    if (!applyBookSettings(request, book)) {
+        return CommandLineExport::Failure;
+    }
+    Typesetter engine;
+    BookEdition edition;
+    ProgressBar bar;
+    if (isatty(STDERR_FILENO)) {
+        QObject::connect(&edition, &BookEdition::progress,
+                         [&bar, started = false](int done, int total) mutable {
+                             using Progress = Typesetter::Progress;
+                             const Progress step = !started        ? Progress::Started
+                                                   : done >= total ? Progress::Finished
+                                                                   : Progress::Advanced;
+                             started = true;
+                             bar.update(step, done, total, QStringLiteral("排曲谱集"));
+                         });
+    }
+    const Outcome built = edition.build(&engine, book, ExportConfig::instance()->pageStyle());
+    if (!built) {
+        return failure(built.message());
+    }
+    const DocumentLines none;
+    const Outcome written =
+        request.format->write({engine, none, request.output, resolutionIndexOf(request.dpi)});
+    if (!written) {
+        return failure(
+            QStringLiteral("cannot write to %1: %2").arg(request.output, written.message()));
+    }
+    printLine(stdout, QDir::toNativeSeparators(written.path()));
+    return CommandLineExport::Success;
+}
+
 } // namespace
 
 int CommandLineExport::run(const QStringList &arguments) {
@@ -417,6 +527,9 @@ int CommandLineExport::run(const QStringList &arguments) {
     const std::optional<Request> request = readRequest(parser, options);
     if (!request) {
         return UsageError;
+    }
+    if (request->book) {
+        return exportBook(*request);
     }
     // Neither the score itself nor any other score is written over.
     const QString refused = ExportFormat::refusedOutput(request->output, {request->file});

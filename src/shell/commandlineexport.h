@@ -29,6 +29,14 @@
 // file (never over an existing file), or exported as above. What the import
 // changed or left out is listed on standard error, one line each; a file of
 // which nothing could be read is a failure.
+//
+//   qorvel --book FILE.gcpbook --export pdf|png|jpg|svg --output PATH [options as above]
+//
+// typesets a book (see BookFile, BookEdition) and writes its pages. The
+// book's scheme and notation apply unless --scheme or --notation are given.
+// A score of the book that is missing or damaged is a failure (its book line
+// named), and nothing is written. --book with a score file, with --import or
+// with a format without pages is a usage error.
 class CommandLineExport {
 public:
     enum ExitCode { Success = 0, Failure = 1, UsageError = 2 };

@@ -36,20 +36,29 @@ void Typesetter::setDrawnPages(const PageStyle &style, const DocumentLines &line
         m_pageDescription = m_pageTitle;
         // From the top-left corner of the page.
         painter.translate(-m_pageOrigin.x(), -m_pageOrigin.y());
-        painter.drawSvg(page.svg, QRectF(QPointF(0, 0), QSizeF(m_pageSize)));
+        if (!page.svg.isEmpty()) {
+            painter.drawSvg(page.svg, QRectF(QPointF(0, 0), QSizeF(m_pageSize)));
+        }
+        if (!page.canvas.isEmpty()) {
+            painter.drawCanvas(page.canvas);
+        }
 
-        const QSize avail = availableSize();
-        const QString number = QString::number(i + 1);
-        painter.setFont(numberFont);
-        painter.setPen(m_style.lyricColor);
-        const qreal foot = m_style.marginTop + avail.height();
-        const qreal baseline = m_style.marginBottom >= numberMetrics.height()
-                                   ? foot + (m_style.marginBottom + numberMetrics.capHeight()) / 2
-                                   : foot - numberMetrics.descent();
-        painter.drawText(QPointF(m_style.marginLeft +
-                                     (avail.width() - numberMetrics.horizontalAdvance(number)) / 2,
-                                 baseline),
-                         number);
+        if (m_style.pageNumbers) {
+            const QSize avail = availableSize();
+            const QString number = QString::number(i + 1);
+            painter.setFont(numberFont);
+            painter.setPen(m_style.lyricColor);
+            const qreal foot = m_style.marginTop + avail.height();
+            const qreal baseline =
+                m_style.marginBottom >= numberMetrics.height()
+                    ? foot + (m_style.marginBottom + numberMetrics.capHeight()) / 2
+                    : foot - numberMetrics.descent();
+            painter.drawText(
+                QPointF(m_style.marginLeft +
+                            (avail.width() - numberMetrics.horizontalAdvance(number)) / 2,
+                        baseline),
+                number);
+        }
 
         for (SourceArea area : page.areas) {
             area.page = m_pageRecords.size();

@@ -97,12 +97,15 @@ void JianpuPages::newPage() {
 }
 
 void JianpuPages::finishPage() {
-    // The page number, centred at the foot.
-    m_painter.setFont(m_smallFont);
-    m_painter.setPen(m_t.m_style.lyricColor);
-    const QString number = QString::number(m_page);
-    m_painter.drawText(
-        QPointF((m_width - m_small.horizontalAdvance(number)) / 2, m_height + m_em * 1.2), number);
+    // The page number, centred at the foot (a book sets its own).
+    if (m_t.m_style.pageNumbers) {
+        m_painter.setFont(m_smallFont);
+        m_painter.setPen(m_t.m_style.lyricColor);
+        const QString number = QString::number(m_page);
+        m_painter.drawText(
+            QPointF((m_width - m_small.horizontalAdvance(number)) / 2, m_height + m_em * 1.2),
+            number);
+    }
     m_t.finishPage(m_painter);
     if (m_previewOnly && m_page >= 1) {
         m_stop = true;

@@ -117,6 +117,10 @@ void PageCanvas::drawSvg(const QByteArray &svg, const QRectF &target) {
     m_ops.append([page, target](QPainter &p, bool) { page->render(p, target); });
 }
 
+void PageCanvas::drawCanvas(const PageCanvas &canvas) {
+    m_ops.append([canvas](QPainter &p, bool unclipped) { canvas.play(p, unclipped); });
+}
+
 void PageCanvas::play(QPainter &painter, bool unclippedText) const {
     painter.save();
     for (const auto &op : m_ops) {

@@ -51,6 +51,9 @@ public:
     // text as text (see SvgPageText). Pages may be played on several threads
     // at once: each play draws with a renderer of its own.
     void drawSvg(const QByteArray &svg, const QRectF &target);
+    // Another drawing played here, under the current transformation (a
+    // page's drawing inside a book's page); the state is kept around it.
+    void drawCanvas(const PageCanvas &canvas);
 
     // The text as it can be drawn: characters that have no glyph and that an
     // XML document cannot carry (C0 controls other than tab, line feed and

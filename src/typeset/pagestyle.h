@@ -65,6 +65,9 @@ struct PageStyle {
     bool hiddenSymbol = false;
     // A character whose score would reach below the page starts a new column.
     bool lineBreakScoreOverflow = true;
+    // 简谱 and staff pages carry their number at the foot. Not stored: a book
+    // turns it off and numbers its pages itself.
+    bool pageNumbers = true;
 
     int colWidth = 130;
     int mColWidth = 35; // the sub-columns of a spoken passage

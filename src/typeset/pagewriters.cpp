@@ -450,7 +450,49 @@ QByteArray Typesetter::drawPdf(const QString &title, bool *ok) {
     return drawn;
 }
 
+QVector<PdfOutline::Item> Typesetter::bookOutlineItems(const QString &title) const {
+    // The book's title over its parts, the parts over the pieces after them,
+    // each piece over its tune headings. Pieces before the first part stand
+    // directly under the title.
+    PdfOutline::Item book;
+    book.title = title;
+    book.page = 0;
+    int part = -1;
+    const auto container = [&book, &part]() -> QVector<PdfOutline::Item> & {
+        return part >= 0 ? book.children[part].children : book.children;
+    };
+    for (const Heading &h : m_headings) {
+        PdfOutline::Item item;
+        item.title = h.text.simplified();
+        item.page = h.page;
+        item.top = h.position.y();
+        switch (h.kind) {
+        case Heading::Kind::Part:
+            book.children.append(item);
+            part = book.children.size() - 1;
+            break;
+        case Heading::Kind::Piece:
+            container().append(item);
+            break;
+        case Heading::Kind::QuPai:
+            if (!container().isEmpty()) {
+                container().last().children.append(item);
+            }
+            break;
+        case Heading::Kind::Title:
+            break;
+        }
+    }
+    return {book};
+}
+
 QVector<PdfOutline::Item> Typesetter::outlineItems(const QString &title) const {
+    const bool book = std::any_of(m_headings.begin(), m_headings.end(), [](const Heading &h) {
+        return h.kind == Heading::Kind::Part || h.kind == Heading::Kind::Piece;
+    });
+    if (book) {
+        return bookOutlineItems(title);
+    }
     // The document title, the tune headings under it. Every title line opens
     // a bookmark of its own; headings before the first one go under the
     // document title on the first page.

@@ -94,9 +94,10 @@ public:
     // shows it ("牡丹亭·游园", "【皂罗袍】(仙吕)"), the page it landed on and
     // where it begins there, in page units with the origin at the top-left
     // corner of the page: the top-left corner of a gongche column, the start
-    // of a 简谱 heading line.
+    // of a 简谱 heading line. A book (see BookEdition) adds its parts (卷) and
+    // pieces; a single document has only titles and tune headings.
     struct Heading {
-        enum class Kind { Title, QuPai };
+        enum class Kind { Title, QuPai, Part, Piece };
         Kind kind = Kind::QuPai;
         QString text;
         int page = -1;
@@ -105,16 +106,19 @@ public:
     // A page drawn elsewhere, as an SVG document: a page of the staff
     // edition, engraved by LilyPond. Its source areas and headings are in its
     // own page units (points from its top-left corner); their page index is
-    // given by the page list.
+    // given by the page list. A composed page (a book's) brings a canvas too,
+    // in the same units, played over the SVG, or alone when svg is empty.
     struct DrawnPage {
         QByteArray svg;
         QVector<SourceArea> areas;
         QVector<Heading> headings;
+        PageCanvas canvas;
     };
     // Resets, then takes pages as the page list of lines in style: each SVG
-    // drawn to fill a page of the style's size, on its background, with its
-    // number at the foot, so that the preview, printing and every writer show
-    // them as they show typeset pages.
+    // drawn to fill a page of the style's size, on its background, then its
+    // canvas, and its number at the foot unless the style's pageNumbers is
+    // off, so that the preview, printing and every writer show them as they
+    // show typeset pages.
     void setDrawnPages(const PageStyle &style, const DocumentLines &lines,
                        const QVector<DrawnPage> &pages);
 
@@ -186,6 +190,8 @@ private:
     QByteArray drawPdf(const QString &title, bool *ok);
     // The PDF's bookmarks: title over the tune headings of the pages.
     QVector<PdfOutline::Item> outlineItems(const QString &title) const;
+    // The same for a book: title, parts, pieces, tune headings.
+    QVector<PdfOutline::Item> bookOutlineItems(const QString &title) const;
     // The pages as images of format fmt at dpi, named after title, into dir;
     // failed, or the cause of a failure to write, when a page fails.
     Outcome writeImages(const QDir &dir, const QString &title, int dpi, const QString &fmt,

@@ -67,6 +67,8 @@ private slots:
     void neverWritesOverAScore_data();
     void neverWritesOverAScore();
     void fileSizeLimitIsReported();
+    void books_data();
+    void books();
 
 private:
     Result run(const QStringList &args, bool keepPlatform = false);
@@ -368,6 +370,13 @@ void TestCommandLine::usageErrors_data() {
     QTest::newRow("-o without a value") << QStringList{"--export", "pdf", "a.gcp", "-o"};
     QTest::newRow("bad zeng") << QStringList{"--export", "musicxml", "--zeng",
                                              "half",     out,        "a.gcp"};
+    QTest::newRow("book and a score file")
+        << QStringList{"--export", "pdf", "--book", "b.gcpbook", out, "a.gcp"};
+    QTest::newRow("book as a melody")
+        << QStringList{"--export", "midi", "--book", "b.gcpbook", out};
+    QTest::newRow("book and an import")
+        << QStringList{"--export", "pdf", "--book", "b.gcpbook", "--import", "a.mid", out};
+    QTest::newRow("book without a format") << QStringList{"--book", "b.gcpbook", out};
 }
 
 void TestCommandLine::usageErrors() {
@@ -646,6 +655,63 @@ void TestCommandLine::fileSizeLimitIsReported() {
     QVERIFY2(err.contains(QStringLiteral("文件超过了系统允许的大小")), qPrintable(err));
     QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList());
+}
+
+// A book exported from the command line: its pages, or one line saying why
+// not, with nothing written.
+void TestCommandLine::books_data() {
+    QTest::addColumn<QString>("book");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message"); // of a failure
+    const QString good =
+        QStringLiteral("书名=曲选\n谱式=简谱\n卷=上卷\n曲=游园.gcp\n曲=游园.gcp\n");
+    QTest::newRow("pdf") << good << QStringList{"--export", "pdf"} << 0 << QString();
+    QTest::newRow("png, gongche over the book's notation")
+        << good << QStringList{"--export", "png", "--notation", "gongche"} << 0 << QString();
+    QTest::newRow("missing score")
+        << QStringLiteral("曲=游园.gcp\n\n曲=无.gcp\n") << QStringList{"--export", "pdf"} << 1
+        << QStringLiteral("第3行：找不到曲谱文件“无.gcp”");
+    QTest::newRow("bad line") << QStringLiteral("书名=x\n目录=是\n曲=游园.gcp\n")
+                              << QStringList{"--export", "svg"} << 1
+                              << QStringLiteral("第2行：未知的项目“目录”");
+    QTest::newRow("missing scheme")
+        << QStringLiteral("方案=无\n曲=游园.gcp\n") << QStringList{"--export", "pdf"} << 1
+        << QStringLiteral("无.json: 导入失败，文件错误！");
+}
+
+void TestCommandLine::books() {
+    QFETCH(QString, book);
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    const QString bookPath = m_work.filePath(QStringLiteral("曲选.gcpbook"));
+    QVERIFY(writeFile(bookPath, book.toUtf8()));
+    QTemporaryDir out;
+    const bool toFolder = options.at(1) != QLatin1String("pdf");
+    const QString target = toFolder ? out.path() : out.filePath(QStringLiteral("曲选.pdf"));
+    const Result r = run(options + QStringList{QStringLiteral("--book"), bookPath,
+                                               QStringLiteral("--output"), target});
+    QCOMPARE(r.exitCode, exitCode);
+    if (exitCode != 0) {
+        QCOMPARE(r.errLines().size(), 1);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+        QCOMPARE(QDir(out.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList());
+        return;
+    }
+    QVERIFY2(r.err.isEmpty(), qPrintable(r.err));
+    const QString written = r.out.trimmed();
+    QVERIFY(QFileInfo::exists(written));
+    if (!toFolder) {
+        QVERIFY(readAll(written).startsWith("%PDF-"));
+        return;
+    }
+    // Title page, contents, two pieces: the pages named after the book.
+    const QStringList images = QDir(written).entryList({QStringLiteral("*.png")});
+    QVERIFY2(images.size() >= 4, qPrintable(images.join(QLatin1Char(' '))));
+    QVERIFY(images.contains(QStringLiteral("曲选_0.png")));
 }
 
 QTEST_MAIN(TestCommandLine)
