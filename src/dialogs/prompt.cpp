@@ -85,6 +85,9 @@ QVariant Prompt::dispatch(const Request &request) {
     case Kind::OpenFile:
         return QFileDialog::getOpenFileName(request.parent, request.title, request.text,
                                             request.filter);
+    case Kind::OpenFiles:
+        return QFileDialog::getOpenFileNames(request.parent, request.title, request.text,
+                                             request.filter);
     case Kind::SaveFile:
         return QFileDialog::getSaveFileName(request.parent, request.title, request.text,
                                             request.filter);
@@ -107,6 +110,20 @@ QString Prompt::openFileName(QWidget *parent, const QString &caption, const QStr
     r.text = dir;
     r.filter = filter;
     return dispatch(r).toString();
+}
+
+QStringList Prompt::openFileNames(QWidget *parent, const QString &caption, const QString &dir,
+                                  const QString &filter) {
+    Request r;
+    r.kind = Kind::OpenFiles;
+    r.parent = parent;
+    r.title = caption;
+    r.text = dir;
+    r.filter = filter;
+    const QVariant answer = dispatch(r);
+    QStringList paths = answer.toStringList();
+    paths.removeAll(QString());
+    return paths;
 }
 
 QString Prompt::saveFileName(QWidget *parent, const QString &caption, const QString &dir,

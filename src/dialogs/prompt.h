@@ -23,6 +23,7 @@ public:
         Critical,
         Question,
         OpenFile,
+        OpenFiles,
         SaveFile,
         Directory,
         Color,
@@ -39,7 +40,8 @@ public:
     };
 
     // The answer of a responder: a QMessageBox::StandardButton (as int) for
-    // boxes, a QString path for file and directory dialogs (empty = cancel),
+    // boxes, a QString path for file and directory dialogs (empty = cancel;
+    // a QStringList, or one QString, for the dialog that opens several files),
     // a QColor for the colour dialog (invalid = cancel). An invalid QVariant
     // means the default: Ok / the default button, an empty path, no colour.
     using Responder = std::function<QVariant(const Request &)>;
@@ -57,6 +59,8 @@ public:
 
     static QString openFileName(QWidget *parent, const QString &caption, const QString &dir,
                                 const QString &filter);
+    static QStringList openFileNames(QWidget *parent, const QString &caption, const QString &dir,
+                                     const QString &filter);
     static QString saveFileName(QWidget *parent, const QString &caption, const QString &dir,
                                 const QString &filter);
     static QString existingDirectory(QWidget *parent, const QString &caption, const QString &dir);

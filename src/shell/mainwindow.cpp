@@ -23,6 +23,7 @@
 #include "online/updatecheck.h"
 #include "online/updatemanager.h"
 #include "platform/serviceconfig.h"
+#include "shell/bookwindow.h"
 #include "shell/importcontroller.h"
 #include "shell/playbackcontroller.h"
 #include "shell/previewlink.h"
@@ -128,6 +129,8 @@ void MainWindow::forwardToCurrent(QAction *action, void (DocumentTab::*command)(
 void MainWindow::connectFileActions() {
     connect(ui->newAction, &QAction::triggered, this, &MainWindow::newAction);
     connect(ui->openAction, &QAction::triggered, this, &MainWindow::openAction);
+    connect(ui->newBookAction, &QAction::triggered, this, &MainWindow::newBookAction);
+    connect(ui->openBookAction, &QAction::triggered, this, &MainWindow::openBookAction);
     connect(ui->importAction, &QAction::triggered, this, &MainWindow::importAction);
     connect(ui->saveAction, &QAction::triggered, this, &MainWindow::saveAction);
     connect(ui->saveAsAction, &QAction::triggered, this, &MainWindow::saveAsAction);
@@ -404,6 +407,45 @@ void MainWindow::importAction() {
     m_import->chooseAndImport();
 }
 
+void MainWindow::newBookAction() {
+    newBook();
+}
+
+void MainWindow::openBookAction() {
+    const QString path = Prompt::openFileName(this, QStringLiteral("打开曲谱集"), QString(),
+                                              QStringLiteral("曲谱集 (*.gcpbook)"));
+    if (!path.isEmpty()) {
+        openBook(path);
+    }
+}
+
+BookWindow *MainWindow::newBook() {
+    auto *window = new BookWindow(this);
+    window->show();
+    return window;
+}
+
+BookWindow *MainWindow::openBook(const QString &path) {
+    const QString file = QFileInfo(path).absoluteFilePath();
+    for (BookWindow *open : findChildren<BookWindow *>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (open->book().path() == file) {
+            open->show();
+            open->raise();
+            open->activateWindow();
+            return open;
+        }
+    }
+    auto *window = new BookWindow(this);
+    const Outcome outcome = window->open(file);
+    if (!outcome) {
+        delete window;
+        Prompt::warning(this, outcome.title(), outcome.message());
+        return nullptr;
+    }
+    window->show();
+    return window;
+}
+
 bool MainWindow::importMusic(const QString &path) {
     return m_import->importFile(path);
 }
@@ -465,7 +507,13 @@ void MainWindow::openRecent(const QString &path) {
 
 void MainWindow::openFromArguments(const QStringList &arguments) {
     if (arguments.size() > 1 && QFileInfo(arguments.at(1)).isFile()) {
-        openDocument(arguments.at(1));
+        if (QFileInfo(arguments.at(1))
+                .suffix()
+                .compare(QStringLiteral("gcpbook"), Qt::CaseInsensitive) == 0) {
+            openBook(arguments.at(1));
+        } else {
+            openDocument(arguments.at(1));
+        }
     }
 }
 
@@ -616,6 +664,12 @@ void MainWindow::closeEvent(QCloseEvent *event) {
 }
 
 void MainWindow::exitAction() {
+    // Each book editor asks about its own changes first.
+    for (BookWindow *book : findChildren<BookWindow *>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (!book->close()) {
+            return;
+        }
+    }
     if (closeAllTabs()) {
         saveWindowState();
         QCoreApplication::quit();

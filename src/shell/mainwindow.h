@@ -14,6 +14,7 @@
 namespace Ui {
 class MainWindow;
 }
+class BookWindow;
 class DocumentTab;
 class PlaybackController;
 class PreviewDock;
@@ -50,6 +51,11 @@ public:
     // Reads a MusicXML or MIDI file into a new untitled tab and shows what the
     // import changed; false when nothing could be read (the user was told).
     bool importMusic(const QString &path);
+    // A book editor window for a new book, or for the book file at path;
+    // nullptr, after a warning, when the book cannot be read. A book open
+    // already is shown, not opened twice.
+    BookWindow *newBook();
+    BookWindow *openBook(const QString &path);
     // The tab of a file, or nullptr.
     DocumentTab *documentOf(const QString &path) const;
     // The files of the open documents (those that have one).
@@ -61,7 +67,8 @@ public:
     const RecentFiles &recentFiles() const { return m_recentFiles; }
 
     // Opens the file named by the first argument after the program name, when
-    // it is an existing regular file; anything else is ignored silently.
+    // it is an existing regular file (a ".gcpbook" in the book editor);
+    // anything else is ignored silently.
     void openFromArguments(const QStringList &arguments);
 
     DocumentTab *currentEdit() const;
@@ -89,6 +96,8 @@ public slots:
     void newAction();
     void openAction();
     void importAction();
+    void newBookAction();
+    void openBookAction();
     void saveAction();
     void saveAsAction();
     void restoreVersionAction();
