@@ -306,6 +306,20 @@ void BookWindow::onFinished(const Outcome &outcome) {
         return;
     }
     m_pagesCurrent = true;
+    // Each score by its piece's title, as the contents name it.
+    {
+        const QSignalBlocker quiet(ui->itemList);
+        for (int i = 0; i < ui->itemList->count(); ++i) {
+            QListWidgetItem *row = ui->itemList->item(i);
+            const QString file = row->data(fileRole).toString();
+            for (const BookEdition::Piece &piece : m_edition->pieces()) {
+                if (!file.isEmpty() && piece.file == file) {
+                    row->setText(
+                        QStringLiteral("%1（%2）").arg(piece.title, QFileInfo(file).fileName()));
+                }
+            }
+        }
+    }
     showStatus(QStringLiteral("共 %1 页").arg(m_typesetter->pages().size()), false);
     updateButtons();
 }
