@@ -10,8 +10,8 @@ struct LibraryHit {
     QString path;
     QString title;
     LibraryQuery::Field field = LibraryQuery::Field::Any; // what matched
-    QString context;       // the line as written
-    int contextStart = 0;  // the matched part of context
+    QString context;                                      // the line as written
+    int contextStart = 0;                                 // the matched part of context
     int contextLength = 0;
     // The lyric editor: line, and the UTF-16 column and length of the match.
     int lyricLine = -1;

@@ -109,8 +109,8 @@ QStringList normalisedFolders(const QStringList &folders) {
 } // namespace
 
 LibraryIndex::LibraryIndex()
-    : m_connection(QStringLiteral("qorvel-library-%1").arg(connectionCounter.fetchAndAddRelaxed(1))) {
-}
+    : m_connection(
+          QStringLiteral("qorvel-library-%1").arg(connectionCounter.fetchAndAddRelaxed(1))) {}
 
 LibraryIndex::~LibraryIndex() {
     close();
@@ -137,7 +137,8 @@ bool LibraryIndex::isUnder(const QString &path, const QStringList &folders) {
 }
 
 bool LibraryIndex::isOpen() const {
-    return QSqlDatabase::contains(m_connection) && QSqlDatabase::database(m_connection, false).isOpen();
+    return QSqlDatabase::contains(m_connection) &&
+           QSqlDatabase::database(m_connection, false).isOpen();
 }
 
 void LibraryIndex::close() {
@@ -232,7 +233,8 @@ bool LibraryIndex::createSchema() {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     // An empty database or one left half made: nothing of it is kept.
     QSqlQuery tables(db);
-    tables.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' AND name NOT LIKE 'words_%'"));
+    tables.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name NOT "
+                               "LIKE 'sqlite_%' AND name NOT LIKE 'words_%'"));
     QStringList existing;
     while (tables.next()) {
         existing.append(tables.value(0).toString());
@@ -255,7 +257,8 @@ bool LibraryIndex::createSchema() {
 void LibraryIndex::removeFile(qint64 id) {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("DELETE FROM words WHERE rowid IN (SELECT id FROM lines WHERE file_id=?)"));
+    q.prepare(
+        QStringLiteral("DELETE FROM words WHERE rowid IN (SELECT id FROM lines WHERE file_id=?)"));
     q.addBindValue(id);
     q.exec();
     for (const char *table : {"lines", "tunes", "melody"}) {
@@ -485,7 +488,6 @@ QVector<LibraryHit> LibraryIndex::search(const QString &query, const QStringList
     if (!isOpen()) {
         return {};
     }
-    LibrarySearch search(QSqlDatabase::database(m_connection, false),
-                         normalisedFolders(folders));
+    LibrarySearch search(QSqlDatabase::database(m_connection, false), normalisedFolders(folders));
     return search.run(LibraryQuery::parse(query), info);
 }

@@ -32,9 +32,9 @@ public:
         int changed = 0;
         int removed = 0;
         int unchanged = 0;
-        QVector<Unreadable> unreadable;   // under the folders, after the update
-        QStringList directories;          // the folders and every folder below them
-        QStringList files;                // the score files found
+        QVector<Unreadable> unreadable; // under the folders, after the update
+        QStringList directories;        // the folders and every folder below them
+        QStringList files;              // the score files found
     };
     struct SearchInfo {
         QString error;          // why the query finds nothing by its form, or empty

@@ -9,10 +9,10 @@ struct Prefix {
     LibraryQuery::Field field;
 };
 constexpr Prefix prefixes[] = {
-    {"标题", LibraryQuery::Field::Title},  {"曲牌", LibraryQuery::Field::QuPai},
+    {"标题", LibraryQuery::Field::Title},    {"曲牌", LibraryQuery::Field::QuPai},
     {"宫调", LibraryQuery::Field::GongDiao}, {"笛色", LibraryQuery::Field::DiSe},
-    {"板式", LibraryQuery::Field::BanShi}, {"词", LibraryQuery::Field::Lyric},
-    {"腔", LibraryQuery::Field::Melody},   {"音程", LibraryQuery::Field::Interval},
+    {"板式", LibraryQuery::Field::BanShi},   {"词", LibraryQuery::Field::Lyric},
+    {"腔", LibraryQuery::Field::Melody},     {"音程", LibraryQuery::Field::Interval},
 };
 
 bool isColon(QChar c) {
@@ -56,7 +56,8 @@ LibraryQuery LibraryQuery::parse(const QString &text) {
         pending = Field::Any;
         for (const Prefix &p : prefixes) {
             const QString name = QString::fromUtf8(p.name);
-            if (word.size() > name.size() && word.startsWith(name) && isColon(word.at(name.size()))) {
+            if (word.size() > name.size() && word.startsWith(name) &&
+                isColon(word.at(name.size()))) {
                 term = {p.field, word.mid(name.size() + 1)};
                 break;
             }

@@ -44,15 +44,15 @@ bool before(const LibraryHit &a, const LibraryHit &b) {
     if (a.lyricColumn != b.lyricColumn) {
         return a.lyricColumn < b.lyricColumn;
     }
-    return a.scoreLine < b.scoreLine || (a.scoreLine == b.scoreLine && a.scoreColumn < b.scoreColumn);
+    return a.scoreLine < b.scoreLine ||
+           (a.scoreLine == b.scoreLine && a.scoreColumn < b.scoreColumn);
 }
 
 } // namespace
 
 LibrarySearch::LibrarySearch(QSqlDatabase db, QStringList folders)
     : m_db(std::move(db))
-    , m_folders(std::move(folders)) {
-}
+    , m_folders(std::move(folders)) {}
 
 void LibrarySearch::loadFiles() {
     QSqlQuery q(m_db);
@@ -115,8 +115,7 @@ QVector<LibraryHit> LibrarySearch::run(const LibraryQuery &query, LibraryIndex::
                                return a.path == b.path && a.lyricLine == b.lyricLine &&
                                       a.lyricColumn == b.lyricColumn &&
                                       a.lyricLength == b.lyricLength &&
-                                      a.scoreLine == b.scoreLine &&
-                                      a.scoreColumn == b.scoreColumn;
+                                      a.scoreLine == b.scoreLine && a.scoreColumn == b.scoreColumn;
                            }),
                hits.end());
     if (hits.size() > LibraryIndex::maxHits) {

@@ -14,8 +14,7 @@ using music::MelodyBuilder;
 
 // The name and mode of a heading: 【皂罗袍】(仙吕) → 皂罗袍, 仙吕.
 void readHeading(const QString &heading, QString *quPai, QString *gongDiao) {
-    static const QRegularExpression pattern(
-        QStringLiteral("^【(.+?)】(?:[（(](.+?)[)）])?"));
+    static const QRegularExpression pattern(QStringLiteral("^【(.+?)】(?:[（(](.+?)[)）])?"));
     const QRegularExpressionMatch m = pattern.match(heading);
     if (m.hasMatch()) {
         *quPai = m.captured(1).trimmed();

@@ -11,17 +11,18 @@
 class ScoreSummary {
 public:
     struct Tune {
-        QString heading;  // the heading line as written, e.g. 【皂罗袍】(仙吕); empty before the first
-        QString quPai;    // 皂罗袍
-        QString gongDiao; // 仙吕, or empty
-        QString diSe;     // the 笛色 in force: stated or the default, e.g. 小工调
-        QString banShi;   // the 板式: stated or detected, e.g. 加赠一板三眼
+        QString
+            heading; // the heading line as written, e.g. 【皂罗袍】(仙吕); empty before the first
+        QString quPai;      // 皂罗袍
+        QString gongDiao;   // 仙吕, or empty
+        QString diSe;       // the 笛色 in force: stated or the default, e.g. 小工调
+        QString banShi;     // the 板式: stated or detected, e.g. 加赠一板三眼
         int lyricLine = -1; // of the heading; the first line for the part before one
     };
     // A line with words: a sung line, or a spoken one (念白, 夹白).
     struct Line {
         int lyricLine = 0;
-        QString text;          // as written
+        QString text;            // as written
         int firstCharacter = -1; // sung index of its first sung character; -1 for spoken lines
     };
     // Where a pitch sign stands: score line (the sung character's index) and
