@@ -36,7 +36,7 @@ const char *const schema[] = {
     "first_char INTEGER NOT NULL, text TEXT NOT NULL, words TEXT NOT NULL)",
     "CREATE INDEX lines_file ON lines(file_id, line)",
     // The words of each line, rowid = lines.id.
-    "CREATE VIRTUAL TABLE words USING fts5(words, tokenize='trigram')",
+    "CREATE VIRTUAL TABLE line_words USING fts5(words, tokenize='trigram')",
     "CREATE TABLE melody(file_id INTEGER PRIMARY KEY, pitches TEXT NOT NULL, steps TEXT NOT NULL, "
     "places BLOB NOT NULL, characters BLOB NOT NULL)",
 };
@@ -52,6 +52,11 @@ QByteArray pack(const QVector<QPair<int, int>> &pairs) {
     }
     return QByteArray(reinterpret_cast<const char *>(flat.constData()),
                       int(flat.size() * sizeof(qint32)));
+}
+
+// Text for a NOT NULL column: a null string would be bound as NULL.
+QString notNull(const QString &text) {
+    return text.isNull() ? QStringLiteral("") : text;
 }
 
 struct Found {
@@ -234,7 +239,7 @@ bool LibraryIndex::createSchema() {
     // An empty database or one left half made: nothing of it is kept.
     QSqlQuery tables(db);
     tables.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name NOT "
-                               "LIKE 'sqlite_%' AND name NOT LIKE 'words_%'"));
+                               "LIKE 'sqlite_%' AND name NOT LIKE 'line_words_%'"));
     QStringList existing;
     while (tables.next()) {
         existing.append(tables.value(0).toString());
@@ -257,8 +262,8 @@ bool LibraryIndex::createSchema() {
 void LibraryIndex::removeFile(qint64 id) {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery q(db);
-    q.prepare(
-        QStringLiteral("DELETE FROM words WHERE rowid IN (SELECT id FROM lines WHERE file_id=?)"));
+    q.prepare(QStringLiteral(
+        "DELETE FROM line_words WHERE rowid IN (SELECT id FROM lines WHERE file_id=?)"));
     q.addBindValue(id);
     q.exec();
     for (const char *table : {"lines", "tunes", "melody"}) {
@@ -280,9 +285,9 @@ bool LibraryIndex::storeFile(const QString &path, qint64 mtime, qint64 size,
     q.addBindValue(path);
     q.addBindValue(mtime);
     q.addBindValue(size);
-    q.addBindValue(summary.title);
+    q.addBindValue(notNull(summary.title));
     q.addBindValue(summary.titleLine);
-    q.addBindValue(problem);
+    q.addBindValue(notNull(problem));
     if (!q.exec()) {
         return false;
     }
@@ -293,16 +298,16 @@ bool LibraryIndex::storeFile(const QString &path, qint64 mtime, qint64 size,
     for (const ScoreSummary::Tune &t : summary.tunes) {
         q.addBindValue(id);
         q.addBindValue(t.lyricLine);
-        q.addBindValue(t.heading);
-        q.addBindValue(t.quPai);
-        q.addBindValue(t.gongDiao);
-        q.addBindValue(t.diSe);
-        q.addBindValue(t.banShi);
+        q.addBindValue(notNull(t.heading));
+        q.addBindValue(notNull(t.quPai));
+        q.addBindValue(notNull(t.gongDiao));
+        q.addBindValue(notNull(t.diSe));
+        q.addBindValue(notNull(t.banShi));
         q.exec();
     }
 
     QSqlQuery words(db);
-    words.prepare(QStringLiteral("INSERT INTO words(rowid, words) VALUES(?, ?)"));
+    words.prepare(QStringLiteral("INSERT INTO line_words(rowid, words) VALUES(?, ?)"));
     q.prepare(QStringLiteral("INSERT INTO lines(file_id, line, first_char, text, words) "
                              "VALUES(?, ?, ?, ?, ?)"));
     for (const ScoreSummary::Line &l : summary.lines) {
@@ -310,11 +315,11 @@ bool LibraryIndex::storeFile(const QString &path, qint64 mtime, qint64 size,
         q.addBindValue(id);
         q.addBindValue(l.lyricLine);
         q.addBindValue(l.firstCharacter);
-        q.addBindValue(l.text);
-        q.addBindValue(searchable);
+        q.addBindValue(notNull(l.text));
+        q.addBindValue(notNull(searchable));
         if (q.exec() && !searchable.isEmpty()) {
             words.addBindValue(q.lastInsertId());
-            words.addBindValue(searchable);
+            words.addBindValue(notNull(searchable));
             words.exec();
         }
     }
@@ -327,8 +332,8 @@ bool LibraryIndex::storeFile(const QString &path, qint64 mtime, qint64 size,
     q.prepare(QStringLiteral("INSERT INTO melody(file_id, pitches, steps, places, characters) "
                              "VALUES(?, ?, ?, ?, ?)"));
     q.addBindValue(id);
-    q.addBindValue(summary.pitches);
-    q.addBindValue(PitchPhrase::stepsOfPitchKey(summary.pitches));
+    q.addBindValue(notNull(summary.pitches));
+    q.addBindValue(notNull(PitchPhrase::stepsOfPitchKey(summary.pitches)));
     q.addBindValue(pack(places));
     q.addBindValue(pack(summary.characters));
     return q.exec();
@@ -440,7 +445,7 @@ LibraryIndex::UpdateReport LibraryIndex::rebuild(const QStringList &folders,
     if (isOpen()) {
         QSqlDatabase db = QSqlDatabase::database(m_connection, false);
         db.transaction();
-        for (const char *table : {"words", "lines", "tunes", "melody", "files"}) {
+        for (const char *table : {"line_words", "lines", "tunes", "melody", "files"}) {
             exec(QStringLiteral("DELETE FROM %1").arg(QLatin1String(table)));
         }
         db.commit();

@@ -217,8 +217,8 @@ void LibrarySearch::findWords(const QString &text, Hits *hits) {
     q.setForwardOnly(true);
     if (words.size() >= 3) {
         q.prepare(QStringLiteral("SELECT lines.file_id, lines.line, lines.first_char, lines.text "
-                                 "FROM words JOIN lines ON lines.id = words.rowid "
-                                 "WHERE words MATCH ?"));
+                                 "FROM line_words JOIN lines ON lines.id = line_words.rowid "
+                                 "WHERE line_words MATCH ?"));
         q.addBindValue(ftsString(words));
     } else {
         q.prepare(QStringLiteral("SELECT file_id, line, first_char, text FROM lines "

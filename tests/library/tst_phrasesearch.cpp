@@ -2,6 +2,7 @@
 // a run of pitch classes whatever the octave form, the small and 气口 series
 // and the marks between; as intervals in any key; near misses are not found.
 // Also the one-field query syntax and what a summary reads from a score.
+#include "gongcheshorthand.h"
 #include "library/libraryquery.h"
 #include "library/pitchphrase.h"
 #include "library/scoresummary.h"
@@ -12,71 +13,6 @@
 using S = GongcheSymbol;
 
 namespace {
-
-S::PitchName nameOf(QChar c) {
-    const QString names = QStringLiteral("合四一上尺工凡六五乙");
-    return S::PitchName(names.indexOf(c));
-}
-
-// A score written in a short hand, one sung character per "/": a pitch name,
-// preceded by s (small), q (气口) or both, followed by ' (high), " (double
-// high) or , (low); | is 头板, o 头眼, * 中眼, ~ 豁腔, ^ 疊腔.
-QString score(const QString &shortHand) {
-    QString out;
-    S::Series series = S::Series::Plain;
-    bool small = false, qiKou = false;
-    for (int i = 0; i < shortHand.size(); ++i) {
-        const QChar c = shortHand.at(i);
-        auto put = [&out](char32_t code) { out += QString::fromUcs4(&code, 1); };
-        switch (c.unicode()) {
-        case '/':
-            out += QLatin1Char('\n');
-            break;
-        case 's':
-            small = true;
-            break;
-        case 'q':
-            qiKou = true;
-            break;
-        case '|':
-            put(S::TouBan);
-            break;
-        case 'o':
-            put(S::XiaoYan);
-            break;
-        case '*':
-            put(S::ZhongYan);
-            break;
-        case '~':
-            put(S::HuoQiang);
-            break;
-        case '^':
-            put(S::DieQiang);
-            break;
-        default: {
-            S::Octave octave = S::Octave::Middle;
-            const QChar next = i + 1 < shortHand.size() ? shortHand.at(i + 1) : QChar();
-            if (next == QLatin1Char('\'')) {
-                octave = S::Octave::High;
-            } else if (next == QLatin1Char('"')) {
-                octave = S::Octave::DoubleHigh;
-            } else if (next == QLatin1Char(',')) {
-                octave = S::Octave::Low;
-            }
-            if (octave != S::Octave::Middle) {
-                ++i;
-            }
-            series = small ? (qiKou ? S::Series::SmallQiKou : S::Series::Small)
-                           : (qiKou ? S::Series::QiKou : S::Series::Plain);
-            small = qiKou = false;
-            const char32_t code = S::pitchCode(series, octave, nameOf(c));
-            Q_ASSERT(code != 0);
-            put(code);
-        }
-        }
-    }
-    return out;
-}
 
 // One sung character 春 per score line, in a sung line of its own per tune.
 QString lyricFor(const QString &scoreText, const QStringList &headings = {}) {
@@ -136,7 +72,8 @@ void TestPhraseSearch::phrases_data() {
     QTest::newRow("marks between") << "工|~尺o*上^" << none << "工尺上" << false << 0 << 0;
     QTest::newRow("marks typed") << "工尺上" << none << "工、尺○上" << false << 0 << 0;
     QTest::newRow("spaces typed") << "工尺上" << none << "工 尺 上" << false << 0 << 0;
-    QTest::newRow("signs pasted") << "工尺上" << none << score("工|尺o上") << false << 0 << 0;
+    QTest::newRow("signs pasted") << "工尺上" << none << gongcheShortHand("工|尺o上") << false << 0
+                                  << 0;
     // Intervals: the same turn in another key.
     QTest::newRow("interval 五六凡") << "五六凡" << none << "工尺上" << true << 0 << 0;
     QTest::newRow("interval across octave")
@@ -167,7 +104,7 @@ void TestPhraseSearch::phrases() {
     QFETCH(int, line);
     QFETCH(int, column);
 
-    const QString scoreText = score(scoreShortHand);
+    const QString scoreText = gongcheShortHand(scoreShortHand);
     const ScoreSummary summary = ScoreSummary::fromTexts(lyricFor(scoreText, headings), scoreText);
     QCOMPARE(summary.places.size(), summary.pitches.size());
     QString bad;
@@ -266,7 +203,7 @@ void TestPhraseSearch::summary() {
                                          "【好姐姐】\n"
                                          "; 笛色=尺字调\n"
                                          "遍青山");
-    const QString scoreText = score("工|/尺o/上*/尺o/工|/六/五/上");
+    const QString scoreText = gongcheShortHand("工|/尺o/上*/尺o/工|/六/五/上");
     const ScoreSummary s = ScoreSummary::fromTexts(lyric, scoreText);
     QCOMPARE(s.title, QStringLiteral("牡丹亭·游园"));
     QCOMPARE(s.titleLine, 0);
