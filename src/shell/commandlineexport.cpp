@@ -5,6 +5,7 @@
 #include "import/musicimport.h"
 #include "model/rendermodel.h"
 #include "model/scorefile.h"
+#include "shell/librarysearchcommand.h"
 #include "staff/staffedition.h"
 #include "staff/staffengraver.h"
 #include "typeset/typesetter.h"
@@ -110,8 +111,10 @@ bool CommandLineExport::wanted(int argc, char **argv) {
         }
         if (std::strcmp(a, "--export") == 0 || std::strncmp(a, "--export=", 9) == 0 ||
             std::strcmp(a, "--import") == 0 || std::strncmp(a, "--import=", 9) == 0 ||
-            std::strcmp(a, "-h") == 0 || std::strcmp(a, "--help") == 0 ||
-            std::strcmp(a, "-?") == 0 || std::strcmp(a, "--help-all") == 0) {
+            std::strcmp(a, "--library-search") == 0 ||
+            std::strncmp(a, "--library-search=", 17) == 0 || std::strcmp(a, "-h") == 0 ||
+            std::strcmp(a, "--help") == 0 || std::strcmp(a, "-?") == 0 ||
+            std::strcmp(a, "--help-all") == 0) {
             wanted = true;
             break;
         }
@@ -143,6 +146,8 @@ struct Options {
     QCommandLineOption notation;
     QCommandLineOption zeng;
     QCommandLineOption importFile;
+    QCommandLineOption librarySearch;
+    QCommandLineOption library;
 };
 
 Options describeOptions(QCommandLineParser &parser) {
@@ -159,6 +164,11 @@ Options describeOptions(QCommandLineParser &parser) {
         "      Reads MusicXML (.musicxml, .xml, .mxl) or a MIDI file and writes it as\n"
         "      a gongche score; what the import changed is listed on standard error.\n"
         "      With --export, the imported score goes straight to pages.\n"
+        "  qorvel --library-search QUERY --library DIR [--library DIR2 ...]\n"
+        "      Searches the score files in the folders (and their subfolders) through\n"
+        "      the library's index, brought up to date first. QUERY is as in the 曲库\n"
+        "      dock: words, or 标题: 曲牌: 宫调: 笛色: 板式: 词: 腔: 音程: followed by\n"
+        "      the text. Prints PATH:LINE:COLUMN: [FIELD] CONTEXT for each hit.\n"
         "      Exit status: 0 success, 1 failure, 2 usage error."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption exportOption(
@@ -198,12 +208,20 @@ Options describeOptions(QCommandLineParser &parser) {
         QStringLiteral("Read a MusicXML or MIDI file as the score, instead of FILE.gcp: "
                        "written as a score file to --output, or exported with --export."),
         QStringLiteral("MUSIC"));
+    const QCommandLineOption librarySearchOption(
+        QStringLiteral("library-search"),
+        QStringLiteral("Search the score library in the folders given by --library."),
+        QStringLiteral("QUERY"));
+    const QCommandLineOption libraryOption(
+        QStringLiteral("library"),
+        QStringLiteral("A folder of score files for --library-search; may be repeated."),
+        QStringLiteral("DIR"));
     parser.addOptions({exportOption, outputOption, dpiOption, schemeOption, notationOption,
-                       zengOption, importOption});
+                       zengOption, importOption, librarySearchOption, libraryOption});
     parser.addPositionalArgument(QStringLiteral("FILE.gcp"),
                                  QStringLiteral("The score file to open or to export."));
-    return {helpOption,   exportOption,   outputOption, dpiOption,
-            schemeOption, notationOption, zengOption,   importOption};
+    return {helpOption,     exportOption, outputOption, dpiOption,           schemeOption,
+            notationOption, zengOption,   importOption, librarySearchOption, libraryOption};
 }
 
 // What an export run is asked to do, its options checked.
@@ -404,6 +422,25 @@ int typesetAndWrite(const Request &request, const DocumentLines &lines) {
 
 } // namespace
 
+namespace {
+
+// A search of the score library: none of the export's options go with it.
+int searchLibrary(const QCommandLineParser &parser, const Options &options) {
+    for (const QCommandLineOption &other :
+         {options.format, options.output, options.importFile, options.scheme}) {
+        if (parser.isSet(other)) {
+            return usageError(QStringLiteral("--library-search goes with --library only"));
+        }
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        return usageError(QStringLiteral("--library-search takes no score file"));
+    }
+    return LibrarySearchCommand::run(parser.value(options.librarySearch),
+                                     parser.values(options.library));
+}
+
+} // namespace
+
 int CommandLineExport::run(const QStringList &arguments) {
     QCommandLineParser parser;
     const Options options = describeOptions(parser);
@@ -413,6 +450,9 @@ int CommandLineExport::run(const QStringList &arguments) {
     if (parser.isSet(options.help)) {
         printLine(stdout, parser.helpText().trimmed());
         return Success;
+    }
+    if (parser.isSet(options.librarySearch)) {
+        return searchLibrary(parser, options);
     }
     const std::optional<Request> request = readRequest(parser, options);
     if (!request) {

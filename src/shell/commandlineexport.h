@@ -29,6 +29,9 @@
 // file (never over an existing file), or exported as above. What the import
 // changed or left out is listed on standard error, one line each; a file of
 // which nothing could be read is a failure.
+//   qorvel --library-search QUERY --library DIR [--library DIR2 ...]
+//
+// searches the score library (LibrarySearchCommand).
 class CommandLineExport {
 public:
     enum ExitCode { Success = 0, Failure = 1, UsageError = 2 };
