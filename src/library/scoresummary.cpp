@@ -26,6 +26,22 @@ QString titleOf(const QString &line) {
     return line.mid(1).trimmed();
 }
 
+QString damageText(ScoreFileDamage damage) {
+    switch (damage) {
+    case ScoreFileDamage::Truncated:
+        return QStringLiteral("文件不完整");
+    case ScoreFileDamage::LengthBeyondData:
+        return QStringLiteral("文本长度超出了文件");
+    case ScoreFileDamage::OddLength:
+        return QStringLiteral("文本长度不对");
+    case ScoreFileDamage::TrailingBytes:
+        return QStringLiteral("文件末尾有多余的内容");
+    case ScoreFileDamage::None:
+        break;
+    }
+    return QString();
+}
+
 bool isSungCharacter(QChar c) {
     return c == QLatin1Char(' ') || (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FA5);
 }
@@ -42,13 +58,17 @@ ScoreSummary ScoreSummary::read(const QString &path, QString *problem) {
         }
         return ScoreSummary();
     }
+    ScoreSummary summary = fromTexts(lyric, score);
     if (problem) {
-        *problem = damage == ScoreFileDamage::None
-                       ? QString()
-                       : QStringLiteral("文件已损坏（%1），只读入了一部分")
-                             .arg(scoreFileDamageText(damage));
+        problem->clear();
+        if (damage != ScoreFileDamage::None) {
+            const bool nothing = lyric.trimmed().isEmpty() && score.trimmed().isEmpty();
+            *problem = QStringLiteral("文件已损坏（%1），%2")
+                           .arg(damageText(damage), nothing ? QStringLiteral("无法读取")
+                                                            : QStringLiteral("只读入了一部分"));
+        }
     }
-    return fromTexts(lyric, score);
+    return summary;
 }
 
 ScoreSummary ScoreSummary::fromTexts(const QString &lyric, const QString &score) {
