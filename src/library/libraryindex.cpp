@@ -1,6 +1,7 @@
 #include "library/libraryindex.h"
 
 #include "library/librarysearch.h"
+#include "library/paircodec.h"
 #include "library/pitchphrase.h"
 #include "library/scoresummary.h"
 #include "platform/apppaths.h"
@@ -15,6 +16,12 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+
+#ifdef Q_OS_UNIX
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -35,24 +42,12 @@ const char *const schema[] = {
     "CREATE TABLE lines(id INTEGER PRIMARY KEY, file_id INTEGER NOT NULL, line INTEGER NOT NULL, "
     "first_char INTEGER NOT NULL, text TEXT NOT NULL, words TEXT NOT NULL)",
     "CREATE INDEX lines_file ON lines(file_id, line)",
-    // The words of each line, rowid = lines.id.
-    "CREATE VIRTUAL TABLE line_words USING fts5(words, tokenize='trigram')",
+    // The trigram index of the words of each line, kept by hand: rowid = lines.id.
+    "CREATE VIRTUAL TABLE line_words USING fts5(words, content='lines', content_rowid='id', "
+    "tokenize='trigram')",
     "CREATE TABLE melody(file_id INTEGER PRIMARY KEY, pitches TEXT NOT NULL, steps TEXT NOT NULL, "
     "places BLOB NOT NULL, characters BLOB NOT NULL)",
 };
-
-// A vector of int pairs as bytes, and back (the index is a local cache:
-// the machine's own byte order).
-QByteArray pack(const QVector<QPair<int, int>> &pairs) {
-    QVector<qint32> flat;
-    flat.reserve(pairs.size() * 2);
-    for (const auto &p : pairs) {
-        flat.append(p.first);
-        flat.append(p.second);
-    }
-    return QByteArray(reinterpret_cast<const char *>(flat.constData()),
-                      int(flat.size() * sizeof(qint32)));
-}
 
 // Text for a NOT NULL column: a null string would be bound as NULL.
 QString notNull(const QString &text) {
@@ -70,34 +65,88 @@ struct Known {
     qint64 size = 0;
 };
 
-bool isScoreFile(const QFileInfo &info) {
-    return info.isFile() && info.suffix().compare(QLatin1String("gcp"), Qt::CaseInsensitive) == 0;
+bool hasScoreSuffix(const QString &name) {
+    return name.endsWith(QLatin1String(".gcp"), Qt::CaseInsensitive);
 }
 
-// The score files under the folders, and every folder on the way.
+#ifdef Q_OS_UNIX
+// One folder and those below it, hidden ones and linked folders left out.
+// The system's own calls: the start-up check stats thousands of files.
+void scanFolder(const QString &folder, QHash<QString, Found> *found, QStringList *directories) {
+    DIR *dir = opendir(QFile::encodeName(folder).constData());
+    if (!dir) {
+        return;
+    }
+    directories->append(folder);
+    const int fd = dirfd(dir);
+    QStringList below;
+    while (const dirent *entry = readdir(dir)) {
+        if (entry->d_name[0] == '.') {
+            continue;
+        }
+        struct stat st;
+        if (fstatat(fd, entry->d_name, &st, 0) != 0) {
+            continue;
+        }
+        const QString name = QFile::decodeName(entry->d_name);
+        if (S_ISDIR(st.st_mode)) {
+            struct stat link;
+            if (fstatat(fd, entry->d_name, &link, AT_SYMLINK_NOFOLLOW) == 0 &&
+                !S_ISLNK(link.st_mode)) {
+                below.append(folder + QLatin1Char('/') + name);
+            }
+        } else if (S_ISREG(st.st_mode) && hasScoreSuffix(name)) {
+            found->insert(folder + QLatin1Char('/') + name,
+                          {qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000,
+                           qint64(st.st_size)});
+        }
+    }
+    closedir(dir);
+    for (const QString &sub : qAsConst(below)) {
+        scanFolder(sub, found, directories);
+    }
+}
+#else
+void scanFolder(const QString &folder, QHash<QString, Found> *found, QStringList *directories) {
+    directories->append(folder);
+    QDirIterator it(folder, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        if (info.isDir()) {
+            if (!info.isSymLink()) {
+                directories->append(LibraryIndex::normalised(info.filePath()));
+            }
+        } else if (info.isFile() && hasScoreSuffix(info.fileName())) {
+            found->insert(LibraryIndex::normalised(info.filePath()),
+                          {info.lastModified().toMSecsSinceEpoch(), info.size()});
+        }
+    }
+}
+#endif
+
+// The score files under the folders (normalised), and every folder on the way.
 QHash<QString, Found> scan(const QStringList &folders, QStringList *directories) {
     QHash<QString, Found> found;
     for (const QString &folder : folders) {
-        if (!QFileInfo(folder).isDir()) {
-            continue;
-        }
-        directories->append(folder);
-        QDirIterator it(folder, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            it.next();
-            const QFileInfo info = it.fileInfo();
-            if (info.isDir()) {
-                if (!info.isSymLink()) {
-                    directories->append(LibraryIndex::normalised(info.filePath()));
-                }
-            } else if (isScoreFile(info)) {
-                found.insert(LibraryIndex::normalised(info.filePath()),
-                             {info.lastModified().toMSecsSinceEpoch(), info.size()});
-            }
+        if (QFileInfo(folder).isDir()) {
+            scanFolder(folder, &found, directories);
         }
     }
     return found;
+}
+
+// Whether path lies in one of the normalised folders.
+bool under(const QString &path, const QStringList &folders) {
+    for (const QString &f : folders) {
+        if (path.startsWith(f) &&
+            (path.size() == f.size() || path.at(f.size()) == QLatin1Char('/') ||
+             f.endsWith(QLatin1Char('/')))) {
+            return true;
+        }
+    }
+    return false;
 }
 
 QStringList normalisedFolders(const QStringList &folders) {
@@ -130,15 +179,7 @@ QString LibraryIndex::normalised(const QString &path) {
 }
 
 bool LibraryIndex::isUnder(const QString &path, const QStringList &folders) {
-    for (const QString &folder : folders) {
-        const QString f = normalised(folder);
-        if (path.startsWith(f) &&
-            (path.size() == f.size() || path.at(f.size()) == QLatin1Char('/') ||
-             f.endsWith(QLatin1Char('/')))) {
-            return true;
-        }
-    }
-    return false;
+    return under(path, folders);
 }
 
 bool LibraryIndex::isOpen() const {
@@ -262,8 +303,8 @@ bool LibraryIndex::createSchema() {
 void LibraryIndex::removeFile(qint64 id) {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery q(db);
-    q.prepare(QStringLiteral(
-        "DELETE FROM line_words WHERE rowid IN (SELECT id FROM lines WHERE file_id=?)"));
+    q.prepare(QStringLiteral("INSERT INTO line_words(line_words, rowid, words) "
+                             "SELECT 'delete', id, words FROM lines WHERE file_id=?"));
     q.addBindValue(id);
     q.exec();
     for (const char *table : {"lines", "tunes", "melody"}) {
@@ -334,8 +375,8 @@ bool LibraryIndex::storeFile(const QString &path, qint64 mtime, qint64 size,
     q.addBindValue(id);
     q.addBindValue(notNull(summary.pitches));
     q.addBindValue(notNull(PitchPhrase::stepsOfPitchKey(summary.pitches)));
-    q.addBindValue(pack(places));
-    q.addBindValue(pack(summary.characters));
+    q.addBindValue(PairCodec::encode(places));
+    q.addBindValue(PairCodec::encode(summary.characters));
     return q.exec();
 }
 
@@ -358,7 +399,7 @@ LibraryIndex::UpdateReport LibraryIndex::update(const QStringList &folderList,
         q.exec(QStringLiteral("SELECT id, path, mtime, size FROM files"));
         while (q.next()) {
             const QString path = q.value(1).toString();
-            if (isUnder(path, folders)) {
+            if (under(path, folders)) {
                 known.insert(path, {q.value(0).toLongLong(), q.value(2).toLongLong(),
                                     q.value(3).toLongLong()});
             }
@@ -427,7 +468,7 @@ int LibraryIndex::prune(const QStringList &folderList) {
     q.setForwardOnly(true);
     q.exec(QStringLiteral("SELECT id, path FROM files"));
     while (q.next()) {
-        if (!isUnder(q.value(1).toString(), folders)) {
+        if (!under(q.value(1).toString(), folders)) {
             outside.append(q.value(0).toLongLong());
         }
     }
@@ -445,9 +486,10 @@ LibraryIndex::UpdateReport LibraryIndex::rebuild(const QStringList &folders,
     if (isOpen()) {
         QSqlDatabase db = QSqlDatabase::database(m_connection, false);
         db.transaction();
-        for (const char *table : {"line_words", "lines", "tunes", "melody", "files"}) {
+        for (const char *table : {"lines", "tunes", "melody", "files"}) {
             exec(QStringLiteral("DELETE FROM %1").arg(QLatin1String(table)));
         }
+        exec(QStringLiteral("INSERT INTO line_words(line_words) VALUES('delete-all')"));
         db.commit();
     }
     return update(folders, progress);
@@ -464,7 +506,7 @@ QVector<LibraryIndex::Unreadable> LibraryIndex::unreadable(const QStringList &fo
     q.exec(QStringLiteral("SELECT path, problem FROM files WHERE problem != '' ORDER BY path"));
     while (q.next()) {
         const QString path = q.value(0).toString();
-        if (isUnder(path, folders)) {
+        if (under(path, folders)) {
             out.append({path, q.value(1).toString()});
         }
     }
@@ -481,7 +523,7 @@ int LibraryIndex::fileCount(const QStringList &folderList) const {
     q.exec(QStringLiteral("SELECT path FROM files"));
     int count = 0;
     while (q.next()) {
-        if (folders.isEmpty() || isUnder(q.value(0).toString(), folders)) {
+        if (folders.isEmpty() || under(q.value(0).toString(), folders)) {
             ++count;
         }
     }

@@ -84,7 +84,8 @@ public:
 
     // The path as the index keeps it: absolute and clean.
     static QString normalised(const QString &path);
-    // Whether path lies in one of the folders (normalised), at any depth.
+    // Whether path lies in one of the folders, at any depth; path and folders
+    // as normalised() gives them.
     static bool isUnder(const QString &path, const QStringList &folders);
     // The default place of the index: "library.sqlite" in the data folder.
     static QString defaultPath();

@@ -1,5 +1,6 @@
 #include "library/librarysearch.h"
 
+#include "library/paircodec.h"
 #include "library/pitchphrase.h"
 #include "library/scoresummary.h"
 
@@ -11,17 +12,6 @@
 namespace {
 
 using Field = LibraryQuery::Field;
-
-QVector<QPair<int, int>> unpack(const QByteArray &bytes) {
-    QVector<QPair<int, int>> pairs;
-    const int count = bytes.size() / int(2 * sizeof(qint32));
-    pairs.reserve(count);
-    const auto *flat = reinterpret_cast<const qint32 *>(bytes.constData());
-    for (int i = 0; i < count; ++i) {
-        pairs.append({flat[2 * i], flat[2 * i + 1]});
-    }
-    return pairs;
-}
 
 bool isSungCharacter(QChar c) {
     return c == QLatin1Char(' ') || (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FA5);
@@ -284,8 +274,8 @@ void LibrarySearch::findMelody(const QString &text, bool intervals, Hits *hits, 
             continue;
         }
         const QString key = q.value(1).toString();
-        const QVector<QPair<int, int>> places = unpack(q.value(2).toByteArray());
-        const QVector<QPair<int, int>> characters = unpack(q.value(3).toByteArray());
+        const QVector<QPair<int, int>> places = PairCodec::decode(q.value(2).toByteArray());
+        const QVector<QPair<int, int>> characters = PairCodec::decode(q.value(3).toByteArray());
         QHash<int, QString> lineText;
         lines.addBindValue(file);
         lines.exec();
