@@ -68,7 +68,7 @@ void TestLibraryDock::openingAHitPlacesTheCursors_data() {
     QTest::addColumn<int>("lyricBlock");
     QTest::addColumn<int>("scoreBlock");
     QTest::newRow("words") << "词:美景"
-                           << "美景" << 3 << 9;
+                           << "美景" << 3 << 11;
     QTest::newRow("曲牌") << "曲牌:皂罗袍"
                           << "【皂罗袍】(仙吕)" << 1 << -1;
     QTest::newRow("melody") << "腔:工尺上"
