@@ -4,6 +4,7 @@
 // Also the one-field query syntax and what a summary reads from a score.
 #include "gongcheshorthand.h"
 #include "library/libraryquery.h"
+#include "library/paircodec.h"
 #include "library/pitchphrase.h"
 #include "library/scoresummary.h"
 #include "model/gongchesymbol.h"
@@ -45,6 +46,8 @@ private slots:
     void query_data();
     void query();
     void summary();
+    void placesRoundTrip_data();
+    void placesRoundTrip();
 };
 
 void TestPhraseSearch::phrases_data() {
@@ -230,6 +233,27 @@ void TestPhraseSearch::summary() {
     QCOMPARE(s.pitches, QStringLiteral("ecac|ehj"));
     QCOMPARE(ScoreSummary::searchable(QStringLiteral("原来，姹紫 嫣红")),
              QStringLiteral("原来姹紫嫣红"));
+}
+
+using Pairs = QVector<QPair<int, int>>;
+
+void TestPhraseSearch::placesRoundTrip_data() {
+    QTest::addColumn<Pairs>("pairs");
+    QTest::newRow("none") << Pairs{};
+    QTest::newRow("in order") << Pairs{{0, 0}, {0, 2}, {1, 0}, {5, 6}};
+    QTest::newRow("separators") << Pairs{{3, 0}, {-1, -1}, {4, 2}};
+    QTest::newRow("large") << Pairs{{70000, 40000}, {2147483647, -2147483647 - 1}, {0, 1}};
+}
+
+void TestPhraseSearch::placesRoundTrip() {
+    QFETCH(Pairs, pairs);
+    const QByteArray bytes = PairCodec::encode(pairs);
+    QVERIFY(!bytes.isNull());
+    QCOMPARE(PairCodec::decode(bytes), pairs);
+    // Cut short: the pairs before the cut, never more.
+    if (!bytes.isEmpty()) {
+        QVERIFY(PairCodec::decode(bytes.left(bytes.size() - 1)).size() < pairs.size());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPhraseSearch)
