@@ -216,6 +216,15 @@ QString Help::guideHtml() {
         "<p>每次保存前都会保留被覆盖的版本：文件 › 恢复早期版本… 列出该文件最近的五个版本，"
         "在新标签页中打开所选版本。未保存的修改至多一分钟后写入恢复文件，程序意外退出后"
         "再次启动时可以恢复。</p>"
+        "<h3>曲库</h3>"
+        "<p>视图 › 曲库：添加存放 .gcp 文件的文件夹（连同其中的子文件夹），即可按标题、曲牌、"
+        "宫调、笛色、板式、唱词或旋律查找；文件的增删改、改名随时反映出来。直接输入的词在标题、"
+        "曲牌和唱词中查找；也可加前缀：<code>标题:</code> <code>曲牌:</code> <code>宫调:</code> "
+        "<code>笛色:</code> <code>板式:</code> <code>词:</code>（标点不计），"
+        "<code>腔:工尺上</code> 按旋律查找（合即六、四即五、一即乙，不论高低八度、小字、气口，"
+        "板眼腔格可夹在其间；也可粘贴工尺符号），<code>音程:工尺上</code> 找任何调上的同一旋律"
+        "（如 五六凡）。多个条件用空格分开，须同时满足。双击结果即打开该文件，光标停在该处。"
+        "无法读取的文件连同原因列在下方；重建索引会重读所有文件。</p>"
         "<h3>命令行</h3>"
         "<p>不开窗口直接导出：</p>"
         "<pre>qorvel --export pdf --output 曲谱.pdf 曲谱.gcp\n"
@@ -223,14 +232,16 @@ QString Help::guideHtml() {
         "qorvel --export pdf --notation jianpu --output 简谱.pdf 曲谱.gcp\n"
         "qorvel --export pdf --notation staff --output 五线谱.pdf 曲谱.gcp\n"
         "qorvel --import 乐曲.musicxml --output 曲谱.gcp\n"
-        "qorvel --import 乐曲.mid --export pdf --notation jianpu --output 简谱.pdf</pre>"
+        "qorvel --import 乐曲.mid --export pdf --notation jianpu --output 简谱.pdf\n"
+        "qorvel --library-search 曲牌:皂罗袍 --library 曲谱文件夹</pre>"
         "<p><code>--export</code> 可为 pdf、svg、png、jpg、midi、musicxml、wav、ly；"
         "<code>--dpi</code> 为 96、160、300 或 600；<code>--notation gongche|jianpu|staff</code> "
         "选谱式；"
         "<code>--zeng split|whole</code> 选加赠小节的写法；<code>--scheme 方案.json</code> "
         "临时使用一个导出方案。损坏的文件不导出，退出码为 1。"
         "<code>--import</code> 把导入报告写到标准错误，什么也读不出时退出码为 1，"
-        "不会覆盖已有的文件。</p>");
+        "不会覆盖已有的文件。<code>--library-search</code> 在曲库中查找（与曲库面板用同一索引），"
+        "每行一处：文件:行:列: [项目] 该行。</p>");
 }
 
 QString Help::html(const QWidget *window) {

@@ -806,6 +806,22 @@ void DocumentTab::goTo(const music::Place &place) {
     ui->scoreEdit->setFocus();
 }
 
+void DocumentTab::selectLyric(int line, int column, int length) {
+    const QTextBlock block = ui->lyricEdit->document()->findBlockByNumber(line);
+    if (!block.isValid()) {
+        return;
+    }
+    const int last = block.length() - 1;
+    QTextCursor c(block);
+    c.setPosition(block.position() + std::min(std::max(column, 0), last));
+    c.setPosition(block.position() + std::min(std::max(column + length, 0), last),
+                  QTextCursor::KeepAnchor);
+    ui->lyricEdit->setTextCursor(c);
+    ui->lyricEdit->ensureCursorVisible();
+    ui->scoreEdit->ensureCursorVisible();
+    ui->lyricEdit->setFocus();
+}
+
 void DocumentTab::showPlaying(int character, const music::Place &note) {
     LyricEdit *lyric = ui->lyricEdit;
     ScoreEdit *score = ui->scoreEdit;

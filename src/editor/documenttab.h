@@ -113,6 +113,9 @@ public:
     // Puts both cursors at a problem's place: its character and its score
     // line, or its lyric line.
     void goTo(const music::Place &place);
+    // Selects length UTF-16 units from column in a lyric line (a search hit
+    // elsewhere); the score follows as for any selection.
+    void selectLyric(int line, int column, int length);
 
     // Playback's highlight: the sung character in the lyric editor, its score
     // line and the sounding symbol of it (note, a place in the score text) in

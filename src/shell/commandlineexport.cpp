@@ -7,6 +7,7 @@
 #include "import/musicimport.h"
 #include "model/rendermodel.h"
 #include "model/scorefile.h"
+#include "shell/librarysearchcommand.h"
 #include "staff/staffedition.h"
 #include "staff/staffengraver.h"
 #include "typeset/typesetter.h"
@@ -113,8 +114,10 @@ bool CommandLineExport::wanted(int argc, char **argv) {
         if (std::strcmp(a, "--export") == 0 || std::strncmp(a, "--export=", 9) == 0 ||
             std::strcmp(a, "--import") == 0 || std::strncmp(a, "--import=", 9) == 0 ||
             std::strcmp(a, "--book") == 0 || std::strncmp(a, "--book=", 7) == 0 ||
-            std::strcmp(a, "-h") == 0 || std::strcmp(a, "--help") == 0 ||
-            std::strcmp(a, "-?") == 0 || std::strcmp(a, "--help-all") == 0) {
+            std::strcmp(a, "--library-search") == 0 ||
+            std::strncmp(a, "--library-search=", 17) == 0 || std::strcmp(a, "-h") == 0 ||
+            std::strcmp(a, "--help") == 0 || std::strcmp(a, "-?") == 0 ||
+            std::strcmp(a, "--help-all") == 0) {
             wanted = true;
             break;
         }
@@ -147,6 +150,8 @@ struct Options {
     QCommandLineOption zeng;
     QCommandLineOption importFile;
     QCommandLineOption book;
+    QCommandLineOption librarySearch;
+    QCommandLineOption library;
 };
 
 Options describeOptions(QCommandLineParser &parser) {
@@ -168,6 +173,11 @@ Options describeOptions(QCommandLineParser &parser) {
         "      Typesets a book of scores (title page, contents, running heads and\n"
         "      continuous page numbers) and writes its pages. The book's own notation\n"
         "      and scheme apply unless --notation or --scheme say otherwise.\n"
+        "  qorvel --library-search QUERY --library DIR [--library DIR2 ...]\n"
+        "      Searches the score files in the folders (and their subfolders) through\n"
+        "      the library's index, brought up to date first. QUERY is as in the 曲库\n"
+        "      dock: words, or 标题: 曲牌: 宫调: 笛色: 板式: 词: 腔: 音程: followed by\n"
+        "      the text. Prints PATH:LINE:COLUMN: [FIELD] CONTEXT for each hit.\n"
         "      Exit status: 0 success, 1 failure, 2 usage error."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption exportOption(
@@ -211,12 +221,21 @@ Options describeOptions(QCommandLineParser &parser) {
         QStringLiteral("book"),
         QStringLiteral("Export the book (.gcpbook) instead of FILE.gcp, as pdf, png, jpg or svg."),
         QStringLiteral("FILE.gcpbook"));
+    const QCommandLineOption librarySearchOption(
+        QStringLiteral("library-search"),
+        QStringLiteral("Search the score library in the folders given by --library."),
+        QStringLiteral("QUERY"));
+    const QCommandLineOption libraryOption(
+        QStringLiteral("library"),
+        QStringLiteral("A folder of score files for --library-search; may be repeated."),
+        QStringLiteral("DIR"));
     parser.addOptions({exportOption, outputOption, dpiOption, schemeOption, notationOption,
-                       zengOption, importOption, bookOption});
+                       zengOption, importOption, bookOption, librarySearchOption, libraryOption});
     parser.addPositionalArgument(QStringLiteral("FILE.gcp"),
                                  QStringLiteral("The score file to open or to export."));
-    return {helpOption,     exportOption, outputOption, dpiOption, schemeOption,
-            notationOption, zengOption,   importOption, bookOption};
+    return {helpOption,   exportOption,        outputOption, dpiOption,
+            schemeOption, notationOption,      zengOption,   importOption,
+            bookOption,   librarySearchOption, libraryOption};
 }
 
 // What an export run is asked to do, its options checked.
@@ -512,6 +531,21 @@ int exportBook(const Request &request) {
     return CommandLineExport::Success;
 }
 
+// A search of the score library: none of the export's options go with it.
+int searchLibrary(const QCommandLineParser &parser, const Options &options) {
+    for (const QCommandLineOption &other :
+         {options.format, options.output, options.importFile, options.scheme, options.book}) {
+        if (parser.isSet(other)) {
+            return usageError(QStringLiteral("--library-search goes with --library only"));
+        }
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        return usageError(QStringLiteral("--library-search takes no score file"));
+    }
+    return LibrarySearchCommand::run(parser.value(options.librarySearch),
+                                     parser.values(options.library));
+}
+
 } // namespace
 
 int CommandLineExport::run(const QStringList &arguments) {
@@ -523,6 +557,9 @@ int CommandLineExport::run(const QStringList &arguments) {
     if (parser.isSet(options.help)) {
         printLine(stdout, parser.helpText().trimmed());
         return Success;
+    }
+    if (parser.isSet(options.librarySearch)) {
+        return searchLibrary(parser, options);
     }
     const std::optional<Request> request = readRequest(parser, options);
     if (!request) {

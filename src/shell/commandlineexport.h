@@ -37,6 +37,10 @@
 // A score of the book that is missing or damaged is a failure (its book line
 // named), and nothing is written. --book with a score file, with --import or
 // with a format without pages is a usage error.
+//
+//   qorvel --library-search QUERY --library DIR [--library DIR2 ...]
+//
+// searches the score library (LibrarySearchCommand).
 class CommandLineExport {
 public:
     enum ExitCode { Success = 0, Failure = 1, UsageError = 2 };

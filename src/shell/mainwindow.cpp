@@ -25,6 +25,7 @@
 #include "platform/serviceconfig.h"
 #include "shell/bookwindow.h"
 #include "shell/importcontroller.h"
+#include "shell/librarydock.h"
 #include "shell/playbackcontroller.h"
 #include "shell/previewlink.h"
 #include "shell/updatenotice.h"
@@ -88,6 +89,7 @@ MainWindow::MainWindow(QWidget *parent)
     setUpProblemList();
     m_import = new ImportController(this, [this](DocumentTab *edit) { addDocument(edit); });
     setUpPreview();
+    setUpLibrary();
     m_playback = new PlaybackController(this, [this] { return currentEdit(); });
     setUpViewMenu();
     setUpReplace();
@@ -813,6 +815,16 @@ void MainWindow::setUpPreview() {
     addDockWidget(Qt::RightDockWidgetArea, m_previewDock); // listed in the 视图 menu
     connect(m_previewDock, &PreviewDock::exported, this, &MainWindow::showExported);
     connect(m_previewDock, &QDockWidget::visibilityChanged, this, &MainWindow::linkPreview);
+}
+
+void MainWindow::setUpLibrary() {
+    m_libraryDock = new LibraryDock(this);
+    addDockWidget(Qt::LeftDockWidgetArea, m_libraryDock); // listed in the 视图 menu
+    m_libraryDock->hide();
+    connect(m_libraryDock, &LibraryDock::openRequested, this, [this](const LibraryHit &hit) {
+        openDocument(hit.path);
+        LibraryDock::placeCursors(documentOf(hit.path), hit);
+    });
 }
 
 void MainWindow::linkPreview() {

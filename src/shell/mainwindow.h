@@ -21,6 +21,7 @@ class PreviewDock;
 class PreviewLink;
 class QAction;
 class ImportController;
+class LibraryDock;
 class ProblemList;
 class QTextBrowser;
 class QDockWidget;
@@ -79,6 +80,8 @@ public:
     PlaybackController *playback() const { return m_playback; }
     // The live preview beside the editors, with the export settings.
     PreviewDock *previewDock() const { return m_previewDock; }
+    // The 曲库 dock: the user's folders of scores, searched.
+    LibraryDock *libraryDock() const { return m_libraryDock; }
 
     // --- autosave and crash recovery
     Autosaver *autosaver() const { return m_autosaver; }
@@ -180,6 +183,8 @@ private:
     void showProblems();
     // The preview pane: a dock right of the editors, and what it previews.
     void setUpPreview();
+    // The 曲库 dock, hidden at first; a hit opens its file at the match.
+    void setUpLibrary();
     // Ties the current document to the preview while the preview shows.
     void linkPreview();
     void loadStartPage();
@@ -212,6 +217,7 @@ private:
     Autosaver *m_autosaver;
     PlaybackController *m_playback = nullptr;
     PreviewDock *m_previewDock = nullptr;
+    LibraryDock *m_libraryDock = nullptr;
     QPointer<PreviewLink> m_previewLink; // the current document to its preview
     bool m_recoveryScheduled = false;
     bool m_recoveryOffered = false;
