@@ -79,3 +79,14 @@ QString LibraryQuery::fieldName(Field field) {
     }
     return QString();
 }
+
+QString LibraryQuery::fieldLabel(Field field) {
+    switch (field) {
+    case Field::Title:
+        return QStringLiteral("标题");
+    case Field::Lyric:
+        return QStringLiteral("词");
+    default:
+        return fieldName(field);
+    }
+}

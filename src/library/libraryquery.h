@@ -34,6 +34,9 @@ public:
 
     // The prefix of a field ("曲牌"); empty for Any.
     static QString fieldName(Field field);
+    // The field as a hit names it: its first prefix, 标题 and 词 for the title
+    // and the words.
+    static QString fieldLabel(Field field);
 
 private:
     QVector<Term> m_terms;

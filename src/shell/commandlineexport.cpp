@@ -72,9 +72,21 @@ public:
         std::fflush(stderr);
     }
 
+    // done of total pieces of work (tunes engraved, pieces set), the first
+    // report starting the bar.
+    void count(int done, int total, const QString &title) {
+        using Progress = Typesetter::Progress;
+        update(!m_counting     ? Progress::Started
+               : done >= total ? Progress::Finished
+                               : Progress::Advanced,
+               done, total, title);
+        m_counting = true;
+    }
+
 private:
     QString m_title;
     int m_max = 0;
+    bool m_counting = false;
 };
 
 // The index of a resolution among those of the pages, -1 for any other.
@@ -434,6 +446,19 @@ int writeImported(const Request &request, const music::ImportedDocument &documen
     return CommandLineExport::Success;
 }
 
+// Writes the pages engine holds (of lines) in the requested format and
+// prints where; nothing is said to have been written when it was not.
+int write(const Request &request, Typesetter &engine, const DocumentLines &lines) {
+    const Outcome written =
+        request.format->write({engine, lines, request.output, resolutionIndexOf(request.dpi)});
+    if (!written) {
+        return failure(
+            QStringLiteral("cannot write to %1: %2").arg(request.output, written.message()));
+    }
+    printLine(stdout, QDir::toNativeSeparators(written.path()));
+    return CommandLineExport::Success;
+}
+
 // Typesets the pages the format needs and writes them, the progress drawn on
 // standard error while that is a terminal.
 int typesetAndWrite(const Request &request, const DocumentLines &lines) {
@@ -454,15 +479,9 @@ int typesetAndWrite(const Request &request, const DocumentLines &lines) {
         // Engraved by LilyPond; nothing is written when it cannot be.
         StaffEdition staff;
         if (isatty(STDERR_FILENO)) {
-            QObject::connect(&staff, &StaffEdition::progress,
-                             [&bar, started = false](int done, int total) mutable {
-                                 using Progress = Typesetter::Progress;
-                                 const Progress step = !started        ? Progress::Started
-                                                       : done >= total ? Progress::Finished
-                                                                       : Progress::Advanced;
-                                 started = true;
-                                 bar.update(step, done, total, QStringLiteral("排五线谱"));
-                             });
+            QObject::connect(&staff, &StaffEdition::progress, [&bar](int done, int total) {
+                bar.count(done, total, QStringLiteral("排五线谱"));
+            });
         }
         const Outcome engraved = staff.engrave(&engine, lines, style);
         if (!engraved) {
@@ -471,14 +490,7 @@ int typesetAndWrite(const Request &request, const DocumentLines &lines) {
     } else if (request.format->needsPages) {
         engine.generate(style, lines, false);
     }
-    const Outcome written =
-        request.format->write({engine, lines, request.output, resolutionIndexOf(request.dpi)});
-    if (!written) {
-        return failure(
-            QStringLiteral("cannot write to %1: %2").arg(request.output, written.message()));
-    }
-    printLine(stdout, QDir::toNativeSeparators(written.path()));
-    return CommandLineExport::Success;
+    return write(request, engine, lines);
 }
 
 // Reads the book, typesets every piece and writes the book's pages; nothing
@@ -506,29 +518,15 @@ int exportBook(const Request &request) {
     BookEdition edition;
     ProgressBar bar;
     if (isatty(STDERR_FILENO)) {
-        QObject::connect(&edition, &BookEdition::progress,
-                         [&bar, started = false](int done, int total) mutable {
-                             using Progress = Typesetter::Progress;
-                             const Progress step = !started        ? Progress::Started
-                                                   : done >= total ? Progress::Finished
-                                                                   : Progress::Advanced;
-                             started = true;
-                             bar.update(step, done, total, QStringLiteral("排曲谱集"));
-                         });
+        QObject::connect(&edition, &BookEdition::progress, [&bar](int done, int total) {
+            bar.count(done, total, QStringLiteral("排曲谱集"));
+        });
     }
     const Outcome built = edition.build(&engine, book, ExportConfig::instance()->pageStyle());
     if (!built) {
         return failure(built.message());
     }
-    const DocumentLines none;
-    const Outcome written =
-        request.format->write({engine, none, request.output, resolutionIndexOf(request.dpi)});
-    if (!written) {
-        return failure(
-            QStringLiteral("cannot write to %1: %2").arg(request.output, written.message()));
-    }
-    printLine(stdout, QDir::toNativeSeparators(written.path()));
-    return CommandLineExport::Success;
+    return write(request, engine, DocumentLines());
 }
 
 // A search of the score library: none of the export's options go with it.

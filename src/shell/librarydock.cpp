@@ -79,17 +79,6 @@ private:
     }
 };
 
-QString fieldLabel(LibraryQuery::Field field) {
-    switch (field) {
-    case LibraryQuery::Field::Title:
-        return QStringLiteral("标题");
-    case LibraryQuery::Field::Lyric:
-        return QStringLiteral("词");
-    default:
-        return LibraryQuery::fieldName(field);
-    }
-}
-
 QString hitHtml(const LibraryHit &hit) {
     const QString name = QFileInfo(hit.path).fileName();
     QString head = QStringLiteral("<b>%1</b>").arg(name.toHtmlEscaped());
@@ -104,7 +93,7 @@ QString hitHtml(const LibraryHit &hit) {
         QStringLiteral("<span style='background-color:#ffe08a;color:#000000'>%1</span>")
             .arg(c.mid(start, length).toHtmlEscaped()) +
         c.mid(start + length).toHtmlEscaped();
-    QString where = fieldLabel(hit.field);
+    QString where = LibraryQuery::fieldLabel(hit.field);
     if (hit.lyricLine >= 0) {
         where += QStringLiteral(" · 第%1行").arg(hit.lyricLine + 1);
     }

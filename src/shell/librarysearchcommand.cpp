@@ -22,17 +22,6 @@ int say(FILE *stream, const QString &text, int code) {
     return code;
 }
 
-QString fieldLabel(LibraryQuery::Field field) {
-    switch (field) {
-    case LibraryQuery::Field::Title:
-        return QStringLiteral("标题");
-    case LibraryQuery::Field::Lyric:
-        return QStringLiteral("词");
-    default:
-        return LibraryQuery::fieldName(field);
-    }
-}
-
 } // namespace
 
 int LibrarySearchCommand::run(const QString &query, const QStringList &folders) {
@@ -88,7 +77,7 @@ int LibrarySearchCommand::run(const QString &query, const QStringList &folders) 
                               .arg(QDir::toNativeSeparators(hit.path))
                               .arg(hit.lyricLine + 1)
                               .arg(hit.lyricColumn + 1)
-                              .arg(fieldLabel(hit.field), hit.context));
+                              .arg(LibraryQuery::fieldLabel(hit.field), hit.context));
     }
     if (hits.isEmpty()) {
         say(stderr, QStringLiteral("nothing found"), 0);
