@@ -17,22 +17,6 @@ QString lineError(int line, const QString &what) {
     return QStringLiteral("第%1行：%2").arg(line).arg(what);
 }
 
-QString damageText(ScoreFileDamage damage) {
-    switch (damage) {
-    case ScoreFileDamage::Truncated:
-        return QStringLiteral("文件在长度字段中截断");
-    case ScoreFileDamage::LengthBeyondData:
-        return QStringLiteral("文本长度超出文件");
-    case ScoreFileDamage::OddLength:
-        return QStringLiteral("文本的字节数为奇数");
-    case ScoreFileDamage::TrailingBytes:
-        return QStringLiteral("曲谱文本之后有多余的字节");
-    case ScoreFileDamage::None:
-        break;
-    }
-    return QString();
-}
-
 } // namespace
 
 // A run of the book: what it was given, how far it has come, and the pages
@@ -265,9 +249,10 @@ Outcome BookEdition::readPiece(int index) {
                                                          .arg(item.value, read.message())));
     }
     if (damage != ScoreFileDamage::None) {
-        return Outcome::failure(BookFile::failureTitle(),
-                                lineError(item.line, QStringLiteral("曲谱文件“%1”已损坏（%2）")
-                                                         .arg(item.value, damageText(damage))));
+        return Outcome::failure(
+            BookFile::failureTitle(),
+            lineError(item.line, QStringLiteral("曲谱文件“%1”已损坏（%2）")
+                                     .arg(item.value, scoreFileDamageReason(damage))));
     }
     run.lines = renderModel(lyric, score);
     return Outcome::success(path);

@@ -143,6 +143,22 @@ QString scoreFileDamageText(ScoreFileDamage damage) {
     return QString();
 }
 
+QString scoreFileDamageReason(ScoreFileDamage damage) {
+    switch (damage) {
+    case ScoreFileDamage::None:
+        break;
+    case ScoreFileDamage::Truncated:
+        return QStringLiteral("文件在长度字段中截断");
+    case ScoreFileDamage::LengthBeyondData:
+        return QStringLiteral("文本长度超出文件");
+    case ScoreFileDamage::OddLength:
+        return QStringLiteral("文本的字节数为奇数");
+    case ScoreFileDamage::TrailingBytes:
+        return QStringLiteral("曲谱文本之后有多余的字节");
+    }
+    return QString();
+}
+
 Outcome writeScoreFile(const QString &path, const QString &lyric, const QString &score) {
     // Written atomically: the old file stays intact until the new one is
     // complete, so a full disk or an I/O error never destroys a saved score.

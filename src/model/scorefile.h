@@ -39,3 +39,6 @@ QByteArray encodeScoreFile(const QString &lyric, const QString &score);
 ScoreFileDamage decodeScoreFile(const QByteArray &bytes, QString *lyric, QString *score);
 // The damage in a few English words, for the command line.
 QString scoreFileDamageText(ScoreFileDamage damage);
+// The damage in a few Chinese words, for messages the user reads in the
+// program ("文本长度超出文件").
+QString scoreFileDamageReason(ScoreFileDamage damage);
