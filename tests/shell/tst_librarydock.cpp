@@ -8,9 +8,11 @@
 #include "windowfixture.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QTextBlock>
+#include <QToolButton>
 #include <QtTest>
 
 namespace {
@@ -59,6 +61,15 @@ void TestLibraryDock::init() {
 }
 
 void TestLibraryDock::cleanup() {
+    // The search field fades its clear button in or out when its text
+    // changes; the fade is let run out, so that its animation is not left
+    // behind when the window goes (or the program ends).
+    const auto *field = m_window->findChild<QLineEdit *>(QStringLiteral("libraryQuery"));
+    const qreal shown = field->text().isEmpty() ? 0.0 : 1.0;
+    for (const QToolButton *button : field->findChildren<QToolButton *>()) {
+        QTRY_COMPARE(button->property("opacity").toReal(), shown);
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     windowfixture::closeWindow(m_window);
 }
 
