@@ -24,6 +24,10 @@ packages=(
   python3-mido libxml2-utils lilypond
   # desktop integration: entry validation and the MIME database
   desktop-file-utils shared-mime-info
+  # the Debian package and its checks: the manual page's source (scdoc), the
+  # package's dependencies (dpkg-shlibdeps), AppStream validation, the
+  # desktop's default handler, and the manual page read back
+  scdoc dpkg-dev appstream xdg-utils groff-base
   python3-minimal
   # playback and WAV export: FluidSynth, a General MIDI sound font, and sox to
   # read back the rendered audio

@@ -43,7 +43,20 @@ bool AppPaths::usesProgramDir() {
         return programDirOverride().writable;
     }
     const QString dir = programDir();
-    return QFileInfo(dir).isWritable() && !isSystemLocation(dir);
+    return QFileInfo(dir).isWritable() && !isSystemLocation(dir) && installedDataDir(dir).isEmpty();
+}
+
+QString AppPaths::installedDataDir(const QString &dir) {
+    const QDir bin(QDir::cleanPath(dir));
+    if (bin.dirName() != QLatin1String("bin")) {
+        return {};
+    }
+    const QString shared = QDir::cleanPath(bin.absoluteFilePath(QStringLiteral("../share/qorvel")));
+    return QFileInfo(shared).isDir() ? shared : QString();
+}
+
+QString AppPaths::installedDataDir() {
+    return installedDataDir(programDir());
 }
 
 QString AppPaths::settingsFile() {

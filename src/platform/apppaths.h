@@ -9,7 +9,10 @@
 // system location (under /usr, or any directory the user cannot write), the
 // executable's directory is not the user's to change, so the per-user
 // locations are used instead: AppConfigLocation for "settings.ini",
-// AppDataLocation for the rest.
+// AppDataLocation for the rest. So are they for a prefix install anywhere
+// (PREFIX/bin/qorvel beside PREFIX/share/qorvel, as `cmake --install` and the
+// Debian package lay it out): its files come from that prefix, never from a
+// build tree, and the user's own files never go into it.
 class AppPaths {
 public:
     // The directory of the executable, or the directory named by the
@@ -37,4 +40,11 @@ public:
 
     // True for directories of the system's own programs (/usr and below, /bin).
     static bool isSystemLocation(const QString &dir);
+
+    // The shared files of a prefix install ("share/qorvel" beside the "bin"
+    // directory dir), or an empty string when dir is not such a "bin".
+    static QString installedDataDir(const QString &dir);
+
+    // installedDataDir(programDir()).
+    static QString installedDataDir();
 };

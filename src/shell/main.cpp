@@ -3,6 +3,7 @@
 #include "shell/commandlineexport.h"
 #include "shell/mainwindow.h"
 #include "shell/qttranslations.h"
+#include "shell/singleinstance.h"
 
 #include <QApplication>
 
@@ -21,11 +22,27 @@ int main(int argc, char *argv[]) {
     if (commandLine) {
         return CommandLineExport::run(QApplication::arguments());
     }
+    // One window per user: a later launch hands its files to it and ends.
+    const QStringList files = QApplication::arguments().mid(1);
+    SingleInstance instance;
+    if (instance.handOver(files)) {
+        return 0;
+    }
     // The command line reports in English; the windows speak Chinese.
     installQtTranslations();
 
     MainWindow window;
     window.show();
-    window.openFromArguments(QApplication::arguments());
+    window.openFiles(files);
+    instance.listen();
+    QObject::connect(&instance, &SingleInstance::filesReceived, &window,
+                     [&window](const QStringList &handed) {
+                         window.openFiles(handed);
+                         if (window.isMinimized()) {
+                             window.showNormal();
+                         }
+                         window.raise();
+                         window.activateWindow();
+                     });
     return app.exec();
 }

@@ -508,13 +508,21 @@ void MainWindow::openRecent(const QString &path) {
 }
 
 void MainWindow::openFromArguments(const QStringList &arguments) {
-    if (arguments.size() > 1 && QFileInfo(arguments.at(1)).isFile()) {
-        if (QFileInfo(arguments.at(1))
-                .suffix()
-                .compare(QStringLiteral("gcpbook"), Qt::CaseInsensitive) == 0) {
-            openBook(arguments.at(1));
+    openFiles(arguments.mid(1));
+}
+
+void MainWindow::openFiles(const QStringList &files) {
+    // Scores open in tabs of this window, books in the book editor; what is
+    // not a file is passed over.
+    for (const QString &file : files) {
+        const QFileInfo info(file);
+        if (!info.isFile()) {
+            continue;
+        }
+        if (info.suffix().compare(QStringLiteral("gcpbook"), Qt::CaseInsensitive) == 0) {
+            openBook(file);
         } else {
-            openDocument(arguments.at(1));
+            openDocument(file);
         }
     }
 }

@@ -67,10 +67,13 @@ public:
     void openRecent(const QString &path);
     const RecentFiles &recentFiles() const { return m_recentFiles; }
 
-    // Opens the file named by the first argument after the program name, when
-    // it is an existing regular file (a ".gcpbook" in the book editor);
+    // Opens the files named by the arguments after the program name, each
+    // existing regular file in a tab (a ".gcpbook" in the book editor);
     // anything else is ignored silently.
     void openFromArguments(const QStringList &arguments);
+    // Opens each score file in a tab and each book (.gcpbook) in the book
+    // editor; arguments that are no files are passed over.
+    void openFiles(const QStringList &files);
 
     DocumentTab *currentEdit() const;
     QTabWidget *tabWidget() const;

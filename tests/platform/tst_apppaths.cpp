@@ -16,6 +16,7 @@ private slots:
     void overrideReadOnlyUsesPerUserLocations();
     void systemLocations_data();
     void systemLocations();
+    void prefixInstall();
 };
 
 void TestAppPaths::initTestCase() {
@@ -90,6 +91,25 @@ void TestAppPaths::systemLocations() {
     QFETCH(QString, dir);
     QFETCH(bool, system);
     QCOMPARE(AppPaths::isSystemLocation(dir), system);
+}
+
+void TestAppPaths::prefixInstall() {
+    // PREFIX/bin beside PREFIX/share/qorvel is an installed program, wherever
+    // the prefix is; a "bin" without it, or another directory, is not.
+    QTemporaryDir prefix;
+    QVERIFY(prefix.isValid());
+    const QDir root(prefix.path());
+    QVERIFY(root.mkpath(QStringLiteral("bin")));
+    QVERIFY(root.mkpath(QStringLiteral("tools")));
+    QCOMPARE(AppPaths::installedDataDir(root.filePath(QStringLiteral("bin"))), QString());
+    QVERIFY(root.mkpath(QStringLiteral("share/qorvel")));
+    QCOMPARE(AppPaths::installedDataDir(root.filePath(QStringLiteral("bin"))),
+             root.filePath(QStringLiteral("share/qorvel")));
+    QCOMPARE(AppPaths::installedDataDir(root.filePath(QStringLiteral("bin/"))),
+             root.filePath(QStringLiteral("share/qorvel")));
+    QCOMPARE(AppPaths::installedDataDir(root.filePath(QStringLiteral("tools"))), QString());
+    // The build tree is no prefix install.
+    QCOMPARE(AppPaths::installedDataDir(), QString());
 }
 
 QTEST_MAIN(TestAppPaths)

@@ -62,14 +62,20 @@ private:
 private slots:
     void entryDescribesTheProgram() {
         const auto entry =
-            desktopEntry(sourcePath(QStringLiteral("resources/desktop/qorvel.desktop")));
+            desktopEntry(sourcePath(QStringLiteral("resources/desktop/org.qorvel.Qorvel.desktop")));
         QCOMPARE(entry.value(QStringLiteral("Type")), QStringLiteral("Application"));
         QCOMPARE(entry.value(QStringLiteral("Name")), QStringLiteral("Qorvel工尺谱"));
-        QCOMPARE(entry.value(QStringLiteral("Exec")), QStringLiteral("qorvel %f"));
+        QCOMPARE(entry.value(QStringLiteral("Name[zh_CN]")), QStringLiteral("Qorvel工尺谱"));
+        QCOMPARE(entry.value(QStringLiteral("Exec")), QStringLiteral("qorvel %F"));
         QCOMPARE(entry.value(QStringLiteral("Icon")), QStringLiteral("qorvel"));
-        QVERIFY(entry.value(QStringLiteral("MimeType"))
-                    .split(QLatin1Char(';'))
-                    .contains(QStringLiteral("application/x-gongche-score")));
+        QCOMPARE(entry.value(QStringLiteral("StartupWMClass")), QStringLiteral("qorvel"));
+        QCOMPARE(entry.value(QStringLiteral("Categories")),
+                 QStringLiteral("AudioVideo;Audio;Music;Qt;"));
+        QCOMPARE(entry.value(QStringLiteral("Keywords")),
+                 QStringLiteral("昆曲;工尺谱;曲谱;简谱;Kunqu;gongche;"));
+        const QStringList types = entry.value(QStringLiteral("MimeType")).split(QLatin1Char(';'));
+        QVERIFY(types.contains(QStringLiteral("application/x-qorvel-score")));
+        QVERIFY(types.contains(QStringLiteral("application/x-qorvel-book")));
     }
 
     void entryIsValid() {
@@ -78,7 +84,8 @@ private slots:
         QVERIFY2(!validator.isEmpty(), "desktop-file-validate missing: run scripts/setup.sh");
         QString output;
         const int rc = run(
-            validator, {sourcePath(QStringLiteral("resources/desktop/qorvel.desktop"))}, &output);
+            validator, {sourcePath(QStringLiteral("resources/desktop/org.qorvel.Qorvel.desktop"))},
+            &output);
         QVERIFY2(rc == 0 && output.trimmed().isEmpty(), qPrintable(output));
     }
 
@@ -95,9 +102,14 @@ private slots:
 
         const QDir prefix(m_prefix.path());
         for (const char *file :
-             {"bin/qorvel", "share/applications/qorvel.desktop", "share/mime/packages/qorvel.xml",
+             {"bin/qorvel", "share/applications/org.qorvel.Qorvel.desktop",
+              "share/mime/packages/org.qorvel.Qorvel.xml",
+              "share/metainfo/org.qorvel.Qorvel.metainfo.xml", "share/man/man1/qorvel.1",
+              "share/qorvel/examples/youyuan-zaoluopao.gcp",
               "share/icons/hicolor/scalable/apps/qorvel.svg",
+              "share/icons/hicolor/512x512/apps/qorvel.png",
               "share/icons/hicolor/256x256/apps/qorvel.png",
+              "share/icons/hicolor/16x16/apps/qorvel.png",
               "share/icons/hicolor/48x48/apps/qorvel.png"}) {
             QVERIFY2(prefix.exists(QString::fromUtf8(file)), file);
         }
@@ -108,22 +120,28 @@ private slots:
 
     void installedMimeTypeMatchesScoreFiles() {
         const QString share = QDir(m_prefix.path()).filePath(QStringLiteral("share"));
-        QVERIFY(QFile::exists(share + QStringLiteral("/mime/packages/qorvel.xml")));
+        QVERIFY(QFile::exists(share + QStringLiteral("/mime/packages/org.qorvel.Qorvel.xml")));
 
         // The MIME database compiled from the installed package recognises
         // ".gcp" by name, and the entry is registered as its handler.
         const QString globs = readText(share + QStringLiteral("/mime/globs2"));
-        QVERIFY2(globs.contains(QStringLiteral("application/x-gongche-score:*.gcp")),
+        QVERIFY2(globs.contains(QStringLiteral("application/x-qorvel-score:*.gcp")),
+                 qPrintable(globs));
+        QVERIFY2(globs.contains(QStringLiteral("application/x-qorvel-book:*.gcpbook")),
                  qPrintable(globs));
         const QString handlers = readText(share + QStringLiteral("/applications/mimeinfo.cache"));
-        QVERIFY2(handlers.contains(QStringLiteral("application/x-gongche-score=qorvel.desktop;")),
+        QVERIFY2(handlers.contains(
+                     QStringLiteral("application/x-qorvel-score=org.qorvel.Qorvel.desktop;")),
+                 qPrintable(handlers));
+        QVERIFY2(handlers.contains(
+                     QStringLiteral("application/x-qorvel-book=org.qorvel.Qorvel.desktop;")),
                  qPrintable(handlers));
 
         // A desktop that reads the installed share directory detects the type.
         qputenv("XDG_DATA_DIRS", QFile::encodeName(share) + ":/usr/share");
         const QMimeType type = QMimeDatabase().mimeTypeForFile(QStringLiteral("戏.gcp"),
                                                                QMimeDatabase::MatchExtension);
-        QCOMPARE(type.name(), QStringLiteral("application/x-gongche-score"));
+        QCOMPARE(type.name(), QStringLiteral("application/x-qorvel-score"));
         QCOMPARE(type.globPatterns(), QStringList{QStringLiteral("*.gcp")});
     }
 };

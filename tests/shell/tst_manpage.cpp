@@ -1,0 +1,95 @@
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QStandardPaths>
+#include <QtTest>
+
+// The manual page (resources/man/qorvel.1.scd, generated into qorvel.1 at
+// build time) and `qorvel --help` name the same options, and the page is
+// well-formed for man.
+class TestManPage : public QObject {
+    Q_OBJECT
+
+private:
+    static QString readText(const QString &path) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            return {};
+        }
+        return QString::fromUtf8(file.readAll());
+    }
+
+    // Every "-x" and "--name" that starts an entry of a section.
+    static QSet<QString> optionsIn(const QString &text, const QRegularExpression &entry) {
+        QSet<QString> options;
+        const QRegularExpression option(QStringLiteral("(?<![\\w-])(--?[a-z][a-z-]*)"));
+        for (const QString &line : text.split(QLatin1Char('\n'))) {
+            const QRegularExpressionMatch head = entry.match(line);
+            if (!head.hasMatch()) {
+                continue;
+            }
+            auto it = option.globalMatch(head.captured(1));
+            while (it.hasNext()) {
+                options.insert(it.next().captured(1));
+            }
+        }
+        return options;
+    }
+
+    static QString joined(QSet<QString> set) {
+        QStringList list = set.values();
+        list.sort();
+        return list.join(QLatin1Char(' '));
+    }
+
+private slots:
+    void everyOptionIsInBoth() {
+        QProcess program;
+        program.start(QStringLiteral(QORVEL_BINARY_DIR "/qorvel"), {QStringLiteral("--help")});
+        QVERIFY(program.waitForFinished(60000));
+        QCOMPARE(program.exitCode(), 0);
+        const QString help = QString::fromUtf8(program.readAllStandardOutput());
+        // "  -o, --output <PATH>   The file to write ..."
+        const QSet<QString> fromHelp = optionsIn(
+            help, QRegularExpression(QStringLiteral("^  (-\\w(?:, --[\\w-]+)?|--[\\w-]+)")));
+        QVERIFY2(fromHelp.contains(QStringLiteral("--export")), qPrintable(help));
+
+        // "*-o*, *--output* _PATH_" at the start of a line of the OPTIONS section.
+        const QString source =
+            readText(QStringLiteral(QORVEL_SOURCE_DIR "/resources/man/qorvel.1.scd"));
+        const int from = source.indexOf(QStringLiteral("\n# OPTIONS\n"));
+        const int to = source.indexOf(QStringLiteral("\n# "), from + 1);
+        QVERIFY(from > 0 && to > from);
+        const QSet<QString> fromPage = optionsIn(
+            source.mid(from, to - from), QRegularExpression(QStringLiteral("^(\\*-[^_]*)")));
+
+        QVERIFY2(fromHelp == fromPage, qPrintable(QStringLiteral("help: %1\nmanual page: %2")
+                                                      .arg(joined(fromHelp), joined(fromPage))));
+    }
+
+    void everyExitCodeIsDescribed() {
+        const QString source =
+            readText(QStringLiteral(QORVEL_SOURCE_DIR "/resources/man/qorvel.1.scd"));
+        for (const char *code : {"\n*0*\n", "\n*1*\n", "\n*2*\n"}) {
+            QVERIFY2(source.contains(QString::fromUtf8(code)), code);
+        }
+    }
+
+    void generatedPageIsClean() {
+        const QString page = QStringLiteral(QORVEL_BINARY_DIR "/generated/man/qorvel.1");
+        QVERIFY(QFile::exists(page));
+        const QString groff = QStandardPaths::findExecutable(QStringLiteral("groff"));
+        QVERIFY2(!groff.isEmpty(), "groff missing: run scripts/setup.sh");
+        QProcess lint;
+        lint.setProcessChannelMode(QProcess::MergedChannels);
+        lint.start(groff, {QStringLiteral("-k"), QStringLiteral("-man"), QStringLiteral("-ww"),
+                           QStringLiteral("-Wchar"), QStringLiteral("-z"), page});
+        QVERIFY(lint.waitForFinished(60000));
+        const QString output = QString::fromUtf8(lint.readAll());
+        QVERIFY2(lint.exitCode() == 0 && output.trimmed().isEmpty(), qPrintable(output));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestManPage)
+#include "tst_manpage.moc"
