@@ -243,8 +243,11 @@ Options describeOptions(QCommandLineParser &parser) {
         QStringLiteral("DIR"));
     parser.addOptions({exportOption, outputOption, dpiOption, schemeOption, notationOption,
                        zengOption, importOption, bookOption, librarySearchOption, libraryOption});
-    parser.addPositionalArgument(QStringLiteral("FILE.gcp"),
-                                 QStringLiteral("The score file to open or to export."));
+    parser.addPositionalArgument(
+        QStringLiteral("FILE.gcp"),
+        QStringLiteral("The score file to export, or the score and book (.gcpbook) files to "
+                       "open in the editor."),
+        QStringLiteral("[FILE.gcp|FILE.gcpbook...]"));
     return {helpOption,   exportOption,        outputOption, dpiOption,
             schemeOption, notationOption,      zengOption,   importOption,
             bookOption,   librarySearchOption, libraryOption};

@@ -1,6 +1,7 @@
 #include "shell/singleinstance.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -20,16 +21,36 @@ SingleInstance::SingleInstance(const QString &serverName, QObject *parent)
 SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::defaultServerName() {
-    // The runtime directory belongs to the user (or to one test) alone;
-    // without one, the temporary directory with the user's id in the name.
-    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (runtime.isEmpty()) {
-        runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return serverNameFor(qEnvironmentVariable("XDG_RUNTIME_DIR"),
+                         qEnvironmentVariable("WAYLAND_DISPLAY", qEnvironmentVariable("DISPLAY")));
+}
+
+QString SingleInstance::serverNameFor(const QString &runtimeDir, const QString &display) {
+    // One window per display: a file opened on one screen session must not
+    // turn up on another. ":0" and "wayland-0" become part of a file name.
+    QString name = QStringLiteral("qorvel-instance");
+    if (!display.isEmpty()) {
+        QString tag = display;
+        for (QChar &c : tag) {
+            if (!c.isLetterOrNumber() && c != QLatin1Char('.')) {
+                c = QLatin1Char('_');
+            }
+        }
+        name += QLatin1Char('-') + tag;
     }
-    if (!runtime.isEmpty() && QDir().mkpath(runtime)) {
-        return runtime + QStringLiteral("/qorvel-instance");
+    // The runtime directory belongs to the user alone (made private when it
+    // is missing); without one, the temporary directory with the user's id.
+    if (!runtimeDir.isEmpty()) {
+        if (QFileInfo::exists(runtimeDir) || makePrivateDir(runtimeDir)) {
+            return runtimeDir + QLatin1Char('/') + name;
+        }
     }
-    return QDir::temp().filePath(QStringLiteral("qorvel-instance-%1").arg(::getuid()));
+    return QDir::temp().filePath(name + QStringLiteral("-%1").arg(::getuid()));
+}
+
+bool SingleInstance::makePrivateDir(const QString &path) {
+    return QDir().mkpath(path) &&
+           QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 bool SingleInstance::handOver(const QStringList &files, int timeoutMs) {

@@ -11,9 +11,9 @@ class QLocalSocket;
 // line to the window already running and ends.
 //
 // The running program listens on a local socket (serverName(): a socket in
-// the user's runtime directory). A launch first tries handOver(); when nobody
-// answers it calls listen(), which removes a socket left behind by a program
-// that ended without closing it. The command-line export never comes here.
+// the user's runtime directory, one for each display). A launch first tries
+// handOver(); when nobody answers it calls listen(), which removes a socket
+// left behind by a program that ended without closing it. The command-line export never comes here.
 //
 // On the socket: the absolute paths of the files, UTF-8, one a line, and an
 // empty line; the running program answers "ok" once it has taken them.
@@ -25,8 +25,11 @@ public:
                             QObject *parent = nullptr);
     ~SingleInstance() override;
 
-    // The socket of this user's running editor.
+    // The socket of this user's running editor on this display.
     static QString defaultServerName();
+    // The socket in runtimeDir (the temporary directory when empty) for the
+    // display named (DISPLAY or WAYLAND_DISPLAY; may be empty).
+    static QString serverNameFor(const QString &runtimeDir, const QString &display);
 
     QString serverName() const { return m_serverName; }
 
@@ -46,6 +49,7 @@ signals:
     void filesReceived(const QStringList &files);
 
 private:
+    static bool makePrivateDir(const QString &path);
     void acceptConnection();
     void readFrom(QLocalSocket *socket);
 

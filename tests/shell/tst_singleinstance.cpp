@@ -38,9 +38,36 @@ private slots:
 
     void perUserSocket() {
         const QString name = SingleInstance::defaultServerName();
-        QVERIFY(QFileInfo(name).isAbsolute());
         // The tests' runtime directory is their own (tests/CMakeLists.txt).
-        QVERIFY2(name.startsWith(qEnvironmentVariable("XDG_RUNTIME_DIR")), qPrintable(name));
+        QVERIFY2(name.startsWith(qEnvironmentVariable("XDG_RUNTIME_DIR") + QLatin1Char('/')),
+                 qPrintable(name));
+    }
+
+    void socketForEachDisplay_data() {
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("none") << ""
+                              << "qorvel-instance";
+        QTest::newRow("X") << ":0"
+                           << "qorvel-instance-_0";
+        QTest::newRow("X screen") << ":1.0"
+                                  << "qorvel-instance-_1.0";
+        QTest::newRow("remote X") << "host/unix:10"
+                                  << "qorvel-instance-host_unix_10";
+        QTest::newRow("Wayland") << "wayland-0"
+                                 << "qorvel-instance-wayland_0";
+    }
+
+    void socketForEachDisplay() {
+        QFETCH(QString, display);
+        QFETCH(QString, name);
+        // A missing runtime directory is made, for the user alone.
+        const QString runtime = socketPath(QStringLiteral("runtime/user"));
+        QCOMPARE(SingleInstance::serverNameFor(runtime, display),
+                 runtime + QLatin1Char('/') + name);
+        QCOMPARE(QFile::permissions(runtime) & 0x0777, QFile::Permissions(0x0700));
+        QCOMPARE(SingleInstance::serverNameFor(QString(), display),
+                 QDir::temp().filePath(name + QStringLiteral("-%1").arg(::getuid())));
     }
 
     void nobodyListening() {
