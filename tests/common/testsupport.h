@@ -1,8 +1,8 @@
 #pragma once
 
 // Helpers that many tests share: gongche symbols by code point, a program
-// directory of the test's own, whole files read and written, and the two
-// texts of a document tab.
+// directory of the test's own, whole files read and written, programs run to
+// their end, and the two texts of a document tab.
 
 #include "editor/documenttab.h"
 #include "editor/lyricedit.h"
@@ -11,6 +11,7 @@
 
 #include <QFile>
 #include <QPair>
+#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -45,6 +46,27 @@ inline QByteArray readAll(const QString &path) {
 inline bool writeFile(const QString &path, const QByteArray &bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// Runs a program to its end, its output and errors merged into output; its
+// exit code, or -1 when it did not start, crashed or did not end in time.
+inline int runProgram(const QString &program, const QStringList &arguments,
+                      QString *output = nullptr,
+                      const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment(),
+                      const QString &workingDirectory = QString()) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(workingDirectory);
+    process.start(program, arguments);
+    const bool ended = process.waitForFinished(300000);
+    if (output) {
+        *output = QString::fromUtf8(process.readAll());
+        if (!ended || process.exitStatus() != QProcess::NormalExit) {
+            output->prepend(process.errorString() + QLatin1Char('\n'));
+        }
+    }
+    return ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
 // The lyric and score texts of a tab, as they are saved.

@@ -1,3 +1,5 @@
+#include "testsupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QMimeDatabase>
@@ -16,19 +18,11 @@ private:
         return QStringLiteral(QORVEL_SOURCE_DIR "/") + relative;
     }
 
-    static QString readText(const QString &path) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            return {};
-        }
-        return QString::fromUtf8(file.readAll());
-    }
-
     // The keys of the [Desktop Entry] group.
     static QMap<QString, QString> desktopEntry(const QString &path) {
         QMap<QString, QString> entry;
         bool inGroup = false;
-        for (const QString &line : readText(path).split(QLatin1Char('\n'))) {
+        for (const QString &line : QString::fromUtf8(readAll(path)).split(QLatin1Char('\n'))) {
             if (line.startsWith(QLatin1Char('['))) {
                 inGroup = line == QStringLiteral("[Desktop Entry]");
             } else if (inGroup && line.contains(QLatin1Char('='))) {
@@ -39,22 +33,12 @@ private:
         return entry;
     }
 
-    // Runs a program to its end; returns its exit code, -1 when it could not run.
+    // Runs a program to its end, outside any package build (DESTDIR unset).
     static int run(const QString &program, const QStringList &arguments,
                    QString *output = nullptr) {
-        QProcess process;
-        process.setProcessChannelMode(QProcess::MergedChannels);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("DESTDIR"));
-        process.setProcessEnvironment(env);
-        process.start(program, arguments);
-        if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
-            return -1;
-        }
-        if (output) {
-            *output = QString::fromUtf8(process.readAll());
-        }
-        return process.exitCode();
+        return runProgram(program, arguments, output, env);
     }
 
     QTemporaryDir m_prefix;
@@ -124,12 +108,13 @@ private slots:
 
         // The MIME database compiled from the installed package recognises
         // ".gcp" by name, and the entry is registered as its handler.
-        const QString globs = readText(share + QStringLiteral("/mime/globs2"));
+        const QString globs = QString::fromUtf8(readAll(share + QStringLiteral("/mime/globs2")));
         QVERIFY2(globs.contains(QStringLiteral("application/x-qorvel-score:*.gcp")),
                  qPrintable(globs));
         QVERIFY2(globs.contains(QStringLiteral("application/x-qorvel-book:*.gcpbook")),
                  qPrintable(globs));
-        const QString handlers = readText(share + QStringLiteral("/applications/mimeinfo.cache"));
+        const QString handlers =
+            QString::fromUtf8(readAll(share + QStringLiteral("/applications/mimeinfo.cache")));
         QVERIFY2(handlers.contains(
                      QStringLiteral("application/x-qorvel-score=org.qorvel.Qorvel.desktop;")),
                  qPrintable(handlers));
