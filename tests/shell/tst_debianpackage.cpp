@@ -90,6 +90,13 @@ private slots:
         env.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
         env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("runtime")));
+        // In the sanitizer build the packed program is instrumented: it
+        // reports through the suite's options and suppressions.
+        for (const char *name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"}) {
+            if (qEnvironmentVariableIsSet(name)) {
+                env.insert(QString::fromUtf8(name), qEnvironmentVariable(name));
+            }
+        }
         const QString program = usr(QStringLiteral("bin/qorvel"));
         const QString score = usr(QStringLiteral("share/qorvel/examples/youyuan-zaoluopao.gcp"));
         for (const char *format : {"pdf", "musicxml"}) {
