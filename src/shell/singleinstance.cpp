@@ -6,6 +6,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -106,25 +107,27 @@ bool SingleInstance::isListening() const {
 void SingleInstance::acceptConnection() {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readFrom(socket); });
-        readFrom(socket);
+        // What this connection has sent so far, kept until the message ends.
+        auto buffer = std::make_shared<QByteArray>();
+        const auto read = [this, socket, buffer] { readFrom(socket, buffer.get()); };
+        connect(socket, &QLocalSocket::readyRead, this, read);
+        read();
     }
 }
 
-void SingleInstance::readFrom(QLocalSocket *socket) {
-    QByteArray buffer = socket->property("qorvelBuffer").toByteArray() + socket->readAll();
-    socket->setProperty("qorvelBuffer", buffer);
+void SingleInstance::readFrom(QLocalSocket *socket, QByteArray *buffer) {
+    *buffer += socket->readAll();
     // The message ends with an empty line: "\n\n", or "\n" alone for no files.
-    if (!(buffer == "\n" || buffer.endsWith("\n\n"))) {
+    if (!(*buffer == "\n" || buffer->endsWith("\n\n"))) {
         return;
     }
-    socket->setProperty("qorvelBuffer", QByteArray());
     QStringList files;
-    for (const QByteArray &line : buffer.split('\n')) {
+    for (const QByteArray &line : buffer->split('\n')) {
         if (!line.isEmpty()) {
             files.append(QString::fromUtf8(line));
         }
     }
+    buffer->clear();
     socket->write(answer);
     socket->flush();
     emit filesReceived(files);

@@ -51,7 +51,7 @@ signals:
 private:
     static bool makePrivateDir(const QString &path);
     void acceptConnection();
-    void readFrom(QLocalSocket *socket);
+    void readFrom(QLocalSocket *socket, QByteArray *buffer);
 
     QString m_serverName;
     QLocalServer *m_server = nullptr;

@@ -36,48 +36,22 @@ private:
 private slots:
     void initTestCase() { QVERIFY(m_dir.isValid()); }
 
-    void perUserSocket() {
-        const QString name = SingleInstance::defaultServerName();
-        // The tests' runtime directory is their own (tests/CMakeLists.txt).
-        QVERIFY2(name.startsWith(qEnvironmentVariable("XDG_RUNTIME_DIR") + QLatin1Char('/')),
-                 qPrintable(name));
-    }
-
-    void socketForEachDisplay_data() {
-        QTest::addColumn<QString>("display");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("none") << ""
-                              << "qorvel-instance";
-        QTest::newRow("X") << ":0"
-                           << "qorvel-instance-_0";
-        QTest::newRow("X screen") << ":1.0"
-                                  << "qorvel-instance-_1.0";
-        QTest::newRow("remote X") << "host/unix:10"
-                                  << "qorvel-instance-host_unix_10";
-        QTest::newRow("Wayland") << "wayland-0"
-                                 << "qorvel-instance-wayland_0";
-    }
-
     void socketForEachDisplay() {
-        QFETCH(QString, display);
-        QFETCH(QString, name);
-        // A missing runtime directory is made, for the user alone.
+        // Two displays, two sockets; a missing runtime directory is made for
+        // the user alone.
         const QString runtime = socketPath(QStringLiteral("runtime/user"));
-        QCOMPARE(SingleInstance::serverNameFor(runtime, display),
-                 runtime + QLatin1Char('/') + name);
+        QCOMPARE(SingleInstance::serverNameFor(runtime, QStringLiteral("host/unix:10.0")),
+                 runtime + QStringLiteral("/qorvel-instance-host_unix_10.0"));
         QCOMPARE(QFile::permissions(runtime) & 0x0777, QFile::Permissions(0x0700));
-        QCOMPARE(SingleInstance::serverNameFor(QString(), display),
-                 QDir::temp().filePath(name + QStringLiteral("-%1").arg(::getuid())));
-    }
-
-    void nobodyListening() {
-        SingleInstance launch(socketPath(QStringLiteral("none")));
-        QVERIFY(!launch.handOver({QStringLiteral("a.gcp")}));
+        QCOMPARE(SingleInstance::serverNameFor(QString(), QString()),
+                 QDir::temp().filePath(QStringLiteral("qorvel-instance-%1").arg(::getuid())));
     }
 
     void filesReachTheRunningProgram() {
         SingleInstance running(socketPath(QStringLiteral("running")));
+        QVERIFY(!running.handOver({QStringLiteral("a.gcp")})); // nobody listens yet
         QVERIFY(running.listen());
+        QVERIFY(!SingleInstance(running.serverName()).listen()); // one listener at a time
         QSignalSpy received(&running, &SingleInstance::filesReceived);
 
         const QStringList files = {QStringLiteral("/scores/游园 皂罗袍.gcp"),
@@ -85,8 +59,7 @@ private slots:
         QVERIFY(handOverFromLaunch(running.serverName(), files));
         QTRY_COMPARE(received.count(), 1);
         const QStringList expected = {
-            QStringLiteral("/scores/游园 皂罗袍.gcp"),
-            QDir::current().absoluteFilePath(QStringLiteral("relative.gcpbook"))};
+            files.first(), QDir::current().absoluteFilePath(QStringLiteral("relative.gcpbook"))};
         QCOMPARE(received.at(0).at(0).toStringList(), expected);
 
         // A launch without files only asks for the window.
@@ -95,16 +68,8 @@ private slots:
         QCOMPARE(received.at(1).at(0).toStringList(), QStringList());
     }
 
-    void oneListenerAtATime() {
-        SingleInstance first(socketPath(QStringLiteral("first")));
-        QVERIFY(first.listen());
-        SingleInstance second(first.serverName());
-        QVERIFY(!second.listen());
-        QVERIFY(first.isListening());
-    }
-
     void staleSocketIsReplaced() {
-        // A socket left behind by a program that ended without closing it.
+        // A socket left behind by a program that was killed.
         const QString path = socketPath(QStringLiteral("stale"));
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
         QVERIFY(fd >= 0);
@@ -115,7 +80,6 @@ private slots:
         std::copy(encoded.begin(), encoded.end(), address.sun_path);
         QCOMPARE(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)), 0);
         ::close(fd);
-        QVERIFY(QFileInfo::exists(path));
 
         SingleInstance launch(path);
         QVERIFY(!launch.handOver({QStringLiteral("a.gcp")}));
